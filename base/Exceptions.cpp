@@ -1,0 +1,8 @@
+#include "base/Exceptions.h"
+
+Exception::Exception(QString message)
+    : FMessage(std::move(message)), FUtf8(FMessage.toStdString())
+{
+}
+
+Exception::~Exception() = default;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "base/DateTime.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// Conversions between numbers, dates and their texts in the user's locale formats (see
+// FormatSettings). Numbers use the locale's decimal separator and never group digits.
+
+// Formats with a picture such as "0.00" (two decimals, at least one integer digit) or "00"
+// (at least two digits). '0' is a digit that is always written, '#' one written only when it
+// is significant, '.' the place of the decimal separator. The value is rounded half away from
+// zero on its 18 significant decimal digits, so an amount typed as 2,675 shows 2,68.
+QString FormatFloat(const QString& picture, long double value);
+
+// The shortest general form with up to 15 significant digits and no trailing zeros:
+// 1234 gives "1234", 1234.5 gives "1234,5" (German); very large or small values use an exponent.
+QString FloatToStr(long double value);
+
+// Text to number: optional blanks around, an optional sign, digits with at most one locale
+// decimal separator, an optional exponent. No digit grouping. Returns false for anything else.
+bool TryStrToFloat(const QString& text, long double& value);
+// Text that does not convert gives def.
+long double StrToFloatDef(const QString& text, long double def);
+
+// Decimal (or hexadecimal with "$" or "0x") 32-bit signed integer with an optional sign and
+// leading blanks. Returns false for anything else or a value that does not fit.
+bool TryStrToInt(const QString& text, int32_t& value);
+int32_t StrToIntDef(const QString& text, int32_t def);
+
+// The short date, the long time, and both joined by one blank (the program's time stamp).
+QString FormatShortDate(const TLocalTime& t);
+QString FormatLongTime(const TLocalTime& t);
+QString FormatTimeStamp(const TLocalTime& t);
+
+// A time of day given in seconds since midnight, in the long time format. Values of a day or
+// more wrap around midnight, as a time of day does.
+QString FormatTimeOfDay(int64_t seconds);
+
+// Reads a date in the order of the locale's short date format (day, month and year in any of
+// its orders, any non-digit separator, two-digit years in the window around the current year).
+bool TryStrToDate(const QString& text, TDate& date);
+// As TryStrToDate, raising EConvertError "'<text>' is not a valid date" on failure.
+TDate StrToDate(const QString& text);
+
+// Reads a time of day "h:m[:s]" with an optional AM/PM designator: seconds since midnight.
+// Hours of 24 or more, minutes or seconds of 60 or more are not a time of day: false.
+bool TryStrToTime(const QString& text, int32_t& seconds);

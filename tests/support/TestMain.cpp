@@ -1,0 +1,14 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+// Every test executable starts the same way: the C locale of the process, so no test depends
+// on the machine's settings; tests that need German formats select them.
+int main(int argc, char** argv)
+{
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
