@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+// The INI profile functions. Names and values are bytes in the ANSI code page; section and key
+// names compare without regard to ASCII case. A missing file, section or key gives the default.
+// Every write rewrites the file through a temporary file and a rename, so a crash never leaves
+// half a file behind.
+
+// Copies the key's value (or the default, trailing blanks removed) into the buffer, cut to fit,
+// and returns the number of characters copied without the NUL. With no section name, the buffer
+// receives the section names, with no key name the section's key names, each ended by a NUL and
+// the list by a second NUL.
+DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
+                               DWORD size, LPCSTR fileName);
+
+// The value read as a decimal number (leading digits with an optional sign; 0 when there are
+// none), or the default when the key is missing.
+UINT GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, int defaultValue, LPCSTR fileName);
+
+// Writes the value; a null value deletes the key, a null key name deletes the whole section.
+// Returns FALSE when the file cannot be written.
+BOOL WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR value, LPCSTR fileName);

@@ -1,0 +1,32 @@
+#include "tests/support/FakeClock.h"
+
+TFakeClock::TFakeClock(TLocalTime start, DWORD startTick)
+    : FTick(startTick)
+{
+    SetLocalTime(start);
+    SetClockForTests(this);
+}
+
+TFakeClock::~TFakeClock()
+{
+    SetClockForTests(nullptr);
+}
+
+TLocalTime TFakeClock::LocalTime()
+{
+    QDate d = FLocal.date();
+    QTime t = FLocal.time();
+    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
+}
+
+void TFakeClock::SetLocalTime(const TLocalTime& t)
+{
+    FLocal = QDateTime(QDate(t.Year, t.Month, t.Day), QTime(t.Hour, t.Minute, t.Second, t.Millisecond),
+                       Qt::UTC);
+}
+
+void TFakeClock::AdvanceMilliseconds(int64_t ms)
+{
+    FTick = static_cast<DWORD>(FTick + static_cast<uint64_t>(ms));
+    FLocal = FLocal.addMSecs(ms);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/Kernel.h"
+
+#include <QDateTime>
+
+// A clock that stands still until the test moves it. It installs itself as the platform's clock
+// for its lifetime, so tick counts and local time come from it.
+class TFakeClock : public TClock {
+public:
+    explicit TFakeClock(TLocalTime start = {2026, 12, 8, 14, 3, 22, 0}, DWORD startTick = 1000000);
+    ~TFakeClock() override;
+
+    DWORD TickCount() override { return FTick; }
+    TLocalTime LocalTime() override;
+
+    void AdvanceMilliseconds(int64_t ms);
+    void AdvanceSeconds(int64_t s) { AdvanceMilliseconds(s * 1000); }
+    void AdvanceMinutes(int64_t m) { AdvanceMilliseconds(m * 60000); }
+    void SetTick(DWORD tick) { FTick = tick; }
+    void SetLocalTime(const TLocalTime& t);
+
+private:
+    DWORD FTick;
+    QDateTime FLocal; // kept as a plain calendar time, free of time zones
+};
