@@ -1,0 +1,190 @@
+#include "ras/service/Phonebook.h"
+
+#include "ras/service/AnsiText.h"
+#include "ras/service/RasErrors.h"
+#include "ras/service/RasRecords.h"
+
+#include "base/IniDocument.h"
+
+#include <charconv>
+#include <optional>
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The value as the INI reader hands it out: one pair of matching quotes removed.
+std::string_view Unquote(std::string_view v)
+{
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// A value that the reader would trim or unquote is written inside quotes, so it reads back as given.
+std::string QuoteForIni(std::string_view v)
+{
+    bool edgeBlank = !v.empty() && (kBlanks.find(v.front()) != kBlanks.npos
+                                    || kBlanks.find(v.back()) != kBlanks.npos);
+    bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+    if (edgeBlank || quoted)
+        return '"' + std::string(v) + '"';
+    return std::string(v);
+}
+
+unsigned char FoldCase(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<unsigned char>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) // À..Þ without ×
+        return static_cast<unsigned char>(c + 32);
+    switch (c) {
+    case 0x8A: return 0x9A; // Š
+    case 0x8C: return 0x9C; // Œ
+    case 0x8E: return 0x9E; // Ž
+    case 0x9F: return 0xFF; // Ÿ
+    default: return c;
+    }
+}
+
+[[noreturn]] void Corrupt(size_t line, const QString& what)
+{
+    throw ERasCorruptPhonebook(QString("The phonebook is corrupt: line %1 %2").arg(line).arg(what));
+}
+
+std::optional<uint32_t> ParseSpeed(std::string_view text)
+{
+    if (text.empty())
+        return 0;
+    uint32_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+void CheckText(std::string_view what, std::string_view text, size_t maxBytes, bool mayBeEmpty)
+{
+    QString field = QString::fromLatin1(what.data(), static_cast<qsizetype>(what.size()));
+    if (text.empty() && !mayBeEmpty)
+        throw ERasInvalidEntry(QString("The %1 must not be empty").arg(field));
+    if (text.size() > maxBytes)
+        throw ERasInvalidEntry(QString("The %1 is %2 characters long; at most %3 are allowed")
+                                   .arg(field).arg(text.size()).arg(maxBytes));
+    if (text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos)
+        throw ERasInvalidEntry(QString("The %1 must not contain line breaks or NUL characters").arg(field));
+}
+
+} // namespace
+
+bool SameEntryName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::vector<TPhonebookEntry> ParsePhonebook(std::string_view bytes)
+{
+    if (bytes.find('\0') != bytes.npos)
+        throw ERasCorruptPhonebook("The phonebook is corrupt: it contains NUL bytes");
+    // The lines are classified as the INI reader classifies them; only the lines it would keep
+    // as "not understood" are checked here, as they mean the file is damaged.
+    std::vector<TPhonebookEntry> entries;
+    bool typeSeen = false, nameSeen = false, speedSeen = false, phoneSeen = false;
+    size_t lineNo = 0;
+    while (!bytes.empty()) {
+        ++lineNo;
+        size_t eol = bytes.find('\n');
+        std::string_view line = Trim(bytes.substr(0, eol));
+        bytes.remove_prefix(eol == bytes.npos ? bytes.size() : eol + 1);
+        size_t close = line.rfind(']');
+        if (!line.empty() && line.front() == '[' && close != line.npos) {
+            std::string_view name = Trim(line.substr(1, close - 1));
+            if (name.empty())
+                Corrupt(lineNo, "has an entry without a name");
+            for (const TPhonebookEntry& e : entries)
+                if (SameEntryName(e.Name, name))
+                    Corrupt(lineNo, "repeats the entry " + AnsiToQString(name));
+            entries.push_back({std::string(name), {}, {}, 0, {}});
+            typeSeen = nameSeen = speedSeen = phoneSeen = false;
+        } else if (!line.empty() && line.front() != ';' && line.find('=') != line.npos) {
+            if (entries.empty())
+                Corrupt(lineNo, "holds a setting outside any entry");
+            TPhonebookEntry& e = entries.back();
+            size_t eq = line.find('=');
+            std::string_view key = Trim(line.substr(0, eq));
+            std::string_view value = Unquote(Trim(line.substr(eq + 1)));
+            // The first occurrence of a key counts, as with the INI reader.
+            if (key == "DEVICE" && !typeSeen) {
+                e.DeviceType = value;
+                typeSeen = true;
+            } else if (TIniDocument::SameName(key, "Device") && key != "DEVICE" && !nameSeen) {
+                e.DeviceName = value;
+                nameSeen = true;
+            } else if (TIniDocument::SameName(key, "Speed") && !speedSeen) {
+                std::optional<uint32_t> speed = ParseSpeed(value);
+                if (!speed)
+                    Corrupt(lineNo, "has a speed that is not a number");
+                e.Speed = *speed;
+                speedSeen = true;
+            } else if (TIniDocument::SameName(key, "PhoneNumber") && !phoneSeen) {
+                e.PhoneNumber = value;
+                phoneSeen = true;
+            }
+        } else if (!line.empty() && line.front() != ';' && line.front() != '#') {
+            Corrupt(lineNo, "is not understood");
+        }
+    }
+    return entries;
+}
+
+void ValidateNewEntry(const TPhonebookEntry& entry)
+{
+    CheckText("entry name", entry.Name, RAS_MaxEntryName, false);
+    // The INI reader trims names, so such a name would not read back as written.
+    if (kBlanks.find(entry.Name.front()) != kBlanks.npos || kBlanks.find(entry.Name.back()) != kBlanks.npos)
+        throw ERasInvalidEntry("The entry name must not begin or end with a blank");
+    CheckText("device type", entry.DeviceType, RAS_MaxDeviceType, false);
+    CheckText("device name", entry.DeviceName, RAS_MaxDeviceName, true);
+    CheckText("phone number", entry.PhoneNumber, 128, true);
+}
+
+std::string AppendPhonebookEntry(std::string_view bytes, const TPhonebookEntry& entry)
+{
+    std::string out(bytes);
+    if (!out.empty() && out.back() != '\n')
+        out += "\r\n";
+    // Sections are set off from each other by an empty line.
+    if (!out.empty()) {
+        std::string_view body(out.data(), out.size() - 1);
+        size_t previousBreak = body.rfind('\n');
+        if (!Trim(body.substr(previousBreak == body.npos ? 0 : previousBreak + 1)).empty())
+            out += "\r\n";
+    }
+    out += "[" + entry.Name + "]\r\n";
+    out += "DEVICE=" + QuoteForIni(entry.DeviceType) + "\r\n";
+    out += "Device=" + QuoteForIni(entry.DeviceName) + "\r\n";
+    out += "Speed=" + std::to_string(entry.Speed) + "\r\n";
+    out += "PhoneNumber=" + QuoteForIni(entry.PhoneNumber) + "\r\n";
+    return out;
+}
+
+std::string RemovePhonebookEntry(std::string_view bytes, std::string_view name)
+{
+    TIniDocument doc = TIniDocument::Parse(bytes);
+    doc.DeleteSection(name);
+    return doc.Serialize();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "base/Exceptions.h"
+
+// Failures of the dial-up service. Each kind has its own class so that the library can turn
+// it into the result code a caller of the published functions expects.
+ZELTIX_DECLARE_EXCEPTION(ERasService, Exception);
+ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasCorruptPhonebook, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasCorruptTable, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasUnknownEntry, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasEntryExists, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasInvalidEntry, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasAlreadyConnected, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasNotConnected, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasInvalidHandle, ERasService);

@@ -1,0 +1,219 @@
+#include "ras/service/RasService.h"
+
+#include "ras/service/AnsiText.h"
+#include "ras/service/FileLock.h"
+#include "ras/service/RasErrors.h"
+
+#include "base/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+QString Quoted(std::string_view name)
+{
+    return "\"" + AnsiToQString(name) + "\"";
+}
+
+QString Path(const std::string& path)
+{
+    return QString::fromStdString(path);
+}
+
+void CheckDuration(const char* what, int64_t ms)
+{
+    if (ms < 0 || ms > kMaxDurationMs)
+        throw ERasService(QString("The %1 of %2 ms is out of range").arg(what).arg(ms));
+}
+
+} // namespace
+
+TRasService::TRasService(std::string folder) : FFolder(std::move(folder))
+{
+}
+
+std::string TRasService::ReadPhonebookBytes() const
+{
+    std::string bytes;
+    if (!ReadWholeFile(PhonebookPath(), bytes)) {
+        // No phonebook yet is an empty phonebook; one that is there but unreadable is not.
+        if (errno == ENOENT)
+            return {};
+        throw ERasCannotOpenPhonebook(QString("Cannot read the phonebook %1: %2")
+                                          .arg(Path(PhonebookPath()), std::strerror(errno)));
+    }
+    return bytes;
+}
+
+TConnectionTable TRasService::ReadTable() const
+{
+    std::string bytes;
+    if (!ReadWholeFile(TablePath(), bytes)) {
+        if (errno == ENOENT)
+            return {};
+        throw ERasService(QString("Cannot read the connection table %1: %2")
+                              .arg(Path(TablePath()), std::strerror(errno)));
+    }
+    return ParseConnectionTable(bytes);
+}
+
+void TRasService::EnsureFolder() const
+{
+    std::error_code ec;
+    std::filesystem::create_directories(FFolder, ec);
+    if (ec)
+        throw ERasService(QString("Cannot create the folder %1: %2")
+                              .arg(Path(FFolder), QString::fromStdString(ec.message())));
+}
+
+void TRasService::WriteFile(const std::string& path, std::string_view bytes) const
+{
+    if (!WriteFileAtomically(path, bytes))
+        throw ERasService(QString("Cannot write %1: %2").arg(Path(path), std::strerror(errno)));
+}
+
+void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
+{
+    std::erase_if(table.Records, [nowMs](const TConnectionRecord& r) { return IsGone(r, nowMs); });
+    WriteFile(TablePath(), SerializeConnectionTable(table));
+}
+
+std::vector<TPhonebookEntry> TRasService::Phonebook() const
+{
+    return ParsePhonebook(ReadPhonebookBytes());
+}
+
+std::optional<TPhonebookEntry> TRasService::FindEntry(std::string_view name) const
+{
+    for (TPhonebookEntry& entry : Phonebook())
+        if (SameEntryName(entry.Name, name))
+            return std::move(entry);
+    return std::nullopt;
+}
+
+void TRasService::AddEntry(const TPhonebookEntry& entry)
+{
+    ValidateNewEntry(entry);
+    EnsureFolder();
+    TFileLock lock(LockPath());
+    std::string bytes = ReadPhonebookBytes();
+    for (const TPhonebookEntry& existing : ParsePhonebook(bytes))
+        if (SameEntryName(existing.Name, entry.Name))
+            throw ERasEntryExists(QString("The phonebook already has an entry %1").arg(Quoted(existing.Name)));
+    WriteFile(PhonebookPath(), AppendPhonebookEntry(bytes, entry));
+}
+
+void TRasService::RemoveEntry(std::string_view name)
+{
+    EnsureFolder();
+    TFileLock lock(LockPath());
+    std::string bytes = ReadPhonebookBytes();
+    for (const TPhonebookEntry& existing : ParsePhonebook(bytes)) {
+        if (SameEntryName(existing.Name, name)) {
+            WriteFile(PhonebookPath(), RemovePhonebookEntry(bytes, existing.Name));
+            return;
+        }
+    }
+    throw ERasUnknownEntry(QString("The phonebook has no entry %1").arg(Quoted(name)));
+}
+
+HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& options, int64_t nowMs)
+{
+    nowMs = ClampTime(nowMs);
+    CheckDuration("connect time", options.ConnectAfterMs);
+    CheckDuration("linger time", options.LingerMs);
+    if (options.PinnedState && !RasConnStateName(*options.PinnedState))
+        throw ERasService(QString("%1 is not a connection state").arg(*options.PinnedState));
+    EnsureFolder();
+    TFileLock lock(LockPath());
+    std::optional<TPhonebookEntry> entry = FindEntry(entryName);
+    if (!entry)
+        throw ERasUnknownEntry(QString("The phonebook has no entry %1").arg(Quoted(entryName)));
+    TConnectionTable table = ReadTable();
+    for (const TConnectionRecord& r : table.Records)
+        if (!r.HungUpAtMs && SameEntryName(r.Entry, entry->Name))
+            throw ERasAlreadyConnected(QString("%1 is already connected (handle 0x%2)")
+                                           .arg(Quoted(entry->Name))
+                                           .arg(r.Handle, 8, 16, QChar('0')));
+    if (table.NextHandle > UINT32_MAX)
+        throw ERasService("No connection handles are left");
+
+    TConnectionRecord record;
+    record.Handle = static_cast<HRASCONN>(table.NextHandle++);
+    record.Entry = entry->Name;
+    record.DeviceType = entry->DeviceType;
+    record.DeviceName = entry->DeviceName;
+    record.Speed = entry->Speed;
+    record.DialedAtMs = nowMs;
+    record.ConnectAfterMs = options.ConnectAfterMs;
+    record.PinnedState = options.PinnedState;
+    record.Error = options.Error;
+    record.LingerMs = options.LingerMs;
+    table.Records.push_back(record);
+    WriteTable(table, nowMs);
+    return record.Handle;
+}
+
+bool TRasService::HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs)
+{
+    nowMs = ClampTime(nowMs);
+    if (lingerMs)
+        CheckDuration("linger time", *lingerMs);
+    EnsureFolder();
+    TFileLock lock(LockPath());
+    TConnectionTable table = ReadTable();
+    for (TConnectionRecord& r : table.Records) {
+        if (r.Handle != handle || IsGone(r, nowMs))
+            continue;
+        if (r.HungUpAtMs)
+            return false;
+        r.HungUpAtMs = nowMs;
+        if (lingerMs)
+            r.LingerMs = *lingerMs;
+        WriteTable(table, nowMs);
+        return true;
+    }
+    throw ERasInvalidHandle(QString("There is no connection with the handle 0x%1")
+                                .arg(handle, 8, 16, QChar('0')));
+}
+
+HRASCONN TRasService::HangUpEntry(std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs)
+{
+    nowMs = ClampTime(nowMs);
+    if (lingerMs)
+        CheckDuration("linger time", *lingerMs);
+    EnsureFolder();
+    TFileLock lock(LockPath());
+    TConnectionTable table = ReadTable();
+    for (TConnectionRecord& r : table.Records) {
+        if (r.HungUpAtMs || !SameEntryName(r.Entry, entry))
+            continue;
+        r.HungUpAtMs = nowMs;
+        if (lingerMs)
+            r.LingerMs = *lingerMs;
+        HRASCONN handle = r.Handle;
+        WriteTable(table, nowMs);
+        return handle;
+    }
+    throw ERasNotConnected(QString("%1 is not connected").arg(Quoted(entry)));
+}
+
+std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const
+{
+    // Writers replace the table in one rename, so a read needs no lock.
+    std::vector<TConnectionView> views;
+    for (const TConnectionRecord& r : ReadTable().Records)
+        if (std::optional<TConnectionView> view = ViewAt(r, nowMs))
+            views.push_back(std::move(*view));
+    return views;
+}
+
+std::optional<TConnectionView> TRasService::Find(HRASCONN handle, int64_t nowMs) const
+{
+    for (const TConnectionRecord& r : ReadTable().Records)
+        if (r.Handle == handle)
+            return ViewAt(r, nowMs);
+    return std::nullopt;
+}

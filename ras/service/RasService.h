@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ras/service/ConnectionState.h"
+#include "ras/service/ConnectionTable.h"
+#include "ras/service/Phonebook.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TDialOptions {
+    int64_t ConnectAfterMs = 5000;
+    std::optional<int32_t> PinnedState; // reported until the hang-up instead of the dial walk
+    uint32_t Error = 0;                 // what the status record's dwError carries
+    int64_t LingerMs = 2000;
+};
+
+// The stand-in dial-up service: the phonebook and the live connections, kept in one folder so
+// that the program, the library and any number of rasdial processes share them. Nothing has
+// to stay running: a connection's state follows from its stored times and the time asked
+// about, which every call takes explicitly. Failures throw ERasService descendants.
+// Entry names are ANSI (Windows-1252) bytes and are looked up without regard to case.
+class TRasService {
+public:
+    explicit TRasService(std::string folder);
+
+    const std::string& Folder() const { return FFolder; }
+    std::string PhonebookPath() const { return FFolder + "/rasphone.pbk"; }
+    std::string TablePath() const { return FFolder + "/connections"; }
+
+    std::vector<TPhonebookEntry> Phonebook() const;
+    std::optional<TPhonebookEntry> FindEntry(std::string_view name) const;
+    void AddEntry(const TPhonebookEntry& entry);
+    void RemoveEntry(std::string_view name);
+
+    // The new connection's handle. The entry must exist and have no connection that is not
+    // yet hung up.
+    HRASCONN Dial(std::string_view entry, const TDialOptions& options, int64_t nowMs);
+    // Ends the connection; it stays listed as disconnected for its linger time (or the one
+    // given). False, with nothing changed, when it was already hung up; ERasInvalidHandle
+    // when it is gone or never existed.
+    bool HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
+    // Hangs up the entry's connection that is not yet hung up and returns its handle;
+    // ERasNotConnected when there is none.
+    HRASCONN HangUpEntry(std::string_view entry, int64_t nowMs,
+                         std::optional<int64_t> lingerMs = std::nullopt);
+
+    // The connections that exist at that moment (dialing, connected or lingering), in dial order.
+    std::vector<TConnectionView> Connections(int64_t nowMs) const;
+    std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const;
+
+private:
+    std::string ReadPhonebookBytes() const;
+    TConnectionTable ReadTable() const;
+    // Drops the connections that are gone by then and writes the table in one step.
+    void WriteTable(TConnectionTable& table, int64_t nowMs) const;
+    void WriteFile(const std::string& path, std::string_view bytes) const;
+    std::string LockPath() const { return FFolder + "/ras.lock"; }
+    void EnsureFolder() const;
+
+    std::string FFolder;
+};
