@@ -12,11 +12,15 @@
 // Formats with a picture such as "0.00" (two decimals, at least one integer digit) or "00"
 // (at least two digits). '0' is a digit that is always written, '#' one written only when it
 // is significant, '.' the place of the decimal separator. The value is rounded half away from
-// zero on its 18 significant decimal digits, so an amount typed as 2,675 shows 2,68.
+// zero on its 18 significant decimal digits, so an amount typed as 2,675 shows 2,68; a value
+// that rounds to zero has no minus sign. Text in quotes and any other character is written as
+// it stands, except ',' which is ignored (no grouping). An empty picture gives FloatToStr.
+// Infinities and NaN give "INF", "-INF" and "NAN", here and in FloatToStr.
 QString FormatFloat(const QString& picture, long double value);
 
 // The shortest general form with up to 15 significant digits and no trailing zeros:
-// 1234 gives "1234", 1234.5 gives "1234,5" (German); very large or small values use an exponent.
+// 1234 gives "1234", 1234.5 gives "1234,5" (German). Values from 1E15 up and below 1E-4 are
+// written with an exponent: "1E15", "1,5E20", "1E-5".
 QString FloatToStr(long double value);
 
 // Text to number: optional blanks around, an optional sign, digits with at most one locale
@@ -26,7 +30,8 @@ bool TryStrToFloat(const QString& text, long double& value);
 long double StrToFloatDef(const QString& text, long double def);
 
 // Decimal (or hexadecimal with "$" or "0x") 32-bit signed integer with an optional sign and
-// leading blanks. Returns false for anything else or a value that does not fit.
+// leading blanks. Returns false for anything else or a value that does not fit; hexadecimal
+// too is a value with a sign, so "$FFFFFFFF" does not fit (it is not -1).
 bool TryStrToInt(const QString& text, int32_t& value);
 int32_t StrToIntDef(const QString& text, int32_t def);
 
