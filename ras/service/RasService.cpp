@@ -105,15 +105,15 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
     WriteFile(PhonebookPath(), AppendPhonebookEntry(bytes, entry));
 }
 
-void TRasService::RemoveEntry(std::string_view name)
+TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
 {
     EnsureFolder();
     TFileLock lock(LockPath());
     std::string bytes = ReadPhonebookBytes();
-    for (const TPhonebookEntry& existing : ParsePhonebook(bytes)) {
+    for (TPhonebookEntry& existing : ParsePhonebook(bytes)) {
         if (SameEntryName(existing.Name, name)) {
             WriteFile(PhonebookPath(), RemovePhonebookEntry(bytes, existing.Name));
-            return;
+            return std::move(existing);
         }
     }
     throw ERasUnknownEntry(QString("The phonebook has no entry %1").arg(Quoted(name)));
@@ -179,7 +179,7 @@ bool TRasService::HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> 
                                 .arg(handle, 8, 16, QChar('0')));
 }
 
-HRASCONN TRasService::HangUpEntry(std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs)
+TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs)
 {
     nowMs = ClampTime(nowMs);
     if (lingerMs)
@@ -193,9 +193,9 @@ HRASCONN TRasService::HangUpEntry(std::string_view entry, int64_t nowMs, std::op
         r.HungUpAtMs = nowMs;
         if (lingerMs)
             r.LingerMs = *lingerMs;
-        HRASCONN handle = r.Handle;
+        TConnectionRecord hungUp = r;
         WriteTable(table, nowMs);
-        return handle;
+        return hungUp;
     }
     throw ERasNotConnected(QString("%1 is not connected").arg(Quoted(entry)));
 }

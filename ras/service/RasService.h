@@ -33,7 +33,8 @@ public:
     std::vector<TPhonebookEntry> Phonebook() const;
     std::optional<TPhonebookEntry> FindEntry(std::string_view name) const;
     void AddEntry(const TPhonebookEntry& entry);
-    void RemoveEntry(std::string_view name);
+    // The entry removed, as it was spelled.
+    TPhonebookEntry RemoveEntry(std::string_view name);
 
     // The new connection's handle. The entry must exist and have no connection that is not
     // yet hung up.
@@ -42,9 +43,9 @@ public:
     // given). False, with nothing changed, when it was already hung up; ERasInvalidHandle
     // when it is gone or never existed.
     bool HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
-    // Hangs up the entry's connection that is not yet hung up and returns its handle;
+    // Hangs up the entry's connection that is not yet hung up and returns it as stored;
     // ERasNotConnected when there is none.
-    HRASCONN HangUpEntry(std::string_view entry, int64_t nowMs,
+    TConnectionRecord HangUpEntry(std::string_view entry, int64_t nowMs,
                          std::optional<int64_t> lingerMs = std::nullopt);
 
     // The connections that exist at that moment (dialing, connected or lingering), in dial order.
