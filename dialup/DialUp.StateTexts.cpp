@@ -1,0 +1,37 @@
+#include "dialup/DialUp.h"
+
+#include "base/Ansi.h"
+#include "dialup/RasBinding.h"
+#include "dialup/StringResources.h"
+
+#include <cstring>
+#include <string_view>
+
+void TDialUp::SetLanguage(TRasLanguage Value)
+{
+    FLanguage = Value;
+    StringBase = (static_cast<int>(Value) + 1) * 1000;
+}
+
+QString TDialUp::GetStatusString(int State, int Error)
+{
+    if (Error != 0) {
+        // Cleared first: when the platform has no text for the code, the answer is empty.
+        char Text[101] = {};
+        RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 100);
+        return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
+    }
+
+    int Index;
+    if (State >= RASCS_OpenPort && State <= RASCS_LogonNetwork)
+        Index = State - RASCS_OpenPort + 1;
+    else if (State >= RASCS_Interactive && State <= RASCS_PasswordExpired)
+        Index = State - RASCS_Interactive + 23;
+    else if (State == RASCS_Connected)
+        Index = 27;
+    else if (State == RASCS_Disconnected)
+        Index = 28;
+    else
+        return QString();
+    return LoadStr(StringBase + Index);
+}

@@ -1,0 +1,107 @@
+#include "dialup/DialUp.h"
+
+#include "base/Ansi.h"
+#include "dialup/RasBinding.h"
+#include "platform/Kernel.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// The platform fills at most this many records per call; a larger phonebook or connection
+// table is answered with ERROR_BUFFER_TOO_SMALL.
+constexpr int MaxRecords = 100;
+
+} // namespace
+
+TDialUp::TDialUp(QObject* AOwner)
+    : QObject(AOwner)
+{
+    // Straight to the fields: a new component speaks English until its owner chooses.
+    FLanguage = ralgEnglish;
+    StringBase = 2000;
+    // The dial-up adapter list (DUNA) is read here once the link statistics are in place.
+}
+
+TDialUp::~TDialUp() = default;
+
+int TDialUp::GetEntries()
+{
+    FEntries.clear();
+
+    std::array<RASENTRYNAMEA, MaxRecords> EntryNames{};
+    static_assert(sizeof(EntryNames) == 26400);
+    EntryNames[0].dwSize = sizeof(RASENTRYNAMEA);
+    DWORD ByteCount = sizeof(EntryNames);
+    DWORD EntryCount = 0;
+
+    const DWORD Result =
+        RasBinding::RasEnumEntriesA(nullptr, nullptr, EntryNames.data(), &ByteCount, &EntryCount);
+    if (Result != 0)
+        return static_cast<int>(Result);
+
+    // The count is the platform's; never read past the buffer whatever it says.
+    const int Count = std::min(static_cast<int>(EntryCount), MaxRecords);
+    for (int i = 0; i < Count; ++i) {
+        const char* Name = EntryNames[i].szEntryName;
+        FEntries.append(AnsiToString(std::string_view(Name, strnlen(Name, RAS_MaxEntryName + 1))));
+        if (OnEntryGet)
+            OnEntryGet(this, Name);
+    }
+    return 0;
+}
+
+int TDialUp::GetActiveConnections(int& Count)
+{
+    // One status record for the whole call: a connection whose status cannot be read is
+    // reported with what the platform left in it.
+    TRasConnStatusA Status{};
+    Status.dwSize = sizeof(TRasConnStatusA);
+
+    std::array<RASCONNA, MaxRecords> Connections{};
+    static_assert(sizeof(Connections) == 41200);
+    Connections[0].dwSize = sizeof(RASCONNA);
+    DWORD ByteCount = sizeof(Connections);
+
+    // The platform writes the number of connections straight into the caller's variable.
+    const DWORD Result = RasBinding::RasEnumConnectionsA(Connections.data(), &ByteCount,
+                                                         reinterpret_cast<LPDWORD>(&Count));
+    if (Result != 0)
+        return static_cast<int>(Result);
+
+    const int Reported = std::min(Count, MaxRecords);
+    for (int i = 0; i < Reported; ++i) {
+        RASCONNA& Connection = Connections[i];
+        RasBinding::RasGetConnectStatusA(Connection.hrasconn, &Status);
+        const QString StatusString =
+            GetStatusString(Status.rasconnstate, static_cast<int>(Status.dwError));
+        if (OnActiveConnection)
+            OnActiveConnection(this, static_cast<int>(Connection.hrasconn), Status, StatusString,
+                               Connection.szEntryName, Connection.szDeviceType,
+                               Connection.szDeviceName);
+    }
+    return 0;
+}
+
+int TDialUp::HangUp(int Handle)
+{
+    TRasConnStatusA Status{};
+    Status.dwSize = sizeof(TRasConnStatusA);
+
+    const DWORD Result = RasBinding::RasHangUpA(static_cast<HRASCONN>(Handle));
+    if (Result == 0) {
+        // The line is only free once the platform has forgotten the handle. The timers keep
+        // running meanwhile, so a poll tick may report (and even hang up) inside this wait.
+        while (RasBinding::RasGetConnectStatusA(static_cast<HRASCONN>(Handle), &Status) !=
+               ERROR_INVALID_HANDLE) {
+            Sleep(0);
+            QCoreApplication::processEvents();
+        }
+    }
+    return static_cast<int>(Result);
+}
