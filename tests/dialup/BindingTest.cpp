@@ -1,0 +1,217 @@
+#include "dialup/RasBinding.h"
+
+#include "base/Exceptions.h"
+#include "platform/Library.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+// The fake libraries answer with their base (rasapi32 100, rnaph 300) plus a number per name;
+// a name with a second "A" appended answers 50 higher.
+class BindingTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetRasBindingForTests(); }
+    void TearDown() override
+    {
+        ResetRasBindingForTests();
+        SetLibrarySearchPathForTests({});
+    }
+
+    static std::string VariantDir(const char* variant) { return std::string(FAKE_RAS_DIR) + "/" + variant; }
+    static void UseVariant(const char* variant) { SetLibrarySearchPathForTests({VariantDir(variant)}); }
+
+    static QString MessageOf(const std::function<void()>& call)
+    {
+        try {
+            call();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return QStringLiteral("(nothing raised)");
+    }
+
+    static DWORD EnumEntries(std::string* firstName = nullptr)
+    {
+        RASENTRYNAMEA names[2] = {};
+        names[0].dwSize = sizeof(RASENTRYNAMEA);
+        DWORD bytes = sizeof(names);
+        DWORD count = 0;
+        DWORD result = RasBinding::RasEnumEntriesA(nullptr, nullptr, names, &bytes, &count);
+        if (firstName)
+            *firstName = count == 1 ? names[0].szEntryName : "";
+        return result;
+    }
+
+    // The handle LoadLibraryA gives for that library now (the same as the binding's when it
+    // has that library loaded).
+    static HMODULE Loaded(const char* name)
+    {
+        HMODULE module = LoadLibraryA(name);
+        FreeLibrary(module);
+        return module;
+    }
+};
+
+TEST_F(BindingTest, WithoutLibraryEveryFunctionFailsAndNothingIsRemembered)
+{
+    UseVariant("missing");
+    const std::function<void()> calls[] = {
+        [] { EnumEntries(); },
+        [] {
+            RASCONNA connections[1] = {};
+            DWORD bytes = sizeof(connections), count = 0;
+            RasBinding::RasEnumConnectionsA(connections, &bytes, &count);
+        },
+        [] {
+            RASCONNSTATUSA status = {};
+            RasBinding::RasGetConnectStatusA(1, &status);
+        },
+        [] { RasBinding::RasHangUpA(1); },
+        [] {
+            char text[101] = {};
+            RasBinding::RasGetErrorStringA(678, text, 100);
+        },
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& call : calls) {
+            EXPECT_EQ(MessageOf(call), "Error opening rasapi.dll");
+            EXPECT_FALSE(RasLibraryLoaded);
+            EXPECT_FALSE(RasFallbackUsed);
+        }
+    }
+
+    // Once the library is there, the very next call binds it.
+    UseVariant("bound");
+    EXPECT_EQ(EnumEntries(), 101u);
+    EXPECT_TRUE(RasLibraryLoaded);
+}
+
+TEST_F(BindingTest, FirstFoundFunctionBindsRasapi32AndArgumentsPassThrough)
+{
+    UseVariant("bound");
+    std::string name;
+    EXPECT_EQ(EnumEntries(&name), 101u);
+    EXPECT_EQ(name, "rasapi32");
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_FALSE(RasFallbackUsed);
+    EXPECT_EQ(RasLibrary, Loaded("rasapi32.dll"));
+
+    RASCONNSTATUSA status = {};
+    EXPECT_EQ(RasBinding::RasGetConnectStatusA(7, &status), 103u);
+    EXPECT_EQ(status.dwError, 7u);
+
+    char text[101] = {};
+    EXPECT_EQ(RasBinding::RasGetErrorStringA(678, text, 100), 0u);
+    EXPECT_STREQ(text, "rasapi32 error 678 size 100 caf\xE9");
+}
+
+TEST_F(BindingTest, Rasapi32IsAskedForTheNameWithAppendedAFirst)
+{
+    UseVariant("bound");
+    RASCONNA connections[1] = {};
+    DWORD bytes = sizeof(connections), count = 0;
+    // First use, then bound: both times "RasEnumConnectionsAA" wins over "RasEnumConnectionsA".
+    EXPECT_EQ(RasBinding::RasEnumConnectionsA(connections, &bytes, &count), 152u);
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_EQ(RasBinding::RasEnumConnectionsA(connections, &bytes, &count), 152u);
+}
+
+TEST_F(BindingTest, BoundLibraryLackingAFunctionStaysBound)
+{
+    UseVariant("bound");
+    EnumEntries();
+    HMODULE bound = RasLibrary;
+
+    EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_FALSE(RasFallbackUsed);
+    EXPECT_EQ(RasLibrary, bound);
+
+    RASCONNSTATUSA status = {};
+    EXPECT_EQ(RasBinding::RasGetConnectStatusA(1, &status), 103u);
+}
+
+TEST_F(BindingTest, FirstFunctionMissingAndNoRnaphLeavesTheBindingOpen)
+{
+    UseVariant("bound"); // has no librnaph.so
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
+        EXPECT_FALSE(RasLibraryLoaded);
+        EXPECT_FALSE(RasFallbackUsed);
+    }
+    EXPECT_EQ(EnumEntries(), 101u);
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_FALSE(RasFallbackUsed);
+}
+
+TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
+{
+    UseVariant("fallback");
+    std::string name;
+    EXPECT_EQ(EnumEntries(&name), 301u);
+    EXPECT_EQ(name, "rnaph");
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_TRUE(RasFallbackUsed);
+    EXPECT_EQ(RasLibrary, Loaded("rnaph.dll"));
+
+    // From now on only the bare name is asked for, although rnaph also has "RasHangUpAA".
+    EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
+
+    EXPECT_EQ(MessageOf([] {
+                  char text[101] = {};
+                  RasBinding::RasGetErrorStringA(678, text, 100);
+              }),
+              "Function RasGetErrorStringA not found!");
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_TRUE(RasFallbackUsed);
+    EXPECT_EQ(EnumEntries(), 301u);
+}
+
+TEST_F(BindingTest, FunctionInNeitherLibraryOnFirstUseBindsNothing)
+{
+    UseVariant("fallback");
+    EXPECT_EQ(MessageOf([] {
+                  char text[101] = {};
+                  RasBinding::RasGetErrorStringA(678, text, 100);
+              }),
+              "Function RasGetErrorStringA not found!");
+    EXPECT_FALSE(RasLibraryLoaded);
+    EXPECT_FALSE(RasFallbackUsed);
+
+    EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
+    EXPECT_TRUE(RasFallbackUsed);
+}
+
+TEST_F(BindingTest, ProgramEndReleasesOnlyTheFallbackLibrary)
+{
+    UseVariant("bound");
+    EnumEntries();
+    HMODULE bound = RasLibrary;
+    ReleaseRasBinding();
+    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_EQ(RasLibrary, bound);
+    EXPECT_EQ(EnumEntries(), 101u);
+
+    // This folder is used by no other test, so the binding holds the only reference.
+    ResetRasBindingForTests();
+    UseVariant("fallback-release");
+    EXPECT_EQ(EnumEntries(), 301u);
+    const std::string rnaph = VariantDir("fallback-release") + "/librnaph.so";
+    void* stillLoaded = ::dlopen(rnaph.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(stillLoaded, nullptr);
+    ::dlclose(stillLoaded);
+
+    ReleaseRasBinding();
+    EXPECT_EQ(::dlopen(rnaph.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
+    EXPECT_FALSE(RasLibraryLoaded);
+    EXPECT_FALSE(RasFallbackUsed);
+    EXPECT_EQ(RasLibrary, nullptr);
+}
+
+} // namespace
