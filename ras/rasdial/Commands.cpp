@@ -104,8 +104,10 @@ void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int
         service.AddEntry(command.NewEntry);
         out << "Added " << name << '\n';
         break;
-    case TRasdialAction::Remove:
-        out << "Removed " << AnsiToUtf8(service.RemoveEntry(command.Entry).Name) << '\n';
+    case TRasdialAction::Remove: {
+        TPhonebookEntry removed = service.RemoveEntry(command.Entry);
+        out << "Removed " << AnsiToUtf8(removed.Name) << '\n';
         break;
+    }
     }
 }

@@ -12,7 +12,7 @@
 
 struct TDialOptions {
     int64_t ConnectAfterMs = 5000;
-    std::optional<int32_t> PinnedState; // reported until the hang-up instead of the dial walk
+    std::optional<int32_t> PinnedState = std::nullopt; // reported until the hang-up instead of the dial walk
     uint32_t Error = 0;                 // what the status record's dwError carries
     int64_t LingerMs = 2000;
 };

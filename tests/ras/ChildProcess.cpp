@@ -1,0 +1,94 @@
+#include "tests/ras/ChildProcess.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// Both ends of a pipe, closed when the holder goes.
+struct TPipe {
+    int Fd[2] = {-1, -1};
+    TPipe()
+    {
+        if (::pipe2(Fd, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+    }
+    ~TPipe() { CloseBoth(); }
+    void Close(int i)
+    {
+        if (Fd[i] >= 0)
+            ::close(Fd[i]);
+        Fd[i] = -1;
+    }
+    void CloseBoth() { Close(0), Close(1); }
+};
+
+} // namespace
+
+TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& extraEnvironment)
+{
+    std::vector<std::string> strings{program};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : strings)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStrings(extraEnvironment);
+    for (char** e = environ; *e; ++e)
+        envStrings.push_back(*e); // the first setting of a name wins in getenv
+    std::vector<char*> envp;
+    for (std::string& s : envStrings)
+        envp.push_back(s.data());
+    envp.push_back(nullptr);
+
+    TPipe out, err;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out.Fd[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err.Fd[1], 2);
+    pid_t pid = 0;
+    int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + program);
+    out.Close(1);
+    err.Close(1);
+
+    TChildResult result;
+    pollfd fds[2] = {{out.Fd[0], POLLIN, 0}, {err.Fd[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.Out, &result.Err};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            break;
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
