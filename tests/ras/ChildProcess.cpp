@@ -32,6 +32,8 @@ struct TPipe {
 
 } // namespace
 
+namespace RasTests {
+
 TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                       const std::vector<std::string>& extraEnvironment)
 {
@@ -92,3 +94,5 @@ TChildResult RunChild(const std::string& program, const std::vector<std::string>
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
+
+} // namespace RasTests

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+// In a namespace of its own, as other test folders may bring a helper of the same name.
+namespace RasTests {
+
 struct TChildResult {
     int ExitCode = -1; // -1 when the child did not exit normally
     std::string Out;
@@ -13,3 +16,5 @@ struct TChildResult {
 // capturing its standard output and standard error.
 TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                       const std::vector<std::string>& extraEnvironment = {});
+
+} // namespace RasTests

@@ -10,6 +10,8 @@
 
 #include <chrono>
 
+using RasTests::RunChild;
+using RasTests::TChildResult;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
