@@ -13,7 +13,7 @@ constexpr TErrorText kErrorTexts[] = {
     {ERROR_INSUFFICIENT_BUFFER, "The buffer is too small for the text."},
     {ERROR_PORT_ALREADY_OPEN, "The port is already in use."},
     {ERROR_BUFFER_TOO_SMALL, "The buffer given is too small for the result."},
-    {ERROR_WRONG_INFO_SPECIFIED, "The information given is not right."},
+    {604, "The information given is not right."},
     {ERROR_PORT_NOT_CONNECTED, "The port is not connected."},
     {ERROR_DEVICE_DOES_NOT_EXIST, "The device does not exist."},
     {ERROR_BUFFER_INVALID, "The buffer is not valid."},
