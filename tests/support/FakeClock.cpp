@@ -1,7 +1,7 @@
 #include "tests/support/FakeClock.h"
 
 TFakeClock::TFakeClock(TLocalTime start, DWORD startTick)
-    : FTick(startTick)
+    : FTick(startTick), FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
 {
     SetLocalTime(start);
     SetClockForTests(this);
@@ -28,5 +28,6 @@ void TFakeClock::SetLocalTime(const TLocalTime& t)
 void TFakeClock::AdvanceMilliseconds(int64_t ms)
 {
     FTick = static_cast<DWORD>(FTick + static_cast<uint64_t>(ms));
+    FEpochMs += ms;
     FLocal = FLocal.addMSecs(ms);
 }

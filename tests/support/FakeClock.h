@@ -18,9 +18,13 @@ public:
     void AdvanceSeconds(int64_t s) { AdvanceMilliseconds(s * 1000); }
     void AdvanceMinutes(int64_t m) { AdvanceMilliseconds(m * 60000); }
     void SetTick(DWORD tick) { FTick = tick; }
+    // Wall-clock milliseconds since the Unix epoch, moving with the clock (for the dial-up
+    // service, which keeps its times that way).
+    int64_t EpochMs() const { return FEpochMs; }
     void SetLocalTime(const TLocalTime& t);
 
 private:
     DWORD FTick;
+    int64_t FEpochMs;
     QDateTime FLocal; // kept as a plain calendar time, free of time zones
 };

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+
+class Exception;
+
+// The application object. Every event handler runs inside notify, so an exception that leaves a
+// handler ends here and goes to OnException instead of crossing the event loop.
+class TApplication : public QApplication {
+public:
+    using TExceptionEvent = std::function<void(QObject* Sender, const Exception& E)>;
+
+    TApplication(int& argc, char** argv);
+    ~TApplication() override;
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Runs a handler that Qt calls directly (a slot, an event override): whatever it raises is
+    // handed to HandleException, so the failing handler stops and the program carries on.
+    template <class F>
+    static void Guard(QObject* sender, F&& handler) noexcept
+    {
+        try {
+            handler();
+        } catch (...) {
+            HandleCurrentException(sender);
+        }
+    }
+
+    // Hands the exception being handled to OnException; without a handler the message is shown.
+    static void HandleCurrentException(QObject* sender) noexcept;
+    static void HandleException(QObject* sender, const Exception& e);
+
+    void SetTitle(const QString& title);
+    const QString& Title() const { return FTitle; }
+
+    TExceptionEvent OnException;
+
+private:
+    QString FTitle;
+};
+
+// The one application object, like the global Application of the program.
+TApplication* Application();

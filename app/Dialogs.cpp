@@ -1,0 +1,80 @@
+#include "app/Dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+TDialogAnswerer Answerer;
+
+QMessageBox::Icon ToQtIcon(TMessageIcon icon)
+{
+    switch (icon) {
+    case TMessageIcon::Information:
+        return QMessageBox::Information;
+    case TMessageIcon::Question:
+        return QMessageBox::Question;
+    case TMessageIcon::Warning:
+        return QMessageBox::Warning;
+    case TMessageIcon::Error:
+        return QMessageBox::Critical;
+    case TMessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void SetDialogAnswererForTests(TDialogAnswerer answerer)
+{
+    Answerer = std::move(answerer);
+}
+
+TModalResult ShowMessageBox(const QString& text, const QString& caption, TMessageIcon icon, TMessageButtons buttons)
+{
+    if (Answerer) {
+        TDialogRequest request;
+        request.Kind = TDialogRequest::kMessage;
+        request.Text = text;
+        request.Caption = caption;
+        request.Icon = icon;
+        request.Buttons = buttons;
+        return Answerer(request).Result;
+    }
+    QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    if (buttons == TMessageButtons::YesNo) {
+        QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? TModalResult::Yes : TModalResult::No;
+    }
+    box.setDefaultButton(box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
+    box.exec();
+    return TModalResult::Ok;
+}
+
+bool InputQuery(const QString& caption, const QString& prompt, QString& value)
+{
+    if (Answerer) {
+        TDialogRequest request;
+        request.Kind = TDialogRequest::kInput;
+        request.Text = prompt;
+        request.Caption = caption;
+        request.Proposal = value;
+        TDialogAnswer answer = Answerer(request);
+        if (answer.Result != TModalResult::Ok)
+            return false;
+        value = answer.Text;
+        return true;
+    }
+    bool ok = false;
+    QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = text;
+    return ok;
+}

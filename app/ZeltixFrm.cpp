@@ -1,0 +1,331 @@
+#include "app/ZeltixFrm.h"
+
+#include "app/Application.h"
+#include "base/Ansi.h"
+#include "base/Exceptions.h"
+#include "dialup/DialUp.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString SettingsFile = QStringLiteral("settings.ini");
+
+QLabel* PlaceLabel(QWidget* parent, const QString& text, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QLabel* PlacePicture(QWidget* parent, const QString& resource, int x, int y)
+{
+    auto* image = new QLabel(parent);
+    image->setPixmap(QPixmap(resource));
+    image->setGeometry(x, y, 32, 32);
+    return image;
+}
+
+QTreeWidget* CreateReportList(QWidget* parent, const QStringList& captions, const QList<int>& widths)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(static_cast<int>(captions.size()));
+    list->setHeaderLabels(captions);
+    for (int i = 0; i < widths.size(); ++i)
+        list->setColumnWidth(i, widths[i]);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setAllColumnsShowFocus(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->header()->setSectionsClickable(false);
+    list->header()->setStretchLastSection(false);
+    return list;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Zeltix"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/zeltix32.png")));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
+
+    CreateLayout();
+    CreateComponents();
+    CreateMenus();
+
+    resize(800, 516);
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateLayout()
+{
+    StatusBar1Panel = new QLabel(this);
+    statusBar()->addWidget(StatusBar1Panel, 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    MainPanel = new QWidget(this);
+    setCentralWidget(MainPanel);
+    auto* mainLayout = new QVBoxLayout(MainPanel);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(0);
+    auto* regions = new QHBoxLayout();
+    regions->setContentsMargins(0, 0, 0, 0);
+    regions->setSpacing(0);
+    mainLayout->addLayout(regions, 1);
+
+    // The tariff box and the history box share the splitter; the limits box keeps its width.
+    Splitter1 = new QSplitter(Qt::Horizontal, MainPanel);
+    Splitter1->setHandleWidth(6);
+    Splitter1->setChildrenCollapsible(false);
+    regions->addWidget(Splitter1, 1);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Verbindungseinstellungen"), Splitter1);
+    auto* box1 = new QVBoxLayout(GroupBox1);
+    box1->setContentsMargins(2, 2, 2, 2);
+    ListView2 = CreateReportList(GroupBox1, {QStringLiteral("Verbindungsname"), QStringLiteral("Cent / Min.")},
+                                 {150, 70});
+    ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    box1->addWidget(ListView2, 1);
+    Label5 = new QLabel(QStringLiteral("Klicken Sie doppelt auf eine Verbindung um die Kosten pro Minute zu ändern. "
+                                       "Um eine Verbindung zu sperren, klicken Sie den Haken neben der Verbindung ab."),
+                        GroupBox1);
+    Label5->setWordWrap(true);
+    Label5->setAlignment(Qt::AlignCenter);
+    Label5->setFixedHeight(52);
+    box1->addWidget(Label5);
+    Splitter1->addWidget(GroupBox1);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("Verbindungen"), Splitter1);
+    auto* box2 = new QVBoxLayout(GroupBox2);
+    box2->setContentsMargins(2, 2, 2, 2);
+    ListView1 = CreateReportList(GroupBox2,
+                                 {QStringLiteral("Datum"), QStringLiteral("Verbindung"), QStringLiteral("Dauer"),
+                                  QStringLiteral("Kosten (Cent)")},
+                                 {100, 150, 70, 76});
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    box2->addWidget(ListView1, 1);
+    Splitter1->addWidget(GroupBox2);
+    Splitter1->setSizes({228, 800 - 228 - 125 - 6});
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+
+    GroupBox3 = new QGroupBox(QStringLiteral("Limits"), MainPanel);
+    GroupBox3->setFixedWidth(125);
+    regions->addWidget(GroupBox3);
+    Label8 = new QLabel(QStringLiteral("Geben Sie hier ein Monatslimit ein:"), GroupBox3);
+    Label8->setWordWrap(true);
+    Label8->setGeometry(10, 24, 105, 25);
+    Label10 = PlaceLabel(GroupBox3, QStringLiteral("(0 = keine Limitierung)"), 10, 80);
+    Image2 = PlacePicture(GroupBox3, QStringLiteral(":/icons/coins32.png"), 10, 107);
+    Label11 = PlaceLabel(GroupBox3, QStringLiteral("Verbrauch:"), 50, 112);
+
+    Panel2 = new QFrame(MainPanel);
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2->setLineWidth(1);
+    Panel2->setFixedHeight(38);
+    mainLayout->addWidget(Panel2);
+    Label1 = PlaceLabel(Panel2, QStringLiteral("Offline"), 16, 4);
+    QFont bold(QStringLiteral("Arial"));
+    bold.setPointSize(8);
+    bold.setBold(true);
+    Label1->setFont(bold);
+    Label1->setMinimumWidth(200);
+    Label4 = PlaceLabel(Panel2, QStringLiteral("Connectionspeed: 0 bps"), 16, 20);
+    Label2 = PlaceLabel(Panel2, QStringLiteral("Gesendete Bytes: 0"), 248, 4);
+    Label3 = PlaceLabel(Panel2, QStringLiteral("Empfangene Bytes: 0"), 248, 20);
+    Label6 = PlaceLabel(Panel2, QString(), 480, 4);
+    Label7 = PlaceLabel(Panel2, QString(), 480, 20);
+    for (QLabel* label : {Label4, Label2, Label3, Label6, Label7})
+        label->setMinimumWidth(210);
+    Image1 = PlacePicture(Panel2, QStringLiteral(":/icons/connection32.png"), 696, 3);
+}
+
+void TForm1::CreateComponents()
+{
+    DialUp1 = new TDialUp(this);
+    DialUp1->SetDialMode(dmAsync);
+    DialUp1->SetLanguage(ralgGerman);
+    DialUp1->OnActiveConnection = [this](QObject* Sender, int Handle, TRasConnStatusA& Status,
+                                         const QString& StatusString, const char* EntryName, const char* DeviceType,
+                                         const char* DeviceName) {
+        DialUp1ActiveConnection(Sender, Handle, Status, StatusString, EntryName, DeviceType, DeviceName);
+    };
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { TApplication::Guard(Timer1, [this] { Timer1Timer(); }); });
+
+    OnCheckTimer = new QTimer(this);
+    OnCheckTimer->setInterval(1000);
+    connect(OnCheckTimer, &QTimer::timeout, this,
+            [this] { TApplication::Guard(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
+    OnCheckTimer->start();
+}
+
+void TForm1::CreateMenus()
+{
+    auto addItem = [this](QMenu* menu, const QString& text, const QKeySequence& shortcut, auto handler) {
+        QAction* action = menu->addAction(text);
+        if (!shortcut.isEmpty())
+            action->setShortcut(shortcut);
+        if constexpr (!std::is_same_v<decltype(handler), std::nullptr_t>) {
+            connect(action, &QAction::triggered, this,
+                    [this, action, handler] { TApplication::Guard(action, [this, handler] { (this->*handler)(); }); });
+        } else {
+            // Its window or component is not part of the program yet.
+            action->setEnabled(false);
+        }
+        return action;
+    };
+
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
+    IndieTrayminimieren1 = addItem(datei, QStringLiteral("In die Tray minimieren"), QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+    datei->addSeparator();
+    Berenden1 = addItem(datei, QStringLiteral("Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), &TForm1::Berenden1Click);
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
+    Statistik1 = addItem(tools, QStringLiteral("Statistik..."), QKeySequence(Qt::Key_F2), nullptr);
+    tools->addSeparator();
+    Verbindungsprotokoll1 = addItem(tools, QStringLiteral("Verbindungsprotokoll anzeigen..."), QKeySequence(Qt::Key_F3), nullptr);
+
+    Einstellungen1 = menuBar()->addMenu(QStringLiteral("Einstellungen"));
+    // A checkable item toggles its own check mark when chosen; the state is stored at shutdown.
+    autoclear1 = Einstellungen1->addAction(QStringLiteral("Onlinehistory am 1. jeden Monats leeren"));
+    autoclear1->setCheckable(true);
+    autoclear1->setChecked(true);
+    AutomatischbeimStartvonWindowsausfhren1 =
+        addItem(Einstellungen1, QStringLiteral("Automatisch beim Start von Windows ausführen"), QKeySequence(), nullptr);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
+    About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), nullptr);
+
+    PopupMenu1 = new QMenu(this);
+    Leeren1 = addItem(PopupMenu1, QStringLiteral("Leeren"), QKeySequence(), nullptr);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos)); });
+
+    PopupMenu2 = new QMenu(this);
+    Show1 = addItem(PopupMenu2, QStringLiteral("Show"), QKeySequence(), &TForm1::Show1Click);
+    PopupMenu2->addSeparator();
+    Close1 = addItem(PopupMenu2, QStringLiteral("Close"), QKeySequence(), &TForm1::Close1Click);
+}
+
+QString TForm1::StatusText() const
+{
+    return StatusBar1Panel->text();
+}
+
+void TForm1::SetStatusText(const QString& text)
+{
+    StatusBar1Panel->setText(text);
+}
+
+QString TForm1::ProgramDir() const
+{
+    return ::ProgramDir();
+}
+
+void TForm1::FormCreate()
+{
+    Application()->OnException = [this](QObject* Sender, const Exception& E) { HandleAppException(Sender, E); };
+    ListView2->clear();
+    ReadSettings();
+}
+
+void TForm1::ReadSettings()
+{
+    TIniFile settings(ProgramDir() + SettingsFile);
+    autoclear1->setChecked(settings.ReadBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked()));
+    FLimitCents = settings.ReadInteger(QStringLiteral("Main"), QStringLiteral("Limit"), 0);
+}
+
+void TForm1::WriteSettings()
+{
+    TIniFile settings(ProgramDir() + SettingsFile);
+    settings.WriteBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked());
+    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), FLimitCents);
+}
+
+void TForm1::FormClose()
+{
+    WriteSettings();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!FClosing) {
+        FClosing = true;
+        OnCheckTimer->stop();
+        Timer1->stop();
+        TApplication::Guard(this, [this] { FormClose(); });
+    }
+    event->accept();
+    // Closing the main window ends the program, also while it is hidden in the tray.
+    QCoreApplication::quit();
+}
+
+void TForm1::HandleAppException(QObject*, const Exception& E)
+{
+    QDir::setCurrent(ProgramDir());
+    QFile log(QStringLiteral("error.log"));
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    std::string line = StringToAnsi(E.Message()) + "\r\n";
+    log.write(line.data(), static_cast<qint64>(line.size()));
+}
+
+void TForm1::Berenden1Click()
+{
+    close();
+}
+
+void TForm1::Show1Click()
+{
+    ShowApplication();
+}
+
+void TForm1::Close1Click()
+{
+    close();
+}
+
+void TForm1::ShowApplication()
+{
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "dialup/DialUp.h"
+#include "platform/WinTypes.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <vector>
+
+class Exception;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The main window: layout and menus, start-up and shutdown, and the cost accounting of the
+// sessions. Its handlers are split over files by concern (ZeltixFrm.Tracker.cpp, ...).
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window's contents in their order of creation, then runs FormCreate.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Components, named as in the window's layout.
+    QLabel* StatusBar1Panel = nullptr; // the status bar's one panel
+    QWidget* MainPanel = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QTreeWidget* ListView2 = nullptr; // tariff list
+    QLabel* Label5 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QTreeWidget* ListView1 = nullptr; // history list
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* Label11 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label1 = nullptr; // Online / Offline
+    QLabel* Label2 = nullptr; // bytes sent
+    QLabel* Label3 = nullptr; // bytes received
+    QLabel* Label4 = nullptr; // link speed
+    QLabel* Label6 = nullptr; // total cost
+    QLabel* Label7 = nullptr; // total online time
+    QLabel* Image1 = nullptr;
+    TDialUp* DialUp1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* OnCheckTimer = nullptr;
+    QMenu* PopupMenu1 = nullptr; // history list: "Leeren"
+    QMenu* PopupMenu2 = nullptr; // tray icon: "Show", "Close"
+    QMenu* Einstellungen1 = nullptr;
+    QAction* IndieTrayminimieren1 = nullptr;
+    QAction* Berenden1 = nullptr;
+    QAction* Statistik1 = nullptr;
+    QAction* Verbindungsprotokoll1 = nullptr;
+    QAction* autoclear1 = nullptr;
+    QAction* AutomatischbeimStartvonWindowsausfhren1 = nullptr;
+    QAction* About1 = nullptr;
+    QAction* Leeren1 = nullptr;
+    QAction* Show1 = nullptr;
+    QAction* Close1 = nullptr;
+
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
+
+    // Start-up and shutdown.
+    void FormCreate();
+    void FormClose();
+    void HandleAppException(QObject* Sender, const Exception& E);
+    QString ProgramDir() const;
+
+    // Menu commands.
+    void Berenden1Click();
+    void Show1Click();
+    void Close1Click();
+
+    // Session tracker.
+    void OnCheckTimerTimer();
+    void DialUp1ActiveConnection(QObject* Sender, int Handle, TRasConnStatusA& Status, const QString& StatusString,
+                                 const char* EntryName, const char* DeviceType, const char* DeviceName);
+    void Timer1Timer();
+    QString AdvanceSessionClock(int32_t s);
+
+    // Tariff list.
+    QTreeWidgetItem* FindTariffRow(const QString& name) const;
+
+    // Brings the main window into view.
+    void ShowApplication();
+
+    // The monthly limit in cents, as read from and written to settings.ini.
+    int32_t LimitCents() const { return FLimitCents; }
+
+    // Tracker state.
+    bool Online = false;
+    int32_t SessionRow = 0;
+    long double SessionCost = 0;
+    DWORD SessionStartTick = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateLayout();
+    void CreateComponents();
+    void ReadSettings();
+    void WriteSettings();
+
+    void StartSession(int handle, const QString& entry);
+    void EndSession();
+    // The running session's row: the row at SessionRow when it is still the session's own,
+    // otherwise wherever the session's row has gone, or none when it was deleted.
+    QTreeWidgetItem* SessionItem() const;
+    // The entry's tariff row; an entry that came into the phonebook while the program runs
+    // gets the row that start-up would have given it.
+    QTreeWidgetItem* TariffRowFor(const QString& entry);
+
+    int32_t FLimitCents = 0;
+    bool FClosing = false;
+
+    // The connection the running session belongs to, and the session's mark on its row.
+    int FSessionHandle = 0;
+    int64_t FSessionId = 0;
+    // One flag per poll in progress (polls nest inside a hang-up): was the session's
+    // connection reported?
+    std::vector<bool> FSessionSeen;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "app/ZeltixFrm.h"
+#include "base/FormatSettings.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeDialUpService.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+// A main window in a program folder of its own, with German formats, the fake clock and a
+// dial-up service of the test's own. Dialogs are recorded and answered with OK / No.
+class AppFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")) << "the test command generates de_DE.UTF-8";
+        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        SetDialogAnswererForTests([this](const TDialogRequest& request) {
+            Dialogs.push_back(request);
+            return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
+        });
+    }
+
+    void TearDown() override
+    {
+        Form.reset();
+        Application()->OnException = nullptr;
+        SetDialogAnswererForTests(nullptr);
+        SetProgramDirForTests({});
+        UseLocaleForFormats({});
+    }
+
+    TForm1& Start()
+    {
+        Form = std::make_unique<TForm1>();
+        return *Form;
+    }
+
+    // One poll of the connection watcher, one second after the previous one.
+    void Poll()
+    {
+        Clock.AdvanceSeconds(1);
+        Form->OnCheckTimerTimer();
+    }
+
+    TFakeClock Clock;
+    TTempDir ProgramFolder;
+    TFakeDialUpService DialUp{Clock};
+    std::unique_ptr<TForm1> Form;
+    std::vector<TDialogRequest> Dialogs;
+};

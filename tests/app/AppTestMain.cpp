@@ -1,0 +1,20 @@
+#include "app/Application.h"
+#include "resources/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+// The main window's tests need the program's own application object on the offscreen platform.
+int main(int argc, char** argv)
+{
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::setlocale(LC_ALL, "C.UTF-8");
+    TApplication app(argc, argv);
+    app.SetTitle(QStringLiteral("Zeltix"));
+    InitZeltixResources();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,166 @@
+#include "tests/app/AppFixture.h"
+
+#include "base/Exceptions.h"
+#include "platform/Library.h"
+#include "platform/Termination.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <csignal>
+
+namespace {
+
+using MainWindowTest = AppFixture;
+
+QStringList MenuTexts(QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text() + QLatin1Char('|') +
+                                                                  action->shortcut().toString());
+    return texts;
+}
+
+QStringList HeaderTexts(QTreeWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->columnCount(); ++i)
+        texts << list->headerItem()->text(i) + QLatin1Char('/') + QString::number(list->columnWidth(i));
+    return texts;
+}
+
+TEST_F(MainWindowTest, LayoutMenusAndTextsAreThoseOfTheProgram)
+{
+    TForm1& form = Start();
+    EXPECT_EQ(form.windowTitle(), "Zeltix");
+    EXPECT_EQ(form.size(), QSize(800, 516));
+    EXPECT_EQ(form.GroupBox1->title(), "Verbindungseinstellungen");
+    EXPECT_EQ(form.GroupBox2->title(), "Verbindungen");
+    EXPECT_EQ(form.GroupBox3->title(), "Limits");
+    EXPECT_EQ(form.GroupBox3->width(), 125);
+    EXPECT_EQ(HeaderTexts(form.ListView2), (QStringList{"Verbindungsname/150", "Cent / Min./70"}));
+    EXPECT_EQ(HeaderTexts(form.ListView1),
+              (QStringList{"Datum/100", "Verbindung/150", "Dauer/70", "Kosten (Cent)/76"}));
+    EXPECT_EQ(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(form.ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(form.Label1->text(), "Offline");
+    EXPECT_TRUE(form.Label1->font().bold());
+    EXPECT_EQ(form.Label2->text(), "Gesendete Bytes: 0");
+    EXPECT_EQ(form.Label3->text(), "Empfangene Bytes: 0");
+    EXPECT_EQ(form.Label4->text(), "Connectionspeed: 0 bps");
+    EXPECT_EQ(form.Label8->text(), "Geben Sie hier ein Monatslimit ein:");
+    EXPECT_EQ(form.Label10->text(), "(0 = keine Limitierung)");
+    EXPECT_EQ(form.Label11->text(), "Verbrauch:");
+    EXPECT_TRUE(form.Label5->text().startsWith("Klicken Sie doppelt auf eine Verbindung"));
+
+    QList<QAction*> menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 4);
+    EXPECT_EQ(MenuTexts(menus[0]->menu()),
+              (QStringList{"In die Tray minimieren|Ctrl+M", "-", "Beenden|Ctrl+X"}));
+    EXPECT_EQ(MenuTexts(menus[1]->menu()),
+              (QStringList{"Statistik...|F2", "-", "Verbindungsprotokoll anzeigen...|F3"}));
+    EXPECT_EQ(MenuTexts(menus[2]->menu()), (QStringList{"Onlinehistory am 1. jeden Monats leeren|",
+                                                        "Automatisch beim Start von Windows ausführen|"}));
+    EXPECT_EQ(MenuTexts(menus[3]->menu()), (QStringList{"About...|F1"}));
+    EXPECT_EQ(menus[3]->text(), "?");
+    EXPECT_EQ(MenuTexts(form.PopupMenu1), (QStringList{"Leeren|"}));
+    EXPECT_EQ(MenuTexts(form.PopupMenu2), (QStringList{"Show|", "-", "Close|"}));
+
+    EXPECT_TRUE(form.OnCheckTimer->isActive());
+    EXPECT_EQ(form.OnCheckTimer->interval(), 1000);
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 1000);
+}
+
+TEST_F(MainWindowTest, FirstStartHasDefaultsAndClosingWritesSettings)
+{
+    TForm1& form = Start();
+    EXPECT_TRUE(form.autoclear1->isChecked());
+    EXPECT_EQ(form.LimitCents(), 0);
+    EXPECT_FALSE(ProgramFolder.Exists("settings.ini")) << "nothing is written at start";
+
+    form.autoclear1->trigger();
+    EXPECT_FALSE(form.autoclear1->isChecked());
+    form.Berenden1->trigger();
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=0\r\nLimit=0\r\n");
+    EXPECT_FALSE(ProgramFolder.Exists("error.log"));
+}
+
+TEST_F(MainWindowTest, StoredSettingsAreReadAndBadValuesGiveTheDefaults)
+{
+    ProgramFolder.Write("settings.ini", "[Main]\r\nAutoClear=0\r\nLimit=2550\r\n");
+    {
+        TForm1& form = Start();
+        EXPECT_FALSE(form.autoclear1->isChecked());
+        EXPECT_EQ(form.LimitCents(), 2550);
+        form.close();
+    }
+    ProgramFolder.Write("settings.ini", "[Main]\r\nAutoClear=ja\r\nLimit=viel\r\n");
+    TForm1& form = Start();
+    EXPECT_TRUE(form.autoclear1->isChecked());
+    EXPECT_EQ(form.LimitCents(), 0);
+    form.close();
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
+}
+
+TEST_F(MainWindowTest, AnExceptionInAHandlerBecomesOneLineOfErrorLog)
+{
+    TForm1& form = Start();
+    QDir::setCurrent(QDir::tempPath());
+    TApplication::Guard(&form, [] { throw Exception(QStringLiteral("Error opening rasapi.dll")); });
+    TApplication::Guard(&form, [] { throw std::runtime_error("bad thing"); });
+    EXPECT_EQ(ProgramFolder.Read("error.log"), "Error opening rasapi.dll\r\nbad thing\r\n");
+    EXPECT_EQ(QDir::currentPath() + QLatin1Char('/'), QString::fromStdString(ProgramFolder.Path() + "/"));
+    EXPECT_TRUE(Dialogs.empty()) << "no dialog for a failed handler";
+
+    // An exception that leaves an event handler is caught by the application object.
+    QObject target;
+    struct TThrowingFilter : QObject {
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::User)
+                throw Exception(QStringLiteral("Function RasHangUpA not found!"));
+            return false;
+        }
+    } filter;
+    target.installEventFilter(&filter);
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&target, &event);
+    EXPECT_EQ(ProgramFolder.Read("error.log"),
+              "Error opening rasapi.dll\r\nbad thing\r\nFunction RasHangUpA not found!\r\n");
+}
+
+TEST_F(MainWindowTest, MissingDialUpLibraryIsRecordedOnEveryPoll)
+{
+    TForm1& form = Start();
+    SetLibrarySearchPathForTests({"/nonexistent-zeltix-libs"});
+    // What the poll timer's slot does on each tick.
+    TApplication::Guard(form.OnCheckTimer, [&] { form.OnCheckTimerTimer(); });
+    TApplication::Guard(form.OnCheckTimer, [&] { form.OnCheckTimerTimer(); });
+    EXPECT_EQ(ProgramFolder.Read("error.log"), "Error opening rasapi.dll\r\nError opening rasapi.dll\r\n");
+    EXPECT_EQ(form.Label1->text(), "Offline");
+}
+
+TEST_F(MainWindowTest, TerminationSignalClosesLikeBeenden)
+{
+    TForm1& form = Start();
+    bool closed = false;
+    InstallTerminationHandler(&form, [&] {
+        closed = true;
+        form.close();
+    });
+    ::raise(SIGTERM);
+    for (int i = 0; i < 100 && !closed; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(ProgramFolder.Exists("settings.ini"));
+}
+
+} // namespace
