@@ -1,0 +1,58 @@
+// What one second of program time costs while a session runs: one poll of the dial-up
+// connections through the real librasapi32.so plus one session tick, with a long history.
+
+#include "app/Application.h"
+#include "app/ZeltixFrm.h"
+#include "platform/ProgramDir.h"
+#include "resources/Resources.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeDialUpService.h"
+#include "tests/support/TempDir.h"
+
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+static void BM_PollAndSessionTick(benchmark::State& state)
+{
+    TFakeClock clock;
+    TTempDir programFolder;
+    TFakeDialUpService dialUp(clock);
+    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
+    dialUp.AddEntry("Provider");
+    TForm1 form;
+    for (int i = 0; i < state.range(0); ++i)
+        form.ListView1->addTopLevelItem(new QTreeWidgetItem(
+            QStringList{QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
+                        QStringLiteral("00:10:00"), QStringLiteral("45,00")}));
+    TDialOptions options;
+    options.ConnectAfterMs = 0;
+    dialUp.Dial("Provider", options);
+    form.OnCheckTimerTimer();
+    if (!form.Online)
+        state.SkipWithError("the session did not start");
+
+    for (auto _ : state) {
+        clock.AdvanceSeconds(1);
+        form.OnCheckTimerTimer();
+        form.Timer1Timer();
+    }
+    form.Timer1->stop();
+    form.OnCheckTimer->stop();
+    SetProgramDirForTests({});
+}
+BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TApplication app(argc, argv);
+    InitZeltixResources();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
