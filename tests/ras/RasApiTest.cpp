@@ -190,6 +190,21 @@ TEST_F(RasApiTest, DialledConnectionOverFakeTime)
     EXPECT_EQ(count, 0u);
 }
 
+TEST_F(RasApiTest, TimeSourceSurvivesUnloadingAndLoadingAgain)
+{
+    // Far beyond any real clock, so only the fake one sees the connection connected.
+    const int64_t future = int64_t{1} << 49;
+    AddEntry("Provider");
+    HRASCONN handle = Service.Dial("Provider", {}, future);
+    FakeNow = future + 5000;
+
+    ASSERT_EQ(::dlclose(Library), 0);
+    EXPECT_NE(::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
+    SetUpTestSuite();
+    DWORD result = 0;
+    EXPECT_EQ(Status(handle, result).rasconnstate, RASCS_Connected);
+}
+
 TEST_F(RasApiTest, EnumConnectionsSizesAndDamagedTable)
 {
     AddEntry("One");

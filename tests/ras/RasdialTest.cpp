@@ -2,7 +2,7 @@
 // certain with a connect time of 0 and linger times far longer than a test runs.
 
 #include "ras/service/RasService.h"
-#include "tests/ras/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
@@ -10,8 +10,6 @@
 
 #include <chrono>
 
-using RasTests::RunChild;
-using RasTests::TChildResult;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 

@@ -1,4 +1,4 @@
-#include "tests/ras/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -32,7 +32,6 @@ struct TPipe {
 
 } // namespace
 
-namespace RasTests {
 
 TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                       const std::vector<std::string>& extraEnvironment)
@@ -95,4 +94,3 @@ TChildResult RunChild(const std::string& program, const std::vector<std::string>
     return result;
 }
 
-} // namespace RasTests

@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-// In a namespace of its own, as other test folders may bring a helper of the same name.
-namespace RasTests {
 
 struct TChildResult {
     int ExitCode = -1; // -1 when the child did not exit normally
@@ -17,4 +15,3 @@ struct TChildResult {
 TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
                       const std::vector<std::string>& extraEnvironment = {});
 
-} // namespace RasTests

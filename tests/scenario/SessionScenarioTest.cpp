@@ -1,0 +1,105 @@
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "app/ZeltixFrm.h"
+#include "base/FormatSettings.h"
+#include "platform/Library.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeDialUpService.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TempDir.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The whole program against a dial-up service of its own, driven by rasdial as a user would
+// drive it from a terminal. The service keeps real time; the program's clock is the fake one,
+// and the timers' handlers run when the test says a second has passed.
+class SessionScenarioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+        ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
+        SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
+        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+    }
+
+    void TearDown() override
+    {
+        Application()->OnException = nullptr;
+        SetDialogAnswererForTests(nullptr);
+        SetProgramDirForTests({});
+        SetLibrarySearchPathForTests({});
+        ::unsetenv("ZELTIX_RAS_DIR");
+        UseLocaleForFormats({});
+    }
+
+    TChildResult Rasdial(const std::vector<std::string>& args)
+    {
+        return RunChild(TFakeDialUpService::BinaryDir() + "/rasdial", args);
+    }
+
+    void Second(TForm1& form)
+    {
+        // The session clock's first tick comes a second after the session started.
+        const bool sessionRunning = form.Timer1->isActive();
+        Clock.AdvanceSeconds(1);
+        form.OnCheckTimerTimer();
+        if (sessionRunning && form.Timer1->isActive())
+            form.Timer1Timer();
+    }
+
+    TTempDir ProgramFolder;
+    TTempDir RasFolder;
+    TFakeClock Clock;
+};
+
+TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
+{
+    ASSERT_EQ(Rasdial({"--add", "Provider", "--type", "modem", "--device", "Standard 56000 bps Modem"}).ExitCode, 0);
+    TForm1 form;
+    Second(form);
+    EXPECT_EQ(form.StatusText(), "");
+    EXPECT_EQ(form.Label1->text(), "Offline");
+
+    TChildResult dial = Rasdial({"Provider", "--connect-after", "0", "--linger", "600"});
+    ASSERT_EQ(dial.ExitCode, 0) << dial.Err;
+    Second(form);
+    EXPECT_EQ(form.StatusText(), "Provider: Verbunden");
+    EXPECT_EQ(form.Label1->text(), "Online");
+    ASSERT_EQ(form.ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(0), "08.12.2026 14:03:24");
+
+    for (int i = 0; i < 65; ++i)
+        Second(form);
+    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05");
+
+    // A second rasdial sees the connection the program is timing.
+    TChildResult list = Rasdial({});
+    EXPECT_EQ(list.ExitCode, 0);
+    EXPECT_NE(list.Out.find("Provider"), std::string::npos) << list.Out;
+
+    ASSERT_EQ(Rasdial({"Provider", "/DISCONNECT", "--linger", "600"}).ExitCode, 0);
+    Second(form);
+    EXPECT_EQ(form.StatusText(), "Provider: Getrennt");
+    EXPECT_EQ(form.Label1->text(), "Offline");
+    EXPECT_FALSE(form.Timer1->isActive());
+    Second(form);
+    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05") << "the ended session's row stays as it was";
+
+    form.close();
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
+    EXPECT_FALSE(ProgramFolder.Exists("error.log"));
+}
+
+} // namespace
