@@ -79,7 +79,9 @@ TForm1::TForm1(QWidget* parent)
     if (QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
-    FormCreate();
+    // A failing start-up step is recorded like any handler's failure; only a component that
+    // cannot be constructed keeps the window from being created.
+    TApplication::Guard(this, [this] { FormCreate(); });
 }
 
 TForm1::~TForm1() = default;
