@@ -1,0 +1,243 @@
+#include "base/ComponentStream.h"
+
+#include "base/Exceptions.h"
+#include "tests/support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+// "EReadError: Stream read error", or "" when nothing was thrown.
+std::string FailureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EFilerError& e) {
+        return e.ClassName() + ": "s + e.Message().toStdString();
+    }
+    return {};
+}
+
+const std::string ReadError = "EReadError: Stream read error";
+const std::string BadValue = "EReadError: Invalid property value";
+const std::string BadFormat = "EFilerError: Invalid stream format";
+
+// A copy on the heap of exactly the data's size, so that the address sanitizer sees any read
+// beyond its end.
+struct TExactCopy {
+    explicit TExactCopy(std::string_view data) : Bytes(new char[data.size()]), Size(data.size())
+    {
+        std::memcpy(Bytes.get(), data.data(), data.size());
+    }
+    std::string_view View() const { return {Bytes.get(), Size}; }
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Size;
+};
+
+TEST(ComponentStream, IntegersTakeTheShortestForm)
+{
+    const struct {
+        std::int32_t Value;
+        std::string Bytes;
+    } cases[] = {
+        {0, "\x02\x00"s}, {127, "\x02\x7F"s}, {-128, "\x02\x80"s}, {128, "\x03\x80\x00"s},
+        {-129, "\x03\x7F\xFF"s}, {32767, "\x03\xFF\x7F"s}, {32768, "\x04\x00\x80\x00\x00"s},
+        {-32769, "\x04\xFF\x7F\xFF\xFF"s}, {INT32_MIN, "\x04\x00\x00\x00\x80"s},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        TStreamWriter(out).WriteInteger(c.Value);
+        EXPECT_EQ(out, c.Bytes) << c.Value;
+        TStreamReader reader(out);
+        EXPECT_EQ(reader.ReadInteger(), c.Value);
+        EXPECT_TRUE(reader.AtEnd());
+    }
+}
+
+TEST(ComponentStream, StringsChooseTheirTypeByContent)
+{
+    const std::string a255(255, 'a'), a256(256, 'a');
+    const struct {
+        QString Text;
+        std::string Bytes;
+    } cases[] = {
+        {QString(), "\x06\x00"s},
+        {QString::fromLatin1(a255), "\x06\xFF"s + a255},
+        {QString::fromLatin1(a256), "\x0C\x00\x01\x00\x00"s + a256},
+        {QString::fromUtf8("Grüße"), "\x14\x07\x00\x00\x00Gr\xC3\xBC\xC3\x9F" "e"s},
+        {QString::fromUtf8("€"), "\x14\x03\x00\x00\x00\xE2\x82\xAC"s}, // in the code page, yet not ASCII
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        TStreamWriter(out).WriteString(c.Text);
+        EXPECT_EQ(out, c.Bytes) << c.Text.size();
+        TStreamReader reader(out);
+        EXPECT_EQ(reader.ReadString(), c.Text);
+        EXPECT_TRUE(reader.AtEnd());
+    }
+    const std::string ansiBytes = "\x06\x03Gr\xFC\x0C\x01\x00\x00\x00\x80"s;
+    TStreamReader ansi(ansiBytes);
+    EXPECT_EQ(ansi.ReadString(), QString::fromUtf8("Grü")) << "short and long strings are ANSI";
+    EXPECT_EQ(ansi.ReadString(), QString::fromUtf8("€"));
+}
+
+TEST(ComponentStream, NamesIdentifiersBooleansAndBinary)
+{
+    std::string out;
+    TStreamWriter writer(out);
+    writer.WriteSignature();
+    writer.WriteStr("TListView");
+    writer.WriteProperty("Align");
+    writer.WriteIdent("alClient");
+    writer.WriteBoolean(false);
+    writer.WriteBoolean(true);
+    writer.WriteBinary("\x01\x00\xFF"s);
+    writer.WriteListBegin();
+    writer.WriteListEnd();
+    EXPECT_EQ(out, "TPF0\x09TListView\x05" "Align\x07\x08" "alClient\x08\x09\x0A\x03\x00\x00\x00\x01\x00\xFF\x01\x00"s);
+
+    TStreamReader reader(out);
+    reader.ReadSignature();
+    EXPECT_EQ(reader.ReadStr(), "TListView");
+    EXPECT_EQ(reader.ReadStr(), "Align");
+    EXPECT_EQ(reader.NextValue(), TValueType::vaIdent);
+    EXPECT_EQ(reader.ReadIdent(), "alClient");
+    EXPECT_FALSE(reader.ReadBoolean());
+    EXPECT_EQ(reader.ReadIdent(), "True") << "booleans read as identifiers too";
+    EXPECT_EQ(reader.ReadBinary(), "\x01\x00\xFF"s);
+    EXPECT_FALSE(reader.EndOfList());
+    reader.ReadListBegin();
+    EXPECT_TRUE(reader.EndOfList());
+    reader.ReadListEnd();
+    EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(ComponentStream, WriterRefusesNamesLongerThan255)
+{
+    std::string out;
+    TStreamWriter writer(out);
+    EXPECT_EQ(FailureOf([&] { writer.WriteStr(std::string(256, 'x')); }),
+              "EFilerError: Short string longer than 255 characters");
+    EXPECT_THROW(writer.WriteIdent(std::string(256, 'x')), EFilerError);
+    EXPECT_EQ(out, "") << "nothing half written";
+    writer.WriteStr(std::string(255, 'x'));
+    EXPECT_EQ(out.size(), 256u);
+}
+
+// Two columns as the history list stores them: Caption, then Width unless it is 50.
+std::string TwoColumns()
+{
+    std::string out;
+    TStreamWriter writer(out);
+    writer.WriteCollectionBegin();
+    writer.WriteListBegin();
+    writer.WriteProperty("Caption");
+    writer.WriteString(QStringLiteral("Datum"));
+    writer.WriteProperty("Width");
+    writer.WriteInteger(100);
+    writer.WriteListEnd();
+    writer.WriteListBegin();
+    writer.WriteProperty("Caption");
+    writer.WriteString(QStringLiteral("Dauer"));
+    writer.WriteListEnd();
+    writer.WriteListEnd();
+    return out;
+}
+
+TEST(ComponentStream, CollectionOfTwoItems)
+{
+    const std::string out = TwoColumns();
+    EXPECT_EQ(out, "\x0E\x01\x07" "Caption\x06\x05" "Datum\x05Width\x02\x64\x00"
+                   "\x01\x07" "Caption\x06\x05" "Dauer\x00\x00"s);
+    TStreamReader reader(out);
+    reader.ReadCollectionBegin();
+    QStringList captions;
+    std::int32_t width = 50;
+    while (!reader.EndOfList()) {
+        reader.ReadListBegin();
+        while (!reader.EndOfList()) {
+            const std::string name = reader.ReadStr();
+            if (name == "Caption")
+                captions << reader.ReadString();
+            else
+                width = reader.ReadInteger();
+        }
+        reader.ReadListEnd();
+    }
+    reader.ReadListEnd();
+    EXPECT_EQ(captions, QStringList({"Datum", "Dauer"}));
+    EXPECT_EQ(width, 100);
+    EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(ComponentStream, SkipValuePassesEveryKnownType)
+{
+    const std::string values =
+        "\x02\x01" "\x03\x01\x02" "\x04\x01\x02\x03\x04" "\x05" "0123456789" "\x06\x02hi" "\x07\x02id"
+        "\x08" "\x09" "\x0A\x02\x00\x00\x00xy" "\x0B\x01" "a\x01" "b\x00" "\x0C\x01\x00\x00\x00z"
+        "\x0D" "\x0F" "01234567" "\x10" "0123" "\x11" "01234567" "\x12" "01234567"
+        "\x13\x02\x00\x00\x00" "a\x00" "b\x00" "\x14\x01\x00\x00\x00u"
+        "\x01\x01\x02\x07\x00\x00"s; // a list holding a list holding 7
+    const std::string stream = "\x01"s + values + "\x00"s + TwoColumns() + "\x02\x2A"s;
+    TStreamReader reader(stream);
+    reader.SkipValue();
+    reader.SkipValue();
+    EXPECT_EQ(reader.ReadInteger(), 42);
+    EXPECT_TRUE(reader.AtEnd());
+
+    const std::string properties = "\x04Left\x02\x02\x03Top\x02\x0F"s;
+    TStreamReader property(properties);
+    property.SkipProperty();
+    EXPECT_EQ(property.ReadStr(), "Top");
+}
+
+TEST(ComponentStream, SignatureChecks)
+{
+    const struct {
+        std::string Data;
+        std::string Failure;
+    } cases[] = {
+        {"TPF0", ""}, {"", ReadError}, {"T", ReadError}, {"TPF", ReadError},
+        {"X", BadFormat}, {"TPX", BadFormat}, {"TPF1", BadFormat}, {"tpf0", BadFormat},
+    };
+    for (const auto& c : cases) {
+        const TExactCopy copy(c.Data);
+        EXPECT_EQ(FailureOf([&] { TStreamReader(copy.View()).ReadSignature(); }), c.Failure) << c.Data;
+    }
+}
+
+TEST(ComponentStream, ReadersRefuseOtherTypes)
+{
+    using TRead = std::function<void(TStreamReader&)>;
+    const std::pair<std::string, TRead> cases[] = {
+        {"\x06\x01" "1"s, [](TStreamReader& r) { r.ReadInteger(); }},
+        {"\x0F" "01234567"s, [](TStreamReader& r) { r.ReadInteger(); }},
+        {"\x02\x01"s, [](TStreamReader& r) { r.ReadString(); }},
+        {"\x07\x01" "a"s, [](TStreamReader& r) { r.ReadString(); }},
+        {"\x13\x00\x00\x00\x00"s, [](TStreamReader& r) { r.ReadString(); }},
+        {"\x06\x01" "a"s, [](TStreamReader& r) { r.ReadIdent(); }},
+        {"\x02\x01"s, [](TStreamReader& r) { r.ReadBoolean(); }},
+        {"\x0C\x00\x00\x00\x00"s, [](TStreamReader& r) { r.ReadBinary(); }},
+        {"\x01\x00"s, [](TStreamReader& r) { r.ReadCollectionBegin(); }},
+        {"\x0E\x00"s, [](TStreamReader& r) { r.ReadListBegin(); }},
+        {"\x02\x00"s, [](TStreamReader& r) { r.ReadListEnd(); }},
+        {"\x15"s, [](TStreamReader& r) { r.SkipValue(); }},
+        {"\xFF"s, [](TStreamReader& r) { r.SkipValue(); }},
+        {"\x00"s, [](TStreamReader& r) { r.SkipValue(); }},
+        {"\x0E\x02\x00"s, [](TStreamReader& r) { r.SkipValue(); }}, // an item must open a list
+    };
+    for (const auto& [data, read] : cases) {
+        const TExactCopy copy(data);
+        TStreamReader reader(copy.View());
+        EXPECT_EQ(FailureOf([&] { read(reader); }), BadValue) << int(static_cast<unsigned char>(data[0]));
+    }
+}
+
+} // namespace
