@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+
+#include <cstdint>
+
+// A colour as the component streams store it: 0x00BBGGRR for a fixed colour, or
+// 0x80000000 plus an index for one of the system's colours.
+using TColor = std::uint32_t;
+
+inline constexpr TColor clSystemColor = 0x80000000;
+inline constexpr TColor clBtnFace = clSystemColor + 15;
+inline constexpr TColor clPurple = 0x800080;
+
+// The one place where a stored colour becomes a toolkit colour; system colours are looked up
+// in the given palette (the application's palette when none is given).
+QColor ColorToQColor(TColor color);
+QColor ColorToQColor(TColor color, const QPalette& palette);
