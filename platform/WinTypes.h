@@ -9,11 +9,45 @@ typedef int32_t BOOL;
 typedef uint32_t UINT;
 typedef int32_t LONG;
 typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef int64_t LONGLONG;
+typedef char16_t WCHAR;
 typedef BYTE* LPBYTE;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef void* HMODULE;
+typedef HMODULE HINSTANCE;
 typedef void (*FARPROC)();
+
+// A 64-bit number in two halves, aligned as a 64-bit value inside records.
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+} LARGE_INTEGER;
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME;
+
+// 100-nanosecond intervals since 1601-01-01, in two halves.
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME;
+
+static_assert(sizeof(LARGE_INTEGER) == 8 && alignof(LARGE_INTEGER) == 8);
+static_assert(sizeof(SYSTEMTIME) == 16);
+static_assert(sizeof(FILETIME) == 8);
 
 #ifndef TRUE
 #define TRUE 1

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ras/service/ConnectionState.h"
+#include "ras/service/Phonebook.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TRasService;
+
+// The stand-in dial-up service as the registry statistics and telephony see it: the service
+// in ResolveRasFolder() at wall-clock time. Nothing here throws: a service that cannot be read
+// has no entries and no connections, as a machine without dial-up networking would.
+std::vector<TPhonebookEntry> DialUpPhonebook();
+// The connections that exist now (dialing, connected or lingering), in dial order.
+std::vector<TConnectionView> DialUpConnections();
+// The service's notion of now, in milliseconds since the Unix epoch.
+int64_t DialUpNowMs();
+
+// Test seam: read this service at the time nowMs gives; nullptr restores the service in
+// ResolveRasFolder() at wall-clock time. The caller keeps the service alive meanwhile.
+void SetDialUpServiceForTests(TRasService* service, std::function<int64_t()> nowMs);
