@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -237,6 +239,189 @@ TEST(ComponentStream, ReadersRefuseOtherTypes)
         const TExactCopy copy(data);
         TStreamReader reader(copy.View());
         EXPECT_EQ(FailureOf([&] { read(reader); }), BadValue) << int(static_cast<unsigned char>(data[0]));
+    }
+}
+
+TEST(ComponentStream, LittleEndianHelpersAndByteReader)
+{
+    std::string block;
+    AppendInt32(block, -2);
+    AppendInt32(block, 0x01020304);
+    AppendInt16(block, -1);
+    AppendInt16(block, 0x0102);
+    AppendShortString(block, "abc");
+    EXPECT_EQ(block, "\xFE\xFF\xFF\xFF\x04\x03\x02\x01\xFF\xFF\x02\x01\x03" "abc"s);
+    const TExactCopy copy(block);
+    TByteReader bytes(copy.View());
+    EXPECT_EQ(bytes.ReadInt32(), -2);
+    EXPECT_EQ(bytes.ReadInt32(), 0x01020304);
+    EXPECT_EQ(bytes.ReadInt16(), -1);
+    EXPECT_EQ(bytes.ReadInt16(), 0x0102);
+    EXPECT_EQ(bytes.Remaining(), 4u);
+    EXPECT_EQ(bytes.ReadShortString(), "abc");
+    EXPECT_TRUE(bytes.AtEnd());
+    EXPECT_EQ(FailureOf([&] { bytes.ReadByte(); }), ReadError);
+
+    TByteReader shortData(copy.View().substr(0, 3));
+    EXPECT_EQ(FailureOf([&] { shortData.ReadInt32(); }), ReadError);
+    EXPECT_EQ(FailureOf([&] { shortData.ReadBytes(SIZE_MAX); }), ReadError);
+    EXPECT_EQ(shortData.ReadInt16(), -2) << "a failed read consumes nothing";
+}
+
+// A history-like stream with every kind of value, and where each value's type byte lies.
+struct TSample {
+    std::string Data;
+    std::vector<std::pair<std::size_t, std::string>> TypeBytes; // position, accepted type bytes
+};
+
+TSample Sample()
+{
+    TSample sample;
+    TStreamWriter writer(sample.Data);
+    const auto property = [&](std::string_view name, std::string accepted, const std::function<void()>& write) {
+        writer.WriteProperty(name);
+        sample.TypeBytes.emplace_back(sample.Data.size(), std::move(accepted));
+        write();
+    };
+    const std::string integers = "\x02\x03\x04", strings = "\x06\x0C\x14", idents = "\x07\x08\x09\x0D";
+    writer.WriteSignature();
+    writer.WriteStr("TListView");
+    writer.WriteStr("ListView1");
+    property("Left", integers, [&] { writer.WriteInteger(2); });
+    property("Width", integers, [&] { writer.WriteInteger(420); });
+    property("Tag", integers, [&] { writer.WriteInteger(-100000); });
+    property("Align", idents, [&] { writer.WriteIdent("alClient"); });
+    property("Columns", "\x0E", [&] { sample.Data += TwoColumns(); });
+    property("ColumnClick", "\x08\x09", [&] { writer.WriteBoolean(false); });
+    std::string rows;
+    AppendInt32(rows, 12);
+    AppendInt16(rows, -1);
+    AppendShortString(rows, "08.12.2026");
+    property("Items.Data", "\x0A", [&] { writer.WriteBinary(rows); });
+    property("Hint", strings, [&] { writer.WriteString(QString::fromUtf8("Grüße")); });
+    property("HelpKeyword", strings, [&] { writer.WriteString(QString(300, u'k')); });
+    property("PopupMenu", idents, [&] { writer.WriteIdent("Form1.PopupMenu1"); });
+    writer.WriteListEnd();
+    writer.WriteListEnd();
+    return sample;
+}
+
+void ReadGenerically(std::string_view data)
+{
+    TStreamReader reader(data);
+    reader.ReadSignature();
+    reader.ReadStr();
+    reader.ReadStr();
+    while (!reader.EndOfList())
+        reader.SkipProperty();
+    reader.ReadListEnd();
+    reader.ReadListEnd();
+}
+
+// Reads each property with the reader of its type, as the history list does.
+void ReadTyped(std::string_view data)
+{
+    TStreamReader reader(data);
+    reader.ReadSignature();
+    reader.ReadStr();
+    reader.ReadStr();
+    while (!reader.EndOfList()) {
+        const std::string name = reader.ReadStr();
+        if (name == "Align" || name == "PopupMenu")
+            reader.ReadIdent();
+        else if (name == "Columns") {
+            reader.ReadCollectionBegin();
+            while (!reader.EndOfList()) {
+                reader.ReadListBegin();
+                while (!reader.EndOfList())
+                    reader.SkipProperty();
+                reader.ReadListEnd();
+            }
+            reader.ReadListEnd();
+        } else if (name == "ColumnClick")
+            reader.ReadBoolean();
+        else if (name == "Items.Data")
+            reader.ReadBinary();
+        else if (name == "Hint" || name == "HelpKeyword")
+            reader.ReadString();
+        else
+            reader.ReadInteger();
+    }
+    reader.ReadListEnd();
+    reader.ReadListEnd();
+}
+
+TEST(ComponentStreamHostile, EveryTruncationIsAReadError)
+{
+    const std::string data = Sample().Data;
+    for (std::size_t size = 0; size < data.size(); ++size) {
+        const TExactCopy copy(data.substr(0, size));
+        EXPECT_EQ(FailureOf([&] { ReadGenerically(copy.View()); }), ReadError) << size;
+        EXPECT_EQ(FailureOf([&] { ReadTyped(copy.View()); }), ReadError) << size;
+    }
+    EXPECT_EQ(FailureOf([&] { ReadTyped(data); }), "");
+}
+
+TEST(ComponentStreamHostile, FlippedTypeBytes)
+{
+    const TSample sample = Sample();
+    for (const auto& [position, accepted] : sample.TypeBytes) {
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string data = sample.Data;
+            data[position] = static_cast<char>(byte);
+            const TExactCopy copy(data);
+            const std::string failure = FailureOf([&] { ReadTyped(copy.View()); });
+            if (accepted.find(static_cast<char>(byte)) == std::string::npos) {
+                EXPECT_EQ(failure, BadValue) << position << " " << byte;
+            } else if (!failure.empty()) {
+                EXPECT_TRUE(failure == BadValue || failure == ReadError) << position << " " << byte;
+            }
+        }
+    }
+}
+
+TEST(ComponentStreamHostile, AnyByteAnywhereFailsCleanly)
+{
+    const std::string original = Sample().Data;
+    for (std::size_t position = 0; position < original.size(); ++position) {
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string data = original;
+            data[position] = static_cast<char>(byte);
+            const TExactCopy copy(data);
+            const std::string failure = FailureOf([&] { ReadGenerically(copy.View()); });
+            EXPECT_TRUE(failure.empty() || failure == ReadError || failure == BadValue || failure == BadFormat)
+                << failure << " at " << position << " " << byte;
+        }
+    }
+}
+
+TEST(ComponentStreamHostile, LengthsBeyondTheDataAreReadErrors)
+{
+    const std::string cases[] = {
+        "\x0A\xFF\xFF\xFF\xFF" "ab"s, "\x0A\x00\x00\x00\x80"s, "\x0A\xFF\xFF\xFF\x7F"s, "\x0A\x03\x00\x00\x00" "ab"s,
+        "\x0C\xFF\xFF\xFF\xFF"s, "\x0C\xFF\xFF\xFF\x7F" "abc"s, "\x14\xFE\xFF\xFF\xFF"s, "\x14\x05\x00\x00\x00"s,
+        "\x06\x05" "ab"s, "\x07\xFF"s, "\x13\xFF\xFF\xFF\x7F" "ab"s, "\x13\x00\x00\x00\x40"s,
+        "\x13\xFF\xFF\xFF\xFF"s, "\x13\x02\x00\x00\x00" "abc"s, "\x0B\x01" "a\x01"s, "\x05" "012345678"s,
+        "\x0F" "0123456"s, "\x04\x01\x02\x03"s, "\x01\x02\x01"s, "\x0E\x01\x04" "Left"s, "\x0E\x01\x09"s,
+    };
+    for (const auto& data : cases) {
+        const TExactCopy copy(data);
+        TStreamReader reader(copy.View());
+        EXPECT_EQ(FailureOf([&] { reader.SkipValue(); }), ReadError) << int(static_cast<unsigned char>(data[0]));
+    }
+    const TExactCopy binary(cases[0]), text(cases[4]);
+    EXPECT_EQ(FailureOf([&] { TStreamReader(binary.View()).ReadBinary(); }), ReadError);
+    EXPECT_EQ(FailureOf([&] { TStreamReader(text.View()).ReadString(); }), ReadError);
+}
+
+TEST(ComponentStreamHostile, DeepNestingDoesNotExhaustTheStack)
+{
+    for (const std::string& unit : {"\x01"s, "\x0E\x01\x01\x0E"s}) {
+        std::string data;
+        for (int i = 0; i < (1 << 20); ++i)
+            data += unit;
+        const TExactCopy copy(data);
+        EXPECT_EQ(FailureOf([&] { TStreamReader(copy.View()).SkipValue(); }), ReadError);
     }
 }
 
