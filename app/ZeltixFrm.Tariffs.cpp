@@ -1,8 +1,69 @@
-// The tariff list: one row per phonebook entry with its price per minute and its counting tick.
+// The tariff list: one row per phonebook entry with its price per minute and its counting tick,
+// kept in conns.ini.
 
 #include "app/ZeltixFrm.h"
 
+#include "app/Dialogs.h"
+#include "base/Ansi.h"
+#include "base/SysUtils.h"
+#include "platform/IniFile.h"
+
 #include <QTreeWidget>
+
+namespace {
+
+const QString ConnsFile = QStringLiteral("conns.ini");
+const QString DefaultTariff = QStringLiteral("0,00");
+
+// Brackets cannot stand in a section name; they are kept as the bytes 0xFF and 0xFE, which
+// are "ÿ" and "þ" in the ANSI code page.
+QString TariffSection(QString entry)
+{
+    return entry.replace(QLatin1Char('['), QChar(0x00FF)).replace(QLatin1Char(']'), QChar(0x00FE));
+}
+
+QTreeWidgetItem* NewTariffRow(const QString& entry, const QString& tariff, bool ticked)
+{
+    auto* row = new QTreeWidgetItem(QStringList{entry, tariff});
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    return row;
+}
+
+} // namespace
+
+void TForm1::DialUp1EntryGet(QObject*, const char* EntryName)
+{
+    TIniFile conns(ProgramDir() + ConnsFile);
+    const QString entry = AnsiToString(EntryName);
+    const QString section = TariffSection(entry);
+    const QString tariff = conns.ReadString(section, QStringLiteral("Kosten"), DefaultTariff);
+    const bool ticked = conns.ReadBool(section, QStringLiteral("Checked"), true);
+    ListView2->addTopLevelItem(NewTariffRow(entry, tariff, ticked));
+}
+
+void TForm1::ListView2DblClick()
+{
+    QTreeWidgetItem* row = ListView2->currentItem();
+    if (!row || !row->isSelected())
+        return;
+    // The proposal is always zero, and cancelling keeps it.
+    QString value = DefaultTariff;
+    InputQuery(QStringLiteral("Kosten pro Minute ändern"), QStringLiteral("Geben Sie den Betrag in Cent an:"), value);
+    row->setText(1, FormatFloat(QStringLiteral("0.00"), StrToFloatDef(value, 0)));
+}
+
+void TForm1::SaveTariffs()
+{
+    TIniFile conns(ProgramDir() + ConnsFile);
+    for (int i = 0; i < ListView2->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ListView2->topLevelItem(i);
+        const QString section = TariffSection(row->text(0));
+        conns.WriteString(section, QStringLiteral("Checked"),
+                          row->checkState(0) == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
+        conns.WriteString(section, QStringLiteral("Kosten"), row->text(1));
+    }
+}
 
 QTreeWidgetItem* TForm1::FindTariffRow(const QString& name) const
 {
@@ -18,9 +79,7 @@ QTreeWidgetItem* TForm1::TariffRowFor(const QString& entry)
 {
     if (QTreeWidgetItem* row = FindTariffRow(entry))
         return row;
-    auto* row = new QTreeWidgetItem(QStringList{entry, QStringLiteral("0,00")});
-    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-    row->setCheckState(0, Qt::Checked);
+    QTreeWidgetItem* row = NewTariffRow(entry, DefaultTariff, true);
     ListView2->addTopLevelItem(row);
     return row;
 }

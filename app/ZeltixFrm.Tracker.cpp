@@ -97,15 +97,19 @@ void TForm1::StartSession(int handle, const QString& entry)
     if (tariff)
         SessionCost += StrToFloatDef(tariffText, 0);
     SessionRow = ListView1->indexOfTopLevelItem(row);
+    SaveHistory();
     SetTimerEnabled(Timer1, true);
 }
 
 void TForm1::EndSession()
 {
     SetTimerEnabled(Timer1, false);
+    if (Online)
+        SaveHistory();
     Online = false;
     FSessionHandle = 0;
     Label1->setText(QStringLiteral("Offline"));
+    UpdateOnlineTimeTotal();
 }
 
 QTreeWidgetItem* TForm1::SessionItem() const

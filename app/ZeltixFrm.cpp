@@ -5,6 +5,7 @@
 #include "base/Exceptions.h"
 #include "dialup/DialUp.h"
 #include "platform/IniFile.h"
+#include "platform/Kernel.h"
 #include "platform/ProgramDir.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -177,6 +179,7 @@ void TForm1::CreateComponents()
     DialUp1 = new TDialUp(this);
     DialUp1->SetDialMode(dmAsync);
     DialUp1->SetLanguage(ralgGerman);
+    DialUp1->OnEntryGet = [this](QObject* Sender, const char* EntryName) { DialUp1EntryGet(Sender, EntryName); };
     DialUp1->OnActiveConnection = [this](QObject* Sender, int Handle, TRasConnStatusA& Status,
                                          const QString& StatusString, const char* EntryName, const char* DeviceType,
                                          const char* DeviceName) {
@@ -232,7 +235,11 @@ void TForm1::CreateMenus()
     About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), nullptr);
 
     PopupMenu1 = new QMenu(this);
-    Leeren1 = addItem(PopupMenu1, QStringLiteral("Leeren"), QKeySequence(), nullptr);
+    Leeren1 = PopupMenu1->addAction(QStringLiteral("Leeren"));
+    connect(Leeren1, &QAction::triggered, this,
+            [this] { TApplication::Guard(Leeren1, [this] { Leeren1Click(); }); });
+    ListView2->viewport()->installEventFilter(this);
+    ListView1->installEventFilter(this);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos)); });
@@ -261,8 +268,18 @@ QString TForm1::ProgramDir() const
 void TForm1::FormCreate()
 {
     Application()->OnException = [this](QObject* Sender, const Exception& E) { HandleAppException(Sender, E); };
-    ListView2->clear();
-    ReadSettings();
+    // Each step's failure is recorded and the next step still runs: a history file that cannot
+    // be read must not keep the settings from being read (and then overwritten at shutdown).
+    auto step = [this](auto&& body) { TApplication::Guard(this, body); };
+    step([this] { ListView2->clear(); });
+    step([this] { LoadHistory(); });
+    step([this] { UpdateOnlineTimeTotal(); });
+    step([this] { DialUp1->GetEntries(); });
+    step([this] { ReadSettings(); });
+    step([this] {
+        if (autoclear1->isChecked() && GetLocalTime().Day == 1 && Leeren1Click())
+            SetStatusText(QStringLiteral("Onlinehistory geleert."));
+    });
 }
 
 void TForm1::ReadSettings()
@@ -281,6 +298,8 @@ void TForm1::WriteSettings()
 
 void TForm1::FormClose()
 {
+    SaveTariffs();
+    SaveHistory();
     WriteSettings();
 }
 
@@ -299,12 +318,32 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::HandleAppException(QObject*, const Exception& E)
 {
+    AppendErrorLog(E.Message());
+}
+
+void TForm1::AppendErrorLog(const QString& message)
+{
     QDir::setCurrent(ProgramDir());
     QFile log(QStringLiteral("error.log"));
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
-    std::string line = StringToAnsi(E.Message()) + "\r\n";
+    std::string line = StringToAnsi(message) + "\r\n";
     log.write(line.data(), static_cast<qint64>(line.size()));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        TApplication::Guard(ListView2, [this] { ListView2DblClick(); });
+        return true;
+    }
+    if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        TApplication::Guard(ListView1, [this, key] { ListView1KeyDown(key); });
+        if (key->key() == Qt::Key_Delete)
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::Berenden1Click()

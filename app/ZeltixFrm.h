@@ -12,6 +12,7 @@ class Exception;
 class QAction;
 class QFrame;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -90,7 +91,18 @@ public:
     QString AdvanceSessionClock(int32_t s);
 
     // Tariff list.
+    void DialUp1EntryGet(QObject* Sender, const char* EntryName);
+    void ListView2DblClick();
+    void SaveTariffs();
     QTreeWidgetItem* FindTariffRow(const QString& name) const;
+
+    // History list.
+    void LoadHistory();
+    void SaveHistory();
+    void UpdateOnlineTimeTotal();
+    // Asks, then deletes all rows; true when they were deleted.
+    bool Leeren1Click();
+    void ListView1KeyDown(QKeyEvent* Key);
 
     // Brings the main window into view.
     void ShowApplication();
@@ -106,6 +118,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateMenus();
@@ -116,6 +129,8 @@ private:
 
     void StartSession(int handle, const QString& entry);
     void EndSession();
+    // Appends one line to error.log, as the exception handler does.
+    void AppendErrorLog(const QString& line);
     // The running session's row: the row at SessionRow when it is still the session's own,
     // otherwise wherever the session's row has gone, or none when it was deleted.
     QTreeWidgetItem* SessionItem() const;
@@ -125,6 +140,8 @@ private:
 
     int32_t FLimitCents = 0;
     bool FClosing = false;
+    // The history file could not be read: it is kept aside before it is first overwritten.
+    bool FHistoryUnreadable = false;
 
     // The connection the running session belongs to, and the session's mark on its row.
     int FSessionHandle = 0;

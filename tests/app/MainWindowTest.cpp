@@ -1,6 +1,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "base/Exceptions.h"
+#include "dialup/RasBinding.h"
 #include "platform/Library.h"
 #include "platform/Termination.h"
 
@@ -140,6 +141,7 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerBecomesOneLineOfErrorLog)
 TEST_F(MainWindowTest, MissingDialUpLibraryIsRecordedOnEveryPoll)
 {
     TForm1& form = Start();
+    ResetRasBindingForTests();
     SetLibrarySearchPathForTests({"/nonexistent-zeltix-libs"});
     // What the poll timer's slot does on each tick.
     TApplication::Guard(form.OnCheckTimer, [&] { form.OnCheckTimerTimer(); });

@@ -1,0 +1,257 @@
+#include "tests/app/AppFixture.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+class TariffsAndHistoryTest : public AppFixture {
+protected:
+    QStringList TariffRows() const
+    {
+        QStringList rows;
+        for (int i = 0; i < Form->ListView2->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = Form->ListView2->topLevelItem(i);
+            rows << row->text(0) + "=" + row->text(1) + (row->checkState(0) == Qt::Checked ? "+" : "-");
+        }
+        return rows;
+    }
+
+    QStringList HistoryRows() const
+    {
+        QStringList rows;
+        for (int i = 0; i < Form->ListView1->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = Form->ListView1->topLevelItem(i);
+            rows << QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}.join('|');
+        }
+        return rows;
+    }
+
+    void AddHistoryRow(const QString& start, const QString& duration, const QString& cost)
+    {
+        Form->ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{start, "Provider", duration, cost}));
+    }
+
+    // Answers the next input box with text (or cancels it when text is null).
+    void AnswerInput(const QString& text)
+    {
+        SetDialogAnswererForTests([this, text](const TDialogRequest& request) {
+            Dialogs.push_back(request);
+            if (text.isNull())
+                return TDialogAnswer{TModalResult::Cancel, {}};
+            return TDialogAnswer{TModalResult::Ok, text};
+        });
+    }
+
+    void AnswerConfirmation(TModalResult answer)
+    {
+        SetDialogAnswererForTests([this, answer](const TDialogRequest& request) {
+            Dialogs.push_back(request);
+            return TDialogAnswer{answer, {}};
+        });
+    }
+};
+
+TEST_F(TariffsAndHistoryTest, FirstStartListsEveryEntryTickedAtZero)
+{
+    DialUp.AddEntry("Provider");
+    DialUp.AddEntry("ISP [fast]");
+    Start();
+    EXPECT_EQ(TariffRows(), (QStringList{"Provider=0,00+", "ISP [fast]=0,00+"}));
+    EXPECT_TRUE(HistoryRows().isEmpty());
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:00:00");
+    EXPECT_TRUE(Dialogs.empty());
+}
+
+TEST_F(TariffsAndHistoryTest, TariffsRoundTripThroughConnsIniWithBracketsAsBytes)
+{
+    DialUp.AddEntry("Provider");
+    DialUp.AddEntry("ISP [fast]");
+    Start();
+    Form->FindTariffRow("ISP [fast]")->setCheckState(0, Qt::Unchecked);
+    Form->FindTariffRow("ISP [fast]")->setText(1, "4,50");
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("conns.ini"),
+              "[Provider]\r\nChecked=1\r\nKosten=0,00\r\n\r\n[ISP \xFF" "fast\xFE]\r\nChecked=0\r\nKosten=4,50\r\n");
+
+    // Sections of entries no longer in the phonebook stay; a hand-edited tariff shows as it is.
+    DialUp.Service().RemoveEntry("Provider");
+    ProgramFolder.Write("conns.ini", ProgramFolder.Read("conns.ini") + "[Gone]\r\nKosten=1,00\r\n");
+    std::string conns = ProgramFolder.Read("conns.ini");
+    conns.replace(conns.find("Kosten=4,50"), 11, "Kosten=3");
+    ProgramFolder.Write("conns.ini", conns);
+    Start();
+    EXPECT_EQ(TariffRows(), (QStringList{"ISP [fast]=3-"}));
+    Form->close();
+    EXPECT_NE(ProgramFolder.Read("conns.ini").find("[Gone]\r\nKosten=1,00"), std::string::npos);
+}
+
+TEST_F(TariffsAndHistoryTest, DoubleClickSetsTheTypedTariffInTheLocaleFormat)
+{
+    DialUp.AddEntry("Provider");
+    Start();
+    QTreeWidgetItem* row = Form->FindTariffRow("Provider");
+
+    Form->ListView2DblClick();
+    EXPECT_TRUE(Dialogs.empty()) << "no row selected: nothing happens";
+
+    row->setSelected(true);
+    Form->ListView2->setCurrentItem(row);
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"1,5", "1,50"}, {"teuer", "0,00"}, {"-2", "-2,00"}, {"2,675", "2,68"}, {QString(), "0,00"}};
+    for (const auto& [typed, shown] : cases) {
+        row->setText(1, "9,99");
+        AnswerInput(typed);
+        Form->ListView2DblClick();
+        EXPECT_EQ(row->text(1), shown) << typed.toStdString();
+    }
+    ASSERT_FALSE(Dialogs.empty());
+    EXPECT_EQ(Dialogs.back().Caption, "Kosten pro Minute ändern");
+    EXPECT_EQ(Dialogs.back().Text, "Geben Sie den Betrag in Cent an:");
+    EXPECT_EQ(Dialogs.back().Proposal, "0,00");
+}
+
+TEST_F(TariffsAndHistoryTest, SessionsArePricedAtTheStoredTariffAndSurviveARestart)
+{
+    DialUp.AddEntry("Provider");
+    ProgramFolder.Write("conns.ini", "[Provider]\r\nKosten=4,50\r\nChecked=1\r\n");
+    Start();
+    TDialOptions options;
+    options.ConnectAfterMs = 1000;
+    HRASCONN handle = DialUp.Dial("Provider", options);
+    Poll();
+    ASSERT_TRUE(Form->Online);
+    EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:23|Provider|00:00:00|4,50"}));
+    EXPECT_TRUE(ProgramFolder.Exists("connhistory.dat")) << "written when the session starts";
+    for (int s = 1; s <= 60; ++s) {
+        Clock.SetTick(Form->SessionStartTick + s * 1000u);
+        Form->Timer1Timer();
+    }
+    EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:23|Provider|00:01:00|9,00"}));
+    DialUp.HangUp(handle, 60000);
+    Poll();
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:01:00");
+    Form.reset(); // the program ends without its shutdown: the file holds the session's end
+
+    Start();
+    EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:23|Provider|00:01:00|9,00"}));
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:01:00");
+}
+
+TEST_F(TariffsAndHistoryTest, WidenedColumnKeepsItsWidthAfterARestart)
+{
+    Start();
+    Form->ListView1->setColumnWidth(1, 222);
+    Form->close();
+    Start();
+    EXPECT_EQ(Form->ListView1->columnWidth(1), 222);
+    EXPECT_EQ(Form->ListView1->headerItem()->text(3), "Kosten (Cent)");
+}
+
+TEST_F(TariffsAndHistoryTest, DeleteRemovesTheSelectedRowsWithoutAsking)
+{
+    Start();
+    for (int i = 1; i <= 5; ++i)
+        AddHistoryRow(QStringLiteral("0%1.12.2026 10:00:00").arg(i), "00:01:00", "1,00");
+    for (int i : {0, 2, 4})
+        Form->ListView1->topLevelItem(i)->setSelected(true);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(Form->ListView1, &del);
+    EXPECT_EQ(HistoryRows(), (QStringList{"02.12.2026 10:00:00|Provider|00:01:00|1,00",
+                                          "04.12.2026 10:00:00|Provider|00:01:00|1,00"}));
+    EXPECT_TRUE(Dialogs.empty());
+}
+
+TEST_F(TariffsAndHistoryTest, LeerenAsksAndDeletesOnlyOnYes)
+{
+    Start();
+    AddHistoryRow("01.12.2026 10:00:00", "00:01:00", "1,00");
+    AnswerConfirmation(TModalResult::No);
+    EXPECT_FALSE(Form->Leeren1Click());
+    EXPECT_EQ(HistoryRows().size(), 1);
+    ASSERT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(Dialogs[0].Caption, "Confirm");
+    EXPECT_EQ(Dialogs[0].Text, "Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?");
+    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::Question);
+    EXPECT_EQ(Dialogs[0].Buttons, TMessageButtons::YesNo);
+    AnswerConfirmation(TModalResult::Yes);
+    Form->Leeren1->trigger();
+    EXPECT_TRUE(HistoryRows().isEmpty());
+}
+
+TEST_F(TariffsAndHistoryTest, OnlineTimeTotalWrapsAtADay)
+{
+    Start();
+    for (int i = 0; i < 30; ++i)
+        AddHistoryRow("01.12.2026 10:00:00", "01:00:00", "1,00");
+    AddHistoryRow("01.12.2026 10:00:00", "kaputt", "1,00");
+    AddHistoryRow("01.12.2026 10:00:00", "100:00:00", "1,00");
+    Form->UpdateOnlineTimeTotal();
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 06:00:00");
+}
+
+TEST_F(TariffsAndHistoryTest, FirstOfTheMonthOffersToClearTheHistory)
+{
+    Clock.SetLocalTime({2026, 12, 1, 9, 0, 0, 0});
+    ProgramFolder.Write("settings.ini", "[Main]\r\nAutoClear=1\r\n");
+    {
+        Start();
+        AddHistoryRow("30.11.2026 10:00:00", "00:01:00", "1,00");
+        Form->close();
+    }
+    Dialogs.clear();
+    Start(); // answered No
+    EXPECT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(HistoryRows().size(), 1);
+    EXPECT_EQ(Form->StatusText(), "");
+    Form->close();
+
+    AnswerConfirmation(TModalResult::Yes);
+    Start();
+    EXPECT_TRUE(HistoryRows().isEmpty());
+    EXPECT_EQ(Form->StatusText(), "Onlinehistory geleert.");
+    Form->close();
+
+    Clock.SetLocalTime({2026, 12, 2, 9, 0, 0, 0});
+    Dialogs.clear();
+    Start();
+    EXPECT_TRUE(Dialogs.empty()) << "only on the first of a month";
+}
+
+TEST_F(TariffsAndHistoryTest, AnUnreadableHistoryIsKeptAsideBeforeItIsReplaced)
+{
+    ProgramFolder.Write("connhistory.dat", "TPF0\x09TListView");
+    Start();
+    EXPECT_EQ(ProgramFolder.Read("error.log"), "Stream read error\r\n");
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:00:00") << "start-up went on";
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("connhistory.dat.bad"), std::string("TPF0\x09TListView"));
+    EXPECT_EQ(ProgramFolder.Read("error.log"),
+              "Stream read error\r\nconnhistory.dat could not be read; it was kept as connhistory.dat.bad\r\n");
+    EXPECT_TRUE(ProgramFolder.Exists("settings.ini"));
+}
+
+TEST_F(TariffsAndHistoryTest, ABlockedEntryLeavesNoTrace)
+{
+    DialUp.AddEntry("Teuer");
+    ProgramFolder.Write("conns.ini", "[Teuer]\r\nChecked=0\r\n");
+    Start();
+    Form->hide();
+    TDialOptions options;
+    options.ConnectAfterMs = 3000;
+    HRASCONN handle = DialUp.Dial("Teuer", options);
+    QTimer clockwork; // time passes while the hang-up waits
+    QObject::connect(&clockwork, &QTimer::timeout, [this] { Clock.AdvanceMilliseconds(500); });
+    clockwork.start(0);
+    Poll();
+    clockwork.stop();
+    EXPECT_EQ(DialUp.State(handle), -1);
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_TRUE(HistoryRows().isEmpty());
+    EXPECT_FALSE(ProgramFolder.Exists("connhistory.dat"));
+    EXPECT_FALSE(Form->Timer1->isActive());
+}
+
+} // namespace
