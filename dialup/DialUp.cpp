@@ -25,7 +25,7 @@ TDialUp::TDialUp(QObject* AOwner)
     // Straight to the fields: a new component speaks English until its owner chooses.
     FLanguage = ralgEnglish;
     StringBase = 2000;
-    // The dial-up adapter list (DUNA) is read here once the link statistics are in place.
+    GetDUNA();
 }
 
 TDialUp::~TDialUp() = default;

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <string>
 
 // The platform's connection status record, as the OnActiveConnection event hands it out.
 using TRasConnStatusA = RASCONNSTATUSA;
@@ -30,6 +31,12 @@ using TOnActiveConn = std::function<void(QObject* Sender, int Handle, TRasConnSt
                                          const QString& StatusString, const char* EntryName,
                                          const char* DeviceType, const char* DeviceName)>;
 
+// Size of the buffer for the performance data, shared by every TDialUp: 0 until the first read,
+// then 8192, grown by 1024 whenever the platform answers that more data is waiting, never shrunk.
+extern DWORD PerfDataBufferSize;
+
+struct TStatisticsProbe;
+
 // Watches the system's dial-up networking on request: lists the phonebook entries, reports the
 // active connections with their state, hangs connections up and names the states.
 class TDialUp : public QObject {
@@ -49,6 +56,21 @@ public:
     int HangUp(int Handle);
     // The platform's text for Error when it is not 0, else the state's text in Language.
     QString GetStatusString(int State, int Error);
+
+    // Windows 9x: rebuilds DUNA from the statistic objects that have a ConnectSpeed counter, and
+    // answers whether both statistics keys could be opened. Elsewhere false, DUNA untouched.
+    bool GetDUNA();
+    // Remembers the connection, starts (or stops) the adapter's counters on Windows 9x, reads
+    // the statistics when On, and resets them so that counting starts now.
+    bool SwitchStatistics(bool On, bool RefreshAdapters, int Handle, const char* DeviceName);
+    // Updates BytesXmit, BytesRecv and ConnectionSpeed; false when the byte counts could not
+    // be read (ConnectionSpeed may still have changed on Windows NT).
+    bool GetStatistics();
+    // The adapter's current counters become the baseline; the three values start again at 0.
+    void ResetStatistics();
+    // The rate of the first call on the telephony line named DeviceName (compared with regard
+    // to case); false, with Speed 0, when there is no such line, no call or no information.
+    bool GetLineSpeed(const char* DeviceName, DWORD& Speed);
 
     TDialMode DialMode() const { return FDialMode; }
     void SetDialMode(TDialMode Value) { FDialMode = Value; }
@@ -92,4 +114,19 @@ private:
 
     // First identifier of the chosen language's state texts: (ordinal of Language + 1) * 1000.
     int StringBase;
+
+    // The adapter's counters as last read, and when counting began (Windows 9x).
+    DWORD RawBytesXmit = 0;
+    DWORD RawBytesRecv = 0;
+    DWORD BaseBytesXmit = 0;
+    DWORD BaseBytesRecv = 0;
+    // The connection last given to SwitchStatistics; its device names the telephony line.
+    int StatHandle = 0;
+    std::string StatDeviceName; // ANSI
+
+    bool StartAdapterCounters(bool On);
+    bool GetAdapterStatistics();
+    bool GetPerformanceStatistics();
+
+    friend struct TStatisticsProbe; // lets tests see the internal counters
 };
