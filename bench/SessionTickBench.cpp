@@ -46,13 +46,3 @@ static void BM_PollAndSessionTick(benchmark::State& state)
 }
 BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    TApplication app(argc, argv);
-    InitZeltixResources();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

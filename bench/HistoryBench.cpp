@@ -1,0 +1,66 @@
+// The history's cost as it grows: loading and saving connhistory.dat, and the totals that every
+// session tick recomputes over all rows.
+
+#include "app/ZeltixFrm.h"
+#include "platform/ProgramDir.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeDialUpService.h"
+#include "tests/support/TempDir.h"
+
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// A main window in a folder of its own whose history holds the given number of rows.
+struct THistoryBench {
+    TFakeClock Clock;
+    TTempDir ProgramFolder;
+    TFakeDialUpService DialUp{Clock};
+    std::unique_ptr<TForm1> Form;
+
+    explicit THistoryBench(int rows)
+    {
+        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        Form = std::make_unique<TForm1>();
+        QList<QTreeWidgetItem*> items;
+        for (int i = 0; i < rows; ++i)
+            items << new QTreeWidgetItem(QStringList{QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
+                                                     QStringLiteral("00:10:00"), QStringLiteral("45,00")});
+        Form->ListView1->addTopLevelItems(items);
+    }
+    ~THistoryBench()
+    {
+        Form.reset();
+        SetProgramDirForTests({});
+    }
+};
+
+void BM_SaveHistory(benchmark::State& state)
+{
+    THistoryBench bench(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        bench.Form->SaveHistory();
+}
+
+void BM_LoadHistory(benchmark::State& state)
+{
+    THistoryBench bench(static_cast<int>(state.range(0)));
+    bench.Form->SaveHistory();
+    for (auto _ : state)
+        bench.Form->LoadHistory();
+}
+
+void BM_OnlineTimeTotal(benchmark::State& state)
+{
+    THistoryBench bench(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        bench.Form->UpdateOnlineTimeTotal();
+}
+
+} // namespace
+
+BENCHMARK(BM_SaveHistory)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadHistory)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OnlineTimeTotal)->Arg(10000)->Unit(benchmark::kMillisecond);
