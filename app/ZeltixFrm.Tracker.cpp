@@ -109,6 +109,7 @@ void TForm1::EndSession()
     Online = false;
     FSessionHandle = 0;
     Label1->setText(QStringLiteral("Offline"));
+    UpdateCostTotals(false);
     UpdateOnlineTimeTotal();
 }
 
@@ -145,6 +146,7 @@ void TForm1::Timer1Timer()
     } catch (...) {
         // A row that went away must not stop the session.
     }
+    UpdateCostTotals(false);
 }
 
 QString TForm1::AdvanceSessionClock(int32_t s)

@@ -149,9 +149,24 @@ void TForm1::CreateLayout()
     Label8 = new QLabel(QStringLiteral("Geben Sie hier ein Monatslimit ein:"), GroupBox3);
     Label8->setWordWrap(true);
     Label8->setGeometry(10, 24, 105, 25);
+    SpinEdit1 = new TSpinEdit(GroupBox3);
+    SpinEdit1->setGeometry(10, 56, 100, SpinEdit1->sizeHint().height());
+    SpinEdit1->SetValue(0);
     Label10 = PlaceLabel(GroupBox3, QStringLiteral("(0 = keine Limitierung)"), 10, 80);
     Image2 = PlacePicture(GroupBox3, QStringLiteral(":/icons/coins32.png"), 10, 107);
     Label11 = PlaceLabel(GroupBox3, QStringLiteral("Verbrauch:"), 50, 112);
+    RarBar1 = new TRarBar(GroupBox3);
+    RarBar1->setGeometry(32, 160, 65, 217);
+    RarBar1->SetColorScheme(rcPurpleBlue);
+    QFont gaugeFont(QStringLiteral("MS Sans Serif"));
+    gaugeFont.setPointSize(8);
+    gaugeFont.setBold(true);
+    RarBar1->SetFont(gaugeFont);
+    RarBar1->SetFontColor(clPurple);
+    RarBar1->SetShowPercentage(true);
+    RarBar1->SetMin(0);
+    RarBar1->SetMax(0);
+    RarBar1->SetProgress(0);
 
     Panel2 = new QFrame(MainPanel);
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -176,6 +191,8 @@ void TForm1::CreateLayout()
 
 void TForm1::CreateComponents()
 {
+    SpinEdit1->OnChange = [this](QObject*) { TApplication::Guard(SpinEdit1, [this] { SpinEdit1Change(); }); };
+
     DialUp1 = new TDialUp(this);
     DialUp1->SetDialMode(dmAsync);
     DialUp1->SetLanguage(ralgGerman);
@@ -273,6 +290,7 @@ void TForm1::FormCreate()
     auto step = [this](auto&& body) { TApplication::Guard(this, body); };
     step([this] { ListView2->clear(); });
     step([this] { LoadHistory(); });
+    step([this] { UpdateCostTotals(false); });
     step([this] { UpdateOnlineTimeTotal(); });
     step([this] { DialUp1->GetEntries(); });
     step([this] { ReadSettings(); });
@@ -286,14 +304,16 @@ void TForm1::ReadSettings()
 {
     TIniFile settings(ProgramDir() + SettingsFile);
     autoclear1->setChecked(settings.ReadBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked()));
-    FLimitCents = settings.ReadInteger(QStringLiteral("Main"), QStringLiteral("Limit"), 0);
+    RarBar1->SetMax(settings.ReadInteger(QStringLiteral("Main"), QStringLiteral("Limit"), 0));
+    // Showing the limit in euros runs the spin edit's change handler only when the text changes.
+    SpinEdit1->SetValue(RarBar1->Max() / 100);
 }
 
 void TForm1::WriteSettings()
 {
     TIniFile settings(ProgramDir() + SettingsFile);
     settings.WriteBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked());
-    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), FLimitCents);
+    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), RarBar1->Max());
 }
 
 void TForm1::FormClose()

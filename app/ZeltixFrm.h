@@ -1,6 +1,8 @@
 #pragma once
 
 #include "dialup/DialUp.h"
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
 #include "platform/WinTypes.h"
 
 #include <QMainWindow>
@@ -41,9 +43,11 @@ public:
     QTreeWidget* ListView1 = nullptr; // history list
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label8 = nullptr;
+    TSpinEdit* SpinEdit1 = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* Image2 = nullptr;
     QLabel* Label11 = nullptr;
+    TRarBar* RarBar1 = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Label1 = nullptr; // Online / Offline
     QLabel* Label2 = nullptr; // bytes sent
@@ -107,8 +111,11 @@ public:
     // Brings the main window into view.
     void ShowApplication();
 
-    // The monthly limit in cents, as read from and written to settings.ini.
-    int32_t LimitCents() const { return FLimitCents; }
+    // Monthly limit.
+    void SpinEdit1Change();
+    void UpdateCostTotals(bool SuppressLimitMessage);
+    // Set once the limit message has been shown in this run.
+    bool LimitWarned = false;
 
     // Tracker state.
     bool Online = false;
@@ -138,7 +145,6 @@ private:
     // gets the row that start-up would have given it.
     QTreeWidgetItem* TariffRowFor(const QString& entry);
 
-    int32_t FLimitCents = 0;
     bool FClosing = false;
     // The history file could not be read: it is kept aside before it is first overwritten.
     bool FHistoryUnreadable = false;

@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, FirstStartHasDefaultsAndClosingWritesSettings)
 {
     TForm1& form = Start();
     EXPECT_TRUE(form.autoclear1->isChecked());
-    EXPECT_EQ(form.LimitCents(), 0);
+    EXPECT_EQ(form.RarBar1->Max(), 0);
     EXPECT_FALSE(ProgramFolder.Exists("settings.ini")) << "nothing is written at start";
 
     form.autoclear1->trigger();
@@ -100,13 +100,16 @@ TEST_F(MainWindowTest, StoredSettingsAreReadAndBadValuesGiveTheDefaults)
     {
         TForm1& form = Start();
         EXPECT_FALSE(form.autoclear1->isChecked());
-        EXPECT_EQ(form.LimitCents(), 2550);
+        // The spin edit shows 25 euros, and its change handler makes that the limit.
+        EXPECT_EQ(form.SpinEdit1->Text(), "25");
+        EXPECT_EQ(form.RarBar1->Max(), 2500);
+        EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=0\r\nLimit=2500\r\n");
         form.close();
     }
     ProgramFolder.Write("settings.ini", "[Main]\r\nAutoClear=ja\r\nLimit=viel\r\n");
     TForm1& form = Start();
     EXPECT_TRUE(form.autoclear1->isChecked());
-    EXPECT_EQ(form.LimitCents(), 0);
+    EXPECT_EQ(form.RarBar1->Max(), 0);
     form.close();
     EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
 }

@@ -1,0 +1,79 @@
+// The monthly limit: the costs of all sessions against a limit in euros, shown in the gauge,
+// with one warning per run when the limit is reached.
+
+#include "app/ZeltixFrm.h"
+
+#include "app/Dialogs.h"
+#include "base/SysUtils.h"
+#include "platform/IniFile.h"
+
+#include <QLabel>
+#include <QTreeWidget>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// The largest limit in euros whose cents still fit the 32-bit limit.
+constexpr int32_t LargestLimit = INT32_MAX / 100;
+
+// Whether the text is a whole number too large for the limit (or for 32 bits at all).
+bool IsTooLargeNumber(const QString& text)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (ok)
+        return value > LargestLimit;
+    // Digits beyond what even 64 bits hold.
+    const QString digits = text.trimmed();
+    if (digits.isEmpty())
+        return false;
+    for (qsizetype i = digits.startsWith(QLatin1Char('+')) ? 1 : 0; i < digits.size(); ++i)
+        if (!digits[i].isDigit())
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TForm1::SpinEdit1Change()
+{
+    // A limit that would not fit in cents is refused: the largest one that fits takes its place
+    // (which runs this handler again).
+    if (IsTooLargeNumber(SpinEdit1->Text())) {
+        SpinEdit1->SetValue(LargestLimit);
+        return;
+    }
+    if (SpinEdit1->Value() < 0)
+        SpinEdit1->SetValue(0);
+    RarBar1->SetMax(SpinEdit1->Value() * 100);
+    UpdateCostTotals(true);
+    TIniFile settings(ProgramDir() + QStringLiteral("settings.ini"));
+    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), RarBar1->Max());
+}
+
+void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
+{
+    long double total = 0;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        total += StrToFloatDef(ListView1->topLevelItem(i)->text(3), 0);
+
+    Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
+                    QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
+    Label6->adjustSize();
+
+    const int32_t max = RarBar1->Max();
+    if (max != 0) {
+        // Halves go to the even neighbour, as the rounding mode of the floating-point unit does.
+        const long double rounded = std::nearbyintl(total);
+        RarBar1->SetProgress(rounded < max ? static_cast<int32_t>(std::max<long double>(rounded, INT32_MIN)) : max);
+    }
+
+    if (!LimitWarned && max != 0 && total >= max && !SuppressLimitMessage) {
+        // Set first: ticks that run while the message is open must not show it again.
+        LimitWarned = true;
+        ShowMessageBox(QStringLiteral("Das Limit von %1 Euro wurde überschritten!").arg(max / 100),
+                       QStringLiteral("Error"), TMessageIcon::Error, TMessageButtons::Ok);
+    }
+}

@@ -1,0 +1,155 @@
+#include "tests/app/AppFixture.h"
+
+#include <QLabel>
+#include <QTreeWidget>
+
+namespace {
+
+class LimitTest : public AppFixture {
+protected:
+    void AddHistoryRow(const QString& cost)
+    {
+        Form->ListView1->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{"01.12.2026 10:00:00", "Provider", "00:01:00", cost}));
+    }
+
+    int LimitMessages() const
+    {
+        int n = 0;
+        for (const TDialogRequest& request : Dialogs)
+            n += request.Caption == "Error" ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(LimitTest, WithoutALimitTheGaugeStaysEmptyAndNothingIsSaid)
+{
+    Start();
+    AddHistoryRow("123456,00");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(Form->Label6->text(), "Gesamtkosten: 1234,56 Euro (123456 Cent)");
+    EXPECT_EQ(Form->RarBar1->Max(), 0);
+    EXPECT_EQ(Form->RarBar1->Progress(), 0);
+    EXPECT_EQ(LimitMessages(), 0);
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
+}
+
+TEST_F(LimitTest, ReachingTheLimitWarnsOnceAndTheGaugeStaysFull)
+{
+    Start();
+    AddHistoryRow("990,00");
+    AddHistoryRow("9,00");
+    Form->SpinEdit1->SetText("10");
+    EXPECT_EQ(Form->RarBar1->Max(), 1000);
+    EXPECT_EQ(Form->Label6->text(), "Gesamtkosten: 9,99 Euro (999 Cent)");
+    EXPECT_EQ(Form->RarBar1->Progress(), 999);
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nLimit=1000\r\n") << "written at every change";
+
+    AddHistoryRow("1,00"); // a charged minute lifts the total to the limit
+    Form->UpdateCostTotals(false);
+    ASSERT_EQ(LimitMessages(), 1);
+    EXPECT_EQ(Dialogs.back().Text, "Das Limit von 10 Euro wurde überschritten!");
+    EXPECT_EQ(Dialogs.back().Icon, TMessageIcon::Error);
+    EXPECT_EQ(Dialogs.back().Buttons, TMessageButtons::Ok);
+    EXPECT_TRUE(Form->LimitWarned);
+    AddHistoryRow("500,00");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(Form->RarBar1->Progress(), 1000);
+    EXPECT_EQ(LimitMessages(), 1) << "once per run, even after the limit is raised";
+    Form->SpinEdit1->SetText("20");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(LimitMessages(), 1);
+}
+
+TEST_F(LimitTest, LoweringTheLimitWarnsOnlyAtTheNextTick)
+{
+    Start();
+    AddHistoryRow("1500,00");
+    Form->SpinEdit1->SetText("10");
+    EXPECT_EQ(LimitMessages(), 0);
+    EXPECT_EQ(Form->RarBar1->Progress(), 1000);
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(LimitMessages(), 1);
+}
+
+TEST_F(LimitTest, SpinEditKeepsTypedTextAndRefusesWhatCannotBeALimit)
+{
+    Start();
+    Form->SpinEdit1->SetText("zehn");
+    EXPECT_EQ(Form->SpinEdit1->Text(), "zehn");
+    EXPECT_EQ(Form->RarBar1->Max(), 0);
+
+    Form->SpinEdit1->SetText("-5");
+    EXPECT_EQ(Form->SpinEdit1->Text(), "0");
+    EXPECT_EQ(Form->RarBar1->Max(), 0);
+
+    Form->SpinEdit1->SetText("21474836");
+    EXPECT_EQ(Form->RarBar1->Max(), 2147483600);
+    Form->SpinEdit1->SetText("21474837");
+    EXPECT_EQ(Form->SpinEdit1->Text(), "21474836");
+    EXPECT_EQ(Form->RarBar1->Max(), 2147483600);
+    Form->SpinEdit1->SetText("99999999999999999999999");
+    EXPECT_EQ(Form->SpinEdit1->Text(), "21474836");
+
+    Form->SpinEdit1->SetText("7");
+    Form->SpinEdit1->stepBy(1);
+    EXPECT_EQ(Form->SpinEdit1->Text(), "8");
+    EXPECT_EQ(Form->RarBar1->Max(), 800);
+    Form->SpinEdit1->SetText("0");
+    Form->SpinEdit1->stepBy(-1);
+    EXPECT_EQ(Form->SpinEdit1->Text(), "0") << "stepping below zero is set back to zero";
+}
+
+TEST_F(LimitTest, ProgressRoundsHalvesToEvenAndTheTotalShowsItsFraction)
+{
+    Start();
+    Form->SpinEdit1->SetText("100");
+    AddHistoryRow("2,5");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(Form->RarBar1->Progress(), 2);
+    Form->ListView1->topLevelItem(0)->setText(3, "3,5");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(Form->RarBar1->Progress(), 4);
+    Form->ListView1->topLevelItem(0)->setText(3, "1234,5");
+    AddHistoryRow("kaputt");
+    Form->UpdateCostTotals(false);
+    EXPECT_EQ(Form->Label6->text(), "Gesamtkosten: 12,35 Euro (1234,5 Cent)");
+}
+
+TEST_F(LimitTest, StoredLimitsAreShownInWholeEuros)
+{
+    ProgramFolder.Write("settings.ini", "[Main]\r\nLimit=50\r\n");
+    Start();
+    EXPECT_EQ(Form->SpinEdit1->Text(), "0");
+    EXPECT_EQ(Form->RarBar1->Max(), 50) << "the change handler did not run";
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nLimit=50\r\nAutoClear=1\r\n");
+}
+
+TEST_F(LimitTest, ASessionPricedAtTheStartFillsTheGaugeAndWarnsAtTheSecondMinute)
+{
+    DialUp.AddEntry("Provider");
+    ProgramFolder.Write("conns.ini", "[Provider]\r\nKosten=60,00\r\n");
+    ProgramFolder.Write("settings.ini", "[Main]\r\nLimit=100\r\n");
+    Start();
+    EXPECT_EQ(Form->SpinEdit1->Text(), "1");
+    TDialOptions options;
+    options.ConnectAfterMs = 1000;
+    DialUp.Dial("Provider", options);
+    Poll();
+    ASSERT_TRUE(Form->Online);
+    Clock.SetTick(Form->SessionStartTick + 1000);
+    Form->Timer1Timer();
+    EXPECT_EQ(Form->RarBar1->Progress(), 60);
+    EXPECT_EQ(LimitMessages(), 0);
+    Clock.SetTick(Form->SessionStartTick + 60000);
+    Form->Timer1Timer();
+    EXPECT_EQ(LimitMessages(), 1);
+    EXPECT_EQ(Form->RarBar1->Progress(), 100);
+    Clock.SetTick(Form->SessionStartTick + 120000);
+    Form->Timer1Timer();
+    EXPECT_EQ(LimitMessages(), 1);
+}
+
+} // namespace
