@@ -148,9 +148,31 @@ typedef struct linecallinfo_tag {
     DWORD dwNumMonitors;
     DWORD dwCountryCode;
     DWORD dwTrunk;
-    // Caller, called, connected, redirection and redirecting party: flags, then the number's
-    // and the name's size and offset each.
-    DWORD dwPartyIDs[5][5];
+    DWORD dwCallerIDFlags;
+    DWORD dwCallerIDSize;
+    DWORD dwCallerIDOffset;
+    DWORD dwCallerIDNameSize;
+    DWORD dwCallerIDNameOffset;
+    DWORD dwCalledIDFlags;
+    DWORD dwCalledIDSize;
+    DWORD dwCalledIDOffset;
+    DWORD dwCalledIDNameSize;
+    DWORD dwCalledIDNameOffset;
+    DWORD dwConnectedIDFlags;
+    DWORD dwConnectedIDSize;
+    DWORD dwConnectedIDOffset;
+    DWORD dwConnectedIDNameSize;
+    DWORD dwConnectedIDNameOffset;
+    DWORD dwRedirectionIDFlags;
+    DWORD dwRedirectionIDSize;
+    DWORD dwRedirectionIDOffset;
+    DWORD dwRedirectionIDNameSize;
+    DWORD dwRedirectionIDNameOffset;
+    DWORD dwRedirectingIDFlags;
+    DWORD dwRedirectingIDSize;
+    DWORD dwRedirectingIDOffset;
+    DWORD dwRedirectingIDNameSize;
+    DWORD dwRedirectingIDNameOffset;
     DWORD dwAppNameSize;
     DWORD dwAppNameOffset;
     DWORD dwDisplayableAddressSize;
@@ -203,6 +225,7 @@ static_assert(sizeof(LINECALLINFO) == 324);
 static_assert(offsetof(LINECALLINFO, hLine) == 12);
 static_assert(offsetof(LINECALLINFO, dwRate) == 28);
 static_assert(offsetof(LINECALLINFO, DialParams) == 64);
+static_assert(offsetof(LINECALLINFO, dwCallerIDFlags) == 108);
 static_assert(offsetof(LINECALLINFO, dwAppNameSize) == 208);
 static_assert(offsetof(LINECALLINFO, dwCallTreatment) == 296);
 

@@ -132,6 +132,21 @@ TEST_F(AdapterStatisticsTest, SortingIgnoresLetterCase)
     EXPECT_EQ(DialUp->DUNA(), (QStringList{"Dial-Up Adapter", "dial-up adapter #2"}));
 }
 
+TEST_F(AdapterStatisticsTest, ANameTooLongToReadIsNotTakenForThePreviousOne)
+{
+    const std::string Long(33, 'L');
+    Table.Objects = {"Dial-Up Adapter", Long};
+    SetCounters(Long, 1, 1, 1);
+    TDialUp* DialUp = Create(VER_PLATFORM_WIN32_WINDOWS);
+    EXPECT_EQ(DialUp->DUNA(), QStringList{"Dial-Up Adapter"});
+
+    // Thirty-two characters still fit.
+    Table.Objects = {"Dial-Up Adapter", Long.substr(0, 32)};
+    SetCounters(Long.substr(0, 32), 1, 1, 1);
+    EXPECT_TRUE(DialUp->GetDUNA());
+    EXPECT_EQ(DialUp->DUNA().size(), 2);
+}
+
 TEST_F(AdapterStatisticsTest, WithoutAnAdapterNoBaselineIsTaken)
 {
     TDialUp* DialUp = Create(VER_PLATFORM_WIN32_WINDOWS);
