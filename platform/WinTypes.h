@@ -6,6 +6,7 @@
 typedef uint32_t DWORD;
 typedef DWORD* LPDWORD;
 typedef int32_t BOOL;
+typedef int32_t INT;
 typedef uint32_t UINT;
 typedef int32_t LONG;
 typedef uint8_t BYTE;
@@ -17,6 +18,8 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef void* HMODULE;
 typedef HMODULE HINSTANCE;
+// A window handle; the stand-in's windows are opaque pointers.
+typedef void* HWND;
 typedef void (*FARPROC)();
 
 // A 64-bit number in two halves, aligned as a 64-bit value inside records.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+// The shell's "open a document or address" call. On Linux the desktop's default handler opens
+// the address (QDesktopServices::openUrl): a web address starts the browser, "mailto:" the mail
+// program. The result is greater than 32 on success and an error code of 32 or less otherwise.
+HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
+                        INT nShowCmd);
+
+// Also a ShowWindow command; whichever header comes first defines it, with the same value.
+#ifndef SW_SHOWNORMAL
+#define SW_SHOWNORMAL 1
+#endif
+
+#define SE_ERR_FNF 2
+#define SE_ERR_NOASSOC 31
+
+// One call of ShellExecuteA as the program made it; a null text argument is no value.
+struct TShellExecuteCall {
+    HWND Window = nullptr;
+    std::optional<std::string> Operation;
+    std::optional<std::string> File;
+    std::optional<std::string> Parameters;
+    std::optional<std::string> Directory;
+    INT ShowCmd = 0;
+};
+
+// Test seam: while a recorder is set, ShellExecuteA hands every call to it, opens nothing and
+// reports success. An empty function restores the real behaviour.
+void SetShellExecuteRecorderForTests(std::function<void(const TShellExecuteCall&)> recorder);
