@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+class QTreeWidget;
+
+// What the reports read of the main window's history list: rows newest first, each with its
+// caption (the start time stamp) and its sub-items (entry name, duration, cost in cents).
+class THistoryRows {
+public:
+    virtual ~THistoryRows() = default;
+
+    virtual int Count() const = 0;
+    virtual QString Caption(int row) const = 0;
+    // Sub-item index of the row; an index the row does not have gives an empty text.
+    virtual QString SubItem(int row, int index) const = 0;
+};
+
+// The history rows as a list view in report style shows them: the caption in the first column,
+// sub-item i in column i + 1. A list that is gone reads as empty.
+class THistoryListRows : public THistoryRows {
+public:
+    explicit THistoryListRows(const QTreeWidget* list);
+
+    int Count() const override;
+    QString Caption(int row) const override;
+    QString SubItem(int row, int index) const override;
+
+private:
+    QPointer<const QTreeWidget> FList;
+};
