@@ -48,7 +48,7 @@ void TForm1::OnCheckTimerTimer()
 }
 
 void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Status, const QString&,
-                                     const char* EntryName, const char*, const char*)
+                                     const char* EntryName, const char*, const char* DeviceName)
 {
     const int state = Status.rasconnstate;
     const QString entry = AnsiToString(EntryName);
@@ -74,6 +74,9 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
     }
 
     if (!Online) {
+        // Restarted on every report until the session starts, so the byte counts begin when
+        // the connection is first seen connected.
+        DialUp1->SwitchStatistics(true, true, Handle, DeviceName);
         if (state == RASCS_Connected)
             StartSession(Handle, entry);
     }
@@ -133,6 +136,12 @@ void TForm1::Timer1Timer()
         SetTimerEnabled(Timer1, false);
         return;
     }
+    if (DialUp1->GetStatistics()) {
+        Label2->setText(QStringLiteral("Gesendete Bytes: ") + QString::number(DialUp1->BytesXmit()));
+        Label3->setText(QStringLiteral("Empfangene Bytes: ") + QString::number(DialUp1->BytesRecv()));
+    }
+    Label4->setText(QStringLiteral("Connectionspeed: ") + QString::number(DialUp1->ConnectionSpeed()) +
+                    QStringLiteral(" bps"));
     try {
         // Whole-second boundaries of the tick counter since the start, counted on the unwrapped
         // count so that a session across the counter's 49.7-day wrap keeps its time.

@@ -233,3 +233,20 @@ TEST_F(TrackerTest, ABlockedEntryIsShownHungUpAndNeverTimed)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TrackerTest, TheSessionTickShowsTheLinkStatistics)
+{
+    HRASCONN handle = ConnectSession("ISDN Provider");
+    ASSERT_TRUE(Form->Online);
+    Clock.AdvanceSeconds(10);
+    TickAt(10);
+    const TConnectionView view = *DialUp.Service().Find(handle, Clock.EpochMs());
+    ASSERT_GT(view.BytesSent, 0u);
+    EXPECT_EQ(Form->Label2->text(), QStringLiteral("Gesendete Bytes: %1").arg(view.BytesSent));
+    EXPECT_EQ(Form->Label3->text(), QStringLiteral("Empfangene Bytes: %1").arg(view.BytesReceived));
+    EXPECT_EQ(Form->Label4->text(), "Connectionspeed: 64000 bps");
+}
+
+} // namespace

@@ -66,7 +66,9 @@ protected:
 
 TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
 {
-    ASSERT_EQ(Rasdial({"--add", "Provider", "--type", "modem", "--device", "Standard 56000 bps Modem"}).ExitCode, 0);
+    ASSERT_EQ(Rasdial({"--add", "Provider", "--type", "modem", "--device", "Standard 56000 bps Modem", "--speed", "56000"})
+                  .ExitCode,
+              0);
     TForm1 form;
     Second(form);
     EXPECT_EQ(form.StatusText(), "");
@@ -83,6 +85,10 @@ TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
     for (int i = 0; i < 65; ++i)
         Second(form);
     EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05");
+    // The link statistics come from the same connection.
+    EXPECT_EQ(form.Label4->text(), "Connectionspeed: 56000 bps");
+    EXPECT_TRUE(form.Label3->text().startsWith("Empfangene Bytes: "));
+    EXPECT_NE(form.Label3->text(), "Empfangene Bytes: 0");
 
     // A second rasdial sees the connection the program is timing.
     TChildResult list = Rasdial({});

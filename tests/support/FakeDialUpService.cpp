@@ -1,5 +1,6 @@
 #include "tests/support/FakeDialUpService.h"
 
+#include "platform/DialUpSource.h"
 #include "platform/Library.h"
 
 #include <cstdlib>
@@ -44,10 +45,13 @@ TFakeDialUpService::TFakeDialUpService(TFakeClock& clock)
     SetLibrarySearchPathForTests({BinaryDir()});
     ServiceClock = &clock;
     FLibrary = LoadLibraryWithTimeSource(&FakeNow);
+    // The link statistics read the same service at the same time.
+    SetDialUpServiceForTests(&FService, [&clock] { return clock.EpochMs(); });
 }
 
 TFakeDialUpService::~TFakeDialUpService()
 {
+    SetDialUpServiceForTests(nullptr, nullptr);
     auto setTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(::dlsym(FLibrary, "ZeltixRasSetTimeSource"));
     setTimeSource(nullptr);
     ::dlclose(FLibrary);
