@@ -46,6 +46,7 @@ constexpr TErrorText kErrorTexts[] = {
     {ERROR_PPP_NO_RESPONSE, "The remote computer does not respond to PPP."},
     {ERROR_PPP_LCP_TERMINATED, "The PPP link control protocol ended."},
     {ERROR_UNREACHABLE, "The destination cannot be reached."},
+    {ERROR_HANGUP_FAILED, "The connection could not be disconnected."},
     {ERROR_DEVICE_NOT_FOUND, "The modem was not found or is busy."},
 };
 

@@ -6,6 +6,7 @@
 
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -30,8 +31,15 @@ void CheckDuration(const char* what, int64_t ms)
 
 } // namespace
 
-TRasService::TRasService(std::string folder) : FFolder(std::move(folder))
+TRasService::TRasService(std::string folder) : FFolder(std::move(folder)), FPpp(FFolder)
 {
+}
+
+void TRasService::RefusePppPeer(std::string_view name, const std::vector<TPppPeer>& peers) const
+{
+    for (const TPppPeer& peer : peers)
+        if (SameEntryName(peer.Name, name))
+            throw ERasPppPeer(QString("%1 is a pppd peer: use pon/poff").arg(Quoted(peer.Name)));
 }
 
 std::string TRasService::ReadPhonebookBytes() const
@@ -82,7 +90,16 @@ void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
 
 std::vector<TPhonebookEntry> TRasService::Phonebook() const
 {
-    return ParsePhonebook(ReadPhonebookBytes());
+    std::vector<TPhonebookEntry> entries = ParsePhonebook(ReadPhonebookBytes());
+    std::vector<TPppPeer> peers = FPpp.Peers();
+    std::erase_if(entries, [&peers](const TPhonebookEntry& entry) {
+        return std::any_of(peers.begin(), peers.end(),
+                           [&entry](const TPppPeer& peer) { return SameEntryName(peer.Name, entry.Name); });
+    });
+    for (TPppPeer& peer : peers)
+        entries.push_back({std::move(peer.Name), std::move(peer.DeviceType),
+                           std::move(peer.DeviceName), peer.Speed, {}});
+    return entries;
 }
 
 std::optional<TPhonebookEntry> TRasService::FindEntry(std::string_view name) const
@@ -96,6 +113,7 @@ std::optional<TPhonebookEntry> TRasService::FindEntry(std::string_view name) con
 void TRasService::AddEntry(const TPhonebookEntry& entry)
 {
     ValidateNewEntry(entry);
+    RefusePppPeer(entry.Name, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
     std::string bytes = ReadPhonebookBytes();
@@ -107,6 +125,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
 
 TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
 {
+    RefusePppPeer(name, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
     std::string bytes = ReadPhonebookBytes();
@@ -126,6 +145,7 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
     CheckDuration("linger time", options.LingerMs);
     if (options.PinnedState && !RasConnStateName(*options.PinnedState))
         throw ERasService(QString("%1 is not a connection state").arg(*options.PinnedState));
+    RefusePppPeer(entryName, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
     std::optional<TPhonebookEntry> entry = FindEntry(entryName);
@@ -161,6 +181,8 @@ bool TRasService::HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> 
     nowMs = ClampTime(nowMs);
     if (lingerMs)
         CheckDuration("linger time", *lingerMs);
+    if (handle >= kFirstPppHandle && FPpp.Find(handle, nowMs))
+        return FPpp.HangUp(handle, nowMs);
     EnsureFolder();
     TFileLock lock(LockPath());
     TConnectionTable table = ReadTable();
@@ -184,6 +206,21 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
     nowMs = ClampTime(nowMs);
     if (lingerMs)
         CheckDuration("linger time", *lingerMs);
+    for (const TPppPeer& peer : FPpp.Peers()) {
+        if (!SameEntryName(peer.Name, entry))
+            continue;
+        std::optional<HRASCONN> handle = FPpp.LiveLink(peer.Name, nowMs);
+        if (!handle || !FPpp.HangUp(*handle, nowMs))
+            throw ERasNotConnected(QString("%1 is not connected").arg(Quoted(peer.Name)));
+        TConnectionRecord hungUp;
+        hungUp.Handle = *handle;
+        hungUp.Entry = peer.Name;
+        hungUp.DeviceType = peer.DeviceType;
+        hungUp.DeviceName = peer.DeviceName;
+        hungUp.Speed = peer.Speed;
+        hungUp.HungUpAtMs = nowMs;
+        return hungUp;
+    }
     EnsureFolder();
     TFileLock lock(LockPath());
     TConnectionTable table = ReadTable();
@@ -207,11 +244,16 @@ std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const
     for (const TConnectionRecord& r : ReadTable().Records)
         if (std::optional<TConnectionView> view = ViewAt(r, nowMs))
             views.push_back(std::move(*view));
+    for (TConnectionView& view : FPpp.Connections(nowMs))
+        views.push_back(std::move(view));
     return views;
 }
 
 std::optional<TConnectionView> TRasService::Find(HRASCONN handle, int64_t nowMs) const
 {
+    if (handle >= kFirstPppHandle)
+        if (std::optional<TConnectionView> view = FPpp.Find(handle, nowMs))
+            return view;
     for (const TConnectionRecord& r : ReadTable().Records)
         if (r.Handle == handle)
             return ViewAt(r, nowMs);

@@ -3,6 +3,7 @@
 #include "ras/service/ConnectionState.h"
 #include "ras/service/ConnectionTable.h"
 #include "ras/service/Phonebook.h"
+#include "ras/service/PppBackend.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,6 +23,9 @@ struct TDialOptions {
 // to stay running: a connection's state follows from its stored times and the time asked
 // about, which every call takes explicitly. Failures throw ERasService descendants.
 // Entry names are ANSI (Windows-1252) bytes and are looked up without regard to case.
+// Beside its own entries and connections it shows the machine's pppd peers and links (see
+// TPppBackend): listed after its own, a peer's name hiding an own entry of the same name.
+// Those are dialled and hung up with pon and poff; the service only hangs them up.
 class TRasService {
 public:
     explicit TRasService(std::string folder);
@@ -30,6 +34,7 @@ public:
     std::string PhonebookPath() const { return FFolder + "/rasphone.pbk"; }
     std::string TablePath() const { return FFolder + "/connections"; }
 
+    // The service's own entries, then the pppd peers.
     std::vector<TPhonebookEntry> Phonebook() const;
     std::optional<TPhonebookEntry> FindEntry(std::string_view name) const;
     void AddEntry(const TPhonebookEntry& entry);
@@ -38,22 +43,27 @@ public:
 
     // The new connection's handle. The entry must exist and have no connection that is not
     // yet hung up.
+    // pppd peers are not dialled here: ERasPppPeer.
     HRASCONN Dial(std::string_view entry, const TDialOptions& options, int64_t nowMs);
     // Ends the connection; it stays listed as disconnected for its linger time (or the one
     // given). False, with nothing changed, when it was already hung up; ERasInvalidHandle
     // when it is gone or never existed.
+    // A pppd link is ended with SIGTERM to its pppd (see TPppBackend::HangUp).
     bool HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
     // Hangs up the entry's connection that is not yet hung up and returns it as stored;
     // ERasNotConnected when there is none.
     TConnectionRecord HangUpEntry(std::string_view entry, int64_t nowMs,
                          std::optional<int64_t> lingerMs = std::nullopt);
 
-    // The connections that exist at that moment (dialing, connected or lingering), in dial order.
+    // The connections that exist at that moment (dialing, connected or lingering), in dial
+    // order, then the pppd links in handle order.
     std::vector<TConnectionView> Connections(int64_t nowMs) const;
     std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const;
 
 private:
     std::string ReadPhonebookBytes() const;
+    // Throws ERasPppPeer when a pppd peer has that name.
+    void RefusePppPeer(std::string_view name, const std::vector<TPppPeer>& peers) const;
     TConnectionTable ReadTable() const;
     // Drops the connections that are gone by then and writes the table in one step.
     void WriteTable(TConnectionTable& table, int64_t nowMs) const;
@@ -62,4 +72,5 @@ private:
     void EnsureFolder() const;
 
     std::string FFolder;
+    TPppBackend FPpp;
 };

@@ -1,0 +1,139 @@
+#include "ras/service/PppBackend.h"
+
+#include "ras/service/FileLock.h"
+#include "ras/service/RasErrors.h"
+
+#include "base/AtomicFile.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/types.h>
+
+namespace {
+
+QString HandleText(HRASCONN handle)
+{
+    return QString("0x%1").arg(handle, 8, 16, QChar('0'));
+}
+
+std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers)
+{
+    std::vector<TObservedLink> observed;
+    std::string routes;
+    bool routesRead = false;
+    for (TPppLink& link : FindPppLinks(peers)) {
+        TInterfaceStatus status;
+        if (!link.Interface.empty()) {
+            if (!routesRead)
+                routes = ReadRouteTable(), routesRead = true;
+            status = ReadInterfaceStatus(link.Interface, routes);
+        }
+        observed.push_back({std::move(link), status});
+    }
+    return observed;
+}
+
+} // namespace
+
+TPppBackend::TPppBackend(std::string folder) : FFolder(std::move(folder))
+{
+}
+
+std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
+{
+    std::string bytes;
+    exists = ReadWholeFile(LinksPath(), bytes);
+    if (!exists)
+        return TPppLinkTable{};
+    return ParsePppLinks(bytes);
+}
+
+std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, bool report,
+                                                  TPppLinkTable* tableOut) const
+{
+    std::vector<TPppPeer> peers = ReadPppPeers();
+    bool exists = false;
+    std::optional<TPppLinkTable> stored = ReadLinks(exists);
+    // A machine without peers and without links remembered costs one folder look-up.
+    if (peers.empty() && exists && stored && stored->Links.empty())
+        return {};
+    if (peers.empty() && !exists)
+        return {};
+    const std::vector<TObservedLink> observed = ObserveLinks(peers);
+
+    // A damaged link file loses the links' history, not the links: they come back with
+    // new handles.
+    TPppLinkTable table = stored.value_or(TPppLinkTable{});
+    std::vector<TConnectionView> views = MergePppLinks(table, observed, peers, nowMs, report);
+    if (stored && table == *stored) {
+        if (tableOut)
+            *tableOut = std::move(table);
+        return views;
+    }
+    // Something changed: redo the merge on the file as it is under the lock, so two
+    // processes polling at once hand out one handle per link.
+    std::error_code ec;
+    std::filesystem::create_directories(FFolder, ec);
+    TFileLock lock(FFolder + "/ras.lock");
+    table = ReadLinks(exists).value_or(TPppLinkTable{});
+    views = MergePppLinks(table, observed, peers, nowMs, report);
+    if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table)))
+        throw ERasService(QString("Cannot write %1: %2")
+                              .arg(QString::fromStdString(LinksPath()), std::strerror(errno)));
+    if (tableOut)
+        *tableOut = std::move(table);
+    return views;
+}
+
+std::vector<TConnectionView> TPppBackend::Connections(int64_t nowMs) const
+{
+    return Observe(nowMs, true);
+}
+
+std::optional<TConnectionView> TPppBackend::Find(HRASCONN handle, int64_t nowMs) const
+{
+    if (handle < kFirstPppHandle)
+        return std::nullopt;
+    for (TConnectionView& view : Observe(nowMs, false))
+        if (view.Handle == handle)
+            return std::move(view);
+    return std::nullopt;
+}
+
+std::optional<HRASCONN> TPppBackend::LiveLink(const std::string& entry, int64_t nowMs) const
+{
+    for (const TConnectionView& view : Observe(nowMs, false))
+        if (view.Entry == entry && view.State != RASCS_Disconnected)
+            return view.Handle;
+    return std::nullopt;
+}
+
+bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const
+{
+    TPppLinkTable table;
+    Observe(nowMs, false, &table);
+    for (const TPppLinkRecord& record : table.Links) {
+        if (record.Handle != handle)
+            continue;
+        if (record.GoneAtMs)
+            return false;
+        // The signal goes to a real process, so the real /proc decides, whatever tree the
+        // links were discovered in: it must be that very pppd, started at the time seen.
+        std::optional<uint64_t> start = PppdStartTime("/proc/" + std::to_string(record.Pid));
+        if (!start || *start != record.StartTime)
+            throw ERasHangUpRefused(QString("Process %1 of the connection %2 is not its pppd")
+                                        .arg(record.Pid)
+                                        .arg(HandleText(handle)));
+        if (::kill(record.Pid, SIGTERM) != 0) {
+            if (errno == ESRCH)
+                return false;
+            throw ERasHangUpRefused(QString("Cannot end pppd %1 of the connection %2: %3")
+                                        .arg(record.Pid)
+                                        .arg(HandleText(handle), std::strerror(errno)));
+        }
+        return true;
+    }
+    throw ERasInvalidHandle(QString("There is no connection with the handle %1").arg(HandleText(handle)));
+}

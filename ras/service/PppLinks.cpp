@@ -1,0 +1,246 @@
+#include "ras/service/PppLinks.h"
+
+#include "ras/service/BoundedFile.h"
+#include "ras/service/SystemRoot.h"
+
+#include <algorithm>
+#include <charconv>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <string_view>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kPidFolders[] = {"/run", "/var/run", "/run/pppd"};
+constexpr unsigned kIffUp = 0x1;
+constexpr unsigned kIffRunning = 0x40;
+
+template <typename T>
+std::optional<T> Number(std::string_view text, int base = 10)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.remove_suffix(1);
+    if (base == 16 && text.starts_with("0x"))
+        text.remove_prefix(2);
+    T value{};
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// An interface name as the kernel allows it; anything else in a pid file is not trusted
+// as a path below /sys.
+bool ValidInterfaceName(std::string_view name)
+{
+    return !name.empty() && name.size() < 16 && name != "." && name != ".."
+           && std::none_of(name.begin(), name.end(), [](char c) {
+                  return c == '/' || static_cast<unsigned char>(c) <= ' ';
+              });
+}
+
+// Field 22 of /proc/<pid>/stat, counted after the command name, which may hold blanks and
+// parentheses itself.
+std::optional<uint64_t> StartTimeFromStat(std::string_view stat)
+{
+    size_t close = stat.rfind(')');
+    if (close == stat.npos)
+        return std::nullopt;
+    std::string_view rest = stat.substr(close + 1);
+    for (int field = 3; field <= 22; ++field) {
+        size_t begin = rest.find_first_not_of(' ');
+        if (begin == rest.npos)
+            return std::nullopt;
+        rest.remove_prefix(begin);
+        size_t end = std::min(rest.find(' '), rest.size());
+        if (field == 22)
+            return Number<uint64_t>(rest.substr(0, end));
+        rest.remove_prefix(end);
+    }
+    return std::nullopt;
+}
+
+std::optional<uint64_t> PppdStartTimeAt(int dirFd, const std::string& prefix)
+{
+    std::string bytes;
+    if (ReadBoundedFileAt(dirFd, prefix + "comm", bytes, 256) != TReadResult::rrOk
+        || bytes.substr(0, bytes.find('\n')) != "pppd")
+        return std::nullopt;
+    if (ReadBoundedFileAt(dirFd, prefix + "stat", bytes, 4096) != TReadResult::rrOk)
+        return std::nullopt;
+    return StartTimeFromStat(bytes);
+}
+
+// "pppd call NAME" or "pppd file /etc/ppp/peers/NAME": the peer file the command line names.
+std::optional<std::string> CalledPeer(std::string_view cmdline)
+{
+    std::vector<std::string_view> args;
+    while (!cmdline.empty()) {
+        size_t end = std::min(cmdline.find('\0'), cmdline.size());
+        args.push_back(cmdline.substr(0, end));
+        cmdline.remove_prefix(std::min(end + 1, cmdline.size()));
+    }
+    for (size_t i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "call")
+            return std::string(args[i + 1]);
+        if (args[i] == "file" && args[i + 1].starts_with("/etc/ppp/peers/"))
+            return std::string(args[i + 1].substr(15));
+    }
+    return std::nullopt;
+}
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// The pppd processes below the root's /proc that name a peer on their command line.
+std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
+{
+    std::vector<std::pair<std::string, TPppLink>> found;
+    std::unique_ptr<DIR, TDirCloser> proc(::opendir(SystemPath("/proc").c_str()));
+    if (!proc)
+        return found;
+    const int procFd = ::dirfd(proc.get());
+    std::string cmdline;
+    while (dirent* entry = ::readdir(proc.get())) {
+        std::optional<int> pid = Number<int>(entry->d_name);
+        if (!pid || *pid <= 0)
+            continue;
+        const std::string prefix = std::string(entry->d_name) + "/";
+        std::optional<uint64_t> start = PppdStartTimeAt(procFd, prefix);
+        if (!start)
+            continue;
+        TReadResult read = ReadBoundedFileAt(procFd, prefix + "cmdline", cmdline);
+        if (read != TReadResult::rrOk && read != TReadResult::rrTooBig)
+            continue;
+        if (std::optional<std::string> peer = CalledPeer(cmdline))
+            found.push_back({*peer, TPppLink{{}, *pid, *start, {}}});
+    }
+    return found;
+}
+
+// pppd without a linkname writes pppN.pid holding only its pid: the interface is in the name.
+std::string InterfaceFromUnitPidFile(int pid)
+{
+    for (const char* folder : kPidFolders) {
+        std::unique_ptr<DIR, TDirCloser> dir(::opendir(SystemPath(folder).c_str()));
+        if (!dir)
+            continue;
+        while (dirent* entry = ::readdir(dir.get())) {
+            std::string_view name = entry->d_name;
+            if (!name.starts_with("ppp") || !name.ends_with(".pid") || name.starts_with("ppp-"))
+                continue;
+            std::string_view interface = name.substr(0, name.size() - 4);
+            if (!Number<unsigned>(interface.substr(3)))
+                continue;
+            std::string line = ReadFirstLine(SystemPath(folder) + "/" + std::string(name));
+            if (Number<int>(line) == pid)
+                return std::string(interface);
+        }
+    }
+    return {};
+}
+
+std::optional<TPppLink> LinkFromPidFile(const TPppPeer& peer)
+{
+    const std::string& linkName = peer.LinkName.empty() ? peer.FileName : peer.LinkName;
+    if (linkName.find('/') != linkName.npos)
+        return std::nullopt;
+    for (const char* folder : kPidFolders) {
+        std::string bytes;
+        if (ReadBoundedFile(SystemPath(folder) + "/ppp-" + linkName + ".pid", bytes, 4096)
+            != TReadResult::rrOk)
+            continue;
+        std::string_view text = bytes;
+        size_t eol = text.find('\n');
+        std::optional<int> pid = Number<int>(text.substr(0, eol));
+        if (!pid || *pid <= 0)
+            continue;
+        // A stale pid file names a process that ended; its pid may now be anything's.
+        std::optional<uint64_t> start = PppdStartTime(SystemPath("/proc/") + std::to_string(*pid));
+        if (!start)
+            continue;
+        TPppLink link{peer.Name, *pid, *start, {}};
+        if (eol != text.npos) {
+            std::string_view second = text.substr(eol + 1);
+            second = second.substr(0, second.find('\n'));
+            if (ValidInterfaceName(second))
+                link.Interface = second;
+        }
+        return link;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<uint64_t> PppdStartTime(const std::string& procDir)
+{
+    return PppdStartTimeAt(AT_FDCWD, procDir + "/");
+}
+
+std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers)
+{
+    std::vector<TPppLink> links;
+    std::vector<const TPppPeer*> unfound;
+    for (const TPppPeer& peer : peers) {
+        if (std::optional<TPppLink> link = LinkFromPidFile(peer))
+            links.push_back(std::move(*link));
+        else
+            unfound.push_back(&peer);
+    }
+    // Before pppd has its interface there is no pid file: only the process list knows it.
+    if (!unfound.empty()) {
+        for (auto& [fileName, link] : ScanProcesses()) {
+            auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
+            if (std::any_of(links.begin(), links.end(), claimed))
+                continue;
+            auto peer = std::find_if(unfound.begin(), unfound.end(),
+                                     [&](const TPppPeer* p) { return p->FileName == fileName; });
+            if (peer == unfound.end())
+                continue;
+            link.Entry = (*peer)->Name;
+            link.Interface = (*peer)->Interface;
+            if (link.Interface.empty())
+                link.Interface = InterfaceFromUnitPidFile(link.Pid);
+            links.push_back(std::move(link));
+            unfound.erase(peer);
+        }
+    }
+    return links;
+}
+
+std::string ReadRouteTable()
+{
+    std::string routes;
+    ReadBoundedFile(SystemPath("/proc/net/route"), routes, 1024 * 1024);
+    return routes;
+}
+
+TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_view routes)
+{
+    TInterfaceStatus status;
+    if (!ValidInterfaceName(interface))
+        return status;
+    const std::string folder = SystemPath("/sys/class/net/") + interface;
+    std::string operstate = ReadFirstLine(folder + "/operstate");
+    std::optional<unsigned> flags = Number<unsigned>(ReadFirstLine(folder + "/flags"), 16);
+    bool running = (operstate == "up" || operstate == "unknown") && flags
+                   && (*flags & (kIffUp | kIffRunning)) == (kIffUp | kIffRunning);
+    // The first column of every line after the header is the interface the route goes through.
+    bool routed = false;
+    for (size_t at = routes.find('\n'); running && at != routes.npos && !routed;) {
+        std::string_view line = routes.substr(at + 1);
+        at = routes.find('\n', at + 1);
+        line = line.substr(0, line.find_first_of("\t \n"));
+        routed = line == interface;
+    }
+    status.Up = running && routed;
+    if (!status.Up)
+        return status;
+    status.BytesSent = Number<uint64_t>(ReadFirstLine(folder + "/statistics/tx_bytes")).value_or(0);
+    status.BytesReceived = Number<uint64_t>(ReadFirstLine(folder + "/statistics/rx_bytes")).value_or(0);
+    return status;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ras/service/PppPeers.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A running pppd for a peer: the process, and the ppp interface once pppd has one.
+struct TPppLink {
+    std::string Entry; // the peer's entry name
+    int Pid = 0;
+    uint64_t StartTime = 0; // clock ticks after boot, from /proc/<pid>/stat: with the pid, the
+                            // process's identity, as a pid alone may be reused
+    std::string Interface;  // "" while pppd has not created it
+
+    friend bool operator==(const TPppLink&, const TPppLink&) = default;
+};
+
+// The interface as the statistics need it. Up means pppd's link is usable: the interface is
+// administratively up and running, the kernel reports it up (or "unknown", as ppp interfaces
+// do) and it has an IPv4 address, which shows as a route through it in /proc/net/route.
+struct TInterfaceStatus {
+    bool Up = false;
+    uint64_t BytesSent = 0;
+    uint64_t BytesReceived = 0;
+};
+
+// The process in `procDir` (a /proc/<pid> folder) if it is a pppd: its start time.
+std::optional<uint64_t> PppdStartTime(const std::string& procDir);
+
+// The running pppd of each peer that has one, found through its pid file ppp-NAME.pid (or
+// ppp-LINKNAME.pid) in /run, /var/run or /run/pppd, else through "call NAME" in a pppd's
+// command line. Everything is read below the system root; what vanishes or does not parse
+// between two reads is passed over.
+std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers);
+
+// The interface's state and 64-bit byte counters below the system root. `routes` is the text
+// of /proc/net/route, read once for all links.
+TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_view routes);
+std::string ReadRouteTable();

@@ -1,0 +1,216 @@
+#include "ras/service/PppPeers.h"
+
+#include "ras/service/AnsiText.h"
+#include "ras/service/BoundedFile.h"
+#include "ras/service/RasRecords.h"
+#include "ras/service/SystemRoot.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+// pppd's options that take the next word as their argument, so that "mtu 1492" or
+// "holdoff 30" is never taken for a speed or a device.
+constexpr std::string_view kOptionsWithArgument[] = {
+    "active-filter", "asyncmap", "bsdcomp", "call", "chap-interval", "chap-max-challenge",
+    "chap-restart", "chap-timeout", "connect", "connect-delay", "defaultroute-metric", "deflate",
+    "disconnect", "domain", "eap-interval", "eap-max-rreq", "eap-max-sreq", "eap-restart",
+    "eap-timeout", "endpoint", "escape", "file", "holdoff", "host-uniq", "idle", "ifname",
+    "init", "ip-down-script", "ip-up-script", "ipcp-max-configure", "ipcp-max-failure",
+    "ipcp-max-terminate", "ipcp-restart", "ipparam", "ipv6", "ipv6-down-script",
+    "ipv6-up-script", "ipv6cp-max-configure", "ipv6cp-max-failure", "ipv6cp-max-terminate",
+    "ipv6cp-restart", "ipx-network", "kdebug", "lcp-echo-failure", "lcp-echo-interval",
+    "lcp-max-configure", "lcp-max-failure", "lcp-max-terminate", "lcp-restart", "linkname",
+    "logfd", "logfile", "maxconnect", "maxfail", "mrru", "ms-dns", "ms-wins", "mru", "mtu",
+    "name", "netmask", "pap-max-authreq", "pap-restart", "pap-timeout", "pass-filter",
+    "password", "persist-holdoff", "plugin", "pppoe-ac", "pppoe-mac", "pppoe-padi-attempts",
+    "pppoe-padi-timeout", "pppoe-service", "predictor1", "pty", "record", "remotename",
+    "remotenumber", "rp_pppoe_ac", "rp_pppoe_mac", "rp_pppoe_service", "rp_pppoe_sess",
+    "socket", "unit", "user", "vj-max-slots", "welcome",
+};
+
+// The line rates a serial port can be set to; any other number is not a speed.
+constexpr uint32_t kBaudRates[] = {
+    50, 75, 110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600, 19200, 38400,
+    57600, 115200, 230400, 460800, 500000, 576000, 921600, 1000000, 1152000, 1500000,
+    2000000, 2500000, 3000000, 3500000, 4000000,
+};
+
+bool TakesArgument(std::string_view option)
+{
+    return std::find(std::begin(kOptionsWithArgument), std::end(kOptionsWithArgument), option)
+           != std::end(kOptionsWithArgument);
+}
+
+// The words of an options file as pppd reads them: blanks separate, "#" starts a comment,
+// quotes group and a backslash takes the next character literally.
+std::vector<std::string> Words(std::string_view text)
+{
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c <= ' ') {
+            ++i;
+            continue;
+        }
+        if (c == '#') {
+            i = text.find('\n', i);
+            if (i == text.npos)
+                break;
+            continue;
+        }
+        std::string word;
+        char quote = 0;
+        for (; i < text.size(); ++i) {
+            char ch = text[i];
+            if (ch == '\\' && i + 1 < text.size()) {
+                word += text[++i];
+            } else if (quote) {
+                if (ch == quote)
+                    quote = 0;
+                else
+                    word += ch;
+            } else if (ch == '"' || ch == '\'') {
+                quote = ch;
+            } else if (static_cast<unsigned char>(ch) <= ' ') {
+                break;
+            } else {
+                word += ch;
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+std::optional<uint32_t> BaudRate(std::string_view word)
+{
+    uint32_t value = 0;
+    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc() || end != word.data() + word.size())
+        return std::nullopt;
+    if (std::find(std::begin(kBaudRates), std::end(kBaudRates), value) == std::end(kBaudRates))
+        return std::nullopt;
+    return value;
+}
+
+bool IsPppoePlugin(std::string_view path)
+{
+    std::string_view base = path.substr(path.rfind('/') + 1);
+    return base == "rp-pppoe.so" || base == "pppoe.so";
+}
+
+bool IsDecimal(std::string_view text)
+{
+    return !text.empty() && text.size() < 10
+           && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A file name that can stand as a phonebook entry; dot files (editor swap files and the like)
+// are not peers anyone calls.
+std::optional<std::string> EntryName(std::string_view fileName)
+{
+    if (fileName.empty() || fileName.front() == '.')
+        return std::nullopt;
+    if (std::any_of(fileName.begin(), fileName.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return std::nullopt;
+    std::optional<std::string> name = Utf8ToAnsi(fileName);
+    if (!name || name->size() > RAS_MaxEntryName)
+        return std::nullopt;
+    return name;
+}
+
+struct TDirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+} // namespace
+
+TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
+                       const std::function<bool(const std::string&)>& isInterface)
+{
+    TPppPeer peer;
+    peer.FileName = fileName;
+    peer.Name = EntryName(fileName).value_or(std::string(fileName));
+    std::string serial, nic;
+    std::vector<std::string> bareWords;
+    bool pppoe = false;
+    std::vector<std::string> words = Words(bytes);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (TakesArgument(word)) {
+            if (i + 1 >= words.size())
+                break;
+            const std::string& argument = words[++i];
+            if (word == "plugin" && IsPppoePlugin(argument))
+                pppoe = true;
+            else if (word == "linkname")
+                peer.LinkName = argument;
+            else if (word == "ifname")
+                peer.Interface = argument;
+            else if (word == "unit" && IsDecimal(argument) && peer.Interface.empty())
+                peer.Interface = "ppp" + argument;
+        } else if (word.starts_with("nic-") && word.size() > 4) {
+            nic = word.substr(4);
+        } else if (word.starts_with("/dev/") && word.size() > 5) {
+            if (serial.empty())
+                serial = word;
+        } else if (word.starts_with("tty") && word.find('/') == word.npos) {
+            if (serial.empty())
+                serial = "/dev/" + word;
+        } else if (std::optional<uint32_t> speed = BaudRate(word)) {
+            peer.Speed = *speed;
+        } else {
+            bareWords.push_back(word);
+        }
+    }
+    if (pppoe) {
+        peer.DeviceType = "PPPoE";
+        if (nic.empty())
+            for (const std::string& word : bareWords)
+                if (word.find('/') == word.npos && word.size() < 16 && isInterface(word)) {
+                    nic = word;
+                    break;
+                }
+        peer.DeviceName = nic;
+    } else {
+        // A peer without a device line uses pppd's own terminal, still a serial line.
+        peer.DeviceType = "modem";
+        peer.DeviceName = serial;
+    }
+    peer.DeviceType.resize(std::min<size_t>(peer.DeviceType.size(), RAS_MaxDeviceType));
+    return peer;
+}
+
+std::vector<TPppPeer> ReadPppPeers()
+{
+    const std::string folder = SystemPath("/etc/ppp/peers");
+    std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.c_str()));
+    if (!dir)
+        return {};
+    std::vector<std::string> fileNames;
+    while (dirent* entry = ::readdir(dir.get()))
+        if (EntryName(entry->d_name))
+            fileNames.emplace_back(entry->d_name);
+    std::sort(fileNames.begin(), fileNames.end());
+
+    auto isInterface = [](const std::string& name) {
+        struct stat info;
+        return ::stat(SystemPath("/sys/class/net/" + name).c_str(), &info) == 0;
+    };
+    std::vector<TPppPeer> peers;
+    for (const std::string& fileName : fileNames) {
+        std::string bytes;
+        if (ReadBoundedFile(folder + "/" + fileName, bytes) != TReadResult::rrOk)
+            continue;
+        peers.push_back(ParsePeerFile(fileName, bytes, isInterface));
+    }
+    return peers;
+}

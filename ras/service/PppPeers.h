@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One peer file of /etc/ppp/peers, as far as the phonebook and the link discovery need it.
+struct TPppPeer {
+    std::string Name;       // the entry name: the file name in ANSI
+    std::string FileName;   // the file name as it is on disk, for "pppd call NAME"
+    std::string DeviceType; // "modem" for a serial device, "PPPoE" for the PPPoE plugin
+    std::string DeviceName; // "/dev/ttyUSB0", or the Ethernet interface for PPPoE
+    uint32_t Speed = 0;     // the bare number option, bits per second
+    std::string LinkName;   // the linkname option: the pid file is ppp-LINKNAME.pid
+    std::string Interface;  // the ppp interface the ifname or unit option fixes, if any
+
+    friend bool operator==(const TPppPeer&, const TPppPeer&) = default;
+};
+
+// Reads the options of one peer file. isInterface tells whether a bare word names a network
+// interface, as the PPPoE plugin accepts "eth0" as well as "nic-eth0".
+TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
+                       const std::function<bool(const std::string&)>& isInterface);
+
+// The peers below the system root, sorted by file name. A file that is unreadable, too big,
+// not a regular file or whose name cannot be an entry name is left out.
+std::vector<TPppPeer> ReadPppPeers();
