@@ -90,8 +90,7 @@ void TForm3::FormCreate()
         FUnreadablePath = path;
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, ErrnoText()));
     }
-    FLines = SplitLines(AnsiToString(bytes));
-    SetMemoLines();
+    SetLines(SplitLines(AnsiToString(bytes)));
 }
 
 QString TForm3::SaveToFile(const QString& path)

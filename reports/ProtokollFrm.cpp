@@ -4,6 +4,8 @@
 
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -42,18 +44,43 @@ TForm3::TForm3(QWidget* parent)
 
 TForm3::~TForm3() = default;
 
+void TForm3::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!FMemoFilled)
+        FillMemo();
+}
+
+void TForm3::FillMemo()
+{
+    ProtMem->setPlainText(FLines.join(QLatin1Char('\n')));
+    FMemoFilled = true;
+    // The newest lines are the ones worth seeing first.
+    ProtMem->moveCursor(QTextCursor::End);
+}
+
+void TForm3::SetLines(QStringList lines)
+{
+    FLines = std::move(lines);
+    FMemoFilled = false;
+    ProtMem->clear();
+    if (isVisible())
+        FillMemo();
+}
+
 void TForm3::AppendLine(const QString& line)
 {
     FLines.append(line);
+    if (!FMemoFilled)
+        return;
+    QScrollBar* bar = ProtMem->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     // One block per line, added at the end; the document above it is not laid out again.
     QTextCursor cursor(ProtMem->document());
     cursor.movePosition(QTextCursor::End);
     if (FLines.size() > 1)
         cursor.insertBlock();
     cursor.insertText(line);
-}
-
-void TForm3::SetMemoLines()
-{
-    ProtMem->setPlainText(FLines.join(QLatin1Char('\n')));
+    if (atEnd)
+        bar->setValue(bar->maximum());
 }

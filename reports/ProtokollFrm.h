@@ -7,6 +7,7 @@
 #include <string>
 
 class QPlainTextEdit;
+class QShowEvent;
 
 // The connection log viewer. Its memo ProtMem is the program's working copy of the log for the
 // whole run: filled from Protokol.txt when the window is created, appended to by the session
@@ -39,10 +40,19 @@ public:
     // ProgramDir() + "Protokol.txt".
     static QString LogFileName();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
-    void SetMemoLines();
+    // Replaces the lines; the memo follows at once when it is shown, else at its first showing.
+    void SetLines(QStringList lines);
+    void FillMemo();
 
     QStringList FLines;
+    // The memo is filled when the window is first shown: laying out a large log costs far more
+    // than reading it, and the program starts with the window hidden. Until then the lines live
+    // only in FLines, which is what every other part reads and saves.
+    bool FMemoFilled = false;
     // The log file could not be read at creation: its path, so its text is kept at saving.
     QString FUnreadablePath;
     // Text that belongs before FLines in the file: the old log that could only be read at saving.

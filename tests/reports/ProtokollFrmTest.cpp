@@ -65,28 +65,38 @@ TEST_F(ProtokollFrmTest, ExistingFileLoadsLineByLineFromTheAnsiCodePage)
                                QStringLiteral("  DeviceName: Modem"), QString(),
                                QStringLiteral("letzte Zeile ohne Umbruch")};
     EXPECT_EQ(form->Lines(), expected);
+    form->show();
     EXPECT_EQ(form->ProtMem->toPlainText(), expected.join(QLatin1Char('\n')));
+    // Opened, the viewer shows the end of the log.
+    EXPECT_TRUE(form->ProtMem->textCursor().atEnd());
 }
 
 TEST_F(ProtokollFrmTest, AppendedLinesFollowTheLoadedOnesInListAndMemo)
 {
     Dir.Write("Protokol.txt", "alt\r\n");
     auto form = Create();
+    form->AppendLine(QStringLiteral("vorher"));
+    form->show();
     form->AppendLine(QStringLiteral("neu"));
     form->AppendLine(QString());
-    EXPECT_EQ(form->Lines(), (QStringList{QStringLiteral("alt"), QStringLiteral("neu"), QString()}));
-    EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("alt\nneu\n"));
+    EXPECT_EQ(form->Lines(), (QStringList{QStringLiteral("alt"), QStringLiteral("vorher"), QStringLiteral("neu"), QString()}));
+    EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("alt\nvorher\nneu\n"));
 }
 
 TEST_F(ProtokollFrmTest, EmptyLinesAtTheStartOfAnEmptyLogStayInTheMemo)
 {
-    auto form = Create();
-    form->AppendLine(QString());
-    form->AppendLine(QString());
-    form->AppendLine(QStringLiteral("x"));
-    EXPECT_EQ(form->Lines().size(), 3);
-    EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("\n\nx"));
-    EXPECT_EQ(form->ProtMem->document()->blockCount(), 3);
+    for (bool openFirst : {true, false}) {
+        auto form = Create();
+        if (openFirst)
+            form->show();
+        form->AppendLine(QString());
+        form->AppendLine(QString());
+        form->AppendLine(QStringLiteral("x"));
+        form->show();
+        EXPECT_EQ(form->Lines().size(), 3);
+        EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("\n\nx")) << openFirst;
+        EXPECT_EQ(form->ProtMem->document()->blockCount(), 3) << openFirst;
+    }
 }
 
 TEST_F(ProtokollFrmTest, SaveWritesEveryLineWithCrLfAfterTheOldText)
