@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     ::setenv("LC_ALL", "C.UTF-8", 1);
     std::setlocale(LC_ALL, "C.UTF-8");
+    ::setenv("ZELTIX_SYSTEM_ROOT", "/nonexistent/zeltix-system-root", 0);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

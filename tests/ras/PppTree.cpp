@@ -1,0 +1,146 @@
+#include "tests/ras/PppTree.h"
+
+#include "ras/service/SystemRoot.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TPppTree::TPppTree()
+{
+    for (const char* folder : {"/etc/ppp/peers", "/run", "/var/run", "/proc/net", "/sys/class/net"})
+        fs::create_directories(Root() + folder);
+    Write("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n");
+    SetSystemRootForTests(Root());
+    if (const char* old = std::getenv("ZELTIX_SYSTEM_ROOT")) {
+        FOldEnvironment = old;
+        FHadEnvironment = true;
+    }
+    ::setenv("ZELTIX_SYSTEM_ROOT", Root().c_str(), 1);
+}
+
+TPppTree::~TPppTree()
+{
+    SetSystemRootForTests({});
+    if (FHadEnvironment)
+        ::setenv("ZELTIX_SYSTEM_ROOT", FOldEnvironment.c_str(), 1);
+    else
+        ::unsetenv("ZELTIX_SYSTEM_ROOT");
+}
+
+void TPppTree::Write(const std::string& path, const std::string& bytes) const
+{
+    fs::create_directories(fs::path(Root() + path).parent_path());
+    FDir.Write(path.substr(1), bytes);
+}
+
+void TPppTree::Peer(const std::string& name, const std::string& options) const
+{
+    Write("/etc/ppp/peers/" + name, options);
+}
+
+void TPppTree::PidFile(const std::string& linkName, int pid, const std::string& interface,
+                       const std::string& folder) const
+{
+    Write(folder + "/ppp-" + linkName + ".pid",
+          std::to_string(pid) + "\n" + (interface.empty() ? "" : interface + "\n"));
+}
+
+void TPppTree::Process(int pid, const std::string& comm, uint64_t startTime,
+                       const std::string& cmdline) const
+{
+    const std::string folder = "/proc/" + std::to_string(pid);
+    Write(folder + "/comm", comm + "\n");
+    // The name in parentheses may hold blanks and parentheses; the start time is field 22.
+    std::string stat = std::to_string(pid) + " (" + comm + ") S 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 "
+                       + std::to_string(startTime) + " 1000 100\n";
+    Write(folder + "/stat", stat);
+    std::string args = cmdline;
+    for (char& c : args)
+        if (c == ' ')
+            c = '\0';
+    Write(folder + "/cmdline", args + '\0');
+}
+
+void TPppTree::RealProcess(pid_t pid) const
+{
+    fs::create_directory_symlink("/proc/" + std::to_string(pid), Root() + "/proc/" + std::to_string(pid));
+}
+
+void TPppTree::RemoveProcess(int pid) const
+{
+    fs::remove_all(Root() + "/proc/" + std::to_string(pid));
+}
+
+void TPppTree::Interface(const std::string& name, const std::string& operstate, unsigned flags,
+                         uint64_t txBytes, uint64_t rxBytes, bool routed) const
+{
+    const std::string folder = "/sys/class/net/" + name;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%x", flags);
+    Write(folder + "/operstate", operstate + "\n");
+    Write(folder + "/flags", std::string(hex) + "\n");
+    Write(folder + "/statistics/tx_bytes", std::to_string(txBytes) + "\n");
+    Write(folder + "/statistics/rx_bytes", std::to_string(rxBytes) + "\n");
+    std::string routes = FDir.Read("proc/net/route");
+    if (routed)
+        routes += name + "\t0100000A\t00000000\t0005\t0\t0\t0\tFFFFFFFF\n";
+    Write("/proc/net/route", routes);
+}
+
+void TPppTree::RemoveInterface(const std::string& name) const
+{
+    fs::remove_all(Root() + "/sys/class/net/" + name);
+    Write("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n");
+}
+
+TPppdChild::TPppdChild(const char* name)
+{
+    int ready[2];
+    if (::pipe(ready) != 0)
+        throw std::runtime_error("pipe failed");
+    FPid = ::fork();
+    if (FPid == 0) {
+        // Only async-signal-safe calls here: rename, report, wait for the signal.
+        ::prctl(PR_SET_NAME, name, 0, 0, 0);
+        char byte = 1;
+        (void)!::write(ready[1], &byte, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    // The child is named once it has written; reading waits for that, no sleeping needed.
+    (void)!::read(ready[0], &byte, 1);
+    ::close(ready[0]);
+}
+
+TPppdChild::~TPppdChild()
+{
+    if (FPid > 0) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+    }
+}
+
+bool TPppdChild::EndedBySigterm()
+{
+    int status = 0;
+    if (::waitpid(FPid, &status, 0) != FPid)
+        return false;
+    FPid = -1;
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
+}
+
+bool TPppdChild::Running() const
+{
+    siginfo_t info{};
+    return FPid > 0 && ::waitid(P_PID, static_cast<id_t>(FPid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
+           && info.si_pid == 0;
+}

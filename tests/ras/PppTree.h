@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tests/support/TempDir.h"
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+// A fake system root for the pppd backend: peer files, pid files, /proc entries, interfaces
+// and the route table, written where the backend looks for them. It becomes the service's
+// root (and ZELTIX_SYSTEM_ROOT, for the library and rasdial) for its lifetime.
+class TPppTree {
+public:
+    TPppTree();
+    ~TPppTree();
+
+    const std::string& Root() const { return FDir.Path(); }
+
+    void Peer(const std::string& name, const std::string& options) const;
+    // ppp-LINKNAME.pid in /run (or the folder given): the pid, then the interface if any.
+    void PidFile(const std::string& linkName, int pid, const std::string& interface = {},
+                 const std::string& folder = "/run") const;
+    // /proc/<pid> as a process named comm, with that start time and command line (arguments
+    // separated by blanks here, by NULs in the file).
+    void Process(int pid, const std::string& comm, uint64_t startTime,
+                 const std::string& cmdline = "pppd") const;
+    // /proc/<pid> as the real process's folder, so that its real name and start time show.
+    void RealProcess(pid_t pid) const;
+    void RemoveProcess(int pid) const;
+    // /sys/class/net/<name> with operstate, flags and the 64-bit byte counters; with `routed`,
+    // a route through it in /proc/net/route, which is how an IPv4 address shows.
+    void Interface(const std::string& name, const std::string& operstate, unsigned flags,
+                   uint64_t txBytes, uint64_t rxBytes, bool routed) const;
+    void RemoveInterface(const std::string& name) const;
+    void Write(const std::string& path, const std::string& bytes) const;
+
+private:
+    TTempDir FDir;
+    std::string FOldEnvironment; // ZELTIX_SYSTEM_ROOT as it was, restored at the end
+    bool FHadEnvironment = false;
+};
+
+// A real child process named pppd, to receive the hang-up's signal. Ends it in the destructor
+// if it is still there.
+class TPppdChild {
+public:
+    explicit TPppdChild(const char* name = "pppd");
+    ~TPppdChild();
+    pid_t Pid() const { return FPid; }
+    // Waits for the child to end and tells whether SIGTERM ended it.
+    bool EndedBySigterm();
+    // True while the child has not ended (it is not waited for).
+    bool Running() const;
+
+private:
+    pid_t FPid = -1;
+};
