@@ -11,6 +11,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QShowEvent>
 #include <QValueAxis>
@@ -126,9 +127,13 @@ void TForm2::FormShow()
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     chart->addSeries(series);
     auto* axisX = new QBarCategoryAxis(chart);
+    // Whole dates in the window's small font; a shortened date could name another day.
+    axisX->setTruncateLabels(false);
+    axisX->setLabelsFont(font());
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
     auto* axisY = new QValueAxis(chart);
+    axisY->setLabelsFont(font());
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
 
@@ -168,6 +173,10 @@ void TForm2::FormShow()
     }
     series->append(set);
     axisX->append(UniqueCategories(FLabels));
+    // Dates too wide for their place are turned aslant rather than dropped.
+    const int place = (width() - 100) / static_cast<int>(FLabels.size());
+    const bool crowded = QFontMetrics(font()).horizontalAdvance(FLabels.constFirst()) + 8 > place;
+    axisX->setLabelsAngle(crowded ? -45 : 0);
     // Room above the highest bar for its value.
     axisY->setRange(0, highest > 0 ? highest * 1.15 : 1);
     axisY->applyNiceNumbers();

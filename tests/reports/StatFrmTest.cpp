@@ -72,6 +72,7 @@ TEST_F(StatFrmTest, OneSessionIsOneLabelledBarWithItsValueShown)
     auto* axis = qobject_cast<QBarCategoryAxis*>(Form.Chart1->chart()->axes(Qt::Horizontal).value(0));
     ASSERT_NE(axis, nullptr);
     EXPECT_EQ(axis->categories(), QStringList{QStringLiteral("08.12.2026")});
+    EXPECT_FALSE(axis->truncateLabels());
 }
 
 TEST_F(StatFrmTest, SessionsOfOneDayAddUpToOneBar)
