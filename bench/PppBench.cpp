@@ -1,0 +1,74 @@
+// What the pppd backend adds to a poll: reading the peers, the pid files, /proc and the
+// interface of a link, for two peers of which one is up (the other's pppd is looked for in
+// the process list every time).
+
+#include "ras/service/RasService.h"
+#include "ras/service/SystemRoot.h"
+#include "tests/support/TempDir.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+constexpr int64_t T0 = 1'800'000'000'000;
+
+void Put(const TTempDir& root, const std::string& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(root.File(path)).parent_path());
+    root.Write(path, bytes);
+}
+
+// Two peers, one pppd with its pid file and its interface up; /proc is the fake tree's own,
+// or the machine's when realProc is set, to count a scan over every real process.
+void BuildTree(const TTempDir& root, bool realProc)
+{
+    Put(root, "etc/ppp/peers/isp", "/dev/ttyUSB0\n115200\nconnect '/usr/sbin/chat -f /etc/chatscripts/isp'\nnoauth\n");
+    Put(root, "etc/ppp/peers/dsl", "plugin rp-pppoe.so\nnic-eth0\nuser \"me@isp\"\nnoauth\n");
+    Put(root, "run/ppp-isp.pid", "4321\nppp0\n");
+    if (realProc) {
+        std::filesystem::create_directory_symlink("/proc", root.File("proc"));
+        // The pid file names a process that is no pppd here: the link is the dialing kind.
+    } else {
+        Put(root, "proc/4321/comm", "pppd\n");
+        Put(root, "proc/4321/stat", "4321 (pppd) S 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 5000 1000 100\n");
+        Put(root, "proc/4321/cmdline", std::string("/usr/sbin/pppd\0call\0isp\0", 25));
+        for (int pid : {1, 2, 300, 301, 302})
+            Put(root, "proc/" + std::to_string(pid) + "/comm", "bash\n");
+        Put(root, "proc/net/route", "Iface\tDestination\nppp0\t0100000A\n");
+    }
+    Put(root, "sys/class/net/ppp0/operstate", "unknown\n");
+    Put(root, "sys/class/net/ppp0/flags", "0x10d1\n");
+    Put(root, "sys/class/net/ppp0/statistics/tx_bytes", "123456\n");
+    Put(root, "sys/class/net/ppp0/statistics/rx_bytes", "654321\n");
+}
+
+void PollPppLinks(benchmark::State& state, bool realProc)
+{
+    TTempDir root, folder;
+    BuildTree(root, realProc);
+    SetSystemRootForTests(root.Path());
+    TRasService service(folder.Path());
+    int64_t now = T0;
+    service.Connections(now); // the link's handle is written once, as on the first poll
+    for (auto _ : state)
+        benchmark::DoNotOptimize(service.Connections(now += 1000));
+    SetSystemRootForTests({});
+}
+
+void BM_PppPoll(benchmark::State& state)
+{
+    PollPppLinks(state, false);
+}
+
+void BM_PppPollScanningRealProc(benchmark::State& state)
+{
+    PollPppLinks(state, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_PppPoll)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PppPollScanningRealProc)->Unit(benchmark::kMicrosecond);
