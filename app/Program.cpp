@@ -20,6 +20,18 @@ void ShowApplicationError(const QString& className, const QString& message)
 
 } // namespace
 
+std::unique_ptr<TForm1> CreateMainWindow()
+{
+    try {
+        return std::make_unique<TForm1>();
+    } catch (const Exception& e) {
+        ShowApplicationError(QString::fromLatin1(e.ClassName()), e.Message());
+    } catch (const std::exception& e) {
+        ShowApplicationError(QStringLiteral("Exception"), QString::fromLocal8Bit(e.what()));
+    }
+    return nullptr;
+}
+
 int RunProgram(int argc, char** argv)
 {
     TApplication app(argc, argv);
@@ -27,16 +39,9 @@ int RunProgram(int argc, char** argv)
     app.setQuitOnLastWindowClosed(false);
     InitZeltixResources();
 
-    std::unique_ptr<TForm1> form;
-    try {
-        form = std::make_unique<TForm1>();
-    } catch (const Exception& e) {
-        ShowApplicationError(QString::fromLatin1(e.ClassName()), e.Message());
+    std::unique_ptr<TForm1> form = CreateMainWindow();
+    if (!form)
         return 1;
-    } catch (const std::exception& e) {
-        ShowApplicationError(QStringLiteral("Exception"), QString::fromLocal8Bit(e.what()));
-        return 1;
-    }
     // A desktop logout (SIGTERM) or Ctrl+C closes the program like "Beenden".
     InstallTerminationHandler(form.get(), [&form] { form->close(); });
     form->show();

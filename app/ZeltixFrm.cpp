@@ -76,6 +76,7 @@ TForm1::TForm1(QWidget* parent)
     CreateLayout();
     CreateComponents();
     CreateMenus();
+    CreateLateComponents();
 
     resize(800, 516);
     if (QScreen* screen = this->screen())
@@ -212,6 +213,14 @@ void TForm1::CreateComponents()
     connect(OnCheckTimer, &QTimer::timeout, this,
             [this] { TApplication::Guard(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
     OnCheckTimer->start();
+}
+
+void TForm1::CreateLateComponents()
+{
+    // Without a working socket layer the window cannot be created at all.
+    Powersock1 = new TPowersock(this);
+    Powersock1->SetPort(0);
+    Powersock1->SetReportLevel(0);
 }
 
 void TForm1::CreateMenus()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/Psock.h"
 #include "dialup/DialUp.h"
 #include "widgets/RarBar.h"
 #include "widgets/SpinEdit.h"
@@ -59,6 +60,7 @@ public:
     TDialUp* DialUp1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* OnCheckTimer = nullptr;
+    TPowersock* Powersock1 = nullptr;
     QMenu* PopupMenu1 = nullptr; // history list: "Leeren"
     QMenu* PopupMenu2 = nullptr; // tray icon: "Show", "Close"
     QMenu* Einstellungen1 = nullptr;
@@ -131,6 +133,8 @@ private:
     void CreateMenus();
     void CreateLayout();
     void CreateComponents();
+    // The components that come after the menus in the window's order of creation.
+    void CreateLateComponents();
     void ReadSettings();
     void WriteSettings();
 

@@ -1,7 +1,9 @@
 #include "tests/app/AppFixture.h"
 
 #include "base/Exceptions.h"
+#include "app/Program.h"
 #include "dialup/RasBinding.h"
+#include "platform/Winsock.h"
 #include "platform/Library.h"
 #include "platform/Termination.h"
 
@@ -166,6 +168,28 @@ TEST_F(MainWindowTest, TerminationSignalClosesLikeBeenden)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(ProgramFolder.Exists("settings.ini"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, WithoutSocketsTheWindowCannotBeCreatedAndNothingIsWritten)
+{
+    Winsock::SetSocketFailureForTests(true);
+    std::unique_ptr<TForm1> form = CreateMainWindow();
+    Winsock::SetSocketFailureForTests(false);
+    EXPECT_EQ(form, nullptr);
+    ASSERT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(Dialogs[0].Caption, "Application Error");
+    EXPECT_TRUE(Dialogs[0].Text.contains("ESockError")) << Dialogs[0].Text.toStdString();
+    EXPECT_TRUE(Dialogs[0].Text.contains("Initializaton of windows sockets failed"));
+    EXPECT_FALSE(ProgramFolder.Exists("settings.ini"));
+    EXPECT_FALSE(ProgramFolder.Exists("error.log"));
+    EXPECT_FALSE(Application()->OnException) << "the program's handler was never installed";
+
+    std::unique_ptr<TForm1> working = CreateMainWindow();
+    EXPECT_NE(working, nullptr);
 }
 
 } // namespace
