@@ -165,10 +165,12 @@ void TForm2::FormShow()
 
     auto* set = new QBarSet(SeriesTitle, series);
     set->setLabelColor(Qt::black);
+    qreal lowest = 0;
     qreal highest = 0;
     for (size_t i = 0; i <= g; ++i) {
         FLabels.append(ShortDateOf(dates[i]));
         set->append(static_cast<qreal>(totals[i]));
+        lowest = std::min(lowest, static_cast<qreal>(totals[i]));
         highest = std::max(highest, static_cast<qreal>(totals[i]));
     }
     series->append(set);
@@ -177,8 +179,8 @@ void TForm2::FormShow()
     const int place = (width() - 100) / static_cast<int>(FLabels.size());
     const bool crowded = QFontMetrics(font()).horizontalAdvance(FLabels.constFirst()) + 8 > place;
     axisX->setLabelsAngle(crowded ? -45 : 0);
-    // Room above the highest bar for its value.
-    axisY->setRange(0, highest > 0 ? highest * 1.15 : 1);
+    // Room beyond the longest bars for their values; a cost typed as negative still shows.
+    axisY->setRange(lowest * 1.15, highest > 0 ? highest * 1.15 : 1);
     axisY->applyNiceNumbers();
 }
 

@@ -11,6 +11,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QTreeWidget>
+#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,17 @@ TEST_F(StatFrmTest, CostThatIsNoNumberCountsAsZero)
     Add(QStringLiteral("08.12.2026 11:00:00"), QString());
     Open();
     EXPECT_EQ(Form.Values(), QList<qreal>{4.25});
+}
+
+TEST_F(StatFrmTest, TheValueAxisHoldsEveryBar)
+{
+    Add(QStringLiteral("08.12.2026 18:00:00"), QStringLiteral("-20"));
+    Add(QStringLiteral("07.12.2026 18:00:00"), QStringLiteral("250"));
+    Open();
+    auto* axis = qobject_cast<QValueAxis*>(Form.Chart1->chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(axis, nullptr);
+    EXPECT_LE(axis->min(), -20);
+    EXPECT_GE(axis->max(), 250);
 }
 
 TEST_F(StatFrmTest, TenDaysShowTheFirstSevenGroupsOfTheList)
