@@ -7,9 +7,12 @@
 #include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <string_view>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace {
 
@@ -95,20 +98,66 @@ struct TDirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
+// Reading every process's name costs a few microseconds each, too much for every poll on a
+// busy machine: processes once seen not to be pppd are passed over until the next full scan,
+// which comes every few seconds because a process may become pppd by exec.
+constexpr int64_t kFullScanEveryMs = 10000;
+
+struct TScanMemory {
+    std::mutex Lock;
+    std::string Root;
+    int64_t FullScanAtMs = 0;
+    std::unordered_set<int> NotPppd;
+};
+
+TScanMemory ScanMemory;
+
+int64_t MonotonicMs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+bool IsOtherProcess(int dirFd, const std::string& prefix)
+{
+    std::string comm;
+    return ReadBoundedFileAt(dirFd, prefix + "comm", comm, 256) == TReadResult::rrOk
+           && comm.substr(0, comm.find('\n')) != "pppd";
+}
+
 // The pppd processes below the root's /proc that name a peer on their command line.
 std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
 {
     std::vector<std::pair<std::string, TPppLink>> found;
-    std::unique_ptr<DIR, TDirCloser> proc(::opendir(SystemPath("/proc").c_str()));
+    const std::string root = SystemPath("/proc");
+    std::unique_ptr<DIR, TDirCloser> proc(::opendir(root.c_str()));
     if (!proc)
         return found;
+    std::lock_guard<std::mutex> guard(ScanMemory.Lock);
+    const int64_t nowMs = MonotonicMs();
+    if (ScanMemory.Root != root || nowMs - ScanMemory.FullScanAtMs >= kFullScanEveryMs
+        || nowMs < ScanMemory.FullScanAtMs) {
+        ScanMemory.Root = root;
+        ScanMemory.FullScanAtMs = nowMs;
+        ScanMemory.NotPppd.clear();
+    }
+    std::unordered_set<int> notPppd;
     const int procFd = ::dirfd(proc.get());
     std::string cmdline;
     while (dirent* entry = ::readdir(proc.get())) {
         std::optional<int> pid = Number<int>(entry->d_name);
         if (!pid || *pid <= 0)
             continue;
+        if (ScanMemory.NotPppd.contains(*pid)) {
+            notPppd.insert(*pid);
+            continue;
+        }
         const std::string prefix = std::string(entry->d_name) + "/";
+        if (IsOtherProcess(procFd, prefix)) {
+            notPppd.insert(*pid);
+            continue;
+        }
         std::optional<uint64_t> start = PppdStartTimeAt(procFd, prefix);
         if (!start)
             continue;
@@ -118,6 +167,8 @@ std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
         if (std::optional<std::string> peer = CalledPeer(cmdline))
             found.push_back({*peer, TPppLink{{}, *pid, *start, {}}});
     }
+    // Only pids still listed are remembered; a pid reused meanwhile waits for the full scan.
+    ScanMemory.NotPppd = std::move(notPppd);
     return found;
 }
 
