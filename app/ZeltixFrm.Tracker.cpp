@@ -43,12 +43,12 @@ void TForm1::OnCheckTimerTimer()
     // A session whose connection left the list without a disconnected report (one hung up
     // elsewhere, or refused after its entry was unticked) ends here as if it had been reported.
     if (result == 0 && Online && !seen)
-        EndSession();
+        EndSession(FSessionEntry);
     Label1->setText(Online ? QStringLiteral("Online") : QStringLiteral("Offline"));
 }
 
 void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Status, const QString&,
-                                     const char* EntryName, const char*, const char* DeviceName)
+                                     const char* EntryName, const char* DeviceType, const char* DeviceName)
 {
     const int state = Status.rasconnstate;
     const QString entry = AnsiToString(EntryName);
@@ -59,7 +59,7 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
 
     SetStatusText(entry + QStringLiteral(": ") + DialUp1->GetStatusString(state, 0));
     if (state == RASCS_Disconnected && sessionConnection)
-        EndSession();
+        EndSession(entry);
     // Only a running session's connected reports keep the session clock going.
     if (sessionConnection)
         SetTimerEnabled(Timer1, Online && state == RASCS_Connected);
@@ -78,17 +78,18 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
         // the connection is first seen connected.
         DialUp1->SwitchStatistics(true, true, Handle, DeviceName);
         if (state == RASCS_Connected)
-            StartSession(Handle, entry);
+            StartSession(Handle, entry, AnsiToString(DeviceType), AnsiToString(DeviceName));
     }
 }
 
-void TForm1::StartSession(int handle, const QString& entry)
+void TForm1::StartSession(int handle, const QString& entry, const QString& deviceType, const QString& deviceName)
 {
     SessionCost = 0;
     Online = true;
     Label1->setText(QStringLiteral("Online"));
     SessionStartTick = GetTickCount();
     FSessionHandle = handle;
+    FSessionEntry = entry;
     FSessionSeen.assign(FSessionSeen.size(), true);
 
     QTreeWidgetItem* tariff = FindTariffRow(entry);
@@ -102,15 +103,30 @@ void TForm1::StartSession(int handle, const QString& entry)
     SessionRow = ListView1->indexOfTopLevelItem(row);
     SaveHistory();
     SetTimerEnabled(Timer1, true);
+    AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
+                  QStringLiteral(" aufgenommen!"));
+    AppendLogLine(QStringLiteral("  DeviceName: ") + deviceName);
+    AppendLogLine(QStringLiteral("  DeviceType: ") + deviceType);
+    AppendLogLine(QStringLiteral("  IP Address: ") + Powersock1->QueryLocalAddress());
 }
 
-void TForm1::EndSession()
+void TForm1::AppendLogLine(const QString& line)
+{
+    Form3->AppendLine(line);
+}
+
+void TForm1::EndSession(const QString& entry)
 {
     SetTimerEnabled(Timer1, false);
-    if (Online)
+    if (Online) {
+        AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
+                      QStringLiteral(" getrennt!"));
+        AppendLogLine(QString());
         SaveHistory();
+    }
     Online = false;
     FSessionHandle = 0;
+    FSessionEntry.clear();
     Label1->setText(QStringLiteral("Offline"));
     UpdateCostTotals(false);
     UpdateOnlineTimeTotal();

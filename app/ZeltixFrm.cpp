@@ -7,11 +7,14 @@
 #include "platform/IniFile.h"
 #include "platform/Kernel.h"
 #include "platform/ProgramDir.h"
+#include "reports/MainWindowView.h"
+#include "reports/ReportGuard.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -85,6 +88,17 @@ TForm1::TForm1(QWidget* parent)
     // A failing start-up step is recorded like any handler's failure; only a component that
     // cannot be constructed keeps the window from being created.
     TApplication::Guard(this, [this] { FormCreate(); });
+    CreateSecondaryWindows();
+}
+
+void TForm1::CreateSecondaryWindows()
+{
+    // Failures of the report windows' own handlers (a log that cannot be read) go where every
+    // handler's failure goes.
+    SetReportGuard([](QObject* sender, const std::function<void()>& handler) { TApplication::Guard(sender, handler); });
+    Form2 = std::make_unique<TForm2>(std::make_unique<THistoryListRows>(ListView1));
+    Form3 = std::make_unique<TForm3>();
+    AboutBox = std::make_unique<TAboutBox>([this] { return windowTitle(); });
 }
 
 TForm1::~TForm1() = default;
@@ -245,9 +259,10 @@ void TForm1::CreateMenus()
     Berenden1 = addItem(datei, QStringLiteral("Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), &TForm1::Berenden1Click);
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("Tools"));
-    Statistik1 = addItem(tools, QStringLiteral("Statistik..."), QKeySequence(Qt::Key_F2), nullptr);
+    Statistik1 = addItem(tools, QStringLiteral("Statistik..."), QKeySequence(Qt::Key_F2), &TForm1::Statistik1Click);
     tools->addSeparator();
-    Verbindungsprotokoll1 = addItem(tools, QStringLiteral("Verbindungsprotokoll anzeigen..."), QKeySequence(Qt::Key_F3), nullptr);
+    Verbindungsprotokoll1 = addItem(tools, QStringLiteral("Verbindungsprotokoll anzeigen..."), QKeySequence(Qt::Key_F3),
+                                    &TForm1::Verbindungsprotokoll1Click);
 
     Einstellungen1 = menuBar()->addMenu(QStringLiteral("Einstellungen"));
     // A checkable item toggles its own check mark when chosen; the state is stored at shutdown.
@@ -258,7 +273,7 @@ void TForm1::CreateMenus()
         addItem(Einstellungen1, QStringLiteral("Automatisch beim Start von Windows ausführen"), QKeySequence(), nullptr);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
-    About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), nullptr);
+    About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), &TForm1::About1Click);
 
     PopupMenu1 = new QMenu(this);
     Leeren1 = PopupMenu1->addAction(QStringLiteral("Leeren"));
@@ -330,6 +345,11 @@ void TForm1::FormClose()
     SaveTariffs();
     SaveHistory();
     WriteSettings();
+    const QString logFile = TForm3::LogFileName();
+    const QString written = Form3->SaveToFile(logFile);
+    if (written != logFile)
+        AppendErrorLog(QStringLiteral("Protokol.txt could not be read; this run's lines were written to %1")
+                           .arg(QFileInfo(written).fileName()));
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -378,6 +398,29 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 void TForm1::Berenden1Click()
 {
     close();
+}
+
+// The secondary windows are shown without being modal; each showing rebuilds what it shows.
+static void ShowModeless(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void TForm1::Statistik1Click()
+{
+    ShowModeless(Form2.get());
+}
+
+void TForm1::Verbindungsprotokoll1Click()
+{
+    ShowModeless(Form3.get());
+}
+
+void TForm1::About1Click()
+{
+    ShowModeless(AboutBox.get());
 }
 
 void TForm1::Show1Click()

@@ -2,6 +2,9 @@
 
 #include "desktop/Psock.h"
 #include "dialup/DialUp.h"
+#include "reports/AboutFrm.h"
+#include "reports/ProtokollFrm.h"
+#include "reports/StatFrm.h"
 #include "widgets/RarBar.h"
 #include "widgets/SpinEdit.h"
 #include "platform/WinTypes.h"
@@ -9,6 +12,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class Exception;
@@ -78,6 +82,11 @@ public:
     QString StatusText() const;
     void SetStatusText(const QString& text);
 
+    // The secondary windows, made once after the main window and destroyed with it.
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TAboutBox> AboutBox;
+
     // Start-up and shutdown.
     void FormCreate();
     void FormClose();
@@ -86,6 +95,9 @@ public:
 
     // Menu commands.
     void Berenden1Click();
+    void Statistik1Click();
+    void Verbindungsprotokoll1Click();
+    void About1Click();
     void Show1Click();
     void Close1Click();
 
@@ -138,8 +150,12 @@ private:
     void ReadSettings();
     void WriteSettings();
 
-    void StartSession(int handle, const QString& entry);
-    void EndSession();
+    void CreateSecondaryWindows();
+    void StartSession(int handle, const QString& entry, const QString& deviceType, const QString& deviceName);
+    // Ends the running session; entry names the connection in the log's end line.
+    void EndSession(const QString& entry);
+    // Appends one line to the connection log: the log viewer's lines, written out at shutdown.
+    void AppendLogLine(const QString& line);
     // Appends one line to error.log, as the exception handler does.
     void AppendErrorLog(const QString& line);
     // The running session's row: the row at SessionRow when it is still the session's own,
@@ -155,6 +171,7 @@ private:
 
     // The connection the running session belongs to, and the session's mark on its row.
     int FSessionHandle = 0;
+    QString FSessionEntry;
     int64_t FSessionId = 0;
     // One flag per poll in progress (polls nest inside a hang-up): was the session's
     // connection reported?

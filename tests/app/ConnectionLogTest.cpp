@@ -1,0 +1,116 @@
+#include "tests/app/AppFixture.h"
+
+#include "platform/Winsock.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+class ConnectionLogTest : public AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        Winsock::SetLocalAddressesForTests({{10, 0, 0, 7}, {127, 0, 0, 1}});
+        DialUp.AddEntry("Provider", "modem", "Standard 56000 bps Modem");
+    }
+    void TearDown() override
+    {
+        AppFixture::TearDown();
+        Winsock::SetLocalAddressesForTests({});
+    }
+
+    HRASCONN Connect()
+    {
+        TDialOptions options;
+        options.ConnectAfterMs = 1000;
+        HRASCONN handle = DialUp.Dial("Provider", options);
+        Poll();
+        return handle;
+    }
+};
+
+TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
+{
+    Start();
+    HRASCONN handle = Connect();
+    EXPECT_EQ(Form->Form3->Lines(), (QStringList{"[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!",
+                                                 "  DeviceName: Standard 56000 bps Modem", "  DeviceType: modem",
+                                                 "  IP Address: 10.0.0.7"}));
+    Clock.AdvanceMinutes(31);
+    DialUp.HangUp(handle, 60000);
+    Poll();
+    Poll(); // still listed as disconnected: nothing more
+    ASSERT_EQ(Form->Form3->Lines().size(), 6);
+    EXPECT_EQ(Form->Form3->Lines()[4], "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!");
+    EXPECT_EQ(Form->Form3->Lines()[5], "");
+    EXPECT_FALSE(ProgramFolder.Exists("Protokol.txt")) << "the log is written at shutdown";
+
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"),
+              "[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!\r\n"
+              "  DeviceName: Standard 56000 bps Modem\r\n"
+              "  DeviceType: modem\r\n"
+              "  IP Address: 10.0.0.7\r\n"
+              "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!\r\n"
+              "\r\n");
+}
+
+TEST_F(ConnectionLogTest, AnExistingLogKeepsItsTextFirst)
+{
+    ProgramFolder.Write("Protokol.txt", "[01.12.2026 10:00:00] Verbindung zu Alt \xE4 aufgenommen!\r\n");
+    Start();
+    Connect();
+    Form->close();
+    const std::string log = ProgramFolder.Read("Protokol.txt");
+    EXPECT_EQ(log.rfind("[01.12.2026 10:00:00] Verbindung zu Alt \xE4 aufgenommen!\r\n[08.12.2026 14:03:23]", 0), 0u);
+    EXPECT_EQ(log.substr(log.size() - 24), "  IP Address: 10.0.0.7\r\n") << "a running session has no end line";
+}
+
+TEST_F(ConnectionLogTest, RefusedConnectionsAndDisconnectsWhileOfflineAddNothing)
+{
+    DialUp.AddEntry("Teuer");
+    ProgramFolder.Write("conns.ini", "[Teuer]\r\nChecked=0\r\n");
+    Start();
+    HRASCONN offline = DialUp.Dial("Provider", {0, 8193, 0, 60000});
+    Poll();
+    DialUp.HangUp(offline, 0);
+    Poll();
+
+    TDialOptions options;
+    options.ConnectAfterMs = 3000;
+    HRASCONN blocked = DialUp.Dial("Teuer", options);
+    QTimer clockwork; // time passes while the hang-up waits
+    QObject::connect(&clockwork, &QTimer::timeout, [this] { Clock.AdvanceMilliseconds(500); });
+    clockwork.start(0);
+    Poll();
+    clockwork.stop();
+    EXPECT_EQ(DialUp.State(blocked), -1);
+    EXPECT_TRUE(Form->Form3->Lines().isEmpty());
+    Form->close();
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), "");
+}
+
+TEST_F(ConnectionLogTest, TheViewerShowsTheLinesOfTheRunAndTheMenuOpensTheWindows)
+{
+    Start();
+    Connect();
+    Form->Verbindungsprotokoll1->trigger();
+    EXPECT_TRUE(Form->Form3->isVisible());
+    EXPECT_TRUE(Form->Form3->ProtMem->toPlainText().contains("Verbindung zu Provider aufgenommen!"));
+    Form->Form3->close();
+    EXPECT_FALSE(Form->Form3->isVisible());
+    Form->Verbindungsprotokoll1->trigger();
+    EXPECT_TRUE(Form->Form3->ProtMem->toPlainText().contains("IP Address: 10.0.0.7"));
+
+    Form->Statistik1->trigger();
+    EXPECT_TRUE(Form->Form2->isVisible());
+    ASSERT_NE(Form->Form2->Series(), nullptr);
+    EXPECT_EQ(Form->Form2->Values(), (QList<qreal>{0}));
+    Form->About1->trigger();
+    EXPECT_TRUE(Form->AboutBox->isVisible());
+}
+
+} // namespace
