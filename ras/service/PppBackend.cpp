@@ -50,7 +50,7 @@ std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
     return ParsePppLinks(bytes);
 }
 
-std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, bool report,
+std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
                                                   TPppLinkTable* tableOut) const
 {
     std::vector<TPppPeer> peers = ReadPppPeers();
@@ -66,7 +66,7 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, bool report,
     // A damaged link file loses the links' history, not the links: they come back with
     // new handles.
     TPppLinkTable table = stored.value_or(TPppLinkTable{});
-    std::vector<TConnectionView> views = MergePppLinks(table, observed, peers, nowMs, report);
+    std::vector<TConnectionView> views = MergePppLinks(table, observed, peers, nowMs);
     if (stored && table == *stored) {
         if (tableOut)
             *tableOut = std::move(table);
@@ -78,7 +78,7 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, bool report,
     std::filesystem::create_directories(FFolder, ec);
     TFileLock lock(FFolder + "/ras.lock");
     table = ReadLinks(exists).value_or(TPppLinkTable{});
-    views = MergePppLinks(table, observed, peers, nowMs, report);
+    views = MergePppLinks(table, observed, peers, nowMs);
     if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table)))
         throw ERasService(QString("Cannot write %1: %2")
                               .arg(QString::fromStdString(LinksPath()), std::strerror(errno)));
@@ -89,14 +89,14 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, bool report,
 
 std::vector<TConnectionView> TPppBackend::Connections(int64_t nowMs) const
 {
-    return Observe(nowMs, true);
+    return Observe(nowMs);
 }
 
 std::optional<TConnectionView> TPppBackend::Find(HRASCONN handle, int64_t nowMs) const
 {
     if (handle < kFirstPppHandle)
         return std::nullopt;
-    for (TConnectionView& view : Observe(nowMs, false))
+    for (TConnectionView& view : Observe(nowMs))
         if (view.Handle == handle)
             return std::move(view);
     return std::nullopt;
@@ -104,7 +104,7 @@ std::optional<TConnectionView> TPppBackend::Find(HRASCONN handle, int64_t nowMs)
 
 std::optional<HRASCONN> TPppBackend::LiveLink(const std::string& entry, int64_t nowMs) const
 {
-    for (const TConnectionView& view : Observe(nowMs, false))
+    for (const TConnectionView& view : Observe(nowMs))
         if (view.Entry == entry && view.State != RASCS_Disconnected)
             return view.Handle;
     return std::nullopt;
@@ -113,7 +113,7 @@ std::optional<HRASCONN> TPppBackend::LiveLink(const std::string& entry, int64_t 
 bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const
 {
     TPppLinkTable table;
-    Observe(nowMs, false, &table);
+    Observe(nowMs, &table);
     for (const TPppLinkRecord& record : table.Links) {
         if (record.Handle != handle)
             continue;

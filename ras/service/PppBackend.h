@@ -33,8 +33,7 @@ public:
     std::optional<HRASCONN> LiveLink(const std::string& entry, int64_t nowMs) const;
 
 private:
-    std::vector<TConnectionView> Observe(int64_t nowMs, bool report,
-                                         TPppLinkTable* tableOut = nullptr) const;
+    std::vector<TConnectionView> Observe(int64_t nowMs, TPppLinkTable* tableOut = nullptr) const;
     std::optional<TPppLinkTable> ReadLinks(bool& exists) const;
 
     std::string FFolder;

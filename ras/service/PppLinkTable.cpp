@@ -139,8 +139,7 @@ std::optional<TPppLinkTable> ParsePppLinks(std::string_view bytes)
 
 std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
                                            const std::vector<TObservedLink>& observed,
-                                           const std::vector<TPppPeer>& peers, int64_t nowMs,
-                                           bool report)
+                                           const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
     nowMs = ClampTime(nowMs);
     std::vector<bool> matched(table.Links.size(), false);
@@ -179,6 +178,10 @@ std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
         TPppLinkRecord& record = table.Links[i];
         if (!matched[i] && !record.GoneAtMs)
             record.GoneAtMs = nowMs;
+        // An ended link stays disconnected for a while, whoever asks in between, so that the
+        // next poll sees it go down even when other readers list the links first.
+        if (record.GoneAtMs && nowMs >= *record.GoneAtMs + kPppLingerMs)
+            continue;
         TConnectionView view = View(record, peers);
         for (const auto& [index, status] : live)
             if (index == i && status.Up) {
@@ -186,8 +189,7 @@ std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
                 view.BytesReceived = status.BytesReceived;
             }
         views.push_back(std::move(view));
-        if (!(report && record.GoneAtMs))
-            kept.push_back(std::move(record));
+        kept.push_back(std::move(record));
     }
     table.Links = std::move(kept);
     std::sort(views.begin(), views.end(),

@@ -20,7 +20,7 @@ struct TPppLinkRecord {
     uint64_t StartTime = 0;
     int64_t SeenAtMs = 0;
     std::optional<int64_t> ConnectedSinceMs;
-    std::optional<int64_t> GoneAtMs; // pppd ended; reported once as disconnected, then dropped
+    std::optional<int64_t> GoneAtMs; // pppd ended; disconnected for kPppLingerMs, then dropped
     std::string Entry;
 
     friend bool operator==(const TPppLinkRecord&, const TPppLinkRecord&) = default;
@@ -45,12 +45,14 @@ struct TObservedLink {
     TInterfaceStatus Status;
 };
 
+// How long an ended link is reported disconnected: as long as a demo connection that was
+// hung up, and longer than the program's poll interval.
+constexpr int64_t kPppLingerMs = 2000;
+
 // Brings the table up to what this poll observed and returns the connections as they stand
 // at nowMs: a new process gets the next handle, a running pppd is connecting the device until
-// its interface is up, then connected; a link no longer observed is disconnected. `report`
-// (a listing of all connections) hands a disconnected link out one last time and forgets it;
-// a look-up of one handle keeps it for that listing.
+// its interface is up, then connected; a link no longer observed is disconnected for
+// kPppLingerMs, then forgotten.
 std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
                                            const std::vector<TObservedLink>& observed,
-                                           const std::vector<TPppPeer>& peers, int64_t nowMs,
-                                           bool report);
+                                           const std::vector<TPppPeer>& peers, int64_t nowMs);

@@ -6,7 +6,7 @@
 
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
-#include "tests/ras/PppTree.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -45,12 +45,13 @@ TEST_F(PppHangUpTest, RealPppdEndsWithSigterm)
     EXPECT_TRUE(Service.HangUp(handle, T0 + 1000));
     EXPECT_TRUE(pppd.EndedBySigterm());
 
-    // Ended: its /proc folder is gone, it is reported disconnected once, and hanging it up
-    // again is harmless until it is forgotten.
+    // Ended: its /proc folder is gone, it is reported disconnected for the linger time, and
+    // hanging it up again is harmless until it is forgotten.
     EXPECT_FALSE(std::filesystem::exists(Tree.Root() + "/proc/" + std::to_string(pppd.Pid()) + "/comm"));
     EXPECT_FALSE(Service.HangUp(handle, T0 + 2000));
     EXPECT_EQ(Service.Connections(T0 + 2000).at(0).State, RASCS_Disconnected);
-    EXPECT_THROW(Service.HangUp(handle, T0 + 3000), ERasInvalidHandle);
+    EXPECT_FALSE(Service.HangUp(handle, T0 + 3999));
+    EXPECT_THROW(Service.HangUp(handle, T0 + 4000), ERasInvalidHandle);
 }
 
 TEST_F(PppHangUpTest, HangUpByEntryNameAsRasdialDoes)

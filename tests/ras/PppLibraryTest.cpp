@@ -3,7 +3,7 @@
 
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
-#include "tests/ras/PppTree.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -16,9 +16,11 @@ namespace {
 
 constexpr long long T0 = 1'800'000'000'000;
 
+long long Now = T0;
+
 long long FakeClock()
 {
-    return T0;
+    return Now;
 }
 
 class PppLibraryTest : public ::testing::Test {
@@ -33,6 +35,7 @@ protected:
     void SetUp() override
     {
         ::setenv("ZELTIX_RAS_DIR", Folder.Path().c_str(), 1);
+        Now = T0;
         Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(&FakeClock);
         Service.AddEntry({"Provider", "modem", "Standard 56000 bps Modem", 56000, ""});
         Tree.Peer("dsl", "plugin rp-pppoe.so nic-eth0\n");
@@ -109,6 +112,7 @@ TEST_F(PppLibraryTest, LinkFromDialingToConnectedToHungUp)
     ASSERT_EQ(State(kFirstPppHandle, status), 0u);
     EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
     ASSERT_EQ(Connections().size(), 1u);
+    Now = T0 + 2000; // the ended link's linger time is over
     EXPECT_EQ(State(kFirstPppHandle, status), ERROR_INVALID_HANDLE); // what the program waits for
 }
 

@@ -3,7 +3,7 @@
 
 #include "ras/service/PppLinkTable.h"
 #include "ras/service/PppPeers.h"
-#include "tests/ras/PppTree.h"
+#include "tests/support/PppTree.h"
 
 #include <gtest/gtest.h>
 

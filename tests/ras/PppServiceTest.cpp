@@ -5,7 +5,7 @@
 #include "platform/PerfData.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
-#include "tests/ras/PppTree.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,7 @@ TEST_F(PppServiceTest, PeersFollowTheOwnEntriesAndWinTheirNames)
     EXPECT_EQ(Service.FindEntry("ISP")->DeviceName, "/dev/ttyUSB0");
 }
 
-TEST_F(PppServiceTest, LinkDialsConnectsAndIsReportedGoneOnce)
+TEST_F(PppServiceTest, LinkDialsConnectsAndIsReportedDisconnectedBeforeItGoes)
 {
     StartPppd(100, "isp");
     std::vector<TConnectionView> views = Poll(T0);
@@ -110,11 +110,14 @@ TEST_F(PppServiceTest, LinkDialsConnectsAndIsReportedGoneOnce)
     EXPECT_EQ(views[0].Handle, kFirstPppHandle);
     EXPECT_EQ(views[0].State, RASCS_Disconnected);
     EXPECT_EQ(views[0].HungUpAtMs, T0 + 9000);
-    EXPECT_TRUE(Poll(T0 + 10000).empty());
-    EXPECT_FALSE(Service.Find(kFirstPppHandle, T0 + 10000));
+    views = Poll(T0 + 10999);
+    ASSERT_EQ(views.size(), 1u) << "a second listing within the linger time still sees it";
+    EXPECT_EQ(views[0].State, RASCS_Disconnected);
+    EXPECT_TRUE(Poll(T0 + 11000).empty());
+    EXPECT_FALSE(Service.Find(kFirstPppHandle, T0 + 11000));
 }
 
-TEST_F(PppServiceTest, LookUpsKeepAGoneLinkForTheNextListing)
+TEST_F(PppServiceTest, LookUpsSeeAGoneLinkDisconnectedUntilItsLingerTimeIsOver)
 {
     StartPppd(100, "isp");
     BringUp(100, "isp", "ppp0");
@@ -205,7 +208,7 @@ TEST_F(PppServiceTest, HandlesStayForTheLinkAndAreNeverHandedOutAgain)
     EXPECT_EQ(views[1].State, RASCS_ConnectDevice);
 
     StartPppd(101, "dsl");
-    views = Poll(T0 + 3000);
+    views = Poll(T0 + 4000); // the ended link's linger time is over
     ASSERT_EQ(views.size(), 2u);
     EXPECT_EQ(views[1].Handle, kFirstPppHandle + 2);
 }

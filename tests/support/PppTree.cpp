@@ -1,4 +1,4 @@
-#include "tests/ras/PppTree.h"
+#include "tests/support/PppTree.h"
 
 #include "ras/service/SystemRoot.h"
 

@@ -1,0 +1,104 @@
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "app/Program.h"
+#include "app/ZeltixFrm.h"
+#include "base/FormatSettings.h"
+#include "platform/Library.h"
+#include "platform/ProgramDir.h"
+#include "platform/Winsock.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeDialUpService.h"
+#include "tests/support/PppTree.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TempDir.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The whole program watching a pppd link: a peer file becomes a tariff row, and the link coming
+// up and going down becomes one priced session with its log lines.
+TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
+{
+    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+    TTempDir programFolder;
+    TTempDir rasFolder;
+    TPppTree tree;
+    ::setenv("ZELTIX_RAS_DIR", rasFolder.Path().c_str(), 1);
+    SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
+    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
+    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+    Winsock::SetLocalAddressesForTests({{192, 168, 0, 5}});
+    TFakeClock clock;
+
+    tree.Peer("isp", "/dev/ttyUSB0\n115200\nnoauth\n");
+    programFolder.Write("conns.ini", "[isp]\r\nKosten=2,50\r\n");
+    {
+        std::unique_ptr<TForm1> form = CreateMainWindow();
+        ASSERT_NE(form, nullptr);
+        QTreeWidgetItem* tariff = form->FindTariffRow("isp");
+        ASSERT_NE(tariff, nullptr);
+        EXPECT_EQ(tariff->text(1), "2,50");
+
+        // pppd is running and its interface is not up yet: the link dials.
+        tree.Process(4242, "pppd", 1000, "pppd call isp");
+        tree.PidFile("isp", 4242, "ppp0");
+        tree.Interface("ppp0", "unknown", 0x1, 0, 0, false);
+        clock.AdvanceSeconds(1);
+        form->OnCheckTimerTimer();
+        EXPECT_EQ(form->StatusText(), "isp: Verbinde");
+        EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+
+        // Up, running and routed: connected.
+        tree.Interface("ppp0", "unknown", 0x1 | 0x40, 1200, 34000, true);
+        clock.AdvanceSeconds(1);
+        form->OnCheckTimerTimer();
+        EXPECT_EQ(form->StatusText(), "isp: Verbunden");
+        ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "2,50");
+
+        tree.Interface("ppp0", "unknown", 0x1 | 0x40, 5000, 90000, true);
+        for (int s = 1; s <= 60; ++s) {
+            clock.AdvanceSeconds(1);
+            form->Timer1Timer();
+        }
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:01:00");
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "5,00");
+        EXPECT_EQ(form->Label3->text(), "Empfangene Bytes: 90000");
+        EXPECT_EQ(form->Label4->text(), "Connectionspeed: 115200 bps");
+
+        // pppd ends: the link is reported disconnected once, then gone.
+        tree.RemoveProcess(4242);
+        tree.RemoveInterface("ppp0");
+        clock.AdvanceSeconds(1);
+        form->OnCheckTimerTimer();
+        EXPECT_EQ(form->StatusText(), "isp: Getrennt");
+        EXPECT_FALSE(form->Online);
+        clock.AdvanceSeconds(1);
+        form->OnCheckTimerTimer();
+        form->close();
+    }
+    const std::string log = programFolder.Read("Protokol.txt");
+    EXPECT_NE(log.find("] Verbindung zu isp aufgenommen!\r\n  DeviceName: /dev/ttyUSB0\r\n  DeviceType: modem\r\n"
+                       "  IP Address: 192.168.0.5\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("] Verbindung zu isp getrennt!\r\n\r\n"), std::string::npos) << log;
+    EXPECT_FALSE(programFolder.Exists("error.log"));
+
+    Winsock::SetLocalAddressesForTests({});
+    Application()->OnException = nullptr;
+    SetDialogAnswererForTests(nullptr);
+    SetProgramDirForTests({});
+    SetLibrarySearchPathForTests({});
+    ::unsetenv("ZELTIX_RAS_DIR");
+    UseLocaleForFormats({});
+}
+
+} // namespace
