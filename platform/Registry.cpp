@@ -3,6 +3,7 @@
 #include "platform/PerfData.h"
 #include "platform/PerfStats.h"
 #include "platform/RegistryKeys.h"
+#include "platform/RunKeys.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,6 +24,8 @@ const std::vector<TKeyProvider>& KeyProviders()
         {HKEY_PERFORMANCE_DATA, &OpenPerformanceDataKey},
         {HKEY_DYN_DATA, &OpenDynDataKey},
         {HKEY_LOCAL_MACHINE, &OpenPerfStatsEnumKey},
+        {HKEY_LOCAL_MACHINE, &OpenRunKey},
+        {HKEY_LOCAL_MACHINE, &OpenRunOnceKey},
     };
     return Providers;
 }
@@ -56,7 +59,10 @@ struct TOpenKey {
     HKEY Root;
     std::string Path;
     std::unique_ptr<TRegistryKey> Key;
+    REGSAM Access = 0;
 };
+
+constexpr REGSAM WriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 // Handles of open keys. Small numbers, so they never meet the predefined roots.
 std::map<uintptr_t, TOpenKey> OpenKeys;
@@ -68,6 +74,8 @@ struct TKeyRef {
     std::string Path;
     TRegistryKey* Key = nullptr;
     std::unique_ptr<TRegistryKey> Temporary;
+    // The roots are read here, never written.
+    REGSAM Access = KEY_READ;
 };
 
 std::optional<TKeyRef> Resolve(HKEY hKey)
@@ -85,6 +93,7 @@ std::optional<TKeyRef> Resolve(HKEY hKey)
     Ref.Root = Found->second.Root;
     Ref.Path = Found->second.Path;
     Ref.Key = Found->second.Key.get();
+    Ref.Access = Found->second.Access;
     return Ref;
 }
 
@@ -107,6 +116,16 @@ void ClearClass(LPSTR Class, LPDWORD ClassLength)
 
 TRegistryKey::~TRegistryKey() = default;
 
+LONG TRegistryKey::SetValue(std::string_view, DWORD, std::string_view)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
+LONG TRegistryKey::DeleteValue(std::string_view)
+{
+    return ERROR_ACCESS_DENIED;
+}
+
 bool SameRegistryName(std::string_view a, std::string_view b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -115,7 +134,7 @@ bool SameRegistryName(std::string_view a, std::string_view b)
     });
 }
 
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult)
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
@@ -130,9 +149,11 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult)
     std::unique_ptr<TRegistryKey> Key = OpenPath(Parent->Root, Path);
     if (!Key)
         return ERROR_FILE_NOT_FOUND;
+    if ((samDesired & WriteAccess) && !Key->Writable())
+        return ERROR_ACCESS_DENIED;
     const uintptr_t Handle = NextHandle;
     NextHandle += 4;
-    OpenKeys.emplace(Handle, TOpenKey{Parent->Root, std::move(Path), std::move(Key)});
+    OpenKeys.emplace(Handle, TOpenKey{Parent->Root, std::move(Path), std::move(Key), samDesired});
     *phkResult = reinterpret_cast<HKEY>(Handle);
     return ERROR_SUCCESS;
 }
@@ -239,4 +260,27 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     ClearClass(lpClass, lpcchClass);
     ClearFileTime(lpftLastWriteTime);
     return ERROR_SUCCESS;
+}
+
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
+{
+    std::optional<TKeyRef> Ref = Resolve(hKey);
+    if (!Ref)
+        return ERROR_INVALID_HANDLE;
+    if (!(Ref->Access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (!lpData && cbData)
+        return ERROR_INVALID_PARAMETER;
+    const std::string_view Data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+    return Ref->Key->SetValue(lpValueName ? lpValueName : "", dwType, Data);
+}
+
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
+{
+    std::optional<TKeyRef> Ref = Resolve(hKey);
+    if (!Ref)
+        return ERROR_INVALID_HANDLE;
+    if (!(Ref->Access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    return Ref->Key->DeleteValue(lpValueName ? lpValueName : "");
 }

@@ -4,6 +4,7 @@
 #include "platform/WinTypes.h"
 
 #include <cstdint>
+#include <string>
 
 // The registry functions of the published interface. Keys come from a table of providers
 // (see RegistryKeys.h): the dynamic statistics of the dial-up adapter and the performance data
@@ -21,16 +22,20 @@ inline const HKEY HKEY_DYN_DATA = reinterpret_cast<HKEY>(uintptr_t{0x80000006u})
 
 constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
 constexpr REGSAM KEY_SET_VALUE = 0x0002;
+constexpr REGSAM KEY_CREATE_SUB_KEY = 0x0004;
 constexpr REGSAM KEY_ENUMERATE_SUB_KEYS = 0x0008;
 constexpr REGSAM KEY_READ = 0x20019;
 constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
 
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
+constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
 constexpr DWORD REG_DWORD = 4;
 
 // Opens subKey below hKey (a predefined root or an open key); an empty name opens hKey again.
+// Asking for the right to write (KEY_SET_VALUE or KEY_CREATE_SUB_KEY, as KEY_ALL_ACCESS does)
+// fails with ERROR_ACCESS_DENIED where the key cannot be written.
 LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
                    PHKEY phkResult);
 // With no data buffer, answers the value's type and size only. A buffer smaller than the
@@ -48,3 +53,23 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                    LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                    PFILETIME lpftLastWriteTime);
+// Writes cbData bytes of data as the value's data; string data includes its terminating NUL.
+// ERROR_ACCESS_DENIED on a key opened without KEY_SET_VALUE.
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData);
+LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+
+// The machine-wide autostart keys under HKEY_LOCAL_MACHINE. Run is the desktop's autostart
+// folder ($XDG_CONFIG_HOME/autostart, by default ~/.config/autostart): a value is a .desktop
+// file named after it, whose Exec line is the value's data, and every .desktop file there is a
+// value. RunOnce is kept in zeltix-registry/HKEY_LOCAL_MACHINE.ini beside it. A folder that
+// cannot be written, or created, makes its key refuse KEY_ALL_ACCESS.
+inline constexpr const char* RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char* RunOnceKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Test seam: the folder that stands for $XDG_CONFIG_HOME for the keys kept in files; empty
+// restores the desktop's own.
+void SetRegistryConfigHomeForTests(const std::string& folder);
+// Test seam: the folders of those keys cannot be written, whatever the file system says (a test
+// that runs as root is never stopped by permissions).
+void SetRegistryFoldersReadOnlyForTests(bool readOnly);

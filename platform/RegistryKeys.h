@@ -18,6 +18,11 @@ public:
     virtual LONG QueryValue(std::string_view Name, DWORD& Type, std::string& Data) = 0;
     virtual std::vector<std::string> SubKeyNames() { return {}; }
     virtual std::vector<std::string> ValueNames() { return {}; }
+    // Whether the key may be opened for writing at the moment. The synthesised keys open with
+    // any access, as they do on the systems that have them; their values still refuse writes.
+    virtual bool Writable() { return true; }
+    virtual LONG SetValue(std::string_view Name, DWORD Type, std::string_view Data);
+    virtual LONG DeleteValue(std::string_view Name);
 };
 
 // Opens the key at Path (below the root the provider was registered for; "" is the root

@@ -1,31 +1,106 @@
 #include "platform/Windows.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
+#include <QWindowStateChangeEvent>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
-// The object behind one hidden window: its handler, class name and timers (children of it).
+using TProcedure = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+
+// Window procedures by number. Numbers look like code addresses of a 32-bit program and are
+// never reused, so a stale one calls nothing.
+std::map<WNDPROC, std::shared_ptr<TProcedure>> Procedures;
+WNDPROC NextProcedure = 0x00401000;
+
+WNDPROC AddProcedure(TProcedure procedure)
+{
+    const WNDPROC number = NextProcedure;
+    NextProcedure += 0x10;
+    Procedures[number] = std::make_shared<TProcedure>(std::move(procedure));
+    return number;
+}
+
+// The procedure a widget's window starts with.
+WNDPROC DefaultProcedure()
+{
+    static const WNDPROC number = AddProcedure(&DefWindowProcA);
+    return number;
+}
+
+LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The object behind one window: its procedure, class name and timers (children of it), and for
+// a widget's window the widget, whose minimise it reports.
 class TWindowObject : public QObject {
 public:
-    TWindowObject(TWndMethod method, std::string className)
-        : Method(std::move(method)), ClassName(std::move(className)) {}
+    TWindowObject(HWND handle, std::string className)
+        : Handle(handle), ClassName(std::move(className)) {}
 
-    TWndMethod Method;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == Widget && event->type() == QEvent::WindowStateChange) {
+            const bool was = static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized;
+            const bool is = Widget->windowState() & Qt::WindowMinimized;
+            // Reported once the change is complete: showMinimized() shows the widget again
+            // after its state has changed, which would undo a hide done at once.
+            if (is != was)
+                QMetaObject::invokeMethod(this, [this, is] { ReportSize(is); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+    void ReportSize(bool minimized)
+    {
+        // A window restored in the meantime is no longer minimised.
+        if (!Widget || Widget->isMinimized() != minimized)
+            return;
+        if (minimized)
+            Deliver(Handle, WM_SIZE, SIZE_MINIMIZED, 0);
+        else
+            Deliver(Handle, WM_SIZE, SIZE_RESTORED, (Widget->height() << 16) | (Widget->width() & 0xFFFF));
+    }
+
+    HWND Handle;
     std::string ClassName;
+    WNDPROC Procedure = 0;
+    // Made for the window by AllocateHWnd; freed with it.
+    WNDPROC OwnProcedure = 0;
     std::map<UINT_PTR, QTimer*> Timers;
+    QPointer<QWidget> Widget;
 };
 
-// All user-interface work runs on one thread, so the table needs no lock.
+// All user-interface work runs on one thread, so the tables need no lock.
 std::map<HWND, std::unique_ptr<TWindowObject>> Windows;
+// Components register their messages while the program's statics are being made, so the table
+// is made on first use.
+std::map<std::string, UINT>& WindowMessages()
+{
+    static std::map<std::string, UINT> Table;
+    return Table;
+}
 uintptr_t NextHandle = 0x10000;
+HWND ApplicationHandle = nullptr;
+HWND ForegroundHandle = nullptr;
+UINT NextWindowMessage = 0xC000;
+std::optional<POINT> FixedCursorPos;
+bool TimersExhausted = false;
 
 TWindowObject* Find(HWND hwnd)
 {
@@ -37,11 +112,9 @@ TWindowObject* Find(HWND hwnd)
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     TWindowObject* window = Find(hwnd);
-    if (!window || !window->Method)
+    if (!window)
         return 0;
-    TMessage message{msg, wParam, lParam, 0};
-    window->Method(message);
-    return message.Result;
+    return CallWindowProcA(window->Procedure, hwnd, msg, wParam, lParam);
 }
 
 // Windows and timers may be destroyed from inside their own timer's handler: then the event
@@ -54,23 +127,84 @@ void Dispose(QObject* object)
         delete object;
 }
 
-} // namespace
-
-HWND AllocateHWnd(TWndMethod method, const char* className)
+HWND NewHandle()
 {
     HWND hwnd = reinterpret_cast<HWND>(NextHandle);
     NextHandle += 4;
-    Windows[hwnd] = std::make_unique<TWindowObject>(std::move(method), className ? className : "");
+    return hwnd;
+}
+
+QGuiApplication* GuiApplication()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+}
+
+} // namespace
+
+WNDPROC MakeObjectInstance(TWndMethod method)
+{
+    return AddProcedure([method = std::move(method)](HWND, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (!method)
+            return 0;
+        TMessage message{msg, wParam, lParam, 0};
+        method(message);
+        return message.Result;
+    });
+}
+
+void FreeObjectInstance(WNDPROC procedure)
+{
+    if (procedure != DefaultProcedure())
+        Procedures.erase(procedure);
+}
+
+LRESULT CallWindowProcA(WNDPROC procedure, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto it = Procedures.find(procedure);
+    if (it == Procedures.end())
+        return 0;
+    // Held for the call, so a procedure freed by its own message finishes first.
+    std::shared_ptr<TProcedure> held = it->second;
+    return (*held)(hwnd, msg, wParam, lParam);
+}
+
+LRESULT DefWindowProcA(HWND, UINT msg, WPARAM, LPARAM)
+{
+    return msg == WM_QUERYENDSESSION ? 1 : 0;
+}
+
+LONG GetWindowLongA(HWND hwnd, int index)
+{
+    TWindowObject* window = Find(hwnd);
+    return window && index == GWL_WNDPROC ? window->Procedure : 0;
+}
+
+LONG SetWindowLongA(HWND hwnd, int index, LONG newLong)
+{
+    TWindowObject* window = Find(hwnd);
+    if (!window || index != GWL_WNDPROC)
+        return 0;
+    return std::exchange(window->Procedure, newLong);
+}
+
+HWND AllocateHWnd(TWndMethod method, const char* className)
+{
+    HWND hwnd = NewHandle();
+    auto window = std::make_unique<TWindowObject>(hwnd, className ? className : "");
+    window->OwnProcedure = MakeObjectInstance(std::move(method));
+    window->Procedure = window->OwnProcedure;
+    Windows[hwnd] = std::move(window);
     return hwnd;
 }
 
 void DeallocateHWnd(HWND hwnd)
 {
     auto it = Windows.find(hwnd);
-    if (it == Windows.end())
+    if (it == Windows.end() || it->second->Widget)
         return;
     TWindowObject* window = it->second.release();
     Windows.erase(it);
+    FreeObjectInstance(window->OwnProcedure);
     for (auto& [id, timer] : window->Timers)
         timer->stop();
     Dispose(window);
@@ -97,10 +231,164 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return Deliver(hwnd, msg, wParam, lParam);
 }
 
+BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    TWindowObject* window = Find(hwnd);
+    if (!window || !QCoreApplication::instance())
+        return FALSE;
+    QMetaObject::invokeMethod(
+        window, [hwnd, msg, wParam, lParam] { Deliver(hwnd, msg, wParam, lParam); }, Qt::QueuedConnection);
+    return TRUE;
+}
+
+UINT RegisterWindowMessageA(LPCSTR name)
+{
+    if (!name || !*name)
+        return 0;
+    std::string key(name);
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
+    auto [it, added] = WindowMessages().try_emplace(key, NextWindowMessage);
+    if (added)
+        ++NextWindowMessage;
+    return it->second;
+}
+
+HWND WidgetWindow(QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    widget = widget->window();
+    for (auto& [hwnd, window] : Windows)
+        if (window->Widget == widget)
+            return hwnd;
+    HWND hwnd = NewHandle();
+    auto window = std::make_unique<TWindowObject>(hwnd, widget->metaObject()->className());
+    window->Widget = widget;
+    window->Procedure = DefaultProcedure();
+    widget->installEventFilter(window.get());
+    // The handle goes with the widget; whoever still holds it finds no window.
+    QObject::connect(widget, &QObject::destroyed, window.get(), [hwnd] {
+        auto it = Windows.find(hwnd);
+        if (it == Windows.end())
+            return;
+        TWindowObject* gone = it->second.release();
+        Windows.erase(it);
+        Dispose(gone);
+    });
+    Windows[hwnd] = std::move(window);
+    return hwnd;
+}
+
+QWidget* WindowWidget(HWND hwnd)
+{
+    TWindowObject* window = Find(hwnd);
+    return window ? window->Widget.data() : nullptr;
+}
+
+HWND SetApplicationWindow(QWidget* widget)
+{
+    ApplicationHandle = WidgetWindow(widget);
+    return ApplicationHandle;
+}
+
+HWND ApplicationWindow()
+{
+    return Find(ApplicationHandle) ? ApplicationHandle : nullptr;
+}
+
+BOOL ShowWindow(HWND hwnd, INT cmdShow)
+{
+    QWidget* widget = WindowWidget(hwnd);
+    if (!widget)
+        return FALSE;
+    const BOOL wasVisible = widget->isVisible() ? TRUE : FALSE;
+    switch (cmdShow) {
+    case SW_HIDE:
+        widget->hide();
+        break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+        widget->showNormal();
+        break;
+    case SW_SHOW:
+        widget->show();
+        break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+        widget->showMinimized();
+        break;
+    default:
+        break;
+    }
+    return wasVisible;
+}
+
+BOOL IsWindowVisible(HWND hwnd)
+{
+    QWidget* widget = WindowWidget(hwnd);
+    return widget && widget->isVisible() ? TRUE : FALSE;
+}
+
+BOOL SetForegroundWindow(HWND hwnd)
+{
+    if (!Find(hwnd))
+        return FALSE;
+    ForegroundHandle = hwnd;
+    if (QWidget* widget = WindowWidget(hwnd); widget && widget->isVisible()) {
+        widget->raise();
+        widget->activateWindow();
+    }
+    return TRUE;
+}
+
+HWND GetForegroundWindow()
+{
+    if (Find(ForegroundHandle))
+        return ForegroundHandle;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        if (QWidget* active = QApplication::activeWindow())
+            return WidgetWindow(active);
+    return nullptr;
+}
+
+BOOL GetCursorPos(LPPOINT point)
+{
+    if (!point)
+        return FALSE;
+    if (FixedCursorPos) {
+        *point = *FixedCursorPos;
+        return TRUE;
+    }
+    const QPoint pos = GuiApplication() ? QCursor::pos() : QPoint();
+    *point = POINT{pos.x(), pos.y()};
+    return TRUE;
+}
+
+SHORT GetKeyState(int virtKey)
+{
+    const Qt::KeyboardModifiers modifiers =
+        GuiApplication() ? QGuiApplication::queryKeyboardModifiers() : Qt::KeyboardModifiers();
+    Qt::KeyboardModifier modifier = Qt::NoModifier;
+    switch (virtKey) {
+    case VK_SHIFT:
+        modifier = Qt::ShiftModifier;
+        break;
+    case VK_CONTROL:
+        modifier = Qt::ControlModifier;
+        break;
+    case VK_MENU:
+        modifier = Qt::AltModifier;
+        break;
+    default:
+        return 0;
+    }
+    return modifiers.testFlag(modifier) ? static_cast<SHORT>(0x8000) : 0;
+}
+
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc)
 {
     TWindowObject* window = Find(hwnd);
-    if (!window || idEvent == 0 || timerFunc)
+    if (!window || idEvent == 0 || timerFunc || TimersExhausted)
         return 0;
     QTimer*& timer = window->Timers[idEvent];
     if (!timer) {
@@ -124,4 +412,14 @@ BOOL KillTimer(HWND hwnd, UINT_PTR idEvent)
     Dispose(it->second);
     window->Timers.erase(it);
     return TRUE;
+}
+
+void SetCursorPosForTests(const POINT* point)
+{
+    FixedCursorPos = point ? std::optional<POINT>(*point) : std::nullopt;
+}
+
+void SetTimersExhaustedForTests(bool exhausted)
+{
+    TimersExhausted = exhausted;
 }

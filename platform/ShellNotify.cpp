@@ -1,0 +1,226 @@
+#include "platform/ShellNotify.h"
+
+#include "base/Ansi.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace {
+
+struct TNotifyIcon {
+    HWND Window = nullptr;
+    UINT ID = 0;
+    UINT CallbackMessage = 0;
+    HICON Icon = 0;
+    std::string Tip;
+    // Only where the desktop has a notification area.
+    std::unique_ptr<QSystemTrayIcon> Tray;
+};
+
+// All user-interface work runs on one thread, so the tables need no lock.
+std::vector<std::unique_ptr<TNotifyIcon>> Icons;
+std::vector<TShellNotifyCall> Calls;
+std::map<HICON, QIcon> IconHandles;
+HICON NextIconHandle = 0x00020000;
+
+TNotifyIcon* FindIcon(HWND hwnd, UINT id)
+{
+    auto it = std::find_if(Icons.begin(), Icons.end(),
+                           [&](const auto& icon) { return icon->Window == hwnd && icon->ID == id; });
+    return it == Icons.end() ? nullptr : it->get();
+}
+
+// The shell posts its notifications, so the owner handles them from the event loop.
+void PostMouse(const TNotifyIcon& icon, UINT mouseMessage)
+{
+    if (icon.CallbackMessage)
+        PostMessageA(icon.Window, icon.CallbackMessage, icon.ID, static_cast<LPARAM>(mouseMessage));
+}
+
+void Activate(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason)
+{
+    TNotifyIcon* icon = FindIcon(hwnd, id);
+    if (!icon)
+        return;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        PostMouse(*icon, WM_LBUTTONDOWN);
+        PostMouse(*icon, WM_LBUTTONUP);
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        PostMouse(*icon, WM_LBUTTONDBLCLK);
+        break;
+    case QSystemTrayIcon::Context:
+        PostMouse(*icon, WM_RBUTTONDOWN);
+        PostMouse(*icon, WM_RBUTTONUP);
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        PostMouse(*icon, WM_MBUTTONDOWN);
+        PostMouse(*icon, WM_MBUTTONUP);
+        break;
+    default:
+        break;
+    }
+}
+
+// Brings the panel's icon in line with the record: shown while it has a picture.
+void Reflect(TNotifyIcon& icon)
+{
+    if (!icon.Tray)
+        return;
+    const QIcon picture = IconOfHandle(icon.Icon);
+    icon.Tray->setIcon(picture);
+    icon.Tray->setToolTip(AnsiToString(icon.Tip));
+    icon.Tray->setVisible(!picture.isNull());
+}
+
+void Apply(TNotifyIcon& icon, const NOTIFYICONDATAA& data)
+{
+    if (data.uFlags & NIF_MESSAGE)
+        icon.CallbackMessage = data.uCallbackMessage;
+    if (data.uFlags & NIF_ICON)
+        icon.Icon = data.hIcon;
+    if (data.uFlags & NIF_TIP)
+        icon.Tip = std::string(data.szTip, strnlen(data.szTip, sizeof(data.szTip)));
+    Reflect(icon);
+}
+
+std::unique_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !QSystemTrayIcon::isSystemTrayAvailable())
+        return nullptr;
+    auto tray = std::make_unique<QSystemTrayIcon>();
+    QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
+                     [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); });
+    return tray;
+}
+
+BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
+{
+    const HWND hwnd = WindowOfHandle32(data.hWnd);
+    if (data.cbSize < sizeof(NOTIFYICONDATAA) || !IsWindow(hwnd))
+        return FALSE;
+    TNotifyIcon* icon = FindIcon(hwnd, data.uID);
+    switch (message) {
+    case NIM_ADD: {
+        if (icon)
+            return FALSE;
+        auto added = std::make_unique<TNotifyIcon>();
+        added->Window = hwnd;
+        added->ID = data.uID;
+        added->Tray = MakeTray(hwnd, data.uID);
+        Apply(*added, data);
+        Icons.push_back(std::move(added));
+        return TRUE;
+    }
+    case NIM_MODIFY:
+        if (!icon)
+            return FALSE;
+        Apply(*icon, data);
+        return TRUE;
+    case NIM_DELETE:
+        if (!icon)
+            return FALSE;
+        std::erase_if(Icons, [icon](const auto& entry) { return entry.get() == icon; });
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+HANDLE32 Handle32(HWND hwnd)
+{
+    return static_cast<HANDLE32>(reinterpret_cast<uintptr_t>(hwnd));
+}
+
+HWND WindowOfHandle32(HANDLE32 handle)
+{
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
+}
+
+BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
+{
+    if (!lpData)
+        return FALSE;
+    const BOOL result = Notify(dwMessage, *lpData);
+    TShellNotifyCall call;
+    call.Message = dwMessage;
+    call.Window = WindowOfHandle32(lpData->hWnd);
+    call.ID = lpData->uID;
+    call.Flags = lpData->uFlags;
+    call.CallbackMessage = lpData->uCallbackMessage;
+    call.Icon = lpData->hIcon;
+    call.Tip = std::string(lpData->szTip, strnlen(lpData->szTip, sizeof(lpData->szTip)));
+    call.Result = result;
+    Calls.push_back(std::move(call));
+    return result;
+}
+
+HICON CreateIconHandle(const QIcon& icon)
+{
+    const HICON handle = NextIconHandle;
+    NextIconHandle += 4;
+    IconHandles[handle] = icon;
+    return handle;
+}
+
+QIcon IconOfHandle(HICON icon)
+{
+    auto it = IconHandles.find(icon);
+    return it == IconHandles.end() ? QIcon() : it->second;
+}
+
+BOOL DestroyIcon(HICON icon)
+{
+    return IconHandles.erase(icon) ? TRUE : FALSE;
+}
+
+std::vector<TShellNotifyCall> ShellNotifyCallsForTests()
+{
+    return Calls;
+}
+
+void ClearShellNotifyCallsForTests()
+{
+    Calls.clear();
+}
+
+int NotifyIconCountForTests()
+{
+    return static_cast<int>(Icons.size());
+}
+
+bool HasNotifyIconForTests(HWND hwnd, UINT id)
+{
+    return FindIcon(hwnd, id) != nullptr;
+}
+
+BOOL SendNotifyIconMouseForTests(HWND hwnd, UINT id, UINT mouseMessage)
+{
+    TNotifyIcon* icon = FindIcon(hwnd, id);
+    if (!icon || !icon->CallbackMessage)
+        return FALSE;
+    SendMessageA(hwnd, icon->CallbackMessage, id, static_cast<LPARAM>(mouseMessage));
+    return TRUE;
+}
+
+BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason)
+{
+    if (!FindIcon(hwnd, id))
+        return FALSE;
+    Activate(hwnd, id, reason);
+    return TRUE;
+}
+
+void ResetNotifyIconsForTests()
+{
+    Icons.clear();
+    Calls.clear();
+}

@@ -1,0 +1,166 @@
+#include "platform/ShellNotify.h"
+
+#include "tests/platform/GuiTestApplication.h"
+
+#include <QCoreApplication>
+#include <QIcon>
+#include <QPixmap>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr UINT Callback = WM_USER + 211;
+
+class ShellNotifyTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TGuiTestApplication::Start(); }
+    static void TearDownTestSuite() { TGuiTestApplication::Stop(); }
+
+    void SetUp() override
+    {
+        ResetNotifyIconsForTests();
+        Window = AllocateHWnd([this](TMessage& message) { Received.push_back(message); });
+    }
+    void TearDown() override
+    {
+        DeallocateHWnd(Window);
+        ResetNotifyIconsForTests();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    NOTIFYICONDATAA Record(UINT id, UINT flags, const char* tip = "") const
+    {
+        NOTIFYICONDATAA data{};
+        data.cbSize = sizeof(data);
+        data.hWnd = Handle32(Window);
+        data.uID = id;
+        data.uFlags = flags;
+        data.uCallbackMessage = Callback;
+        std::strncpy(data.szTip, tip, sizeof(data.szTip) - 1);
+        return data;
+    }
+
+    HWND Window = nullptr;
+    std::vector<TMessage> Received;
+};
+
+TEST(NotifyIconRecordTest, HandlesOfTheStandInFitTheRecordsThirtyTwoBits)
+{
+    HWND window = AllocateHWnd({});
+    EXPECT_EQ(WindowOfHandle32(Handle32(window)), window);
+    DeallocateHWnd(window);
+}
+
+TEST_F(ShellNotifyTest, AddModifyAndDeleteFollowTheShellsRulesAndAreAllRecorded)
+{
+    NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_TIP, "Zeltix");
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "the icon is already there";
+    EXPECT_TRUE(HasNotifyIconForTests(Window, 0));
+    EXPECT_EQ(NotifyIconCountForTests(), 1);
+
+    NOTIFYICONDATAA other = Record(7, NIF_MESSAGE);
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &other)) << "no icon with id 7";
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &other));
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
+    EXPECT_EQ(NotifyIconCountForTests(), 0);
+
+    const std::vector<TShellNotifyCall> calls = ShellNotifyCallsForTests();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(calls[0].Message, NIM_ADD);
+    EXPECT_EQ(calls[0].Window, Window);
+    EXPECT_EQ(calls[0].Flags, NIF_MESSAGE | NIF_TIP);
+    EXPECT_EQ(calls[0].CallbackMessage, Callback);
+    EXPECT_EQ(calls[0].Tip, "Zeltix");
+    EXPECT_TRUE(calls[0].Result);
+    EXPECT_FALSE(calls[1].Result);
+    EXPECT_EQ(calls[2].ID, 7u);
+    EXPECT_EQ(calls[5].Message, NIM_DELETE);
+    EXPECT_TRUE(calls[5].Result);
+}
+
+TEST_F(ShellNotifyTest, ASmallRecordOrAMissingWindowIsRefused)
+{
+    NOTIFYICONDATAA data = Record(0, NIF_MESSAGE);
+    data.cbSize = 87;
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
+    data = Record(0, NIF_MESSAGE);
+    data.hWnd = 0x7FFFFFF0;
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, nullptr));
+    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyCallsForTests().size(), 2u) << "a call without a record leaves nothing to record";
+}
+
+TEST_F(ShellNotifyTest, ActivationsComeBackAsPostedMouseMessagesOfTheCallback)
+{
+    NOTIFYICONDATAA data = Record(3, NIF_MESSAGE);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    auto lParams = [this] {
+        QCoreApplication::sendPostedEvents();
+        std::vector<LPARAM> values;
+        for (const TMessage& message : Received) {
+            EXPECT_EQ(message.Msg, Callback);
+            EXPECT_EQ(message.WParam, 3u);
+            values.push_back(message.LParam);
+        }
+        Received.clear();
+        return values;
+    };
+
+    EXPECT_TRUE(ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::Trigger));
+    EXPECT_TRUE(Received.empty()) << "the shell posts its notifications";
+    EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::DoubleClick);
+    EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_LBUTTONDBLCLK}));
+    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::Context);
+    EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
+    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::MiddleClick);
+    EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_MBUTTONDOWN, WM_MBUTTONUP}));
+
+    EXPECT_TRUE(SendNotifyIconMouseForTests(Window, 3, WM_MOUSEMOVE));
+    ASSERT_EQ(Received.size(), 1u) << "an injected message is sent at once";
+    EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_MOUSEMOVE}));
+
+    EXPECT_FALSE(ActivateNotifyIconForTests(Window, 4, QSystemTrayIcon::Trigger));
+    EXPECT_FALSE(SendNotifyIconMouseForTests(Window, 4, WM_LBUTTONUP));
+}
+
+TEST_F(ShellNotifyTest, AnIconWithoutCallbackMessageReportsNothing)
+{
+    NOTIFYICONDATAA data = Record(0, NIF_TIP);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    ActivateNotifyIconForTests(Window, 0, QSystemTrayIcon::Trigger);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(Received.empty());
+    EXPECT_FALSE(SendNotifyIconMouseForTests(Window, 0, WM_LBUTTONUP));
+
+    data = Record(0, NIF_MESSAGE);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
+    ActivateNotifyIconForTests(Window, 0, QSystemTrayIcon::Trigger);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(Received.size(), 2u) << "NIM_MODIFY gave it one";
+}
+
+TEST_F(ShellNotifyTest, IconHandlesStandForTheirPictureUntilDestroyed)
+{
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    const HICON handle = CreateIconHandle(QIcon(red));
+    ASSERT_NE(handle, 0u);
+    EXPECT_NE(CreateIconHandle(QIcon(red)), handle);
+    EXPECT_FALSE(IconOfHandle(handle).isNull());
+    EXPECT_EQ(IconOfHandle(handle).pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_TRUE(DestroyIcon(handle));
+    EXPECT_TRUE(IconOfHandle(handle).isNull());
+    EXPECT_FALSE(DestroyIcon(handle));
+    EXPECT_TRUE(IconOfHandle(0).isNull());
+}
+
+} // namespace
