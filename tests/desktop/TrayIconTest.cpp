@@ -161,6 +161,38 @@ TEST_F(TrayIconTest, TheRightButtonsReleaseBringsTheOwnerForwardThenPopsTheMenuU
     EXPECT_FALSE(Form->isVisible()) << "the menu does the showing";
 }
 
+TEST_F(TrayIconTest, ThePopupBringsTheOwnerForwardAndPostsItAnEmptyMessageAfterwards)
+{
+    Start();
+    QWidget other;
+    SetForegroundWindow(WidgetWindow(&other));
+    const WNDPROC original = GetWindowLongA(AppWindow, GWL_WNDPROC);
+    std::vector<UINT> nulls;
+    const WNDPROC recorder = MakeObjectInstance([&](TMessage& message) {
+        if (message.Msg == WM_NULL)
+            nulls.push_back(message.Msg);
+        message.Result = CallWindowProcA(original, AppWindow, message.Msg, message.WParam, message.LParam);
+    });
+    SetWindowLongA(AppWindow, GWL_WNDPROC, recorder);
+
+    Tray->PopupAtCursor();
+    ASSERT_EQ(Popups.size(), 1u);
+    EXPECT_EQ(Popups[0].Foreground, AppWindow);
+    EXPECT_TRUE(nulls.empty()) << "posted, not sent";
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(nulls.size(), 1u);
+
+    // Without automatic popup there is no menu and nothing else happens.
+    PopupMenu2->setProperty("AutoPopup", false);
+    SetForegroundWindow(WidgetWindow(&other));
+    Tray->PopupAtCursor();
+    EXPECT_EQ(Popups.size(), 1u);
+    EXPECT_EQ(GetForegroundWindow(), WidgetWindow(&other));
+
+    SetWindowLongA(AppWindow, GWL_WNDPROC, original);
+    FreeObjectInstance(recorder);
+}
+
 TEST_F(TrayIconTest, ARightDoubleClickDoesNothingOfItsOwnAndEachReleaseOpensTheMenu)
 {
     Start();
