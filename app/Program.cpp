@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/ZeltixFrm.h"
 #include "base/Exceptions.h"
+#include "desktop/DesktopApplication.h"
 #include "platform/Termination.h"
 #include "resources/Resources.h"
 
@@ -44,6 +45,8 @@ int RunProgram(int argc, char** argv)
         return 1;
     // A desktop logout (SIGTERM) or Ctrl+C closes the program like "Beenden".
     InstallTerminationHandler(form.get(), [&form] { form->close(); });
-    form->show();
+    // The tray icon may have asked for the program to start hidden in the notification area.
+    if (ApplicationShowMainForm())
+        form->show();
     return app.exec();
 }

@@ -66,7 +66,7 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
 
     QTreeWidgetItem* tariff = TariffRowFor(entry);
     if (tariff->checkState(0) != Qt::Checked) {
-        ShowApplication();
+        abfTrayIcon1->ShowApplication();
         DialUp1->HangUp(Handle);
         SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindungsversuch zu ") + entry +
                       QStringLiteral(" abgebrochen!"));

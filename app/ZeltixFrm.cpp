@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
+#include "desktop/DesktopApplication.h"
 #include "dialup/DialUp.h"
 #include "platform/IniFile.h"
 #include "platform/Kernel.h"
@@ -75,11 +76,15 @@ TForm1::TForm1(QWidget* parent)
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     setFont(font);
+    // The application window that the tray icon hides and shows is this window.
+    SetApplicationMainForm(this);
 
     CreateLayout();
     CreateComponents();
     CreateMenus();
     CreateLateComponents();
+    // The components are all in place, as after reading the window's stored layout.
+    abfTrayIcon1->Loaded();
 
     resize(800, 516);
     if (QScreen* screen = this->screen())
@@ -231,6 +236,17 @@ void TForm1::CreateComponents()
 
 void TForm1::CreateLateComponents()
 {
+    abfTrayIcon1 = new TabfTrayIcon(this);
+    abfTrayIcon1->setObjectName(QStringLiteral("abfTrayIcon1"));
+    abfTrayIcon1->SetIcon(QIcon(QStringLiteral(":/icons/zeltix16.png")));
+    abfTrayIcon1->SetMinimizeToTray(true);
+    abfTrayIcon1->SetMinimizeOnStart(true);
+    abfTrayIcon1->SetPopupMenu(PopupMenu2);
+    abfTrayIcon1->OnClick = [this](QObject*) {
+        TApplication::Guard(abfTrayIcon1, [this] { abfTrayIcon1Click(); });
+    };
+    BURunOnStartup1 = new TBURunOnStartup(this);
+
     // Without a working socket layer the window cannot be created at all.
     Powersock1 = new TPowersock(this);
     Powersock1->SetPort(0);
@@ -254,7 +270,8 @@ void TForm1::CreateMenus()
     };
 
     QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
-    IndieTrayminimieren1 = addItem(datei, QStringLiteral("In die Tray minimieren"), QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+    IndieTrayminimieren1 = addItem(datei, QStringLiteral("In die Tray minimieren"), QKeySequence(Qt::CTRL | Qt::Key_M),
+                                   &TForm1::IndieTrayminimieren1Click);
     datei->addSeparator();
     Berenden1 = addItem(datei, QStringLiteral("Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), &TForm1::Berenden1Click);
 
@@ -270,7 +287,12 @@ void TForm1::CreateMenus()
     autoclear1->setCheckable(true);
     autoclear1->setChecked(true);
     AutomatischbeimStartvonWindowsausfhren1 =
-        addItem(Einstellungen1, QStringLiteral("Automatisch beim Start von Windows ausführen"), QKeySequence(), nullptr);
+        addItem(Einstellungen1, QStringLiteral("Automatisch beim Start von Windows ausführen"), QKeySequence(),
+                &TForm1::AutomatischbeimStartvonWindowsausfhren1Click);
+    AutomatischbeimStartvonWindowsausfhren1->setCheckable(true);
+    AutomatischbeimStartvonWindowsausfhren1->setChecked(true);
+    connect(Einstellungen1, &QMenu::aboutToShow, this,
+            [this] { TApplication::Guard(Einstellungen1, [this] { Einstellungen1Click(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
     About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), &TForm1::About1Click);
@@ -309,6 +331,7 @@ QString TForm1::ProgramDir() const
 void TForm1::FormCreate()
 {
     Application()->OnException = [this](QObject* Sender, const Exception& E) { HandleAppException(Sender, E); };
+    SetApplicationExceptionHook([](QObject* Sender) { TApplication::HandleCurrentException(Sender); });
     // Each step's failure is recorded and the next step still runs: a history file that cannot
     // be read must not keep the settings from being read (and then overwritten at shutdown).
     auto step = [this](auto&& body) { TApplication::Guard(this, body); };
@@ -395,9 +418,31 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TForm1::IndieTrayminimieren1Click()
+{
+    abfTrayIcon1->HideApplication();
+}
+
 void TForm1::Berenden1Click()
 {
     close();
+}
+
+void TForm1::Einstellungen1Click()
+{
+    AutomatischbeimStartvonWindowsausfhren1->setChecked(BURunOnStartup1->GetRun(QStringLiteral("Zeltix")));
+}
+
+void TForm1::AutomatischbeimStartvonWindowsausfhren1Click()
+{
+    // A checkable item has already flipped its check mark when it is chosen.
+    BURunOnStartup1->SetRunOnStartup(QStringLiteral("Zeltix"), ExeName(), false,
+                                     AutomatischbeimStartvonWindowsausfhren1->isChecked());
+}
+
+void TForm1::abfTrayIcon1Click()
+{
+    abfTrayIcon1->ShowApplication();
 }
 
 // The secondary windows are shown without being modal; each showing rebuilds what it shows.
@@ -425,20 +470,10 @@ void TForm1::About1Click()
 
 void TForm1::Show1Click()
 {
-    ShowApplication();
+    abfTrayIcon1->ShowApplication();
 }
 
 void TForm1::Close1Click()
 {
     close();
-}
-
-void TForm1::ShowApplication()
-{
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "desktop/BURunOnStartup.h"
 #include "desktop/Psock.h"
+#include "desktop/abfComponents.h"
 #include "dialup/DialUp.h"
 #include "reports/AboutFrm.h"
 #include "reports/ProtokollFrm.h"
@@ -64,6 +66,8 @@ public:
     TDialUp* DialUp1 = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* OnCheckTimer = nullptr;
+    TabfTrayIcon* abfTrayIcon1 = nullptr;
+    TBURunOnStartup* BURunOnStartup1 = nullptr;
     TPowersock* Powersock1 = nullptr;
     QMenu* PopupMenu1 = nullptr; // history list: "Leeren"
     QMenu* PopupMenu2 = nullptr; // tray icon: "Show", "Close"
@@ -94,7 +98,11 @@ public:
     QString ProgramDir() const;
 
     // Menu commands.
+    void IndieTrayminimieren1Click();
     void Berenden1Click();
+    void Einstellungen1Click();
+    void AutomatischbeimStartvonWindowsausfhren1Click();
+    void abfTrayIcon1Click();
     void Statistik1Click();
     void Verbindungsprotokoll1Click();
     void About1Click();
@@ -122,8 +130,6 @@ public:
     bool Leeren1Click();
     void ListView1KeyDown(QKeyEvent* Key);
 
-    // Brings the main window into view.
-    void ShowApplication();
 
     // Monthly limit.
     void SpinEdit1Change();

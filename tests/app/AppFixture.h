@@ -5,6 +5,8 @@
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/ProgramDir.h"
+#include "platform/Registry.h"
+#include "platform/ShellNotify.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/QtPrinters.h"
@@ -23,6 +25,8 @@ protected:
     {
         ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")) << "the test command generates de_DE.UTF-8";
         SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        SetRegistryConfigHomeForTests(ConfigHome.Path());
+        ClearShellNotifyCallsForTests();
         SetDialogAnswererForTests([this](const TDialogRequest& request) {
             Dialogs.push_back(request);
             return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
@@ -35,6 +39,9 @@ protected:
         Application()->OnException = nullptr;
         SetDialogAnswererForTests(nullptr);
         SetProgramDirForTests({});
+        SetRegistryConfigHomeForTests({});
+        SetRegistryFoldersReadOnlyForTests(false);
+        ResetNotifyIconsForTests();
         UseLocaleForFormats({});
     }
 
@@ -53,6 +60,7 @@ protected:
 
     TFakeClock Clock;
     TTempDir ProgramFolder;
+    TTempDir ConfigHome; // the desktop's configuration folder: autostart entries
     TFakeDialUpService DialUp{Clock};
     std::unique_ptr<TForm1> Form;
     std::vector<TDialogRequest> Dialogs;

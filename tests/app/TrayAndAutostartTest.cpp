@@ -1,0 +1,90 @@
+#include "tests/app/AppFixture.h"
+
+#include "platform/Windows.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+class TrayAndAutostartTest : public AppFixture {
+protected:
+    int Adds() const
+    {
+        int n = 0;
+        for (const TShellNotifyCall& call : ShellNotifyCallsForTests())
+            n += call.Message == NIM_ADD ? 1 : 0;
+        return n;
+    }
+
+    void ClickIcon()
+    {
+        const TShellNotifyCall add = ShellNotifyCallsForTests().front();
+        SendNotifyIconMouseForTests(add.Window, add.ID, WM_LBUTTONDOWN);
+        SendNotifyIconMouseForTests(add.Window, add.ID, WM_LBUTTONUP);
+        QCoreApplication::sendPostedEvents();
+    }
+
+    std::string AutostartFile() const { return ConfigHome.Path() + "/autostart/Zeltix.desktop"; }
+};
+
+TEST_F(TrayAndAutostartTest, TheProgramStartsInTheTrayAndTheIconShowsIt)
+{
+    Start();
+    EXPECT_FALSE(Form->isVisible()) << "no main window at start";
+    EXPECT_EQ(Adds(), 1) << "exactly one icon";
+    EXPECT_EQ(ShellNotifyCallsForTests().front().Tip, "") << "no tooltip";
+
+    ClickIcon();
+    EXPECT_TRUE(Form->isVisible());
+    ClickIcon();
+    EXPECT_TRUE(Form->isVisible());
+
+    Form->IndieTrayminimieren1->trigger();
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(Adds(), 1) << "the icon stays";
+    Form->Show1->trigger();
+    EXPECT_TRUE(Form->isVisible());
+
+    Form->Close1->trigger();
+    EXPECT_TRUE(ProgramFolder.Exists("settings.ini")) << "Close ends the program like Beenden";
+}
+
+TEST_F(TrayAndAutostartTest, TheAutostartItemWritesAndRemovesTheEntry)
+{
+    Start();
+    Form->Einstellungen1->aboutToShow();
+    EXPECT_FALSE(Form->AutomatischbeimStartvonWindowsausfhren1->isChecked());
+
+    Form->AutomatischbeimStartvonWindowsausfhren1->trigger(); // ticks it
+    ASSERT_TRUE(std::filesystem::exists(AutostartFile()));
+    std::ifstream file(AutostartFile());
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Exec=" + ExeName().toStdString()), std::string::npos) << text;
+    Form->Einstellungen1->aboutToShow();
+    EXPECT_TRUE(Form->AutomatischbeimStartvonWindowsausfhren1->isChecked());
+
+    Form->AutomatischbeimStartvonWindowsausfhren1->trigger(); // unticks it
+    EXPECT_FALSE(std::filesystem::exists(AutostartFile()));
+    Form->Einstellungen1->aboutToShow();
+    EXPECT_FALSE(Form->AutomatischbeimStartvonWindowsausfhren1->isChecked());
+    EXPECT_FALSE(ProgramFolder.Exists("error.log"));
+}
+
+TEST_F(TrayAndAutostartTest, AnUnwritableAutostartFolderIsRecordedAndShowsUnticked)
+{
+    Start();
+    SetRegistryFoldersReadOnlyForTests(true);
+    Form->AutomatischbeimStartvonWindowsausfhren1->setChecked(false);
+    Form->AutomatischbeimStartvonWindowsausfhren1->trigger();
+    EXPECT_EQ(ProgramFolder.Read("error.log"), "Failed to set data for 'Zeltix'\r\n");
+    Form->Einstellungen1->aboutToShow();
+    EXPECT_FALSE(Form->AutomatischbeimStartvonWindowsausfhren1->isChecked());
+}
+
+} // namespace
