@@ -45,7 +45,8 @@ bool ValidInterfaceName(std::string_view name)
 }
 
 // Field 22 of /proc/<pid>/stat, counted after the command name, which may hold blanks and
-// parentheses itself.
+// parentheses itself. A process that has ended but not yet been reaped (state Z or X) has no
+// start time: its link is over.
 std::optional<uint64_t> StartTimeFromStat(std::string_view stat)
 {
     size_t close = stat.rfind(')');
@@ -58,6 +59,8 @@ std::optional<uint64_t> StartTimeFromStat(std::string_view stat)
             return std::nullopt;
         rest.remove_prefix(begin);
         size_t end = std::min(rest.find(' '), rest.size());
+        if (field == 3 && (rest.substr(0, end) == "Z" || rest.substr(0, end) == "X"))
+            return std::nullopt;
         if (field == 22)
             return Number<uint64_t>(rest.substr(0, end));
         rest.remove_prefix(end);

@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -271,6 +272,29 @@ TEST_F(PppServiceTest, CountersPastFourGibibytesWrapOnlyWhereThePlatformPublishe
     std::memcpy(counters, data.data() + data.size() - 12, sizeof counters);
     EXPECT_EQ(counters[0], 5u);
     EXPECT_EQ(counters[1], 7u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PppServiceTest, APppdThatEndedButWasNotReapedIsNoLongerALink)
+{
+    StartPppd(100, "isp");
+    BringUp(100, "isp", "ppp0");
+    ASSERT_EQ(Poll(T0).at(0).State, RASCS_Connected);
+    // Its parent has not collected it yet: /proc still shows it, as a zombie.
+    const std::string stat = Tree.Root() + "/proc/100/stat";
+    std::string text;
+    {
+        std::ifstream in(stat);
+        std::getline(in, text);
+    }
+    text.replace(text.find(") S "), 4, ") Z ");
+    Tree.Write("/proc/100/stat", text + "\n");
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].State, RASCS_Disconnected);
 }
 
 } // namespace

@@ -102,3 +102,47 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
 }
 
 } // namespace
+
+namespace {
+
+// An unticked peer is refused the way poff ends a link: its pppd gets SIGTERM, and the
+// program waits until the link is gone.
+TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
+{
+    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+    TTempDir programFolder;
+    TFakeClock clock;
+    TFakeDialUpService dialUp(clock);
+    TPppTree tree;
+    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
+    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+
+    tree.Peer("isp", "/dev/ttyUSB0\n");
+    programFolder.Write("conns.ini", "[isp]\r\nChecked=0\r\n");
+    TPppdChild pppd;
+    tree.RealProcess(pppd.Pid());
+    tree.PidFile("isp", pppd.Pid(), "ppp0");
+    tree.Interface("ppp0", "unknown", 0x1 | 0x40, 100, 200, true);
+    {
+        std::unique_ptr<TForm1> form = CreateMainWindow();
+        ASSERT_NE(form, nullptr);
+        QTimer clockwork; // time passes while the hang-up waits for the link to go
+        QObject::connect(&clockwork, &QTimer::timeout, [&clock] { clock.AdvanceMilliseconds(250); });
+        clockwork.start(0);
+        clock.AdvanceSeconds(1);
+        form->OnCheckTimerTimer();
+        clockwork.stop();
+        EXPECT_TRUE(form->StatusText().endsWith(" - Verbindungsversuch zu isp abgebrochen!"))
+            << form->StatusText().toStdString();
+        EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+        EXPECT_TRUE(form->isVisible());
+    }
+    EXPECT_TRUE(pppd.EndedBySigterm());
+
+    Application()->OnException = nullptr;
+    SetDialogAnswererForTests(nullptr);
+    SetProgramDirForTests({});
+    UseLocaleForFormats({});
+}
+
+} // namespace
