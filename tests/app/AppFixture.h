@@ -12,6 +12,8 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -56,6 +58,21 @@ protected:
     {
         Clock.AdvanceSeconds(1);
         Form->OnCheckTimerTimer();
+    }
+
+    // A poll during which time goes on: a hang-up inside it waits while pending work runs,
+    // and every round of that work moves the clock on by half a second. Returns the rounds.
+    int PollWhileTimePasses()
+    {
+        int rounds = 0;
+        QTimer clockwork;
+        QObject::connect(&clockwork, &QTimer::timeout, [this, &rounds] {
+            Clock.AdvanceMilliseconds(500);
+            ++rounds;
+        });
+        clockwork.start(0);
+        Poll();
+        return rounds;
     }
 
     TFakeClock Clock;

@@ -82,11 +82,7 @@ TEST_F(ConnectionLogTest, RefusedConnectionsAndDisconnectsWhileOfflineAddNothing
     TDialOptions options;
     options.ConnectAfterMs = 3000;
     HRASCONN blocked = DialUp.Dial("Teuer", options);
-    QTimer clockwork; // time passes while the hang-up waits
-    QObject::connect(&clockwork, &QTimer::timeout, [this] { Clock.AdvanceMilliseconds(500); });
-    clockwork.start(0);
-    Poll();
-    clockwork.stop();
+    PollWhileTimePasses();
     EXPECT_EQ(DialUp.State(blocked), -1);
     EXPECT_TRUE(Form->Form3->Lines().isEmpty());
     Form->close();

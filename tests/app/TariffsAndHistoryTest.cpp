@@ -242,11 +242,7 @@ TEST_F(TariffsAndHistoryTest, ABlockedEntryLeavesNoTrace)
     TDialOptions options;
     options.ConnectAfterMs = 3000;
     HRASCONN handle = DialUp.Dial("Teuer", options);
-    QTimer clockwork; // time passes while the hang-up waits
-    QObject::connect(&clockwork, &QTimer::timeout, [this] { Clock.AdvanceMilliseconds(500); });
-    clockwork.start(0);
-    Poll();
-    clockwork.stop();
+    PollWhileTimePasses();
     EXPECT_EQ(DialUp.State(handle), -1);
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(HistoryRows().isEmpty());

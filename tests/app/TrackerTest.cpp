@@ -212,16 +212,7 @@ TEST_F(TrackerTest, ABlockedEntryIsShownHungUpAndNeverTimed)
     Form->FindTariffRow("Teuer")->setCheckState(0, Qt::Unchecked);
 
     // While the hang-up waits for the connection to go, time passes and pending work runs.
-    QTimer clockwork;
-    int ticksDuringWait = 0;
-    QObject::connect(&clockwork, &QTimer::timeout, [&] {
-        Clock.AdvanceMilliseconds(500);
-        ++ticksDuringWait;
-    });
-    clockwork.start(0);
-    Clock.AdvanceSeconds(1);
-    Form->OnCheckTimerTimer();
-    clockwork.stop();
+    const int ticksDuringWait = PollWhileTimePasses();
 
     EXPECT_GE(ticksDuringWait, 4) << "the hang-up returned before its linger time had passed";
     EXPECT_EQ(DialUp.State(handle), -1) << "the connection is gone when the report is finished";
