@@ -73,7 +73,11 @@ QString AnsiToString(std::string_view bytes)
     return text;
 }
 
-std::string StringToAnsi(const QString& text)
+namespace {
+
+// Each character through the table; unrepresentable ones (a surrogate pair counts as one)
+// become '?' unless the conversion is to fail on them.
+std::optional<std::string> ConvertToAnsi(const QString& text, bool refuseUnrepresentable)
 {
     const TAnsiTables& tables = Tables();
     std::string bytes;
@@ -82,12 +86,28 @@ std::string StringToAnsi(const QString& text)
         const char16_t unit = text[i].unicode();
         // A character outside the BMP is one '?', not two.
         if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            if (refuseUnrepresentable)
+                return std::nullopt;
             bytes += '?';
             ++i;
             continue;
         }
         const int16_t byte = tables.FromUnicode[unit];
+        if (byte < 0 && refuseUnrepresentable)
+            return std::nullopt;
         bytes += byte < 0 ? '?' : static_cast<char>(byte);
     }
     return bytes;
+}
+
+} // namespace
+
+std::string StringToAnsi(const QString& text)
+{
+    return *ConvertToAnsi(text, false);
+}
+
+std::optional<std::string> TryStringToAnsi(const QString& text)
+{
+    return ConvertToAnsi(text, true);
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,3 +13,6 @@
 QString AnsiToString(std::string_view bytes);
 // Characters that Windows-1252 cannot hold become '?'.
 std::string StringToAnsi(const QString& text);
+// Nothing when the text holds a character that Windows-1252 cannot hold: for names that must
+// be stored as given or refused.
+std::optional<std::string> TryStringToAnsi(const QString& text);

@@ -43,4 +43,14 @@ TEST(Ansi, CharactersOutsideTheCodePageBecomeQuestionMarks)
     EXPECT_EQ(AnsiToString(""), QString());
 }
 
+TEST(Ansi, NamesThatMustBeKeptAsGivenAreRefusedInsteadOfMarked)
+{
+    EXPECT_EQ(TryStringToAnsi(QString::fromUtf8("Café [ISDN] €")), std::optional<std::string>("Caf\xE9 [ISDN] \x80"));
+    EXPECT_EQ(TryStringToAnsi(QString(QChar(0x0081))), std::optional<std::string>("\x81"));
+    EXPECT_EQ(TryStringToAnsi(QString::fromUtf8("Gebühr 日")), std::nullopt);
+    EXPECT_EQ(TryStringToAnsi(QString::fromUtf8("a\U0001F600")), std::nullopt);
+    EXPECT_EQ(TryStringToAnsi(QString(QChar(0xD800))), std::nullopt);
+    EXPECT_EQ(TryStringToAnsi(QString()), std::optional<std::string>(""));
+}
+
 } // namespace
