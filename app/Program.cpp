@@ -39,14 +39,33 @@ int RunProgram(int argc, char** argv)
     app.SetTitle(QStringLiteral("Zeltix"));
     app.setQuitOnLastWindowClosed(false);
     InitZeltixResources();
+    return ExecuteProgram();
+}
+
+int ExecuteProgram()
+{
+    // A desktop logout (SIGTERM) or Ctrl+C may come while the start-up still asks its question:
+    // the question's loop then ends, the start-up finishes without anything more to ask, and
+    // the program ends before its message loop. Once the windows exist, it closes like "Beenden".
+    TForm1* running = nullptr;
+    bool endedDuringStartUp = false;
+    TTerminationHandler termination([&running, &endedDuringStartUp] {
+        if (running) {
+            running->close();
+            return;
+        }
+        endedDuringStartUp = true;
+        QCoreApplication::exit(0);
+    });
 
     std::unique_ptr<TForm1> form = CreateMainWindow();
     if (!form)
         return 1;
-    // A desktop logout (SIGTERM) or Ctrl+C closes the program like "Beenden".
-    InstallTerminationHandler(form.get(), [&form] { form->close(); });
+    if (endedDuringStartUp)
+        return 0;
+    running = form.get();
     // The tray icon may have asked for the program to start hidden in the notification area.
     if (ApplicationShowMainForm())
         form->show();
-    return app.exec();
+    return QCoreApplication::exec();
 }

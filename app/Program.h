@@ -7,6 +7,12 @@
 // Returns the process's exit code.
 int RunProgram(int argc, char** argv);
 
+// Everything of the program entry after the application object has been made: the main window,
+// the secondary windows and the message loop. A logout or Ctrl+C is handled from the first
+// moment: before the windows exist the program ends at once, writing nothing, with exit code 0;
+// afterwards it closes like "Beenden".
+int ExecuteProgram();
+
 class TForm1;
 
 // Creates the main window, whose creation runs the start-up. When one of its components cannot

@@ -3,71 +3,87 @@
 #include "app/ZeltixFrm.h"
 
 #include "base/Ansi.h"
-#include "base/Exceptions.h"
 #include "base/SysUtils.h"
 #include "dialup/DialUp.h"
 #include "platform/Kernel.h"
+#include "platform/Timer.h"
 
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
 constexpr int SessionIdRole = Qt::UserRole + 1;
 
-// Enabling a running timer must not restart its interval.
-void SetTimerEnabled(QTimer* timer, bool enabled)
-{
-    if (enabled && !timer->isActive())
-        timer->start();
-    else if (!enabled && timer->isActive())
-        timer->stop();
-}
-
 } // namespace
 
 void TForm1::OnCheckTimerTimer()
 {
+    const uint64_t poll = ++FPollSerial;
+    const uint64_t outerPoll = std::exchange(FReportingPoll, poll);
+    FSessionSeen = false;
     int count = 0;
-    FSessionSeen.push_back(false);
     int result;
     try {
         result = DialUp1->GetActiveConnections(count);
     } catch (...) {
-        FSessionSeen.pop_back();
+        FReportingPoll = outerPoll;
         throw;
     }
-    bool seen = FSessionSeen.back();
-    FSessionSeen.pop_back();
+    FReportingPoll = outerPoll;
     // A session whose connection left the list without a disconnected report (one hung up
     // elsewhere, or refused after its entry was unticked) ends here as if it had been reported.
-    if (result == 0 && Online && !seen)
+    // A poll that a newer one overtook leaves that to the newer one.
+    if (poll == FPollSerial && result == 0 && Online && !FSessionSeen)
         EndSession(FSessionEntry);
     Label1->setText(Online ? QStringLiteral("Online") : QStringLiteral("Offline"));
+}
+
+bool TForm1::ReportIsCurrent() const
+{
+    return FReportingPoll == FPollSerial;
 }
 
 void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Status, const QString&,
                                      const char* EntryName, const char* DeviceType, const char* DeviceName)
 {
+    // Reports listed before a nested poll ran are out of date: the nested poll has acted on
+    // every connection as it is now.
+    if (!ReportIsCurrent())
+        return;
     const int state = Status.rasconnstate;
     const QString entry = AnsiToString(EntryName);
     // Reports of other connections never start, time or end the running session.
     const bool sessionConnection = !Online || Handle == FSessionHandle;
     if (Online && Handle == FSessionHandle)
-        FSessionSeen.assign(FSessionSeen.size(), true);
+        FSessionSeen = true;
 
     SetStatusText(entry + QStringLiteral(": ") + DialUp1->GetStatusString(state, 0));
-    if (state == RASCS_Disconnected && sessionConnection)
+    if (state == RASCS_Disconnected && sessionConnection) {
         EndSession(entry);
+        // The limit message may have been open meanwhile, with polls running inside it.
+        if (!ReportIsCurrent())
+            return;
+    }
     // Only a running session's connected reports keep the session clock going.
     if (sessionConnection)
-        SetTimerEnabled(Timer1, Online && state == RASCS_Connected);
+        Timer1->SetEnabled(Online && state == RASCS_Connected);
 
     QTreeWidgetItem* tariff = TariffRowFor(entry);
     if (tariff->checkState(0) != Qt::Checked) {
         abfTrayIcon1->ShowApplication();
-        DialUp1->HangUp(Handle);
+        if (std::find(FHangingUp.begin(), FHangingUp.end(), Handle) == FHangingUp.end()) {
+            FHangingUp.push_back(Handle);
+            struct TDone {
+                std::vector<int>& List;
+                int Handle;
+                ~TDone() { List.erase(std::find(List.begin(), List.end(), Handle)); }
+            } done{FHangingUp, Handle};
+            DialUp1->HangUp(Handle);
+        }
         SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindungsversuch zu ") + entry +
                       QStringLiteral(" abgebrochen!"));
         return;
@@ -90,7 +106,8 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
     SessionStartTick = GetTickCount();
     FSessionHandle = handle;
     FSessionEntry = entry;
-    FSessionSeen.assign(FSessionSeen.size(), true);
+    FSessionSeen = true;
+    FChargedMinutes = 1;
 
     QTreeWidgetItem* tariff = FindTariffRow(entry);
     const QString tariffText = tariff ? tariff->text(1) : QString();
@@ -102,7 +119,7 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
         SessionCost += StrToFloatDef(tariffText, 0);
     SessionRow = ListView1->indexOfTopLevelItem(row);
     SaveHistory();
-    SetTimerEnabled(Timer1, true);
+    Timer1->SetEnabled(true);
     AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
                   QStringLiteral(" aufgenommen!"));
     AppendLogLine(QStringLiteral("  DeviceName: ") + deviceName);
@@ -117,7 +134,7 @@ void TForm1::AppendLogLine(const QString& line)
 
 void TForm1::EndSession(const QString& entry)
 {
-    SetTimerEnabled(Timer1, false);
+    Timer1->SetEnabled(false);
     if (Online) {
         AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
                       QStringLiteral(" getrennt!"));
@@ -149,28 +166,28 @@ void TForm1::Timer1Timer()
 {
     // The clock only runs for a session; a stray tick must not touch any row.
     if (!Online) {
-        SetTimerEnabled(Timer1, false);
+        Timer1->SetEnabled(false);
         return;
     }
+    const int64_t session = FSessionId;
     if (DialUp1->GetStatistics()) {
         Label2->setText(QStringLiteral("Gesendete Bytes: ") + QString::number(DialUp1->BytesXmit()));
         Label3->setText(QStringLiteral("Empfangene Bytes: ") + QString::number(DialUp1->BytesRecv()));
     }
     Label4->setText(QStringLiteral("Connectionspeed: ") + QString::number(DialUp1->ConnectionSpeed()) +
                     QStringLiteral(" bps"));
-    try {
-        // Whole-second boundaries of the tick counter since the start, counted on the unwrapped
-        // count so that a session across the counter's 49.7-day wrap keeps its time.
-        const uint64_t start = SessionStartTick;
-        const uint64_t now = start + static_cast<DWORD>(GetTickCount() - SessionStartTick);
-        const auto elapsed = static_cast<int32_t>(now / 1000 - start / 1000);
-        QTreeWidgetItem* row = SessionItem();
-        if (!row)
-            throw Exception(QStringLiteral("The session's row is gone"));
-        row->setText(2, AdvanceSessionClock(elapsed));
-    } catch (...) {
-        // A row that went away must not stop the session.
-    }
+    // Reading the statistics lets pending work run: the session may have ended meanwhile.
+    if (!Online || FSessionId != session)
+        return;
+    // Whole-second boundaries of the tick counter since the start, counted on the unwrapped
+    // count so that a session across the counter's 49.7-day wrap keeps its time.
+    const uint64_t start = SessionStartTick;
+    const uint64_t now = start + static_cast<DWORD>(GetTickCount() - SessionStartTick);
+    const auto elapsed = static_cast<int32_t>(now / 1000 - start / 1000);
+    const QString duration = AdvanceSessionClock(elapsed);
+    // A row that went away does not stop the session.
+    if (QTreeWidgetItem* row = SessionItem())
+        row->setText(2, duration);
     UpdateCostTotals(false);
 }
 
@@ -182,19 +199,25 @@ QString TForm1::AdvanceSessionClock(int32_t s)
     const QString text = FormatFloat(QStringLiteral("00"), hours) + QLatin1Char(':') +
                          FormatFloat(QStringLiteral("00"), minutes) + QLatin1Char(':') +
                          FormatFloat(QStringLiteral("00"), seconds);
-    if (seconds == 0) {
-        try {
-            QTreeWidgetItem* row = SessionItem();
-            if (!row)
-                throw Exception(QStringLiteral("The session's row is gone"));
-            QTreeWidgetItem* tariff = FindTariffRow(row->text(1));
-            if (!tariff)
-                throw Exception(QStringLiteral("No tariff for ") + row->text(1));
-            SessionCost += StrToFloatDef(tariff->text(1), 0);
-            row->setText(3, FormatFloat(QStringLiteral("0.00"), SessionCost));
-        } catch (...) {
-            // A minute that cannot be charged is skipped; the session goes on.
-        }
+    // Every minute begun is charged once: a tick that came late charges the minutes it skipped,
+    // a second tick in the same second charges nothing more.
+    const int64_t begun = static_cast<int64_t>(s) / 60 + 1;
+    while (FChargedMinutes < begun) {
+        ++FChargedMinutes;
+        ChargeMinute();
     }
     return text;
+}
+
+void TForm1::ChargeMinute()
+{
+    // A minute that cannot be charged (its row or its tariff row is gone) is skipped.
+    QTreeWidgetItem* row = SessionItem();
+    if (!row)
+        return;
+    QTreeWidgetItem* tariff = FindTariffRow(row->text(1));
+    if (!tariff)
+        return;
+    SessionCost += StrToFloatDef(tariff->text(1), 0);
+    row->setText(3, FormatFloat(QStringLiteral("0.00"), SessionCost));
 }

@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/Kernel.h"
 #include "platform/ProgramDir.h"
+#include "platform/Timer.h"
 #include "reports/MainWindowView.h"
 #include "reports/ReportGuard.h"
 
@@ -25,7 +26,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -94,6 +94,9 @@ TForm1::TForm1(QWidget* parent)
     // cannot be constructed keeps the window from being created.
     TApplication::Guard(this, [this] { FormCreate(); });
     CreateSecondaryWindows();
+    // Polls start only now: a connection seen while the start-up's question is still open would
+    // start a session whose log lines have no log viewer to go to.
+    OnCheckTimer->SetEnabled(true);
 }
 
 void TForm1::CreateSecondaryWindows()
@@ -223,15 +226,16 @@ void TForm1::CreateComponents()
         DialUp1ActiveConnection(Sender, Handle, Status, StatusString, EntryName, DeviceType, DeviceName);
     };
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { TApplication::Guard(Timer1, [this] { Timer1Timer(); }); });
+    Timer1 = new TTimer(this);
+    Timer1->SetEnabled(false);
+    Timer1->SetInterval(1000);
+    Timer1->SetOnTimer([this](QObject*) { TApplication::Guard(Timer1, [this] { Timer1Timer(); }); });
 
-    OnCheckTimer = new QTimer(this);
-    OnCheckTimer->setInterval(1000);
-    connect(OnCheckTimer, &QTimer::timeout, this,
-            [this] { TApplication::Guard(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
-    OnCheckTimer->start();
+    // The poll starts once the windows it reports to exist (see the constructor).
+    OnCheckTimer = new TTimer(this);
+    OnCheckTimer->SetEnabled(false);
+    OnCheckTimer->SetInterval(1000);
+    OnCheckTimer->SetOnTimer([this](QObject*) { TApplication::Guard(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
 }
 
 void TForm1::CreateLateComponents()
@@ -379,8 +383,8 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     if (!FClosing) {
         FClosing = true;
-        OnCheckTimer->stop();
-        Timer1->stop();
+        OnCheckTimer->SetEnabled(false);
+        Timer1->SetEnabled(false);
         TApplication::Guard(this, [this] { FormClose(); });
     }
     event->accept();

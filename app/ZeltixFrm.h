@@ -25,7 +25,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
-class QTimer;
+class TTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -64,8 +64,8 @@ public:
     QLabel* Label7 = nullptr; // total online time
     QLabel* Image1 = nullptr;
     TDialUp* DialUp1 = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* OnCheckTimer = nullptr;
+    TTimer* Timer1 = nullptr;
+    TTimer* OnCheckTimer = nullptr;
     TabfTrayIcon* abfTrayIcon1 = nullptr;
     TBURunOnStartup* BURunOnStartup1 = nullptr;
     TPowersock* Powersock1 = nullptr;
@@ -175,11 +175,25 @@ private:
     // The history file could not be read: it is kept aside before it is first overwritten.
     bool FHistoryUnreadable = false;
 
+    // Charges the next minute of the running session at its entry's tariff in force now.
+    void ChargeMinute();
+    // Whether a report belongs to the newest poll. Polls nest inside the waits of a report (a
+    // hang-up, a dialog); once a nested poll has reported the connections afresh, the rest of
+    // an outer poll's list is out of date.
+    bool ReportIsCurrent() const;
+
     // The connection the running session belongs to, and the session's mark on its row.
     int FSessionHandle = 0;
     QString FSessionEntry;
     int64_t FSessionId = 0;
-    // One flag per poll in progress (polls nest inside a hang-up): was the session's
-    // connection reported?
-    std::vector<bool> FSessionSeen;
+    // Minutes of the running session charged so far: each minute begun is charged once.
+    int64_t FChargedMinutes = 0;
+    // Polls begun so far, and the one whose reports are arriving.
+    uint64_t FPollSerial = 0;
+    uint64_t FReportingPoll = 0;
+    // Whether the newest poll reported the session's connection.
+    bool FSessionSeen = false;
+    // Connections whose hang-up is waiting for them to go; a nested poll that reports one
+    // again does not hang it up a second time.
+    std::vector<int> FHangingUp;
 };

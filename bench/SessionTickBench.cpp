@@ -1,15 +1,17 @@
 // What one second of program time costs while a session runs: one poll of the dial-up
-// connections through the real librasapi32.so plus one session tick, with a long history.
+// connections through the real librasapi32.so plus one session tick, both ticking through the
+// event loop, with a long history.
 
 #include "app/Application.h"
 #include "app/ZeltixFrm.h"
 #include "platform/ProgramDir.h"
+#include "platform/Timer.h"
 #include "resources/Resources.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/TempDir.h"
 
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <benchmark/benchmark.h>
@@ -31,17 +33,14 @@ static void BM_PollAndSessionTick(benchmark::State& state)
     TDialOptions options;
     options.ConnectAfterMs = 0;
     dialUp.Dial("Provider", options);
-    form.OnCheckTimerTimer();
+    RunEventLoopFor(clock, 1000, 1000);
     if (!form.Online)
         state.SkipWithError("the session did not start");
 
-    for (auto _ : state) {
-        clock.AdvanceSeconds(1);
-        form.OnCheckTimerTimer();
-        form.Timer1Timer();
-    }
-    form.Timer1->stop();
-    form.OnCheckTimer->stop();
+    for (auto _ : state)
+        RunEventLoopFor(clock, 1000, 1000);
+    form.Timer1->SetEnabled(false);
+    form.OnCheckTimer->SetEnabled(false);
     SetProgramDirForTests({});
 }
 BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Unit(benchmark::kMicrosecond);

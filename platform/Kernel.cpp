@@ -9,9 +9,25 @@ namespace {
 TClock* InstalledClock = nullptr;
 int PlatformIdOverride = -1;
 
+void SystemSleep(DWORD milliseconds)
+{
+    if (milliseconds == 0) {
+        ::sched_yield();
+        return;
+    }
+    timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&ts, &ts) != 0) {
+    }
+}
+
 } // namespace
 
 TClock::~TClock() = default;
+
+void TClock::Sleep(DWORD milliseconds)
+{
+    SystemSleep(milliseconds);
+}
 
 void SetClockForTests(TClock* clock)
 {
@@ -27,21 +43,21 @@ DWORD GetTickCount()
 {
     if (InstalledClock)
         return InstalledClock->TickCount();
+    // The boot-time clock goes on while the machine is suspended, as the platform's tick count
+    // does: a session that spans a suspension is timed and priced for all of it.
     timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    ::clock_gettime(CLOCK_BOOTTIME, &ts);
     uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<DWORD>(ms);
 }
 
 void Sleep(DWORD milliseconds)
 {
-    if (milliseconds == 0) {
-        ::sched_yield();
+    if (InstalledClock) {
+        InstalledClock->Sleep(milliseconds);
         return;
     }
-    timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0) {
-    }
+    SystemSleep(milliseconds);
 }
 
 TLocalTime GetLocalTime()

@@ -3,7 +3,8 @@
 #include "base/DateTime.h"
 #include "platform/WinTypes.h"
 
-// Milliseconds since the system started, cut to 32 bits: wraps after about 49.7 days.
+// Milliseconds since the system started, time spent suspended included, cut to 32 bits: wraps
+// after about 49.7 days.
 DWORD GetTickCount();
 // Gives up the rest of the time slice (0) or waits the given milliseconds.
 void Sleep(DWORD milliseconds);
@@ -23,6 +24,8 @@ public:
     virtual ~TClock();
     virtual DWORD TickCount() = 0;
     virtual TLocalTime LocalTime() = 0;
+    // Lets the time pass that Sleep waits for; the system clock gives up the processor.
+    virtual void Sleep(DWORD milliseconds);
 };
 
 // Test seams: install a clock (nullptr restores the system clock) or a platform identifier

@@ -3,13 +3,17 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <csignal>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 int SignalPipe[2] = {-1, -1};
+// The handlers in the order they were made; the newest acts.
+std::vector<TTerminationHandler*> Handlers;
 
 void OnSignal(int)
 {
@@ -18,30 +22,53 @@ void OnSignal(int)
     [[maybe_unused]] ssize_t n = ::write(SignalPipe[1], &byte, 1);
 }
 
-} // namespace
-
-void InstallTerminationHandler(QObject* context, std::function<void()> onTerminate)
+void SetDisposition(void (*handler)(int))
 {
-    if (SignalPipe[0] < 0) {
-        if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-    }
-    auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [onTerminate = std::move(onTerminate)]() {
-        char buffer[64];
-        while (::read(SignalPipe[0], buffer, sizeof buffer) > 0) {
-        }
-        static bool busy = false;
-        if (busy)
-            return;
-        busy = true;
-        onTerminate();
-        busy = false;
-    });
     struct sigaction action {};
-    action.sa_handler = &OnSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+TTerminationHandler::TTerminationHandler(std::function<void()> onTerminate)
+    : FOnTerminate(std::move(onTerminate))
+{
+    if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    FNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(FNotifier.get(), &QSocketNotifier::activated, FNotifier.get(), [this] { Handle(); });
+    // One reader of the pipe: the older handler's notifier rests meanwhile.
+    if (!Handlers.empty())
+        Handlers.back()->FNotifier->setEnabled(false);
+    Handlers.push_back(this);
+    SetDisposition(&OnSignal);
+}
+
+TTerminationHandler::~TTerminationHandler()
+{
+    const bool acting = !Handlers.empty() && Handlers.back() == this;
+    Handlers.erase(std::remove(Handlers.begin(), Handlers.end(), this), Handlers.end());
+    if (Handlers.empty())
+        SetDisposition(SIG_DFL);
+    else if (acting)
+        Handlers.back()->FNotifier->setEnabled(true);
+}
+
+void TTerminationHandler::Handle()
+{
+    char buffer[64];
+    while (::read(SignalPipe[0], buffer, sizeof buffer) > 0) {
+    }
+    if (FBusy)
+        return;
+    struct TBusy {
+        bool& Flag;
+        explicit TBusy(bool& flag) : Flag(flag) { Flag = true; }
+        ~TBusy() { Flag = false; }
+    } busy(FBusy);
+    FOnTerminate();
 }

@@ -1,12 +1,28 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
-class QObject;
+class QSocketNotifier;
 
-// A desktop logout or Ctrl+C ends a process with SIGTERM or SIGINT. The program treats either
-// like its own "close" command: the signal is turned into a call of onTerminate on the event
-// loop (never inside the signal handler), so the normal shutdown writes every file. A second
-// signal while the first is still being handled is ignored. Only one handler is installed;
-// installing again replaces it. The handler lives as long as context.
-void InstallTerminationHandler(QObject* context, std::function<void()> onTerminate);
+// A desktop logout or Ctrl+C ends a process with SIGTERM or SIGINT. While a handler object
+// lives, the program treats either signal like its own "close" command: the signal is turned
+// into a call of onTerminate on the event loop (never inside the signal handler), so the normal
+// shutdown writes every file. A signal that arrives while no loop runs is handled by the next
+// one. A second signal while the first is still being handled is ignored. Only one handler
+// acts at a time: a newer one replaces an older one. When the handler object goes, both
+// signals end the process again.
+class TTerminationHandler {
+public:
+    explicit TTerminationHandler(std::function<void()> onTerminate);
+    ~TTerminationHandler();
+    TTerminationHandler(const TTerminationHandler&) = delete;
+    TTerminationHandler& operator=(const TTerminationHandler&) = delete;
+
+private:
+    void Handle();
+
+    std::function<void()> FOnTerminate;
+    std::unique_ptr<QSocketNotifier> FNotifier;
+    bool FBusy = false;
+};

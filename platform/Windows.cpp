@@ -1,5 +1,7 @@
 #include "platform/Windows.h"
 
+#include "platform/Timer.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -7,7 +9,6 @@
 #include <QGuiApplication>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
@@ -82,7 +83,7 @@ public:
     WNDPROC Procedure = 0;
     // Made for the window by AllocateHWnd; freed with it.
     WNDPROC OwnProcedure = 0;
-    std::map<UINT_PTR, QTimer*> Timers;
+    std::map<UINT_PTR, TTimer*> Timers;
     QPointer<QWidget> Widget;
 };
 
@@ -206,7 +207,7 @@ void DeallocateHWnd(HWND hwnd)
     Windows.erase(it);
     FreeObjectInstance(window->OwnProcedure);
     for (auto& [id, timer] : window->Timers)
-        timer->stop();
+        timer->SetEnabled(false);
     Dispose(window);
 }
 
@@ -390,13 +391,15 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc)
     TWindowObject* window = Find(hwnd);
     if (!window || idEvent == 0 || timerFunc || TimersExhausted)
         return 0;
-    QTimer*& timer = window->Timers[idEvent];
+    TTimer*& timer = window->Timers[idEvent];
     if (!timer) {
-        timer = new QTimer(window);
-        QObject::connect(timer, &QTimer::timeout, window,
-                         [hwnd, idEvent] { Deliver(hwnd, WM_TIMER, idEvent, 0); });
+        timer = new TTimer(window);
+        timer->SetOnTimer([hwnd, idEvent](QObject*) { Deliver(hwnd, WM_TIMER, idEvent, 0); });
     }
-    timer->start(static_cast<int>(std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, 0x7FFFFFFF)));
+    // Setting an existing timer again starts its interval anew.
+    timer->SetEnabled(false);
+    timer->SetInterval(std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, 0x7FFFFFFF));
+    timer->SetEnabled(true);
     return idEvent;
 }
 
@@ -408,7 +411,7 @@ BOOL KillTimer(HWND hwnd, UINT_PTR idEvent)
     auto it = window->Timers.find(idEvent);
     if (it == window->Timers.end())
         return FALSE;
-    it->second->stop();
+    it->second->SetEnabled(false);
     Dispose(it->second);
     window->Timers.erase(it);
     return TRUE;

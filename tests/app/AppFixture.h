@@ -6,16 +6,17 @@
 #include "base/FormatSettings.h"
 #include "platform/ProgramDir.h"
 #include "platform/Registry.h"
+#include "platform/Timer.h"
 #include "platform/ShellNotify.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
-#include <QTimer>
-
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,26 +54,23 @@ protected:
         return *Form;
     }
 
-    // One poll of the connection watcher, one second after the previous one.
-    void Poll()
-    {
-        Clock.AdvanceSeconds(1);
-        Form->OnCheckTimerTimer();
-    }
+    // One second of the running program: the poll ticks once, and so does the session clock
+    // while a session runs.
+    void Second() { RunEventLoopFor(Clock, 1000); }
+    void RunFor(int64_t ms) { RunEventLoopFor(Clock, ms); }
 
-    // A poll during which time goes on: a hang-up inside it waits while pending work runs,
-    // and every round of that work moves the clock on by half a second. Returns the rounds.
-    int PollWhileTimePasses()
+    // From now on every dialog stays open for ms of the program's time, its timers running,
+    // before it is answered with OK / No; whileOpen runs first, as the user or the world
+    // would act while the dialog is on the screen.
+    void KeepDialogsOpenFor(int64_t ms, std::function<void(const TDialogRequest&)> whileOpen = nullptr)
     {
-        int rounds = 0;
-        QTimer clockwork;
-        QObject::connect(&clockwork, &QTimer::timeout, [this, &rounds] {
-            Clock.AdvanceMilliseconds(500);
-            ++rounds;
+        SetDialogAnswererForTests([this, ms, whileOpen](const TDialogRequest& request) {
+            Dialogs.push_back(request);
+            if (whileOpen)
+                whileOpen(request);
+            RunFor(ms);
+            return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
         });
-        clockwork.start(0);
-        Poll();
-        return rounds;
     }
 
     TFakeClock Clock;

@@ -3,7 +3,6 @@
 #include "platform/Winsock.h"
 
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -27,7 +26,7 @@ protected:
         TDialOptions options;
         options.ConnectAfterMs = 1000;
         HRASCONN handle = DialUp.Dial("Provider", options);
-        Poll();
+        Second();
         return handle;
     }
 };
@@ -39,10 +38,10 @@ TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
     EXPECT_EQ(Form->Form3->Lines(), (QStringList{"[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!",
                                                  "  DeviceName: Standard 56000 bps Modem", "  DeviceType: modem",
                                                  "  IP Address: 10.0.0.7"}));
-    Clock.AdvanceMinutes(31);
+    RunEventLoopFor(Clock, 31 * 60000, 1000);
     DialUp.HangUp(handle, 60000);
-    Poll();
-    Poll(); // still listed as disconnected: nothing more
+    Second();
+    Second(); // still listed as disconnected: nothing more
     ASSERT_EQ(Form->Form3->Lines().size(), 6);
     EXPECT_EQ(Form->Form3->Lines()[4], "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!");
     EXPECT_EQ(Form->Form3->Lines()[5], "");
@@ -75,14 +74,14 @@ TEST_F(ConnectionLogTest, RefusedConnectionsAndDisconnectsWhileOfflineAddNothing
     ProgramFolder.Write("conns.ini", "[Teuer]\r\nChecked=0\r\n");
     Start();
     HRASCONN offline = DialUp.Dial("Provider", {0, 8193, 0, 60000});
-    Poll();
+    Second();
     DialUp.HangUp(offline, 0);
-    Poll();
+    Second();
 
     TDialOptions options;
     options.ConnectAfterMs = 3000;
     HRASCONN blocked = DialUp.Dial("Teuer", options);
-    PollWhileTimePasses();
+    Second();
     EXPECT_EQ(DialUp.State(blocked), -1);
     EXPECT_TRUE(Form->Form3->Lines().isEmpty());
     Form->close();

@@ -137,19 +137,48 @@ TEST_F(LimitTest, ASessionPricedAtTheStartFillsTheGaugeAndWarnsAtTheSecondMinute
     TDialOptions options;
     options.ConnectAfterMs = 1000;
     DialUp.Dial("Provider", options);
-    Poll();
+    Second();
     ASSERT_TRUE(Form->Online);
-    Clock.SetTick(Form->SessionStartTick + 1000);
-    Form->Timer1Timer();
+    Second();
     EXPECT_EQ(Form->RarBar1->Progress(), 60);
     EXPECT_EQ(LimitMessages(), 0);
-    Clock.SetTick(Form->SessionStartTick + 60000);
-    Form->Timer1Timer();
+    RunFor(59000);
     EXPECT_EQ(LimitMessages(), 1);
     EXPECT_EQ(Form->RarBar1->Progress(), 100);
-    Clock.SetTick(Form->SessionStartTick + 120000);
-    Form->Timer1Timer();
+    RunFor(60000);
     EXPECT_EQ(LimitMessages(), 1);
+}
+
+TEST_F(LimitTest, TheLimitMessageLeftOpenStopsNeitherTheSessionClockNorTheBlocking)
+{
+    DialUp.AddEntry("Provider");
+    DialUp.AddEntry("Teuer");
+    ProgramFolder.Write("conns.ini", "[Provider]\r\nKosten=10,00\r\n\r\n[Teuer]\r\nChecked=0\r\n");
+    ProgramFolder.Write("settings.ini", "[Main]\r\nLimit=100\r\n");
+    Start();
+    AddHistoryRow("90,00");
+    HRASCONN blocked = 0;
+    // The message stays on the screen for 75 s; meanwhile a blocked entry is dialled.
+    KeepDialogsOpenFor(75000, [&](const TDialogRequest&) {
+        TDialOptions options;
+        options.ConnectAfterMs = 3000;
+        blocked = DialUp.Dial("Teuer", options);
+    });
+    TDialOptions options;
+    options.ConnectAfterMs = 1000;
+    DialUp.Dial("Provider", options);
+    Second();
+    ASSERT_TRUE(Form->Online);
+    Second(); // the first tick reaches the limit
+
+    ASSERT_EQ(LimitMessages(), 1);
+    EXPECT_EQ(Dialogs[0].Text, "Das Limit von 1 Euro wurde überschritten!");
+    QTreeWidgetItem* row = Form->ListView1->topLevelItem(0);
+    EXPECT_EQ(row->text(2), "00:01:16") << "the session clock ran while the message was open";
+    EXPECT_EQ(row->text(3), "20,00") << "the minute begun meanwhile is charged";
+    EXPECT_EQ(DialUp.State(blocked), -1) << "the blocked connection was hung up meanwhile";
+    EXPECT_TRUE(Form->Online);
+    EXPECT_EQ(Form->RarBar1->Progress(), 100);
 }
 
 } // namespace

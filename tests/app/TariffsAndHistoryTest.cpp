@@ -121,17 +121,14 @@ TEST_F(TariffsAndHistoryTest, SessionsArePricedAtTheStoredTariffAndSurviveAResta
     TDialOptions options;
     options.ConnectAfterMs = 1000;
     HRASCONN handle = DialUp.Dial("Provider", options);
-    Poll();
+    Second();
     ASSERT_TRUE(Form->Online);
     EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:23|Provider|00:00:00|4,50"}));
     EXPECT_TRUE(ProgramFolder.Exists("connhistory.dat")) << "written when the session starts";
-    for (int s = 1; s <= 60; ++s) {
-        Clock.SetTick(Form->SessionStartTick + s * 1000u);
-        Form->Timer1Timer();
-    }
+    RunFor(60000);
     EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:23|Provider|00:01:00|9,00"}));
     DialUp.HangUp(handle, 60000);
-    Poll();
+    Second();
     EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:01:00");
     Form.reset(); // the program ends without its shutdown: the file holds the session's end
 
@@ -242,12 +239,12 @@ TEST_F(TariffsAndHistoryTest, ABlockedEntryLeavesNoTrace)
     TDialOptions options;
     options.ConnectAfterMs = 3000;
     HRASCONN handle = DialUp.Dial("Teuer", options);
-    PollWhileTimePasses();
+    Second();
     EXPECT_EQ(DialUp.State(handle), -1);
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(HistoryRows().isEmpty());
     EXPECT_FALSE(ProgramFolder.Exists("connhistory.dat"));
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Timer1->Enabled());
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "tests/app/AppFixture.h"
 
+
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
 
+// The session tracker in the running program: its two timers tick through the event loop on
+// the fake clock, and a hang-up's wait or an open dialog lets them tick inside it.
 class TrackerTest : public AppFixture {
 protected:
     void SetUp() override
@@ -13,24 +15,27 @@ protected:
         AppFixture::SetUp();
         DialUp.AddEntry("Provider");
         DialUp.AddEntry("ISDN Provider", "isdn", "AVM ISDN Controller", 64000);
+        DialUp.AddEntry("Teuer");
+        ProgramFolder.Write("conns.ini", "[Teuer]\r\nChecked=0\r\n");
         Start();
     }
 
-    // Dials the entry so that it is connected one second later, and polls until it is.
-    HRASCONN ConnectSession(const std::string& entry = "Provider")
+    // Dials the entry so that it is connected one second later, when the next poll sees it.
+    HRASCONN ConnectSession(const std::string& entry = "Provider", int64_t lingerMs = 60000)
     {
         TDialOptions options;
         options.ConnectAfterMs = 1000;
+        options.LingerMs = lingerMs;
         HRASCONN handle = DialUp.Dial(entry, options);
-        Poll();
+        Second();
         return handle;
     }
 
-    // One session tick, s seconds after the session's start.
-    void TickAt(int s)
+    // Runs the program until the session is s seconds old.
+    void RunToSessionSecond(int s)
     {
-        Clock.SetTick(Form->SessionStartTick + static_cast<DWORD>(s) * 1000u);
-        Form->Timer1Timer();
+        const DWORD target = Form->SessionStartTick + static_cast<DWORD>(s) * 1000u;
+        RunFor(static_cast<int32_t>(target - Clock.TickCount()));
     }
 
     QString Cell(int row, int column) const
@@ -39,31 +44,43 @@ protected:
         return item ? item->text(column) : QStringLiteral("<no row>");
     }
 
-    void SetTariff(const QString& entry, const QString& tariff)
+    void SetTariff(const QString& entry, const QString& tariff) { Form->FindTariffRow(entry)->setText(1, tariff); }
+
+    // Runs action once, when the program's clock has moved on by ms; also inside any wait.
+    void At(int64_t ms, std::function<void()> action)
     {
-        Form->FindTariffRow(entry)->setText(1, tariff);
+        auto timer = std::make_unique<TTimer>(nullptr);
+        TTimer* raw = timer.get();
+        raw->SetInterval(static_cast<UINT>(ms));
+        raw->SetOnTimer([raw, action](QObject*) {
+            raw->SetEnabled(false);
+            action();
+        });
+        Actions.push_back(std::move(timer));
     }
+
+    std::vector<std::unique_ptr<TTimer>> Actions;
 };
 
 TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
 {
+    RunFor(500);
     TDialOptions options;
     options.ConnectAfterMs = 7000; // one of the seven dialing states per second
     DialUp.Dial("Provider", options);
     QStringList shown;
     for (int i = 0; i < 8; ++i) {
-        Form->OnCheckTimerTimer();
+        Second();
         shown << Form->StatusText();
         EXPECT_EQ(Form->ListView1->topLevelItemCount(), i < 7 ? 0 : 1);
-        Clock.AdvanceSeconds(1);
     }
     EXPECT_EQ(shown, (QStringList{"Provider: Anschluss wird geöffnet", "Provider: Anschluss ist geöffnet",
                                   "Provider: Verbinde", "Provider: Verbunden", "Provider: Alle verbunden",
                                   "Provider: Starte Identifizierung", "Provider: Identifziert", "Provider: Verbunden"}));
     EXPECT_TRUE(Form->Online);
     EXPECT_EQ(Form->Label1->text(), "Online");
-    EXPECT_TRUE(Form->Timer1->isActive());
-    EXPECT_EQ(Cell(0, 0), "08.12.2026 14:03:29");
+    EXPECT_TRUE(Form->Timer1->Enabled());
+    EXPECT_EQ(Cell(0, 0), "08.12.2026 14:03:30");
     EXPECT_EQ(Cell(0, 1), "Provider");
     EXPECT_EQ(Cell(0, 2), "00:00:00");
     EXPECT_EQ(Cell(0, 3), "0,00") << "an entry without a stored tariff costs nothing";
@@ -71,67 +88,99 @@ TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
     EXPECT_EQ(Form->FindTariffRow("Provider")->checkState(0), Qt::Checked);
 
     // Later reports of the same connection change nothing but the status bar.
-    Poll();
-    Poll();
+    Second();
+    Second();
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Cell(0, 2), "00:00:02");
     EXPECT_EQ(Form->Label1->text(), "Online");
 }
 
-TEST_F(TrackerTest, MinutesAreChargedAtEachFullMinuteOfTheSession)
+// The seconds at which the session's ticks see the session, and what its row shows after them,
+// at a tariff of 1 cent per minute.
+struct TChargeCase {
+    std::vector<int32_t> Ticks;
+    QString Duration;
+    QString Cost;
+};
+
+TEST_F(TrackerTest, EveryMinuteBegunIsChargedOnceWhenTicksComeLateOrTwice)
+{
+    const std::vector<TChargeCase> cases = {
+        {{1, 59}, "00:00:59", "1,00"},
+        {{59, 60}, "00:01:00", "2,00"},
+        {{59, 61}, "00:01:01", "2,00"},
+        {{59, 125}, "00:02:05", "3,00"},
+        {{60, 60}, "00:01:00", "2,00"},
+        {{119, 120, 120, 121}, "00:02:01", "3,00"},
+        {{3725}, "01:02:05", "63,00"},
+        {{100 * 3600}, "100:00:00", "6001,00"},
+    };
+    for (const TChargeCase& test : cases) {
+        Form.reset();
+        Start();
+        SetTariff("Provider", "1,00");
+        HRASCONN handle = ConnectSession();
+        ASSERT_TRUE(Form->Online);
+        // Straight to the session tick's handler: the clock stands at each second in turn.
+        for (int32_t s : test.Ticks) {
+            Clock.SetTick(Form->SessionStartTick + static_cast<DWORD>(s) * 1000u);
+            Form->Timer1Timer();
+        }
+        EXPECT_EQ(Cell(0, 2), test.Duration) << test.Ticks.back();
+        EXPECT_EQ(Cell(0, 3), test.Cost) << test.Ticks.back();
+        DialUp.HangUp(handle, 0);
+    }
+}
+
+TEST_F(TrackerTest, TheRunningProgramChargesEachMinuteAtTheTariffInForceAlsoAfterAStall)
 {
     TDialOptions options;
     options.ConnectAfterMs = 2000;
     DialUp.Dial("Provider", options);
-    Poll(); // dialing: the entry gets its tariff row
+    Second(); // dialing: the entry gets its tariff row
     SetTariff("Provider", "4,50");
-    Poll();
+    Second();
     ASSERT_TRUE(Form->Online);
     EXPECT_EQ(Cell(0, 3), "4,50") << "the first minute is charged at the start";
     EXPECT_EQ(Form->SessionCost, 4.5L);
 
-    TickAt(1);
-    EXPECT_EQ(Cell(0, 2), "00:00:01");
-    TickAt(59);
+    RunToSessionSecond(59);
     EXPECT_EQ(Cell(0, 2), "00:00:59");
     EXPECT_EQ(Cell(0, 3), "4,50");
-    TickAt(60);
+    RunToSessionSecond(60);
     EXPECT_EQ(Cell(0, 2), "00:01:00");
     EXPECT_EQ(Cell(0, 3), "9,00");
     SetTariff("Provider", "1,5"); // a changed tariff counts from the next minute
-    TickAt(120);
+    RunToSessionSecond(120);
     EXPECT_EQ(Cell(0, 3), "10,50");
-    TickAt(179);
-    TickAt(181); // the tick at 180 came late: that boundary is not charged
-    EXPECT_EQ(Cell(0, 3), "10,50");
-    TickAt(240);
-    TickAt(240); // two ticks on the same boundary charge it twice
-    EXPECT_EQ(Cell(0, 3), "13,50");
+    RunToSessionSecond(179);
+    StallThenRunEventLoop(Clock, 8000); // the machine stood still over the next minute
+    EXPECT_EQ(Cell(0, 2), "00:03:07") << "the duration is the real time";
+    EXPECT_EQ(Cell(0, 3), "12,00") << "the skipped minute is charged";
+    RunToSessionSecond(190);
+    EXPECT_EQ(Cell(0, 2), "00:03:10");
     SetTariff("Provider", "teuer");
-    TickAt(300);
-    EXPECT_EQ(Cell(0, 3), "13,50") << "a tariff that is not a number charges nothing";
-    TickAt(3725);
-    EXPECT_EQ(Cell(0, 2), "01:02:05");
-    TickAt(100 * 3600);
-    EXPECT_EQ(Cell(0, 2), "100:00:00");
+    RunToSessionSecond(240);
+    EXPECT_EQ(Cell(0, 3), "12,00") << "a tariff that is not a number charges nothing";
 }
 
 TEST_F(TrackerTest, DisconnectedReportEndsTheSessionAndWhileOfflineDoesNothingElse)
 {
     HRASCONN handle = DialUp.Dial("Provider", {0, 8193, 0, 60000});
-    Poll();
+    Second();
     EXPECT_EQ(Form->StatusText(), "Provider: Getrennt");
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 0);
     DialUp.HangUp(handle, 0);
 
     HRASCONN session = ConnectSession();
     DialUp.HangUp(session, 60000);
-    Poll();
+    Second();
     EXPECT_EQ(Form->StatusText(), "Provider: Getrennt");
     EXPECT_FALSE(Form->Online);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->Label1->text(), "Offline");
-    Poll(); // still listed as disconnected: nothing new
+    Second(); // still listed as disconnected: nothing new
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
 }
 
@@ -139,16 +188,16 @@ TEST_F(TrackerTest, OtherConnectionsNeitherStartNorEndTheSession)
 {
     HRASCONN session = ConnectSession("Provider");
     HRASCONN other = DialUp.Dial("ISDN Provider", {0, {}, 0, 60000});
-    Poll();
+    Second();
     EXPECT_EQ(Form->StatusText(), "ISDN Provider: Verbunden");
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
     DialUp.HangUp(other, 60000);
-    Poll();
+    Second();
     EXPECT_EQ(Form->StatusText(), "ISDN Provider: Getrennt");
     EXPECT_TRUE(Form->Online);
-    EXPECT_TRUE(Form->Timer1->isActive()) << "the other connection's state does not stop the session clock";
+    EXPECT_TRUE(Form->Timer1->Enabled()) << "the other connection's state does not stop the session clock";
     DialUp.HangUp(session, 60000);
-    Poll();
+    Second();
     EXPECT_FALSE(Form->Online);
 }
 
@@ -156,9 +205,9 @@ TEST_F(TrackerTest, ASessionWhoseConnectionVanishesEndsOnTheNextPoll)
 {
     HRASCONN session = ConnectSession();
     DialUp.HangUp(session, 0); // gone at once, never reported disconnected
-    Poll();
+    Second();
     EXPECT_FALSE(Form->Online);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->Label1->text(), "Offline");
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
 }
@@ -167,11 +216,11 @@ TEST_F(TrackerTest, ADeletedSessionRowIsNeverReplacedByAnotherSessionsRow)
 {
     HRASCONN first = ConnectSession();
     DialUp.HangUp(first, 0);
-    Poll();
+    Second();
     ConnectSession();
     ASSERT_EQ(Form->ListView1->topLevelItemCount(), 2);
     delete Form->ListView1->takeTopLevelItem(0);
-    TickAt(60);
+    RunToSessionSecond(60);
     EXPECT_EQ(Cell(0, 2), "00:00:00") << "the earlier session's row is left alone";
     EXPECT_TRUE(Form->Online);
 }
@@ -180,9 +229,9 @@ TEST_F(TrackerTest, ElapsedTimeSurvivesTheWrapOfTheTickCounter)
 {
     Clock.SetTick(0xFFFFFFFFu - 1500u);
     ConnectSession();
-    TickAt(3); // the counter wrapped during these seconds
+    RunToSessionSecond(3); // the counter wrapped during these seconds
     EXPECT_EQ(Cell(0, 2), "00:00:03");
-    TickAt(61);
+    RunToSessionSecond(61);
     EXPECT_EQ(Cell(0, 2), "00:01:01");
 }
 
@@ -190,49 +239,92 @@ TEST_F(TrackerTest, AStrayTickWhileOfflineTouchesNoRow)
 {
     HRASCONN session = ConnectSession();
     DialUp.HangUp(session, 60000);
-    Poll();
+    Second();
     ASSERT_FALSE(Form->Online);
-    Form->Timer1->start();
-    Clock.AdvanceMinutes(5);
-    Form->Timer1Timer();
-    EXPECT_FALSE(Form->Timer1->isActive());
+    Form->Timer1->SetEnabled(true);
+    RunFor(5000);
+    EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Cell(0, 2), "00:00:00");
 }
 
 TEST_F(TrackerTest, ABlockedEntryIsShownHungUpAndNeverTimed)
 {
     Form->hide();
-    Poll();
-    DialUp.AddEntry("Teuer");
     TDialOptions options;
     options.ConnectAfterMs = 3000;
+    options.LingerMs = 2500;
     HRASCONN handle = DialUp.Dial("Teuer", options);
-    Poll(); // an entry new to the program gets a ticked row
-    ASSERT_NE(Form->FindTariffRow("Teuer"), nullptr);
-    Form->FindTariffRow("Teuer")->setCheckState(0, Qt::Unchecked);
+    const int64_t before = Clock.EpochMs();
+    Second();
 
-    // While the hang-up waits for the connection to go, time passes and pending work runs.
-    const int ticksDuringWait = PollWhileTimePasses();
-
-    EXPECT_GE(ticksDuringWait, 4) << "the hang-up returned before its linger time had passed";
+    EXPECT_GE(Clock.EpochMs() - before, 1000 + 2500) << "the hang-up returned before its linger time had passed";
     EXPECT_EQ(DialUp.State(handle), -1) << "the connection is gone when the report is finished";
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!")) << Form->StatusText().toStdString();
     EXPECT_EQ(Form->ListView1->topLevelItemCount(), 0);
     EXPECT_FALSE(Form->Online);
-    EXPECT_FALSE(Form->Timer1->isActive());
+    EXPECT_FALSE(Form->Timer1->Enabled());
 }
 
-} // namespace
+TEST_F(TrackerTest, ASessionEndsOnTimeWhileABlockedConnectionsHangUpWaits)
+{
+    // A session runs; a blocked entry is dialled whose connection takes 30 s to go away; the
+    // session's connection ends 10 s into that wait, and a new one comes up 5 s later.
+    SetTariff("Provider", "1,00");
+    HRASCONN session = ConnectSession("Provider", 0);
+    RunToSessionSecond(3);
+    TDialOptions blocked;
+    blocked.ConnectAfterMs = 5000;
+    blocked.LingerMs = 30000;
+    HRASCONN refused = DialUp.Dial("Teuer", blocked);
+    At(10000, [&] { DialUp.HangUp(session, 0); });
+    At(15000, [&] { DialUp.Dial("ISDN Provider", {0, {}, 0, 60000}); });
+    Second(); // the poll that hangs the blocked connection up, and everything inside its wait
 
-namespace {
+    EXPECT_EQ(DialUp.State(refused), -1);
+    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 2) << "the new session was seen during the wait";
+    EXPECT_EQ(Cell(1, 1), "Provider");
+    EXPECT_EQ(Cell(1, 2), "00:00:13") << "the first session ended when its connection did";
+    EXPECT_EQ(Cell(0, 1), "ISDN Provider");
+    EXPECT_EQ(Cell(0, 0), "08.12.2026 14:03:42");
+    EXPECT_TRUE(Form->Online);
+    const QStringList log = Form->Form3->Lines();
+    ASSERT_EQ(log.size(), 10);
+    EXPECT_EQ(log[4], "[08.12.2026 14:03:37] Verbindung zu Provider getrennt!");
+    EXPECT_EQ(log[6], "[08.12.2026 14:03:42] Verbindung zu ISDN Provider aufgenommen!");
+    EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!"))
+        << Form->StatusText().toStdString();
+    RunFor(2000);
+    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 2) << "nothing is counted twice afterwards";
+    EXPECT_EQ(Cell(1, 2), "00:00:13");
+    EXPECT_EQ(Cell(0, 3), "0,00");
+}
+
+TEST_F(TrackerTest, ConnectionsListedBeforeAHangUpWaitAreNotActedOnAfterIt)
+{
+    // The blocked connection is listed first and already connected; the session's connection,
+    // listed after it, comes and goes while the hang-up waits. Once the wait is over, the poll
+    // that began it must not report the gone connection with the blocked one's state.
+    TDialOptions blocked;
+    blocked.ConnectAfterMs = 0;
+    blocked.LingerMs = 30000;
+    DialUp.Dial("Teuer", blocked);
+    HRASCONN session = DialUp.Dial("Provider", {0, {}, 0, 0});
+    At(10000, [&] { DialUp.HangUp(session, 0); });
+    Second();
+
+    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Cell(0, 2), "00:00:08");
+    EXPECT_FALSE(Form->Online);
+    EXPECT_FALSE(Form->Timer1->Enabled());
+    EXPECT_EQ(Form->Form3->Lines().size(), 6);
+}
 
 TEST_F(TrackerTest, TheSessionTickShowsTheLinkStatistics)
 {
     HRASCONN handle = ConnectSession("ISDN Provider");
     ASSERT_TRUE(Form->Online);
-    Clock.AdvanceSeconds(10);
-    TickAt(10);
+    RunToSessionSecond(10);
     const TConnectionView view = *DialUp.Service().Find(handle, Clock.EpochMs());
     ASSERT_GT(view.BytesSent, 0u);
     EXPECT_EQ(Form->Label2->text(), QStringLiteral("Gesendete Bytes: %1").arg(view.BytesSent));

@@ -6,6 +6,7 @@
 #include "platform/Library.h"
 #include "platform/ProgramDir.h"
 #include "platform/Winsock.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/PppTree.h"
@@ -13,7 +14,6 @@
 #include "tests/support/TempDir.h"
 
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -50,24 +50,19 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
         tree.Process(4242, "pppd", 1000, "pppd call isp");
         tree.PidFile("isp", 4242, "ppp0");
         tree.Interface("ppp0", "unknown", 0x1, 0, 0, false);
-        clock.AdvanceSeconds(1);
-        form->OnCheckTimerTimer();
+        RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "isp: Verbinde");
         EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
 
         // Up, running and routed: connected.
         tree.Interface("ppp0", "unknown", 0x1 | 0x40, 1200, 34000, true);
-        clock.AdvanceSeconds(1);
-        form->OnCheckTimerTimer();
+        RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "isp: Verbunden");
         ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
         EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "2,50");
 
         tree.Interface("ppp0", "unknown", 0x1 | 0x40, 5000, 90000, true);
-        for (int s = 1; s <= 60; ++s) {
-            clock.AdvanceSeconds(1);
-            form->Timer1Timer();
-        }
+        RunEventLoopFor(clock, 60000);
         EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:01:00");
         EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "5,00");
         EXPECT_EQ(form->Label3->text(), "Empfangene Bytes: 90000");
@@ -76,12 +71,10 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
         // pppd ends: the link is reported disconnected once, then gone.
         tree.RemoveProcess(4242);
         tree.RemoveInterface("ppp0");
-        clock.AdvanceSeconds(1);
-        form->OnCheckTimerTimer();
+        RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "isp: Getrennt");
         EXPECT_FALSE(form->Online);
-        clock.AdvanceSeconds(1);
-        form->OnCheckTimerTimer();
+        RunEventLoopFor(clock, 1000);
         form->close();
     }
     const std::string log = programFolder.Read("Protokol.txt");
@@ -126,12 +119,8 @@ TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
     {
         std::unique_ptr<TForm1> form = CreateMainWindow();
         ASSERT_NE(form, nullptr);
-        QTimer clockwork; // time passes while the hang-up waits for the link to go
-        QObject::connect(&clockwork, &QTimer::timeout, [&clock] { clock.AdvanceMilliseconds(250); });
-        clockwork.start(0);
-        clock.AdvanceSeconds(1);
-        form->OnCheckTimerTimer();
-        clockwork.stop();
+        // The hang-up waits for the link to go, time passing as it waits.
+        RunEventLoopFor(clock, 1000);
         EXPECT_TRUE(form->StatusText().endsWith(" - Verbindungsversuch zu isp abgebrochen!"))
             << form->StatusText().toStdString();
         EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);

@@ -4,14 +4,15 @@
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
 #include "platform/ProgramDir.h"
+#include "platform/Timer.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
 #include <QLabel>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ namespace {
 
 // The whole program against a dial-up service of its own, driven by rasdial as a user would
 // drive it from a terminal. The service keeps real time; the program's clock is the fake one,
-// and the timers' handlers run when the test says a second has passed.
+// and its timers tick through the event loop as the fake seconds pass.
 class SessionScenarioTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -49,15 +50,8 @@ protected:
         return RunChild(TFakeDialUpService::BinaryDir() + "/rasdial", args);
     }
 
-    void Second(TForm1& form)
-    {
-        // The session clock's first tick comes a second after the session started.
-        const bool sessionRunning = form.Timer1->isActive();
-        Clock.AdvanceSeconds(1);
-        form.OnCheckTimerTimer();
-        if (sessionRunning && form.Timer1->isActive())
-            form.Timer1Timer();
-    }
+    // One second of the running program: its timers tick through the event loop.
+    void Second() { RunEventLoopFor(Clock, 1000); }
 
     TTempDir ProgramFolder;
     TTempDir RasFolder;
@@ -70,20 +64,20 @@ TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
                   .ExitCode,
               0);
     TForm1 form;
-    Second(form);
+    Second();
     EXPECT_EQ(form.StatusText(), "");
     EXPECT_EQ(form.Label1->text(), "Offline");
 
     TChildResult dial = Rasdial({"Provider", "--connect-after", "0", "--linger", "600"});
     ASSERT_EQ(dial.ExitCode, 0) << dial.Err;
-    Second(form);
+    Second();
     EXPECT_EQ(form.StatusText(), "Provider: Verbunden");
     EXPECT_EQ(form.Label1->text(), "Online");
     ASSERT_EQ(form.ListView1->topLevelItemCount(), 1);
     EXPECT_EQ(form.ListView1->topLevelItem(0)->text(0), "08.12.2026 14:03:24");
 
     for (int i = 0; i < 65; ++i)
-        Second(form);
+        Second();
     EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05");
     // The link statistics come from the same connection.
     EXPECT_EQ(form.Label4->text(), "Connectionspeed: 56000 bps");
@@ -96,11 +90,11 @@ TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
     EXPECT_NE(list.Out.find("Provider"), std::string::npos) << list.Out;
 
     ASSERT_EQ(Rasdial({"Provider", "/DISCONNECT", "--linger", "600"}).ExitCode, 0);
-    Second(form);
+    Second();
     EXPECT_EQ(form.StatusText(), "Provider: Getrennt");
     EXPECT_EQ(form.Label1->text(), "Offline");
-    EXPECT_FALSE(form.Timer1->isActive());
-    Second(form);
+    EXPECT_FALSE(form.Timer1->Enabled());
+    Second();
     EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05") << "the ended session's row stays as it was";
 
     form.close();

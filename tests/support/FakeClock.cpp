@@ -1,5 +1,7 @@
 #include "tests/support/FakeClock.h"
 
+#include "platform/Timer.h"
+
 TFakeClock::TFakeClock(TLocalTime start, DWORD startTick)
     : FTick(startTick), FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
 {
@@ -30,4 +32,16 @@ void TFakeClock::AdvanceMilliseconds(int64_t ms)
     FTick = static_cast<DWORD>(FTick + static_cast<uint64_t>(ms));
     FEpochMs += ms;
     FLocal = FLocal.addMSecs(ms);
+    CheckTimersAfterClockMove();
+}
+
+void TFakeClock::SetTick(DWORD tick)
+{
+    FTick = tick;
+    CheckTimersAfterClockMove();
+}
+
+void TFakeClock::Sleep(DWORD milliseconds)
+{
+    AdvanceMilliseconds(milliseconds == 0 ? TimeSliceMs : milliseconds);
 }

@@ -1,0 +1,190 @@
+#include "platform/Timer.h"
+
+#include "platform/Kernel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+namespace {
+
+// A tick on its way to its timer, stamped with the run of the timer that posted it.
+class TTickEvent : public QEvent {
+public:
+    explicit TTickEvent(uint64_t run)
+        : QEvent(Type()), Run(run) {}
+
+    static QEvent::Type Type()
+    {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    const uint64_t Run;
+};
+
+} // namespace
+
+// All running timers of the program. The queue only posts ticks; the ticks are handled as
+// posted events, and those are delivered by every message loop, nested ones included. (A
+// toolkit timer never calls its own slot again while that slot runs, so no handler may run
+// inside the toolkit timer's slot.)
+class TTimerQueue {
+public:
+    static TTimerQueue& Instance()
+    {
+        static TTimerQueue queue;
+        return queue;
+    }
+
+    void Start(TTimer* timer)
+    {
+        timer->FRunning = true;
+        ++timer->FRun;
+        timer->FPending = false;
+        timer->FDue = Now() + timer->FInterval;
+        if (std::find(FTimers.begin(), FTimers.end(), timer) == FTimers.end())
+            FTimers.push_back(timer);
+        Arm();
+    }
+
+    void Stop(TTimer* timer)
+    {
+        timer->FRunning = false;
+        ++timer->FRun;
+        timer->FPending = false;
+        FTimers.erase(std::remove(FTimers.begin(), FTimers.end(), timer), FTimers.end());
+        if (FTimers.empty() && FWake)
+            FWake->stop();
+    }
+
+    // Posts a tick to every timer that is due, at most one on its way per timer, and arms
+    // the wake-up for the next one.
+    void Check()
+    {
+        if (FTimers.empty())
+            return;
+        const uint64_t now = Now();
+        for (TTimer* timer : FTimers) {
+            if (timer->FDue > now)
+                continue;
+            if (!timer->FPending && QCoreApplication::instance()) {
+                timer->FPending = true;
+                QCoreApplication::postEvent(timer, new TTickEvent(timer->FRun));
+            }
+            // Ticks missed meanwhile are not made up: the next one is an interval from now.
+            timer->FDue += timer->FInterval;
+            if (timer->FDue <= now)
+                timer->FDue = now + timer->FInterval;
+        }
+        Arm();
+    }
+
+private:
+    // Milliseconds of the platform clock, counted on from the 32-bit tick count so that they
+    // go on across its wrap. Running timers are checked at least once an interval, far more
+    // often than the count can wrap. A clock set back (only test clocks are) makes no time pass.
+    uint64_t Now()
+    {
+        const DWORD tick = GetTickCount();
+        const DWORD passed = tick - FLastTick;
+        FLastTick = tick;
+        if (passed <= static_cast<DWORD>(INT32_MAX))
+            FNow += passed;
+        return FNow;
+    }
+
+    // The toolkit timer that wakes the queue when the earliest timer falls due by the system
+    // clock. A test clock moves on its own and says so (CheckTimersAfterClockMove).
+    void Arm()
+    {
+        if (FTimers.empty() || !QCoreApplication::instance())
+            return;
+        if (!FWake) {
+            FWake = new QTimer(QCoreApplication::instance());
+            FWake->setSingleShot(true);
+            FWake->setTimerType(Qt::PreciseTimer);
+            QObject::connect(FWake, &QTimer::timeout, FWake, [this] { Check(); });
+        }
+        uint64_t due = UINT64_MAX;
+        for (const TTimer* timer : FTimers)
+            due = std::min(due, timer->FDue);
+        const uint64_t now = Now();
+        const uint64_t wait = due > now ? due - now : 0;
+        FWake->start(static_cast<int>(std::min<uint64_t>(wait, INT_MAX)));
+    }
+
+    std::vector<TTimer*> FTimers;
+    QPointer<QTimer> FWake;
+    DWORD FLastTick = GetTickCount();
+    uint64_t FNow = 0;
+};
+
+TTimer::TTimer(QObject* AOwner)
+    : QObject(AOwner)
+{
+}
+
+TTimer::~TTimer()
+{
+    TTimerQueue::Instance().Stop(this);
+}
+
+void TTimer::SetEnabled(bool Value)
+{
+    if (Value == FEnabled)
+        return;
+    FEnabled = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetInterval(UINT Value)
+{
+    if (Value == FInterval)
+        return;
+    FInterval = Value;
+    UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent Value)
+{
+    const bool assigned = static_cast<bool>(FOnTimer);
+    FOnTimer = std::move(Value);
+    if (assigned != static_cast<bool>(FOnTimer))
+        UpdateTimer();
+}
+
+void TTimer::UpdateTimer()
+{
+    TTimerQueue& queue = TTimerQueue::Instance();
+    if (FEnabled && FInterval != 0 && FOnTimer)
+        queue.Start(this);
+    else
+        queue.Stop(this);
+}
+
+bool TTimer::event(QEvent* e)
+{
+    if (e->type() != TTickEvent::Type())
+        return QObject::event(e);
+    // A tick posted before the timer last stopped or started belongs to a run that is over.
+    if (static_cast<TTickEvent*>(e)->Run != FRun)
+        return true;
+    FPending = false;
+    if (FRunning) {
+        // Held for the call: the handler may replace itself.
+        const TNotifyEvent handler = FOnTimer;
+        handler(this);
+    }
+    return true;
+}
+
+void CheckTimersAfterClockMove()
+{
+    TTimerQueue::Instance().Check();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+class QEvent;
+
+// The window timer as a component: every Interval milliseconds of the platform clock
+// (GetTickCount) it raises OnTimer from the message loop. As with the platform's timer message,
+// a tick is handled by whichever message loop runs next, also one nested inside OnTimer itself
+// (a hang-up wait, a modal dialog), so the handler can run again before it has returned.
+// Ticks that fall due while no loop runs are folded into one. A disabled timer raises nothing,
+// not even a tick that was already on its way. The timer runs while it is enabled, its interval
+// is not 0 and OnTimer is assigned.
+class TTimer : public QObject {
+public:
+    using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+    // Enabled, with an interval of 1000 ms and no handler.
+    explicit TTimer(QObject* AOwner);
+    ~TTimer() override;
+
+    bool Enabled() const { return FEnabled; }
+    // Enabling a running timer does not restart its interval.
+    void SetEnabled(bool Value);
+    UINT Interval() const { return FInterval; }
+    // A new interval starts counting now.
+    void SetInterval(UINT Value);
+    const TNotifyEvent& OnTimer() const { return FOnTimer; }
+    void SetOnTimer(TNotifyEvent Value);
+
+    // Whether the timer counts its interval now.
+    bool Running() const { return FRunning; }
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    friend class TTimerQueue;
+
+    void UpdateTimer();
+
+    bool FEnabled = true;
+    UINT FInterval = 1000;
+    TNotifyEvent FOnTimer;
+
+    bool FRunning = false;
+    // When the next tick falls due, in the queue's milliseconds.
+    uint64_t FDue = 0;
+    // A tick has been posted and not yet handled.
+    bool FPending = false;
+    // Changes whenever the timer starts or stops, so a tick posted before is dropped.
+    uint64_t FRun = 0;
+};
+
+// Test clocks call this after they have moved: the timers due by the new time post their ticks,
+// which the next pass of the message loop handles.
+void CheckTimersAfterClockMove();

@@ -1,0 +1,178 @@
+#include "platform/Timer.h"
+
+#include "platform/Windows.h"
+#include "tests/platform/GuiTestApplication.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeClock.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+class TimerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TGuiTestApplication::Start(); }
+    static void TearDownTestSuite() { TGuiTestApplication::Stop(); }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+// What a test does to a timer of 1000 ms, and the clock times (from its start) of its ticks.
+struct TTimerCase {
+    std::string Name;
+    std::function<void(TFakeClock&, TTimer&)> Drive;
+    std::vector<int64_t> Ticks;
+};
+
+TEST_F(TimerTest, TicksComeEveryIntervalOfThePlatformClock)
+{
+    const std::vector<TTimerCase> cases = {
+        {"on time", [](TFakeClock& c, TTimer&) { RunEventLoopFor(c, 3500); }, {1000, 2000, 3000}},
+        {"a stall folds the missed ticks into one and counts on from it",
+         [](TFakeClock& c, TTimer&) {
+             RunEventLoopFor(c, 1500);
+             StallThenRunEventLoop(c, 6600);
+             RunEventLoopFor(c, 1500);
+         },
+         {1000, 8100, 9100}},
+        {"enabling a running timer keeps its interval",
+         [](TFakeClock& c, TTimer& t) {
+             RunEventLoopFor(c, 500);
+             t.SetEnabled(true);
+             RunEventLoopFor(c, 1000);
+         },
+         {1000}},
+        {"a new interval counts from now",
+         [](TFakeClock& c, TTimer& t) {
+             RunEventLoopFor(c, 500);
+             t.SetInterval(2000);
+             RunEventLoopFor(c, 3000);
+         },
+         {2500}},
+        {"a disabled timer drops the tick on its way; enabled again it starts a new interval",
+         [](TFakeClock& c, TTimer& t) {
+             c.AdvanceMilliseconds(1000); // due, not yet handled
+             t.SetEnabled(false);
+             t.SetEnabled(true);
+             RunEventLoopFor(c, 1500);
+         },
+         {2000}},
+        {"without a handler it does not run",
+         [](TFakeClock& c, TTimer& t) {
+             const TTimer::TNotifyEvent handler = t.OnTimer();
+             t.SetOnTimer({});
+             EXPECT_FALSE(t.Running());
+             RunEventLoopFor(c, 1500);
+             t.SetOnTimer(handler);
+             RunEventLoopFor(c, 1000);
+         },
+         {2500}},
+        {"a clock set back makes no time pass",
+         [](TFakeClock& c, TTimer&) {
+             c.SetTick(c.TickCount() - 60000);
+             RunEventLoopFor(c, 1500);
+         },
+         {1000}},
+    };
+    for (const TTimerCase& test : cases) {
+        TFakeClock clock;
+        const int64_t start = clock.EpochMs();
+        std::vector<int64_t> ticks;
+        TTimer timer(nullptr);
+        timer.SetOnTimer([&](QObject* sender) {
+            EXPECT_EQ(sender, &timer);
+            ticks.push_back(clock.EpochMs() - start);
+        });
+        test.Drive(clock, timer);
+        EXPECT_EQ(ticks, test.Ticks) << test.Name;
+    }
+}
+
+TEST_F(TimerTest, ATimerTicksInsideTheNestedLoopOfItsOwnHandlerAndStopsWhenDisabledThere)
+{
+    TFakeClock clock;
+    TTimer timer(nullptr);
+    int depth = 0;
+    std::vector<int> depths;
+    timer.SetOnTimer([&](QObject*) {
+        ++depth;
+        depths.push_back(depth);
+        if (depth == 1)
+            RunEventLoopFor(clock, 2500); // a hang-up wait or a dialog left open
+        if (depths.size() == 3)
+            timer.SetEnabled(false);
+        --depth;
+    });
+    RunEventLoopFor(clock, 5000);
+    EXPECT_EQ(depths, (std::vector<int>{1, 2, 2})) << "two ticks inside the first, none once disabled";
+}
+
+TEST_F(TimerTest, TheSystemClockWakesATimerInsideAModalLoopOfItsOwnHandler)
+{
+    // The real wake-up, as the running program has it: a modal loop inside the handler ends only
+    // when the timer has ticked again inside it. A guard ends a loop that would wait forever.
+    TTimer timer(nullptr);
+    timer.SetInterval(USER_TIMER_MINIMUM);
+    QEventLoop modal;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &modal, &QEventLoop::quit);
+    int depth = 0;
+    int deepest = 0;
+    timer.SetOnTimer([&](QObject*) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        if (depth == 1) {
+            guard.start(10000);
+            modal.exec();
+        } else {
+            modal.quit();
+        }
+        --depth;
+    });
+    QEventLoop outer;
+    QObject::connect(&guard, &QTimer::timeout, &outer, &QEventLoop::quit);
+    QTimer until;
+    QObject::connect(&until, &QTimer::timeout, &outer, [&] {
+        if (deepest >= 2)
+            outer.quit();
+    });
+    until.start(1);
+    QTimer::singleShot(10000, &outer, &QEventLoop::quit);
+    outer.exec();
+    timer.SetEnabled(false);
+    EXPECT_EQ(deepest, 2);
+}
+
+TEST_F(TimerTest, WindowTimersTickThroughTheSameQueue)
+{
+    TFakeClock clock;
+    std::vector<WPARAM> ids;
+    HWND window = AllocateHWnd([&](TMessage& message) {
+        if (message.Msg == WM_TIMER)
+            ids.push_back(message.WParam);
+    });
+    EXPECT_EQ(SetTimer(window, 7, 1000, nullptr), 7u);
+    EXPECT_EQ(SetTimer(window, 8, 1, nullptr), 8u) << "raised to the minimum interval";
+    RunEventLoopFor(clock, 1000, 5);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 7u), 1);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 8u), 100);
+    ids.clear();
+    EXPECT_TRUE(KillTimer(window, 8));
+    EXPECT_EQ(SetTimer(window, 7, 1000, nullptr), 7u) << "set again: a new interval";
+    RunEventLoopFor(clock, 1500);
+    EXPECT_EQ(ids, (std::vector<WPARAM>{7}));
+    DeallocateHWnd(window);
+    RunEventLoopFor(clock, 2000);
+    EXPECT_EQ(ids.size(), 1u);
+}
+
+} // namespace
