@@ -424,7 +424,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::IndieTrayminimieren1Click()
 {
-    abfTrayIcon1->HideApplication();
+    // Hidden without an icon to bring it back, the window would be out of reach: without a
+    // notification area it is minimised as any window is.
+    if (abfTrayIcon1->IconShown())
+        abfTrayIcon1->HideApplication();
+    else
+        showMinimized();
 }
 
 void TForm1::Berenden1Click()

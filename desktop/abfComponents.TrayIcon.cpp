@@ -193,16 +193,18 @@ void TabfTrayIcon::FillNotifyData()
     }
 }
 
-void TabfTrayIcon::NotifyShell(DWORD Message)
+BOOL TabfTrayIcon::NotifyShell(DWORD Message)
 {
     FillNotifyData();
-    Shell_NotifyIconA(Message, &FNotifyData);
+    return Shell_NotifyIconA(Message, &FNotifyData);
 }
 
 void TabfTrayIcon::InsertToTray()
 {
     try {
-        NotifyShell(NIM_ADD);
+        // Without a notification area the shell refuses the icon; it stays wanted (Visible),
+        // and "TaskbarCreated" brings it in once an area appears.
+        FIconShown = NotifyShell(NIM_ADD) != FALSE;
     } catch (...) {
         throw EabfTrayIcon(QStringLiteral("%1.InsertToTray failed").arg(objectName()));
     }
@@ -211,6 +213,7 @@ void TabfTrayIcon::InsertToTray()
 void TabfTrayIcon::DeleteFromTray()
 {
     try {
+        FIconShown = false;
         NotifyShell(NIM_DELETE);
     } catch (...) {
         throw EabfTrayIcon(QStringLiteral("%1.DeleteFromTray failed").arg(objectName()));
@@ -263,6 +266,10 @@ void TabfTrayIcon::Loaded()
         const bool WasVisible = FVisible;
         Minimize();
         JustAdded = !WasVisible && FVisible;
+        // With no notification area to start in, the program would be out of reach: it starts
+        // with its window shown instead.
+        if (!FIconShown)
+            SetApplicationShowMainForm(true);
     }
     if ((Designing() ? FVisibleOnDesigning : FVisible) && !JustAdded)
         ShowIcon();
@@ -292,7 +299,9 @@ void TabfTrayIcon::UnhookApplication()
 
 void TabfTrayIcon::AppWndProc(TMessage& Message)
 {
-    if (Message.Msg == WM_SIZE && Message.WParam == SIZE_MINIMIZED && FMinimizeToTray)
+    // Only an icon that is shown can bring the window back: without one the window stays an
+    // ordinary minimised window.
+    if (Message.Msg == WM_SIZE && Message.WParam == SIZE_MINIMIZED && FMinimizeToTray && FIconShown)
         Minimize();
     Message.Result = CallWindowProcA(FOldAppProc, FHookedWindow, Message.Msg, Message.WParam, Message.LParam);
 }

@@ -125,6 +125,8 @@ public:
     void SetShowHint(bool Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
+    // Whether the shell took the icon: Visible says it is wanted, this that it is there.
+    bool IconShown() const { return FIconShown; }
     bool VisibleOnDesigning() const { return FVisibleOnDesigning; }
     void SetVisibleOnDesigning(bool Value);
     // The timer of the base under the names of what it does here.
@@ -181,8 +183,8 @@ protected:
     void UpdateIconFromImageList();
 
 private:
-    // Sends the record, filled anew, to the shell; what the shell answers changes nothing.
-    void NotifyShell(DWORD Message);
+    // Sends the record, filled anew, to the shell, and returns its answer.
+    BOOL NotifyShell(DWORD Message);
 
     bool FEnabled = true;
     QString FHint;
@@ -199,6 +201,7 @@ private:
     bool FClickPending = false;
     bool FShowHint = true;
     bool FVisible = false;
+    bool FIconShown = false;
     bool FVisibleOnDesigning = false;
     NOTIFYICONDATAA FNotifyData{};
     WNDPROC FOldAppProc = 0;

@@ -1,9 +1,11 @@
 #include "platform/ShellNotify.h"
 
 #include "base/Ansi.h"
+#include "platform/Timer.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QPointer>
 
 #include <algorithm>
 #include <cstring>
@@ -27,6 +29,60 @@ std::vector<std::unique_ptr<TNotifyIcon>> Icons;
 std::vector<TShellNotifyCall> Calls;
 std::map<HICON, QIcon> IconHandles;
 HICON NextIconHandle = 0x00020000;
+std::optional<bool> AreaForTests;
+
+// Whether icons can be shown now, and whether they show in a real panel.
+bool AreaAvailable()
+{
+    if (AreaForTests)
+        return *AreaForTests;
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool AreaIsReal()
+{
+    return !AreaForTests && AreaAvailable();
+}
+
+// Looks for the notification area every few seconds. The shell tells every window when its
+// taskbar is created; a panel that starts after the program, or one that restarts, is the same
+// event here.
+class TAreaWatch {
+public:
+    void Start()
+    {
+        if (FTimer || !QCoreApplication::instance())
+            return;
+        FAvailable = AreaAvailable();
+        FTimer = new TTimer(QCoreApplication::instance());
+        FTimer->SetInterval(NotificationAreaWatchMs);
+        FTimer->SetOnTimer([this](QObject*) { Look(); });
+    }
+
+    void Look()
+    {
+        const bool available = AreaAvailable();
+        if (available == FAvailable)
+            return;
+        FAvailable = available;
+        if (!available) {
+            // The panel has gone and its icons with it.
+            Icons.clear();
+            return;
+        }
+        static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+        PostMessageA(HWND_BROADCAST, TaskbarCreated, 0, 0);
+    }
+
+    // Takes the area as it is now for granted, without telling anyone.
+    void Resync() { FAvailable = AreaAvailable(); }
+
+private:
+    QPointer<TTimer> FTimer;
+    bool FAvailable = false;
+};
+
+TAreaWatch AreaWatch;
 
 TNotifyIcon* FindIcon(HWND hwnd, UINT id)
 {
@@ -92,7 +148,7 @@ void Apply(TNotifyIcon& icon, const NOTIFYICONDATAA& data)
 
 std::unique_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
 {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !QSystemTrayIcon::isSystemTrayAvailable())
+    if (!AreaIsReal())
         return nullptr;
     auto tray = std::make_unique<QSystemTrayIcon>();
     QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
@@ -108,7 +164,7 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
     TNotifyIcon* icon = FindIcon(hwnd, data.uID);
     switch (message) {
     case NIM_ADD: {
-        if (icon)
+        if (icon || !AreaAvailable())
             return FALSE;
         auto added = std::make_unique<TNotifyIcon>();
         added->Window = hwnd;
@@ -149,6 +205,7 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
 {
     if (!lpData)
         return FALSE;
+    AreaWatch.Start();
     const BOOL result = Notify(dwMessage, *lpData);
     TShellNotifyCall call;
     call.Message = dwMessage;
@@ -223,4 +280,10 @@ void ResetNotifyIconsForTests()
 {
     Icons.clear();
     Calls.clear();
+    AreaWatch.Resync();
+}
+
+void SetNotificationAreaForTests(std::optional<bool> available)
+{
+    AreaForTests = available;
 }

@@ -5,6 +5,7 @@
 #include <QSystemTrayIcon>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,11 @@ class QIcon;
 // The shell's notification-area icons. Each icon (window, id) is one QSystemTrayIcon; its
 // activations come back to the owner window as the icon's callback message, wParam the id and
 // lParam the mouse message: a click as button down then up, a double click as WM_LBUTTONDBLCLK,
-// the context request as right button down then up, the middle button as down then up. Where the
-// desktop has no notification area the icons are kept all the same and every call is answered
-// as it would be with one.
+// the context request as right button down then up, the middle button as down then up.
+// Where the desktop has no notification area (yet), NIM_ADD fails as the shell's does when its
+// taskbar is not running. The notification area is watched from the first call on: when one
+// appears, or a new one takes the place of one that went away (taking its icons with it), every
+// window receives the shell's "TaskbarCreated" message, so that programs add their icons again.
 
 // Handles inside records are 32 bits wide, as in the 32-bit interface; window handles of the
 // stand-in fit, icon handles come from the icon table below.
@@ -84,3 +87,9 @@ bool HasNotifyIconForTests(HWND hwnd, UINT id);
 BOOL SendNotifyIconMouseForTests(HWND hwnd, UINT id, UINT mouseMessage);
 BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason);
 void ResetNotifyIconsForTests();
+// Test seam for the desktop's notification area: true stands for one that takes icons without
+// showing them anywhere, false for none; no value is the desktop's own. The change is noticed
+// by the watch, as a real one would be.
+void SetNotificationAreaForTests(std::optional<bool> available);
+// How often the watch looks for a notification area that appeared or went away.
+constexpr UINT NotificationAreaWatchMs = 2000;

@@ -234,6 +234,13 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (hwnd == HWND_BROADCAST) {
+        if (!QCoreApplication::instance())
+            return FALSE;
+        for (const auto& [each, window] : Windows)
+            PostMessageA(each, msg, wParam, lParam);
+        return TRUE;
+    }
     TWindowObject* window = Find(hwnd);
     if (!window || !QCoreApplication::instance())
         return FALSE;

@@ -103,8 +103,10 @@ int GetClassNameA(HWND hwnd, LPSTR className, int maxCount);
 // Calls the window's handler at once and returns its Result; 0 for an invalid window.
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Queues the message for the window: it arrives from the event loop, unless the window has gone
-// by then. FALSE for an invalid window or when there is no event loop.
+// by then. FALSE for an invalid window or when there is no event loop. HWND_BROADCAST queues it
+// for every window there is.
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+#define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<uintptr_t>(0xFFFF)))
 // The same number for the same name (compared without regard to case), from 0xC000 up.
 UINT RegisterWindowMessageA(LPCSTR name);
 

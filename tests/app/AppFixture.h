@@ -29,7 +29,8 @@ protected:
         ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")) << "the test command generates de_DE.UTF-8";
         SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
         SetRegistryConfigHomeForTests(ConfigHome.Path());
-        ClearShellNotifyCallsForTests();
+        SetNotificationAreaForTests(true);
+        ResetNotifyIconsForTests();
         SetDialogAnswererForTests([this](const TDialogRequest& request) {
             Dialogs.push_back(request);
             return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
@@ -44,6 +45,7 @@ protected:
         SetProgramDirForTests({});
         SetRegistryConfigHomeForTests({});
         SetRegistryFoldersReadOnlyForTests(false);
+        SetNotificationAreaForTests(std::nullopt);
         ResetNotifyIconsForTests();
         UseLocaleForFormats({});
     }

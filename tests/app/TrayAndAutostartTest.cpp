@@ -1,5 +1,6 @@
 #include "tests/app/AppFixture.h"
 
+#include "desktop/DesktopApplication.h"
 #include "platform/Windows.h"
 
 #include <QAction>
@@ -32,6 +33,30 @@ protected:
 
     std::string AutostartFile() const { return ConfigHome.Path() + "/autostart/Zeltix.desktop"; }
 };
+
+TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppears)
+{
+    SetNotificationAreaForTests(false);
+    ResetNotifyIconsForTests();
+    Start();
+    EXPECT_TRUE(ApplicationShowMainForm()) << "the program entry shows the main window";
+    Form->show();
+    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    Form->IndieTrayminimieren1->trigger();
+    EXPECT_TRUE(Form->isVisible()) << "minimised, not hidden away";
+    EXPECT_TRUE(Form->isMinimized());
+
+    // A panel starts later: the icon arrives and the window is brought back.
+    SetNotificationAreaForTests(true);
+    RunFor(NotificationAreaWatchMs + 1000);
+    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_TRUE(Form->abfTrayIcon1->IconShown());
+    EXPECT_TRUE(Form->isVisible());
+    Form->IndieTrayminimieren1->trigger();
+    EXPECT_FALSE(Form->isVisible()) << "now it hides into the tray";
+    ClickIcon();
+    EXPECT_TRUE(Form->isVisible());
+}
 
 TEST_F(TrayAndAutostartTest, TheProgramStartsInTheTrayAndTheIconShowsIt)
 {

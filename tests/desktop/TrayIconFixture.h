@@ -31,6 +31,7 @@ protected:
 
     void SetUp() override
     {
+        SetNotificationAreaForTests(true);
         ResetNotifyIconsForTests();
         Form = std::make_unique<QWidget>();
         Form->setObjectName("Form1");
@@ -54,6 +55,7 @@ protected:
         SetCursorPosForTests(nullptr);
         SetApplicationMainForm(nullptr);
         SetApplicationShowMainForm(true);
+        SetNotificationAreaForTests(std::nullopt);
         ResetNotifyIconsForTests();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

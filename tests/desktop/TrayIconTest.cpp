@@ -493,4 +493,29 @@ TEST_F(TrayIconTest, AGoneMenuIsForgotten)
     EXPECT_TRUE(Popups.empty());
 }
 
+TEST_F(TrayIconTest, WithoutANotificationAreaTheApplicationStartsShownAndTheIconComesWithTheArea)
+{
+    SetNotificationAreaForTests(false);
+    MakeTray();
+    Tray->Loaded();
+    EXPECT_TRUE(ApplicationShowMainForm()) << "the window is the only way in";
+    EXPECT_TRUE(Tray->Visible()) << "the icon stays wanted";
+    EXPECT_FALSE(Tray->IconShown());
+    Form->show();
+
+    // Minimising leaves an ordinary minimised window while there is no icon to bring it back.
+    SendMessageA(AppWindow, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_TRUE(Form->isVisible());
+
+    // The shell announces its new taskbar: the icon is added.
+    SetNotificationAreaForTests(true);
+    ClearShellNotifyCallsForTests();
+    SendMessageA(Tray->Handle(), TabfTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(Tray->IconShown());
+    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_EQ(ShellNotifyCallsForTests().back().Message, NIM_ADD);
+    SendMessageA(AppWindow, WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_FALSE(Form->isVisible()) << "with the icon shown, minimising hides into it";
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 #include "platform/ShellNotify.h"
 
 #include "tests/platform/GuiTestApplication.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeClock.h"
 
 #include <QCoreApplication>
 #include <QIcon>
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,12 +25,14 @@ protected:
 
     void SetUp() override
     {
+        SetNotificationAreaForTests(true);
         ResetNotifyIconsForTests();
         Window = AllocateHWnd([this](TMessage& message) { Received.push_back(message); });
     }
     void TearDown() override
     {
         DeallocateHWnd(Window);
+        SetNotificationAreaForTests(std::nullopt);
         ResetNotifyIconsForTests();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -161,6 +166,44 @@ TEST_F(ShellNotifyTest, IconHandlesStandForTheirPictureUntilDestroyed)
     EXPECT_TRUE(IconOfHandle(handle).isNull());
     EXPECT_FALSE(DestroyIcon(handle));
     EXPECT_TRUE(IconOfHandle(0).isNull());
+}
+
+TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAnnouncedToEveryWindow)
+{
+    TFakeClock clock;
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    std::vector<UINT> other;
+    HWND otherWindow = AllocateHWnd([&](TMessage& message) { other.push_back(message.Msg); });
+    auto announcements = [&] {
+        return std::count_if(Received.begin(), Received.end(),
+                             [&](const TMessage& m) { return m.Msg == taskbarCreated; });
+    };
+
+    SetNotificationAreaForTests(false);
+    ResetNotifyIconsForTests();
+    NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_ICON);
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "no icon is reported as shown when it is not";
+    EXPECT_FALSE(HasNotifyIconForTests(Window, 0));
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
+    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    EXPECT_EQ(announcements(), 0);
+
+    // A panel starts: every window hears "TaskbarCreated" once, and the icon can be added.
+    SetNotificationAreaForTests(true);
+    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    EXPECT_EQ(announcements(), 1);
+    EXPECT_EQ(std::count(other.begin(), other.end(), taskbarCreated), 1);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+
+    // The panel goes, taking its icons; a new one is announced again.
+    SetNotificationAreaForTests(false);
+    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    EXPECT_FALSE(HasNotifyIconForTests(Window, 0));
+    EXPECT_EQ(announcements(), 1);
+    SetNotificationAreaForTests(true);
+    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    EXPECT_EQ(announcements(), 2);
+    DeallocateHWnd(otherWindow);
 }
 
 } // namespace
