@@ -75,6 +75,7 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
     QTreeWidgetItem* tariff = TariffRowFor(entry);
     if (tariff->checkState(0) != Qt::Checked) {
         abfTrayIcon1->ShowApplication();
+        int result = 0;
         if (std::find(FHangingUp.begin(), FHangingUp.end(), Handle) == FHangingUp.end()) {
             FHangingUp.push_back(Handle);
             struct TDone {
@@ -82,7 +83,15 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
                 int Handle;
                 ~TDone() { List.erase(std::find(List.begin(), List.end(), Handle)); }
             } done{FHangingUp, Handle};
-            DialUp1->HangUp(Handle);
+            result = DialUp1->HangUp(Handle);
+        }
+        // A link the program may not end is still up: the user is told so, and the reason is
+        // recorded once per connection.
+        if (result != 0) {
+            RecordRefusedHangUp(Handle, entry, result);
+            SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindung zu ") + entry +
+                          QStringLiteral(" konnte nicht getrennt werden!"));
+            return;
         }
         SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindungsversuch zu ") + entry +
                       QStringLiteral(" abgebrochen!"));
@@ -96,6 +105,16 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
         if (state == RASCS_Connected)
             StartSession(Handle, entry, AnsiToString(DeviceType), AnsiToString(DeviceName));
     }
+}
+
+void TForm1::RecordRefusedHangUp(int handle, const QString& entry, int result)
+{
+    if (std::find(FRefusedHangUps.begin(), FRefusedHangUps.end(), handle) != FRefusedHangUps.end())
+        return;
+    FRefusedHangUps.push_back(handle);
+    AppendErrorLog(QStringLiteral("The connection to %1 could not be hung up: %2 (error %3)")
+                       .arg(entry, DialUp1->GetStatusString(0, result))
+                       .arg(result));
 }
 
 void TForm1::StartSession(int handle, const QString& entry, const QString& deviceType, const QString& deviceName)

@@ -181,6 +181,8 @@ private:
     // hang-up, a dialog); once a nested poll has reported the connections afresh, the rest of
     // an outer poll's list is out of date.
     bool ReportIsCurrent() const;
+    // Records in error.log, once per connection, that a blocked connection could not be hung up.
+    void RecordRefusedHangUp(int handle, const QString& entry, int result);
 
     // The connection the running session belongs to, and the session's mark on its row.
     int FSessionHandle = 0;
@@ -196,4 +198,6 @@ private:
     // Connections whose hang-up is waiting for them to go; a nested poll that reports one
     // again does not hang it up a second time.
     std::vector<int> FHangingUp;
+    // Connections whose refused hang-up has been recorded in error.log.
+    std::vector<int> FRefusedHangUps;
 };

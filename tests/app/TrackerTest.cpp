@@ -1,5 +1,7 @@
 #include "tests/app/AppFixture.h"
 
+#include "tests/support/PppTree.h"
+
 
 #include <QLabel>
 #include <QTreeWidget>
@@ -318,6 +320,34 @@ TEST_F(TrackerTest, ConnectionsListedBeforeAHangUpWaitAreNotActedOnAfterIt)
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->Form3->Lines().size(), 6);
+}
+
+TEST_F(TrackerTest, AHangUpThatIsRefusedIsShownAsSuchAndRecordedOncePerConnection)
+{
+    // A blocked pppd link whose process the program may not signal: the process in the fake
+    // tree is not a real pppd, so the hang-up is refused.
+    TPppTree tree;
+    tree.Peer("isp", "/dev/ttyUSB0\n");
+    ProgramFolder.Write("conns.ini", "[isp]\r\nChecked=0\r\n");
+    Form.reset();
+    Start();
+    tree.Process(4242, "pppd", 1000, "pppd call isp");
+    tree.PidFile("isp", 4242);
+    RunFor(3000);
+
+    EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindung zu isp konnte nicht getrennt werden!"))
+        << Form->StatusText().toStdString();
+    EXPECT_EQ(ProgramFolder.Read("error.log"),
+              "The connection to isp could not be hung up: The connection could not be disconnected. (error 753)\r\n");
+
+    // A new pppd of the same peer is another connection.
+    tree.RemoveProcess(4242);
+    RunFor(3000);
+    tree.Process(4343, "pppd", 2000, "pppd call isp");
+    tree.PidFile("isp", 4343);
+    RunFor(2000);
+    const std::string log = ProgramFolder.Read("error.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
 }
 
 TEST_F(TrackerTest, TheSessionTickShowsTheLinkStatistics)
