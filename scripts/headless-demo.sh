@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs inside xvfb-run: starts a notification area and Zeltix in it, shows the main window from
-# the tray icon, dials "Provider", photographs the main window while the session runs, hangs up
+# the tray icon, dials "Demo Modem", photographs the main window while the session runs, hangs up
 # and closes the program the way a desktop logout would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,8 +8,8 @@ rasdial=build/bin/rasdial
 shot=build/zeltix-demo.png
 
 # A connection left over from an earlier demo is hung up first.
-if "$rasdial" | grep -q '^Provider '; then
-    "$rasdial" Provider /DISCONNECT --linger 0 >/dev/null 2>&1 || true
+if "$rasdial" | grep -q '^Demo Modem '; then
+    "$rasdial" "Demo Modem" /DISCONNECT --linger 0 >/dev/null 2>&1 || true
 fi
 
 # A notification area for Zeltix's icon: the program starts there, without a window.
@@ -36,10 +36,10 @@ if [ -z "$window" ]; then
     exit 1
 fi
 
-"$rasdial" Provider --connect-after 3
+"$rasdial" "Demo Modem" --connect-after 3
 sleep 9
 import -window "$window" "$shot"
-"$rasdial" Provider /DISCONNECT
+"$rasdial" "Demo Modem" /DISCONNECT
 sleep 3
 kill -TERM "$zeltix"
 wait "$zeltix" || true

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Brings a Debian 12 machine to the point where Zeltix builds, runs and tests: installs the
-# packages that are missing, generates the locales the tests pin, configures and builds.
+# packages that are missing, generates the locales the tests pin, configures and builds the
+# targets named as arguments (all of them when none is named).
 # A second run finds everything in place and only builds what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,4 +42,8 @@ done
 if [ ! -f build/build.ninja ]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build build -j"$(nproc)"
+if [ $# -gt 0 ]; then
+    cmake --build build -j"$(nproc)" --target "$@"
+else
+    cmake --build build -j"$(nproc)"
+fi
