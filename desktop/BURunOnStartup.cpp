@@ -3,6 +3,7 @@
 #include "base/Ansi.h"
 #include "platform/Registry.h"
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -33,12 +34,7 @@ public:
 
     void WriteString(const QString& Name, const QString& Data)
     {
-        const std::string AnsiName = StringToAnsi(Name);
-        const std::string AnsiData = StringToAnsi(Data);
-        // The data is written with its terminating zero byte.
-        if (!FKey
-            || RegSetValueExA(FKey, AnsiName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AnsiData.c_str()),
-                              static_cast<DWORD>(AnsiData.size() + 1)) != ERROR_SUCCESS)
+        if (!FKey || Write(Name, Data) != ERROR_SUCCESS)
             throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(Name));
     }
 
@@ -51,6 +47,21 @@ public:
     }
 
 private:
+    // The data is written with its terminating zero. A path that the ANSI code page cannot hold
+    // (a folder named in Cyrillic letters, say) goes through the Unicode call, so it is carried
+    // as it is instead of with question marks.
+    LONG Write(const QString& Name, const QString& Data)
+    {
+        const std::string AnsiName = StringToAnsi(Name);
+        if (const std::optional<std::string> AnsiData = TryStringToAnsi(Data))
+            return RegSetValueExA(FKey, AnsiName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AnsiData->c_str()),
+                                  static_cast<DWORD>(AnsiData->size() + 1));
+        const std::u16string WideName = Name.toStdU16String();
+        const std::u16string WideData = Data.toStdU16String();
+        return RegSetValueExW(FKey, WideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(WideData.c_str()),
+                              static_cast<DWORD>((WideData.size() + 1) * sizeof(char16_t)));
+    }
+
     HKEY FKey = nullptr;
 };
 

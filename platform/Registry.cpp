@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "base/Ansi.h"
 #include "platform/PerfData.h"
 #include "platform/PerfStats.h"
 #include "platform/RegistryKeys.h"
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -119,6 +121,14 @@ TRegistryKey::~TRegistryKey() = default;
 LONG TRegistryKey::SetValue(std::string_view, DWORD, std::string_view)
 {
     return ERROR_ACCESS_DENIED;
+}
+
+LONG TRegistryKey::SetTextValue(std::string_view Name, DWORD Type, const QString& Text)
+{
+    const std::optional<std::string> Ansi = TryStringToAnsi(Text);
+    if (!Ansi)
+        return ERROR_INVALID_PARAMETER;
+    return SetValue(Name, Type, std::string_view(Ansi->c_str(), Ansi->size() + 1));
 }
 
 LONG TRegistryKey::DeleteValue(std::string_view)
@@ -273,6 +283,27 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
         return ERROR_INVALID_PARAMETER;
     const std::string_view Data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
     return Ref->Key->SetValue(lpValueName ? lpValueName : "", dwType, Data);
+}
+
+LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
+{
+    std::optional<TKeyRef> Ref = Resolve(hKey);
+    if (!Ref)
+        return ERROR_INVALID_HANDLE;
+    if (!(Ref->Access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if ((!lpData && cbData) || (dwType != REG_SZ && dwType != REG_EXPAND_SZ) || cbData % sizeof(WCHAR) != 0)
+        return ERROR_INVALID_PARAMETER;
+    const std::optional<std::string> Name =
+        TryStringToAnsi(QString::fromUtf16(lpValueName ? lpValueName : u""));
+    if (!Name)
+        return ERROR_INVALID_PARAMETER;
+    // The data ends at its terminating zero, or with the bytes given.
+    std::u16string Units(cbData / sizeof(WCHAR), u'\0');
+    if (cbData)
+        std::memcpy(Units.data(), lpData, cbData);
+    Units.resize(std::char_traits<char16_t>::length(Units.c_str()));
+    return Ref->Key->SetTextValue(*Name, dwType, QString::fromStdU16String(Units));
 }
 
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)

@@ -57,6 +57,10 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
 // ERROR_ACCESS_DENIED on a key opened without KEY_SET_VALUE.
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                     DWORD cbData);
+// The same with the value's name and string data in UTF-16, for text that the ANSI code page
+// cannot hold (a program path in Cyrillic letters, say).
+LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                    DWORD cbData);
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 
 // The machine-wide autostart keys under HKEY_LOCAL_MACHINE. Run is the desktop's autostart

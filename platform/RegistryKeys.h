@@ -2,6 +2,8 @@
 
 #include "platform/Registry.h"
 
+#include <QString>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,6 +24,9 @@ public:
     // any access, as they do on the systems that have them; their values still refuse writes.
     virtual bool Writable() { return true; }
     virtual LONG SetValue(std::string_view Name, DWORD Type, std::string_view Data);
+    // A string value given in full Unicode (UTF-8 here). A key that keeps its values in the ANSI
+    // code page takes only what that can hold.
+    virtual LONG SetTextValue(std::string_view Name, DWORD Type, const QString& Text);
     virtual LONG DeleteValue(std::string_view Name);
 };
 

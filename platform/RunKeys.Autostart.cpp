@@ -34,12 +34,33 @@ std::optional<std::filesystem::path> FindEntry(std::string_view Name)
     return std::nullopt;
 }
 
-// The Exec line of the file's main group, with the string escapes of the desktop's files undone.
-std::optional<std::string> ReadExec(const std::filesystem::path& path)
+// What the desktop reads of an entry's main group: its command, with the string escapes of the
+// desktop's files undone, and whether it starts at all.
+struct TAutostartEntry {
+    std::string Exec;
+    bool Starts = true;
+};
+
+std::string Unescape(std::string_view raw)
+{
+    std::string value;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size()) {
+            const char next = raw[++i];
+            value += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+        } else {
+            value += raw[i];
+        }
+    }
+    return value;
+}
+
+std::optional<TAutostartEntry> ReadEntry(const std::filesystem::path& path)
 {
     std::string bytes;
     if (!ReadWholeFile(path.string(), bytes))
         return std::nullopt;
+    TAutostartEntry entry;
     bool inEntry = false;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -50,30 +71,28 @@ std::optional<std::string> ReadExec(const std::filesystem::path& path)
         if (line.ends_with('\r'))
             line.remove_suffix(1);
         start = end + 1;
-        if (line.starts_with('['))
+        if (line.starts_with('[')) {
             inEntry = line == "[Desktop Entry]";
-        else if (inEntry && line.starts_with("Exec")) {
-            std::string_view rest = line.substr(4);
-            while (rest.starts_with(' '))
-                rest.remove_prefix(1);
-            if (!rest.starts_with('='))
-                continue;
-            rest.remove_prefix(1);
-            while (rest.starts_with(' '))
-                rest.remove_prefix(1);
-            std::string value;
-            for (size_t i = 0; i < rest.size(); ++i) {
-                if (rest[i] == '\\' && i + 1 < rest.size()) {
-                    const char next = rest[++i];
-                    value += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
-                } else {
-                    value += rest[i];
-                }
-            }
-            return value;
+            continue;
         }
+        const size_t equals = line.find('=');
+        if (!inEntry || equals == std::string_view::npos)
+            continue;
+        std::string_view key = line.substr(0, equals);
+        while (key.ends_with(' '))
+            key.remove_suffix(1);
+        std::string_view value = line.substr(equals + 1);
+        while (value.starts_with(' '))
+            value.remove_prefix(1);
+        // An entry the user switched off in the desktop's settings is not run.
+        if (key == "Exec")
+            entry.Exec = Unescape(value);
+        else if (key == "Hidden" && value == "true")
+            entry.Starts = false;
+        else if (key == "X-GNOME-Autostart-enabled" && value == "false")
+            entry.Starts = false;
     }
-    return std::string();
+    return entry;
 }
 
 std::string EscapeString(std::string_view text)
@@ -101,11 +120,12 @@ public:
         std::optional<std::filesystem::path> path = FindEntry(Name);
         if (!path)
             return ERROR_FILE_NOT_FOUND;
-        std::optional<std::string> exec = ReadExec(*path);
-        if (!exec)
+        // An entry the desktop does not start is no value of the Run key.
+        std::optional<TAutostartEntry> entry = ReadEntry(*path);
+        if (!entry || !entry->Starts)
             return ERROR_FILE_NOT_FOUND;
         Type = REG_SZ;
-        Data = StringToAnsi(QString::fromUtf8(CommandLineFromExec(*exec)));
+        Data = StringToAnsi(QString::fromUtf8(CommandLineFromExec(entry->Exec)));
         Data.push_back('\0');
         return ERROR_SUCCESS;
     }
@@ -116,7 +136,10 @@ public:
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(Folder(), error)) {
             const std::string file = entry.path().filename().string();
-            if (file.size() > 8 && file.ends_with(Suffix))
+            if (file.size() <= 8 || !file.ends_with(Suffix))
+                continue;
+            const std::optional<TAutostartEntry> read = ReadEntry(entry.path());
+            if (read && read->Starts)
                 names.push_back(StringToAnsi(QString::fromUtf8(file.substr(0, file.size() - 8))));
         }
         return names;
@@ -127,14 +150,19 @@ public:
     // The desktop runs command lines only, so only string values can be kept.
     LONG SetValue(std::string_view Name, DWORD Type, std::string_view Data) override
     {
+        return SetTextValue(Name, Type, AnsiToString(Data.substr(0, Data.find('\0'))));
+    }
+
+    // The entry is a UTF-8 file: a command line in any script is kept as it is.
+    LONG SetTextValue(std::string_view Name, DWORD Type, const QString& Text) override
+    {
         if (Name.empty() || Name.find('/') != std::string_view::npos || (Type != REG_SZ && Type != REG_EXPAND_SZ))
             return ERROR_INVALID_PARAMETER;
-        const std::string_view commandLine = Data.substr(0, Data.find('\0'));
         const std::string name = AnsiToString(Name).toStdString();
         std::string text = "[Desktop Entry]\n"
                            "Type=Application\n"
                            "Name=" + EscapeString(name) + "\n"
-                           "Exec=" + EscapeString(ExecFromCommandLine(AnsiToString(commandLine).toStdString())) + "\n"
+                           "Exec=" + EscapeString(ExecFromCommandLine(Text.toStdString())) + "\n"
                            "Icon=zeltix\n"
                            "Terminal=false\n"
                            "X-GNOME-Autostart-enabled=true\n";

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -125,6 +128,31 @@ TEST_F(RunOnStartupTest, TheRunOnceStepComesFirstAndAFailedRunStepStopsTheCall)
         EXPECT_EQ(e.Message(), "Failed to set data for 'Zeltix'");
     }
     EXPECT_EQ(Read(RunOnceKeyPath, "Zeltix"), ExePath.toStdString() + '\0');
+}
+
+TEST_F(RunOnStartupTest, AProgramFolderOutsideTheAnsiCodePageIsCarriedAsItIs)
+{
+    const QString path = QString::fromUtf8("/home/anna/Программы/zeltix");
+    BURunOnStartup1.SetRunOnStartup("Zeltix", path, false, true);
+    EXPECT_TRUE(BURunOnStartup1.GetRun("Zeltix"));
+    std::ifstream file(DesktopFile());
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\nExec=/home/anna/Программы/zeltix\n"), std::string::npos) << text;
+}
+
+TEST_F(RunOnStartupTest, AnEntryTheDesktopDoesNotStartShowsUntickedAndTickingSwitchesItOn)
+{
+    const std::vector<std::string> switchedOff = {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"};
+    for (const std::string& line : switchedOff) {
+        std::filesystem::create_directories(Config.Path() + "/autostart");
+        std::ofstream(DesktopFile()) << "[Desktop Entry]\nType=Application\nName=Zeltix\nExec=" << ExePath.toStdString()
+                                     << "\n" << line;
+        EXPECT_FALSE(BURunOnStartup1.GetRun("Zeltix")) << line;
+        BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, false, false);
+        EXPECT_TRUE(std::filesystem::exists(DesktopFile())) << "unticking leaves the user's own switch as it is";
+        BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, false, true);
+        EXPECT_TRUE(BURunOnStartup1.GetRun("Zeltix")) << line;
+    }
 }
 
 } // namespace

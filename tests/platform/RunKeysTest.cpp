@@ -71,15 +71,19 @@ TEST_F(RunKeysTest, ARunValueIsADesktopFileInTheAutostartFolder)
     EXPECT_EQ(RegCloseKey(key), LONG{ERROR_SUCCESS});
 }
 
-TEST_F(RunKeysTest, EveryDesktopFileOfTheFolderIsAValue)
+TEST_F(RunKeysTest, EveryDesktopFileOfTheFolderThatTheDesktopStartsIsAValue)
 {
     std::filesystem::create_directories(Config.File("autostart"));
     Config.Write("autostart/Backup Tool.desktop",
-                 "[Desktop Entry]\nType=Application\nExec=backup --quiet %U\nHidden=true\n[Desktop Action x]\nExec=no\n");
+                 "[Desktop Entry]\nType=Application\nExec=backup --quiet %U\n[Desktop Action x]\nExec=no\nHidden=true\n");
     Config.Write("autostart/notes.txt", "Exec=not a value\n");
+    Config.Write("autostart/Hidden.desktop", "[Desktop Entry]\nExec=hidden\nHidden=true\n");
+    Config.Write("autostart/Off.desktop", "[Desktop Entry]\nExec=off\nX-GNOME-Autostart-enabled = false\n");
     HKEY key = Open(RunKeyPath, KEY_READ);
     EXPECT_EQ(Query(key, "backup tool"), std::string("backup --quiet %U\0", 18));
     EXPECT_EQ(Query(key, "notes"), "<missing>");
+    EXPECT_EQ(Query(key, "Hidden"), "<missing>") << "the desktop treats a hidden entry as deleted";
+    EXPECT_EQ(Query(key, "Off"), "<missing>") << "switched off in the desktop's settings";
     DWORD values = 0;
     EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
                                nullptr, nullptr),
