@@ -5,20 +5,24 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <ctime>
+#include <linux/magic.h>
 #include <memory>
 #include <mutex>
+#include <net/if.h>
 #include <string_view>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 #include <unordered_set>
 
 namespace {
 
 constexpr const char* kPidFolders[] = {"/run", "/var/run", "/run/pppd"};
-constexpr unsigned kIffUp = 0x1;
-constexpr unsigned kIffRunning = 0x40;
 
 template <typename T>
 std::optional<T> Number(std::string_view text, int base = 10)
@@ -228,6 +232,45 @@ std::optional<TPppLink> LinkFromPidFile(const TPppPeer& peer)
     return std::nullopt;
 }
 
+struct TFdCloser {
+    int Fd;
+    ~TFdCloser()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+};
+
+// IFF_UP and IFF_RUNNING as the kernel reports them for the caller's network namespace.
+bool KernelSaysRunning(const std::string& interface)
+{
+    TFdCloser socket{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
+    if (socket.Fd < 0)
+        return false;
+    ifreq request{};
+    std::memcpy(request.ifr_name, interface.data(), interface.size()); // shorter than IFNAMSIZ
+    if (::ioctl(socket.Fd, SIOCGIFFLAGS, &request) != 0)
+        return false;
+    const unsigned flags = static_cast<unsigned short>(request.ifr_flags);
+    return (flags & (IFF_UP | IFF_RUNNING)) == (IFF_UP | IFF_RUNNING);
+}
+
+// Whether the interface is up and its link usable. sysfs's flags file holds the
+// administrative flags only, never IFF_RUNNING. Where the root's /sys is the kernel's sysfs,
+// the kernel is asked, as its IFF_RUNNING is the one word for a carrier and an operational
+// state of up or "unknown" (what ppp interfaces report). A tree of plain files cannot be
+// asked; there the same is read from sysfs's other files: carrier and operstate.
+bool InterfaceRunning(const std::string& interface, const std::string& folder)
+{
+    struct statfs fs {};
+    if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == SYSFS_MAGIC)
+        return KernelSaysRunning(interface);
+    std::optional<unsigned> flags = Number<unsigned>(ReadFirstLine(folder + "/flags"), 16);
+    const std::string operstate = ReadFirstLine(folder + "/operstate");
+    return flags && (*flags & IFF_UP) && ReadFirstLine(folder + "/carrier") == "1"
+           && (operstate == "up" || operstate == "unknown");
+}
+
 } // namespace
 
 std::optional<uint64_t> PppdStartTime(const std::string& procDir)
@@ -279,19 +322,15 @@ TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_v
     if (!ValidInterfaceName(interface))
         return status;
     const std::string folder = SystemPath("/sys/class/net/") + interface;
-    std::string operstate = ReadFirstLine(folder + "/operstate");
-    std::optional<unsigned> flags = Number<unsigned>(ReadFirstLine(folder + "/flags"), 16);
-    bool running = (operstate == "up" || operstate == "unknown") && flags
-                   && (*flags & (kIffUp | kIffRunning)) == (kIffUp | kIffRunning);
     // The first column of every line after the header is the interface the route goes through.
     bool routed = false;
-    for (size_t at = routes.find('\n'); running && at != routes.npos && !routed;) {
+    for (size_t at = routes.find('\n'); at != routes.npos && !routed;) {
         std::string_view line = routes.substr(at + 1);
         at = routes.find('\n', at + 1);
         line = line.substr(0, line.find_first_of("\t \n"));
         routed = line == interface;
     }
-    status.Up = running && routed;
+    status.Up = routed && InterfaceRunning(interface, folder);
     if (!status.Up)
         return status;
     status.BytesSent = Number<uint64_t>(ReadFirstLine(folder + "/statistics/tx_bytes")).value_or(0);

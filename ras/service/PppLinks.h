@@ -19,8 +19,9 @@ struct TPppLink {
 };
 
 // The interface as the statistics need it. Up means pppd's link is usable: the interface is
-// administratively up and running, the kernel reports it up (or "unknown", as ppp interfaces
-// do) and it has an IPv4 address, which shows as a route through it in /proc/net/route.
+// up and the kernel reports it running (its operational state up, or "unknown" as ppp
+// interfaces have it), and it has an IPv4 address, which shows as a route through it in
+// /proc/net/route.
 struct TInterfaceStatus {
     bool Up = false;
     uint64_t BytesSent = 0;

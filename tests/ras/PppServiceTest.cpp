@@ -17,7 +17,8 @@
 namespace {
 
 constexpr int64_t T0 = 1'800'000'000'000;
-// IFF_UP | IFF_POINTOPOINT | IFF_RUNNING | IFF_NOARP | IFF_MULTICAST, as a ppp link shows
+// IFF_UP | IFF_POINTOPOINT | IFF_RUNNING | IFF_NOARP | IFF_MULTICAST, as the kernel reports a
+// ppp link; the tree writes them as sysfs has them
 constexpr unsigned kUpRunning = 0x10d1;
 
 class PppServiceTest : public ::testing::Test {
@@ -167,6 +168,38 @@ TEST_F(PppServiceTest, NoFalseConnectedBeforeTheInterfaceIsFullyUp)
     EXPECT_EQ(Poll(T0)[0].State, RASCS_ConnectDevice);
     Tree.Write("/run/ppp-isp.pid", "100\n../../../etc\n"); // an interface that is a path
     EXPECT_EQ(Poll(T0)[0].State, RASCS_ConnectDevice);
+}
+
+// A tree of plain files cannot be asked for the kernel's flags: the interface's sysfs files
+// decide, and sysfs's flags file never holds IFF_RUNNING, so carrier stands for it.
+TEST_F(PppServiceTest, InterfaceFilesAsSysfsShowsThem)
+{
+    StartPppd(100, "isp");
+    Tree.PidFile("isp", 100, "ppp0");
+    struct TCase {
+        const char* Flags;
+        const char* Carrier; // nullptr: no carrier file, as for an interface that is down
+        const char* Operstate;
+        bool Routed;
+        int32_t State;
+    };
+    for (TCase c : {TCase{"0x1091", "1", "unknown", true, RASCS_Connected}, // a real ppp0
+                    TCase{"0x1003", "1", "up", true, RASCS_Connected},      // a veth end
+                    TCase{"0x10d1", "0", "unknown", true, RASCS_ConnectDevice},
+                    TCase{"0x1091", nullptr, "unknown", true, RASCS_ConnectDevice},
+                    TCase{"0x1090", "1", "unknown", true, RASCS_ConnectDevice},
+                    TCase{"0x1091", "1", "dormant", true, RASCS_ConnectDevice},
+                    TCase{"0x1091", "1", "unknown", false, RASCS_ConnectDevice}}) {
+        Tree.RemoveInterface("ppp0");
+        Tree.Write("/sys/class/net/ppp0/flags", std::string(c.Flags) + "\n");
+        Tree.Write("/sys/class/net/ppp0/operstate", std::string(c.Operstate) + "\n");
+        if (c.Carrier)
+            Tree.Write("/sys/class/net/ppp0/carrier", std::string(c.Carrier) + "\n");
+        if (c.Routed)
+            Tree.Write("/proc/net/route", "Iface\tDestination\nppp0\t0100000A\n");
+        EXPECT_EQ(Poll(T0).at(0).State, c.State) << c.Flags << " " << (c.Carrier ? c.Carrier : "-")
+                                                 << " " << c.Operstate << " " << c.Routed;
+    }
 }
 
 TEST_F(PppServiceTest, StaleOrBrokenPidFilesAndProcessesAreNoLinks)

@@ -1,12 +1,25 @@
 #include "tests/support/PppTree.h"
 
 #include "ras/service/SystemRoot.h"
+#include "tests/support/ChildProcess.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <linux/ethtool.h>
+#include <linux/sockios.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sstream>
 #include <stdexcept>
+#include <sys/mount.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,11 +94,13 @@ void TPppTree::RemoveProcess(int pid) const
 void TPppTree::Interface(const std::string& name, const std::string& operstate, unsigned flags,
                          uint64_t txBytes, uint64_t rxBytes, bool routed) const
 {
+    constexpr unsigned kIffRunning = 0x40;
     const std::string folder = "/sys/class/net/" + name;
     char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%x", flags);
+    std::snprintf(hex, sizeof hex, "0x%x", flags & ~kIffRunning);
     Write(folder + "/operstate", operstate + "\n");
     Write(folder + "/flags", std::string(hex) + "\n");
+    Write(folder + "/carrier", (flags & kIffRunning) ? "1\n" : "0\n");
     Write(folder + "/statistics/tx_bytes", std::to_string(txBytes) + "\n");
     Write(folder + "/statistics/rx_bytes", std::to_string(rxBytes) + "\n");
     std::string routes = FDir.Read("proc/net/route");
@@ -98,6 +113,87 @@ void TPppTree::RemoveInterface(const std::string& name) const
 {
     fs::remove_all(Root() + "/sys/class/net/" + name);
     Write("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n");
+}
+
+TPppKernelTree::TPppKernelTree()
+{
+    for (const char* path : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"})
+        if (::access(path, X_OK) == 0) {
+            FIp = path;
+            break;
+        }
+    if (::geteuid() != 0) {
+        FUnavailable = "a private network namespace needs root";
+        return;
+    }
+    if (FIp.empty()) {
+        FUnavailable = "iproute2's ip is not installed";
+        return;
+    }
+    FOldNetwork = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    if (FOldNetwork < 0 || ::unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
+        FUnavailable = std::string("no private network namespace: ") + std::strerror(errno);
+        return;
+    }
+    // The mounts stay this process's own, so the sysfs below never shows on the machine. The
+    // process keeps its copy of the mounts afterwards; without the sysfs it is the machine's.
+    const std::string sys = Root() + "/sys";
+    fs::remove_all(sys);
+    fs::create_directory(sys);
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || ::mount("sysfs", sys.c_str(), "sysfs", MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+        FUnavailable = std::string("cannot mount a sysfs of the namespace: ") + std::strerror(errno);
+        return;
+    }
+    FMounted = true;
+    // /proc/net follows the network namespace of the reading process, which is this one.
+    fs::remove_all(Root() + "/proc");
+    fs::create_directory_symlink("/proc", Root() + "/proc");
+    // Without IPv6 the kernel sends nothing of its own through the interfaces, so their byte
+    // counters hold only what the test sends.
+    for (const char* scope : {"all", "default"})
+        std::ofstream(std::string("/proc/sys/net/ipv6/conf/") + scope + "/disable_ipv6") << "1\n";
+    try {
+        Ip("link add zeltix-probe type veth peer name zeltix-probe2");
+        Ip("link del zeltix-probe");
+    } catch (const std::exception& e) {
+        FUnavailable = std::string("no veth interfaces: ") + e.what();
+    }
+}
+
+TPppKernelTree::~TPppKernelTree()
+{
+    if (FMounted)
+        ::umount2((Root() + "/sys").c_str(), MNT_DETACH);
+    if (FOldNetwork >= 0) {
+        ::setns(FOldNetwork, CLONE_NEWNET);
+        ::close(FOldNetwork);
+    }
+}
+
+void TPppKernelTree::Ip(const std::string& arguments) const
+{
+    std::vector<std::string> words;
+    std::istringstream in(arguments);
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    TChildResult result = RunChild(FIp, words);
+    if (result.ExitCode != 0)
+        throw std::runtime_error("ip " + arguments + ": " + result.Err);
+}
+
+void TPppKernelTree::SettleLink(const std::string& interface) const
+{
+    int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ethtool_value query{ETHTOOL_GLINK, 0};
+    ifreq request{};
+    interface.copy(request.ifr_name, IFNAMSIZ - 1);
+    request.ifr_data = reinterpret_cast<char*>(&query);
+    const bool asked = s >= 0 && ::ioctl(s, SIOCETHTOOL, &request) == 0;
+    if (s >= 0)
+        ::close(s);
+    if (!asked)
+        throw std::runtime_error("cannot query the link of " + interface);
 }
 
 TPppdChild::TPppdChild(const char* name)

@@ -28,7 +28,9 @@ public:
     void RealProcess(pid_t pid) const;
     void RemoveProcess(int pid) const;
     // /sys/class/net/<name> with operstate, flags and the 64-bit byte counters; with `routed`,
-    // a route through it in /proc/net/route, which is how an IPv4 address shows.
+    // a route through it in /proc/net/route, which is how an IPv4 address shows. The flags are
+    // the kernel's (as `ip link` shows them); they are written as sysfs has them: the flags
+    // file without IFF_RUNNING, which shows as carrier 1 instead.
     void Interface(const std::string& name, const std::string& operstate, unsigned flags,
                    uint64_t txBytes, uint64_t rxBytes, bool routed) const;
     void RemoveInterface(const std::string& name) const;
@@ -38,6 +40,31 @@ private:
     TTempDir FDir;
     std::string FOldEnvironment; // ZELTIX_SYSTEM_ROOT as it was, restored at the end
     bool FHadEnvironment = false;
+};
+
+// A pppd tree over the kernel's own view of the network: its /proc is the machine's and its
+// /sys a sysfs of a private network namespace that the calling thread enters for the tree's
+// lifetime. Interfaces made there with Ip() are what the backend finds through the kernel's
+// interfaces, and nothing of the machine's network is touched. It needs root, namespaces, veth
+// and iproute2; Unavailable() says why the tree could not be set up, for the test to skip.
+class TPppKernelTree : public TPppTree {
+public:
+    TPppKernelTree();
+    ~TPppKernelTree();
+
+    const std::string& Unavailable() const { return FUnavailable; }
+    // Runs `ip` with these blank-separated arguments in the namespace; throws with its error
+    // output when it fails.
+    void Ip(const std::string& arguments) const;
+    // The kernel brings an interface's operational state, and with it IFF_RUNNING, in line
+    // with a new carrier in the background; this does it now, as ethtool's link query does.
+    void SettleLink(const std::string& interface) const;
+
+private:
+    std::string FUnavailable;
+    std::string FIp;
+    int FOldNetwork = -1;
+    bool FMounted = false;
 };
 
 // A real child process named pppd, to receive the hang-up's signal. Ends it in the destructor
