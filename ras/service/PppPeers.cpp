@@ -127,6 +127,18 @@ std::optional<std::string> EntryName(std::string_view fileName)
     return name;
 }
 
+// What a pty or socket peer talks through, as the device name: the command or address in
+// ANSI, cut to what the connection record holds; the option's own name when that cannot be.
+std::string CommandDevice(const std::string& option, const std::string& argument)
+{
+    std::optional<std::string> ansi = Utf8ToAnsi(argument);
+    if (!ansi || ansi->empty()
+        || std::any_of(ansi->begin(), ansi->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return option;
+    ansi->resize(std::min<size_t>(ansi->size(), RAS_MaxDeviceName));
+    return *ansi;
+}
+
 struct TDirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -139,7 +151,7 @@ TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
     TPppPeer peer;
     peer.FileName = fileName;
     peer.Name = EntryName(fileName).value_or(std::string(fileName));
-    std::string serial, nic;
+    std::string serial, nic, command;
     std::vector<std::string> bareWords;
     bool pppoe = false;
     std::vector<std::string> words = Words(bytes);
@@ -157,6 +169,8 @@ TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
                 peer.Interface = argument;
             else if (word == "unit" && IsDecimal(argument) && peer.Interface.empty())
                 peer.Interface = "ppp" + argument;
+            else if (word == "pty" || word == "socket")
+                command = CommandDevice(word, argument);
         } else if (word.starts_with("nic-") && word.size() > 4) {
             nic = word.substr(4);
         } else if (word.starts_with("/dev/") && word.size() > 5) {
@@ -183,7 +197,8 @@ TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
     } else {
         // A peer without a device line uses pppd's own terminal, still a serial line.
         peer.DeviceType = "modem";
-        peer.DeviceName = serial;
+        // pppd talks through the command or socket instead of any serial device given.
+        peer.DeviceName = command.empty() ? serial : command;
     }
     peer.DeviceType.resize(std::min<size_t>(peer.DeviceType.size(), RAS_MaxDeviceType));
     return peer;

@@ -11,7 +11,8 @@ struct TPppPeer {
     std::string Name;       // the entry name: the file name in ANSI
     std::string FileName;   // the file name as it is on disk, for "pppd call NAME"
     std::string DeviceType; // "modem" for a serial device, "PPPoE" for the PPPoE plugin
-    std::string DeviceName; // "/dev/ttyUSB0", or the Ethernet interface for PPPoE
+    std::string DeviceName; // "/dev/ttyUSB0", the Ethernet interface for PPPoE, or the pty
+                            // command or socket address a peer talks through
     uint32_t Speed = 0;     // the bare number option, bits per second
     std::string LinkName;   // the linkname option: the pid file is ppp-LINKNAME.pid
     std::string Interface;  // the ppp interface the ifname or unit option fixes, if any

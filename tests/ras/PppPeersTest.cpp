@@ -73,6 +73,31 @@ TEST(PppPeerFileTest, NoDeviceIsTheSerialLinePppdRunsOn)
     EXPECT_EQ(peer.DeviceName, "");
 }
 
+// A peer that talks through a command or a socket has no serial device: the device name is
+// what it talks through, as far as the connection record's 128 characters hold it.
+TEST(PppPeerFileTest, PtyAndSocketPeersNameWhatTheyTalkThrough)
+{
+    const std::string longCommand = "ssh -t gw.example.net " + std::string(200, 'a');
+    struct TCase {
+        std::string Options;
+        std::string DeviceName;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"pty \"ssh -t gw.example.net pppd notty\"\nnoauth\n", "ssh -t gw.example.net pppd notty"},
+             {"/dev/ttyS0 115200 pty 'pptp vpn.example.net --nolaunchpppd'\n", "pptp vpn.example.net --nolaunchpppd"},
+             {"socket 192.0.2.1:5000\n", "192.0.2.1:5000"},
+             {"pty '" + longCommand + "'\n", longCommand.substr(0, 128)},
+             {"pty 'ssh gr\xC3\xBCn.example'\n", "ssh gr\xFCn.example"},
+             {"pty ''\n", "pty"},
+             {"pty 'ssh \xE4\xB8\xAD'\n", "pty"},      // not representable in ANSI
+             {"pty 'ssh host\nsecond line'\n", "pty"}, // a line break would split the log line
+         }) {
+        TPppPeer peer = ParsePeerFile("vpn", c.Options, NoInterface);
+        EXPECT_EQ(peer.DeviceType, "modem") << c.Options;
+        EXPECT_EQ(peer.DeviceName, c.DeviceName) << c.Options;
+    }
+}
+
 TEST(PppPeersFolderTest, NoPeersFolderNoPeers)
 {
     TPppTree tree;
