@@ -8,31 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int64_t T0 = 1'800'000'000'000;
-
-// One UDP datagram out through ppp0 to a neighbour that is only an entry in its table, so the
-// kernel sends exactly one frame: 14 bytes Ethernet, 20 IP, 8 UDP and the payload.
-void SendThroughPpp0(size_t payload)
-{
-    int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(s, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(9);
-    ::inet_pton(AF_INET, "10.64.0.9", &to.sin_addr);
-    const std::string bytes(payload, 'x');
-    EXPECT_EQ(::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-              static_cast<ssize_t>(payload));
-    ::close(s);
-}
 
 TEST(PppKernelTest, VethNamedPpp0IsDialedConnectedAndGone)
 {
@@ -65,8 +45,10 @@ TEST(PppKernelTest, VethNamedPpp0IsDialedConnectedAndGone)
     // An address, and with it a route through the interface: connected. sysfs's flags say
     // only IFF_UP here; the kernel says running.
     tree.Ip("addr add 10.64.0.1/24 dev ppp0");
+    // One datagram to a neighbour that is only an entry in the table: one frame of 14 bytes
+    // Ethernet, 20 IP, 8 UDP and 5 of payload, and no address resolution.
     tree.Ip("neigh add 10.64.0.9 lladdr 02:00:00:00:00:09 dev ppp0");
-    SendThroughPpp0(5);
+    tree.SendDatagram("10.64.0.9", 5);
     std::vector<TConnectionView> views = service.Connections(T0 + 4000);
     ASSERT_EQ(views.size(), 1u);
     EXPECT_EQ(views[0].Handle, kFirstPppHandle);

@@ -18,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -131,6 +133,83 @@ TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
     Application()->OnException = nullptr;
     SetDialogAnswererForTests(nullptr);
     SetProgramDirForTests({});
+    UseLocaleForFormats({});
+}
+
+} // namespace
+
+namespace {
+
+// The whole program over a real kernel interface: a veth end named ppp0 in a private network
+// namespace is the link of a peer that talks through a pty command, timed and priced from the
+// kernel's flags, route table and counters, and logged with the command as its device.
+TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
+{
+    TPppKernelTree tree;
+    if (!tree.Unavailable().empty())
+        GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
+    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+    TTempDir programFolder;
+    TTempDir rasFolder;
+    ::setenv("ZELTIX_RAS_DIR", rasFolder.Path().c_str(), 1);
+    SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
+    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
+    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+    Winsock::SetLocalAddressesForTests({{10, 64, 0, 1}});
+    TFakeClock clock;
+
+    tree.Peer("vpn", "pty \"ssh -t gw.example.net pppd notty\"\nnoauth\n");
+    programFolder.Write("conns.ini", "[vpn]\r\nKosten=2,50\r\n");
+    TPppdChild pppd;
+    tree.PidFile("vpn", pppd.Pid(), "ppp0");
+    {
+        std::unique_ptr<TForm1> form = CreateMainWindow();
+        ASSERT_NE(form, nullptr);
+        RunEventLoopFor(clock, 1000);
+        EXPECT_EQ(form->StatusText(), "vpn: Verbinde");
+
+        tree.Ip("link add ppp0 type veth peer name ppp0-far");
+        tree.Ip("link set ppp0-far up");
+        tree.Ip("link set ppp0 up");
+        tree.Ip("addr add 10.64.0.1/24 dev ppp0");
+        tree.Ip("neigh add 10.64.0.9 lladdr 02:00:00:00:00:09 dev ppp0");
+        tree.SettleLink("ppp0");
+        RunEventLoopFor(clock, 1000);
+        EXPECT_EQ(form->StatusText(), "vpn: Verbunden");
+        ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "2,50");
+
+        tree.SendDatagram("10.64.0.9", 5); // one frame of 47 bytes
+        RunEventLoopFor(clock, 60000);
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:01:00");
+        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "5,00");
+        EXPECT_EQ(form->Label2->text(), "Gesendete Bytes: 47");
+
+        // Ended as poff ends it: pppd removes its interface and pid file as it goes.
+        ASSERT_EQ(::kill(pppd.Pid(), SIGTERM), 0);
+        EXPECT_TRUE(pppd.EndedBySigterm());
+        tree.Ip("link del ppp0");
+        std::filesystem::remove(tree.Root() + "/run/ppp-vpn.pid");
+        RunEventLoopFor(clock, 1000);
+        EXPECT_EQ(form->StatusText(), "vpn: Getrennt");
+        EXPECT_FALSE(form->Online);
+        RunEventLoopFor(clock, 1000);
+        form->close();
+    }
+    const std::string log = programFolder.Read("Protokol.txt");
+    EXPECT_NE(log.find("] Verbindung zu vpn aufgenommen!\r\n  DeviceName: ssh -t gw.example.net pppd notty\r\n"
+                       "  DeviceType: modem\r\n  IP Address: 10.64.0.1\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("] Verbindung zu vpn getrennt!\r\n\r\n"), std::string::npos) << log;
+    EXPECT_FALSE(programFolder.Exists("error.log"));
+
+    Winsock::SetLocalAddressesForTests({});
+    Application()->OnException = nullptr;
+    SetDialogAnswererForTests(nullptr);
+    SetProgramDirForTests({});
+    SetLibrarySearchPathForTests({});
+    ::unsetenv("ZELTIX_RAS_DIR");
     UseLocaleForFormats({});
 }
 

@@ -3,6 +3,7 @@
 #include "ras/service/SystemRoot.h"
 #include "tests/support/ChildProcess.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <linux/ethtool.h>
 #include <linux/sockios.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sstream>
 #include <stdexcept>
@@ -194,6 +196,25 @@ void TPppKernelTree::SettleLink(const std::string& interface) const
         ::close(s);
     if (!asked)
         throw std::runtime_error("cannot query the link of " + interface);
+}
+
+void TPppKernelTree::SendDatagram(const std::string& address, size_t payload) const
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
+        throw std::runtime_error("not an IPv4 address: " + address);
+    int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const std::string bytes(payload, 'x');
+    const bool sent = s >= 0
+                      && ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to)
+                             == static_cast<ssize_t>(payload);
+    const int error = errno;
+    if (s >= 0)
+        ::close(s);
+    if (!sent)
+        throw std::runtime_error("cannot send to " + address + ": " + std::strerror(error));
 }
 
 TPppdChild::TPppdChild(const char* name)

@@ -59,6 +59,8 @@ public:
     // The kernel brings an interface's operational state, and with it IFF_RUNNING, in line
     // with a new carrier in the background; this does it now, as ethtool's link query does.
     void SettleLink(const std::string& interface) const;
+    // One UDP datagram with `payload` bytes to an IPv4 address, sent from the namespace.
+    void SendDatagram(const std::string& address, size_t payload) const;
 
 private:
     std::string FUnavailable;
