@@ -40,7 +40,9 @@ void BuildTree(const TTempDir& root, bool realProc)
         Put(root, "proc/net/route", "Iface\tDestination\nppp0\t0100000A\n");
     }
     Put(root, "sys/class/net/ppp0/operstate", "unknown\n");
-    Put(root, "sys/class/net/ppp0/flags", "0x10d1\n");
+    // As sysfs shows a ppp link that is up: the flags without IFF_RUNNING, and the carrier.
+    Put(root, "sys/class/net/ppp0/flags", "0x1091\n");
+    Put(root, "sys/class/net/ppp0/carrier", "1\n");
     Put(root, "sys/class/net/ppp0/statistics/tx_bytes", "123456\n");
     Put(root, "sys/class/net/ppp0/statistics/rx_bytes", "654321\n");
 }

@@ -10,7 +10,7 @@ PACKAGES=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-charts-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    locales
+    locales iproute2
     xvfb xauth x11-utils imagemagick trayer xdotool
     fonts-dejavu-core fonts-liberation2
 )
