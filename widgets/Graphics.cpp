@@ -15,7 +15,7 @@ QColor SystemColor(std::uint32_t index, const QPalette& palette)
     case 12: return palette.color(QPalette::Dark);             // application workspace
     case 13: return palette.color(QPalette::Highlight);
     case 14: return palette.color(QPalette::HighlightedText);
-    case 15: return palette.color(QPalette::Button);           // button face
+    case 15: return palette.color(QPalette::Window);           // button face: the face of windows, panels and boxes
     case 16: return palette.color(QPalette::Mid);              // button shadow
     case 17: return palette.color(QPalette::Disabled, QPalette::Text); // grey text
     case 18: return palette.color(QPalette::ButtonText);

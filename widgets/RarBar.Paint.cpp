@@ -53,12 +53,23 @@ TRarBarLevel TRarBar::ComputeLevel(int min, int max, int progress, int barHeight
     return {static_cast<int>(std::clamp<long double>(fill, 0, usable)), ClampToInt(percent)};
 }
 
+QColor TRarBar::BackgroundColor() const
+{
+    // In the button face the gauge is of one colour with the box it stands on. Leaving that
+    // colour out lets the box's own surface show, which some styles shade inside a group box.
+    const QColor color = ColorToQColor(FColor, palette());
+    const QWidget* box = parentWidget();
+    if (box && color == box->palette().color(box->backgroundRole()))
+        return Qt::transparent;
+    return color;
+}
+
 QImage TRarBar::Render()
 {
     if (width() <= 0 || height() <= 0)
         return {};
     QImage image(size(), QImage::Format_RGB32);
-    image.fill(Qt::black);
+    image.fill(ColorToQColor(FColor, palette()));
     QPainter painter(&image);
     DrawBar(painter);
     return image;
@@ -78,7 +89,7 @@ void TRarBar::DrawBar(QPainter& target)
     const qreal ratio = target.device() ? target.device()->devicePixelRatioF() : 1.0;
     QPixmap bitmap(size() * ratio);
     bitmap.setDevicePixelRatio(ratio);
-    bitmap.fill(ColorToQColor(FColor, palette()));
+    bitmap.fill(BackgroundColor());
     {
         QPainter painter(&bitmap);
         painter.setRenderHint(QPainter::Antialiasing, false);
@@ -158,7 +169,7 @@ void TRarBar::DrawEdges(QPainter& painter, int h, int f)
 
 void TRarBar::DrawPercentage(QPainter& painter, int h, int f, int p)
 {
-    const QColor background = ColorToQColor(FColor, palette());
+    const QColor background = BackgroundColor();
     painter.setBrush(background);
     painter.setFont(FFont);
     const QString text = PercentageText(p);

@@ -105,13 +105,16 @@ public:
 
     // Builds the whole picture off-screen and copies it onto the painter at (0, 0).
     void DrawBar(QPainter& target);
-    // The picture DrawBar would put on the control, for printing and for checks.
+    // The picture DrawBar would put on the control standing on a plain surface of its colour,
+    // for printing and for checks.
     QImage Render();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The colour the picture is laid on: none where it is that of the surface beneath.
+    QColor BackgroundColor() const;
     void DrawEdges(QPainter& painter, int h, int f);
     void DrawContents(QPainter& painter, int h, int f);
     void DrawPercentage(QPainter& painter, int h, int f, int p);

@@ -16,14 +16,15 @@ TEST(ColorToQColor, FixedColoursKeepRedInTheLowByte)
     EXPECT_EQ(ColorToQColor(clPurple), QColor(128, 0, 128));
 }
 
-TEST(ColorToQColor, ButtonFaceIsThePalettesButtonColour)
+// The button face is what windows and group boxes are painted with, not only buttons.
+TEST(ColorToQColor, ButtonFaceIsThePalettesWindowColour)
 {
     QPalette palette;
     palette.setColor(QPalette::Button, QColor(1, 2, 3));
     palette.setColor(QPalette::Window, QColor(9, 9, 9));
     EXPECT_EQ(clBtnFace, 0x8000000Fu);
-    EXPECT_EQ(ColorToQColor(clBtnFace, palette), QColor(1, 2, 3));
-    EXPECT_EQ(ColorToQColor(clBtnFace), QGuiApplication::palette().color(QPalette::Button));
+    EXPECT_EQ(ColorToQColor(clBtnFace, palette), QColor(9, 9, 9));
+    EXPECT_EQ(ColorToQColor(clBtnFace), QGuiApplication::palette().color(QPalette::Window));
 }
 
 TEST(ColorToQColor, SystemColourIndicesMapToPaletteRoles)

@@ -3,7 +3,9 @@
 #include "tests/widgets/RarBarTestSupport.h"
 
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
+#include <QPalette>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -191,6 +193,37 @@ TEST_F(RarBarPaint, DegenerateSizesNeverFail)
             const QImage image = RenderAt(150);
             EXPECT_EQ(image.size(), width && height ? QSize(width, height) : QSize(0, 0));
         }
+}
+
+// On the main window the gauge stands in the "Limits" box. In the button face it must not show
+// as a patch of its own: neither where the style shades the inside of a group box, nor where the
+// palette's button colour is not the colour of windows and boxes.
+TEST(RarBarInBox, ButtonFaceIsTheSurfaceOfTheBox)
+{
+    for (const bool ownButtonColour : {false, true}) {
+        QGroupBox box(QStringLiteral("Limits"));
+        box.resize(125, 400);
+        if (ownButtonColour) {
+            QPalette palette = box.palette();
+            palette.setColor(QPalette::Button, QColor(200, 230, 255));
+            box.setPalette(palette);
+        }
+        auto* bar = new TRarBar(&box);
+        bar->setGeometry(32, 160, 65, 217); // box 207 high
+        bar->SetMax(100);
+        bar->SetProgress(50);
+        const int fill = TRarBar::ComputeLevel(0, 100, 50, 207).Fill;
+        const int textTop = 5 + 207 - fill - QFontMetrics(bar->Font()).height();
+        const QImage image = box.grab().toImage();
+
+        const QColor surface = image.pixelColor(16, 300); // inside the box, left of the gauge
+        const QPoint probes[] = {{33, 161}, {96, 161}, {96, 376}, {70, 300}, {32 + 34, 160 + textTop}};
+        for (const QPoint probe : probes)
+            EXPECT_EQ(image.pixelColor(probe).name().toStdString(), surface.name().toStdString())
+                << "at (" << probe.x() << ", " << probe.y() << ")" << (ownButtonColour ? " with a button colour" : "");
+        // The drawing itself is still there.
+        EXPECT_EQ(image.pixelColor(32 + 7, 160 + 40), ColorToQColor(bar->SideColor1()));
+    }
 }
 
 } // namespace
