@@ -2,19 +2,14 @@
 
 #include "app/Dialogs.h"
 #include "base/Exceptions.h"
-
-#include <QFont>
+#include "widgets/Graphics.h"
 
 #include <exception>
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
-    // The windows are laid out for "MS Sans Serif" and "Arial" at 8 points; where those are
-    // missing, the metric-compatible Liberation Sans keeps every text inside its place.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    SubstituteLayoutFonts();
 }
 
 TApplication::~TApplication() = default;

@@ -1,5 +1,6 @@
 #include "widgets/Graphics.h"
 
+#include <QFont>
 #include <QGuiApplication>
 
 namespace {
@@ -40,4 +41,17 @@ QColor ColorToQColor(TColor color, const QPalette& palette)
     if (color & clSystemColor)
         return SystemColor(color & 0xFF, palette);
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+void SubstituteLayoutFonts()
+{
+    // "MS Sans Serif" 8 pt is a bitmap font 11 pixels high with figures 6 pixels wide: a time
+    // stamp takes 99 of the history's 100-pixel date column, more than a cell leaves inside its
+    // padding. Liberation Sans Narrow has the same height and 5-pixel figures, so
+    // "08.12.2026 14:03:22" stays whole; the wider faces follow where it is not installed.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    // "Arial" only sets the session state in bold, which has room to spare: its metric-compatible face.
+    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }

@@ -17,3 +17,7 @@ inline constexpr TColor clPurple = 0x800080;
 // in the given palette (the application's palette when none is given).
 QColor ColorToQColor(TColor color);
 QColor ColorToQColor(TColor color, const QPalette& palette);
+
+// Makes the fonts the windows are laid out for ("MS Sans Serif" and "Arial" at 8 points) fall
+// back to stand-ins of the same height whose texts fit the places the layout gives them.
+void SubstituteLayoutFonts();
