@@ -181,8 +181,9 @@ void TForm1::CreateLayout()
     RarBar1 = new TRarBar(GroupBox3);
     RarBar1->setGeometry(32, 160, 65, 217);
     RarBar1->SetColorScheme(rcPurpleBlue);
+    // The gauge's percentage is stored as 11-pixel characters, whatever the screen's resolution.
     QFont gaugeFont(QStringLiteral("MS Sans Serif"));
-    gaugeFont.setPointSize(8);
+    gaugeFont.setPixelSize(11);
     gaugeFont.setBold(true);
     RarBar1->SetFont(gaugeFont);
     RarBar1->SetFontColor(clPurple);
@@ -191,9 +192,11 @@ void TForm1::CreateLayout()
     RarBar1->SetMax(0);
     RarBar1->SetProgress(0);
 
+    // A lowered outer and a raised inner bevel, one pixel each: the panel stands as a groove.
     Panel2 = new QFrame(MainPanel);
-    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Panel2->setLineWidth(1);
+    Panel2->setMidLineWidth(0);
     Panel2->setFixedHeight(38);
     mainLayout->addWidget(Panel2);
     Label1 = PlaceLabel(Panel2, QStringLiteral("Offline"), 16, 4);
