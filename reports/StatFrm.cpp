@@ -11,13 +11,16 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QGraphicsSimpleTextItem>
 #include <QLocale>
 #include <QShowEvent>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -57,13 +60,66 @@ QStringList UniqueCategories(const QStringList& labels)
     return categories;
 }
 
-// Numbers on the chart in the same locale as the rest of the program's texts.
+// Numbers on the chart in the same locale as the rest of the program's texts, and like the
+// amounts of the history without digit grouping.
 QLocale ChartLocale()
 {
     QString name = QString::fromStdString(FormatSettings().LocaleName);
     name = name.left(name.indexOf(QLatin1Char('.')));
-    return name.isEmpty() || name == QLatin1String("C") ? QLocale::c() : QLocale(name);
+    QLocale locale = name.isEmpty() || name == QLatin1String("C") ? QLocale::c() : QLocale(name);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
 }
+
+// The value axis counts whole cents in steps of 1, 2 or 5 times a power of ten, about five of
+// them, from zero (or below the lowest total) to above the highest total, with room there for
+// the total written above its bar.
+struct TValueScale {
+    qreal Min = 0;
+    qreal Max = 1;
+    int TickCount = 2;
+};
+
+TValueScale ValueScale(qreal lowest, qreal highest)
+{
+    const qreal bottom = std::min<qreal>(lowest * 1.15, 0);
+    const qreal top = std::max<qreal>(highest * 1.15, 1);
+    const qreal rough = (top - bottom) / 5;
+    if (!std::isfinite(rough))
+        return {bottom, top, 2};
+    qreal step = 1;
+    for (qreal decade = 1; step < rough; decade *= 10) {
+        for (const qreal factor : {1, 2, 5, 10}) {
+            step = decade * factor;
+            if (step >= rough)
+                break;
+        }
+    }
+    const qreal min = std::floor(bottom / step) * step;
+    const qreal max = std::ceil(top / step) * step;
+    return {min, max, static_cast<int>(std::lround((max - min) / step)) + 1};
+}
+
+// Upright while the widest date fits the room of one day, slanted while the slanted date fits
+// it, on end otherwise: a date wider than its room would be left out of the axis.
+int DateLabelAngle(const QFont& font, const QStringList& labels, qreal room)
+{
+    // The toolkit keeps a few pixels of margin around each label.
+    constexpr qreal Margin = 8;
+    const QFontMetricsF metrics(font);
+    qreal width = 0;
+    for (const QString& label : labels)
+        width = std::max(width, metrics.horizontalAdvance(label) + Margin);
+    const qreal height = metrics.height() + Margin;
+    if (width <= room)
+        return 0;
+    if ((width + height) / std::numbers::sqrt2 <= room)
+        return -45;
+    return -90;
+}
+
+// Pixels between a bar's end and the total written beside it.
+constexpr qreal ValueMarkGap = 3;
 
 } // namespace
 
@@ -74,9 +130,9 @@ TForm2::TForm2(std::unique_ptr<THistoryRows> History, QWidget* parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Onlinekosten-Statistik"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPointSize(8);
+    setFont(windowFont);
     move(192, 103);
     resize(519, 384);
 
@@ -88,15 +144,34 @@ TForm2::TForm2(std::unique_ptr<THistoryRows> History, QWidget* parent)
     chart->setTitle(QStringLiteral("TChart"));
     chart->setPlotAreaBackgroundBrush(Qt::white);
     chart->setPlotAreaBackgroundVisible(true);
-    chart->setLocale(ChartLocale());
     chart->setLocalizeNumbers(true);
+    // The axes stay for the life of the window: an axis taken off the chart leaves its labels
+    // and grid lines behind on it.
+    FDateAxis = new QBarCategoryAxis(chart);
+    // Whole dates in the window's small font; a shortened date could name another day.
+    FDateAxis->setTruncateLabels(false);
+    FDateAxis->setLabelsFont(font());
+    chart->addAxis(FDateAxis, Qt::AlignBottom);
+    FCostAxis = new QValueAxis(chart);
+    FCostAxis->setLabelsFont(font());
+    // The ticks are whole cents: no decimal places to show.
+    FCostAxis->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(FCostAxis, Qt::AlignLeft);
+    // The room of each day changes with the window's width: the dates follow it both ways.
+    connect(chart, &QChart::plotAreaChanged, this, [this] { FitLabels(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Chart1);
+    // Narrower, seven dates on end would no longer fit their days.
+    setMinimumWidth(240);
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2()
+{
+    // The chart is torn down after the window's own fields; its last layout must not reach them.
+    Chart1->chart()->disconnect(this);
+}
 
 void TForm2::showEvent(QShowEvent* event)
 {
@@ -109,33 +184,26 @@ void TForm2::showEvent(QShowEvent* event)
 void TForm2::FormShow()
 {
     QChart* chart = Chart1->chart();
-    // The series and axes of an earlier showing are deleted, not only detached.
+    // The series of an earlier showing is deleted, not only detached.
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    FDateAxis->clear();
     FLabels.clear();
+    for (QGraphicsSimpleTextItem* mark : FValueMarks)
+        delete mark;
+    FValueMarks.clear();
 
     chart->setTitle(ChartTitleText);
+    chart->setLocale(ChartLocale());
 
     auto* series = new QBarSeries(chart);
     series->clear();
     series->setName(SeriesTitle);
-    series->setLabelsVisible(true);
-    series->setLabelsFormat(QStringLiteral("@value"));
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     chart->addSeries(series);
-    auto* axisX = new QBarCategoryAxis(chart);
-    // Whole dates in the window's small font; a shortened date could name another day.
-    axisX->setTruncateLabels(false);
-    axisX->setLabelsFont(font());
-    chart->addAxis(axisX, Qt::AlignBottom);
-    series->attachAxis(axisX);
-    auto* axisY = new QValueAxis(chart);
-    axisY->setLabelsFont(font());
-    chart->addAxis(axisY, Qt::AlignLeft);
-    series->attachAxis(axisY);
+    series->attachAxis(FDateAxis);
+    series->attachAxis(FCostAxis);
+    const TValueScale empty = ValueScale(0, 0);
+    FCostAxis->setRange(empty.Min, empty.Max);
+    FCostAxis->setTickCount(empty.TickCount);
 
     const int n = FHistory->Count();
     if (n == 0)
@@ -164,7 +232,6 @@ void TForm2::FormShow()
     g = std::min<size_t>(g, MaxGroupIndex);
 
     auto* set = new QBarSet(SeriesTitle, series);
-    set->setLabelColor(Qt::black);
     qreal lowest = 0;
     qreal highest = 0;
     for (size_t i = 0; i <= g; ++i) {
@@ -174,14 +241,41 @@ void TForm2::FormShow()
         highest = std::max(highest, static_cast<qreal>(totals[i]));
     }
     series->append(set);
-    axisX->append(UniqueCategories(FLabels));
-    // Dates too wide for their place are turned aslant rather than dropped.
-    const int place = (width() - 100) / static_cast<int>(FLabels.size());
-    const bool crowded = QFontMetrics(font()).horizontalAdvance(FLabels.constFirst()) + 8 > place;
-    axisX->setLabelsAngle(crowded ? -45 : 0);
-    // Room beyond the longest bars for their values; a cost typed as negative still shows.
-    axisY->setRange(lowest * 1.15, highest > 0 ? highest * 1.15 : 1);
-    axisY->applyNiceNumbers();
+    FDateAxis->append(UniqueCategories(FLabels));
+    // A cost typed as negative still shows, below the zero line.
+    const TValueScale scale = ValueScale(lowest, highest);
+    FCostAxis->setRange(scale.Min, scale.Max);
+    FCostAxis->setTickCount(scale.TickCount);
+
+    // Each total is written as the history writes costs, "67,50", which the series' own labels
+    // cannot do: they drop the trailing zeros.
+    for (size_t i = 0; i <= g; ++i) {
+        auto* mark = new QGraphicsSimpleTextItem(FormatFloat(QStringLiteral("0.00"), totals[i]), chart);
+        mark->setFont(font());
+        FValueMarks.push_back(mark);
+    }
+    FitLabels();
+}
+
+void TForm2::FitLabels()
+{
+    QChart* chart = Chart1->chart();
+    QBarSeries* series = Series();
+    if (FLabels.isEmpty() || !series)
+        return;
+    const qreal room = chart->plotArea().width() / static_cast<qreal>(FLabels.size());
+    const int angle = DateLabelAngle(FDateAxis->labelsFont(), FLabels, room);
+    if (FDateAxis->labelsAngle() != angle)
+        FDateAxis->setLabelsAngle(angle);
+
+    const QList<qreal> values = Values();
+    for (size_t i = 0; i < FValueMarks.size() && i < static_cast<size_t>(values.size()); ++i) {
+        const qreal value = values[static_cast<qsizetype>(i)];
+        const QPointF end = chart->mapToPosition(QPointF(static_cast<qreal>(i), value), series);
+        const QRectF box = FValueMarks[i]->boundingRect();
+        const qreal y = value < 0 ? end.y() + ValueMarkGap : end.y() - ValueMarkGap - box.height();
+        FValueMarks[i]->setPos(std::round(end.x() - box.width() / 2), std::round(y));
+    }
 }
 
 QString TForm2::ChartTitle() const
@@ -198,6 +292,14 @@ QBarSeries* TForm2::Series() const
 QStringList TForm2::Labels() const
 {
     return FLabels;
+}
+
+QStringList TForm2::ValueTexts() const
+{
+    QStringList texts;
+    for (const QGraphicsSimpleTextItem* mark : FValueMarks)
+        texts.append(mark->text());
+    return texts;
 }
 
 QList<qreal> TForm2::Values() const

@@ -5,10 +5,14 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
+class QBarCategoryAxis;
 class QBarSeries;
 class QChartView;
+class QGraphicsSimpleTextItem;
 class QShowEvent;
+class QValueAxis;
 class THistoryRows;
 
 // The cost statistics window: a bar chart of the costs of the most recent days with sessions,
@@ -27,17 +31,27 @@ public:
     void FormShow();
 
     // What the chart shows: the title, the series of the latest showing (none before the first),
-    // the day labels at positions 0, 1, ... and the day totals in cents at the same positions.
+    // the day labels at positions 0, 1, ..., the day totals in cents at the same positions and
+    // the totals as written above their bars.
     QString ChartTitle() const;
     QBarSeries* Series() const;
     QStringList Labels() const;
     QList<qreal> Values() const;
+    QStringList ValueTexts() const;
 
 protected:
     // Runs FormShow inside the report guard when the window goes from hidden to shown.
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Sets the dates' slant for the room the chart gives each day now and puts each day's total
+    // above its bar; runs whenever the plot area changes.
+    void FitLabels();
+
     std::unique_ptr<THistoryRows> FHistory;
+    QBarCategoryAxis* FDateAxis = nullptr;
+    QValueAxis* FCostAxis = nullptr;
     QStringList FLabels;
+    // The totals written above the bars, items of the chart.
+    std::vector<QGraphicsSimpleTextItem*> FValueMarks;
 };

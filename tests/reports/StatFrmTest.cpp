@@ -10,10 +10,16 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCoreApplication>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QTreeWidget>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +36,35 @@ protected:
     {
         Form.hide();
         Form.show();
+        Settle();
+    }
+
+    // Lets the chart lay itself out, also again after the dates have changed their slant.
+    static void Settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    void Resize(int width)
+    {
+        Form.resize(width, 384);
+        Settle();
+    }
+
+    QBarCategoryAxis* DateAxis() const
+    {
+        return qobject_cast<QBarCategoryAxis*>(Form.Chart1->chart()->axes(Qt::Horizontal).value(0));
+    }
+
+    // The texts of the chart's title, legend and axes that are on the screen, or all it holds.
+    QStringList AxisTexts(bool visibleOnly = true) const
+    {
+        QStringList texts;
+        for (QGraphicsItem* item : Form.Chart1->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && (text->isVisible() || !visibleOnly))
+                texts.append(text->toPlainText().remove(QChar(0x200B)));
+        return texts;
     }
 
     TGermanFormats Formats;
@@ -69,7 +104,7 @@ TEST_F(StatFrmTest, OneSessionIsOneLabelledBarWithItsValueShown)
     Open();
     EXPECT_EQ(Form.Labels(), QStringList{QStringLiteral("08.12.2026")});
     EXPECT_EQ(Form.Values(), QList<qreal>{12.5});
-    EXPECT_TRUE(Form.Series()->isLabelsVisible());
+    EXPECT_EQ(Form.ValueTexts(), QStringList{QStringLiteral("12,50")});
     auto* axis = qobject_cast<QBarCategoryAxis*>(Form.Chart1->chart()->axes(Qt::Horizontal).value(0));
     ASSERT_NE(axis, nullptr);
     EXPECT_EQ(axis->categories(), QStringList{QStringLiteral("08.12.2026")});
@@ -93,6 +128,97 @@ TEST_F(StatFrmTest, CostThatIsNoNumberCountsAsZero)
     Add(QStringLiteral("08.12.2026 11:00:00"), QString());
     Open();
     EXPECT_EQ(Form.Values(), QList<qreal>{4.25});
+}
+
+// Each total stands above its bar, below it when negative, written as the history writes costs.
+TEST_F(StatFrmTest, TotalsStandAtTheirBarsInTheHistorysCostFormat)
+{
+    Add(QStringLiteral("08.12.2026 18:00:00"), QStringLiteral("63"));
+    Add(QStringLiteral("08.12.2026 12:00:00"), QStringLiteral("4,50"));
+    Add(QStringLiteral("07.12.2026 12:00:00"), QStringLiteral("50"));
+    Add(QStringLiteral("06.12.2026 08:00:00"), QStringLiteral("-20"));
+    Add(QStringLiteral("05.12.2026 08:00:00"), QStringLiteral("0,125"));
+    Open();
+    const QStringList texts = Form.ValueTexts();
+    ASSERT_EQ(texts, (QStringList{QStringLiteral("67,50"), QStringLiteral("50,00"), QStringLiteral("-20,00"),
+                                  QStringLiteral("0,13")}));
+
+    QChart* chart = Form.Chart1->chart();
+    int marks = 0;
+    for (QGraphicsItem* item : chart->childItems()) {
+        auto* mark = dynamic_cast<QGraphicsSimpleTextItem*>(item);
+        if (!mark)
+            continue;
+        ++marks;
+        const int i = static_cast<int>(texts.indexOf(mark->text()));
+        const qreal value = Form.Values().value(i);
+        const QPointF end = chart->mapToPosition(QPointF(i, value), Form.Series());
+        const QRectF box = mark->sceneBoundingRect();
+        EXPECT_NEAR(box.center().x(), end.x(), 1) << mark->text().toStdString();
+        EXPECT_TRUE(value < 0 ? box.top() >= end.y() : box.bottom() <= end.y()) << mark->text().toStdString();
+    }
+    EXPECT_EQ(marks, 4);
+}
+
+// The value axis counts whole cents, in German without a decimal place or digit grouping.
+TEST_F(StatFrmTest, ValueAxisShowsWholeCents)
+{
+    const struct {
+        const char* Costs;
+        const char* Ticks;
+    } cases[] = {
+        {"72 120 12,25", "0 50 100 150"},
+        {"-20 250", "-100 0 100 200 300"},
+        {"0,5", "0 1"},
+        {"0", "0 1"},
+        {"12345", "0 5000 10000 15000"},
+    };
+    for (const auto& c : cases) {
+        List->clear();
+        const QStringList costs = QString::fromLatin1(c.Costs).split(QLatin1Char(' '));
+        for (int i = 0; i < costs.size(); ++i)
+            Add(QStringLiteral("%1.12.2026 10:00:00").arg(10 + i), costs[i]);
+        Open();
+        QList<long long> ticks;
+        for (const QString& text : AxisTexts())
+            if (bool whole = false; text.toLongLong(&whole), whole)
+                ticks.append(text.toLongLong());
+        std::sort(ticks.begin(), ticks.end());
+        QStringList shown;
+        for (const long long tick : ticks)
+            shown.append(QString::number(tick));
+        EXPECT_EQ(shown.join(QLatin1Char(' ')).toStdString(), c.Ticks) << "for " << c.Costs;
+    }
+}
+
+// Every day keeps its date at any width: upright where it fits, slanted or on end where it does
+// not, and upright again when the window is widened.
+TEST_F(StatFrmTest, DatesFollowTheWidthOfTheWindowAndNoneIsLeftOut)
+{
+    for (int day = 20; day > 13; --day)
+        Add(QStringLiteral("%1.11.2026 10:00:00").arg(day), QString::number(day));
+    Resize(900);
+    Open();
+    for (const int width : {900, 420, 300, Form.minimumWidth(), 900}) {
+        Resize(width);
+        ASSERT_NE(DateAxis(), nullptr);
+        EXPECT_EQ(DateAxis()->labelsAngle() == 0, width == 900) << "at width " << width;
+        EXPECT_EQ(AxisTexts().filter(QStringLiteral(".2026")).size(), 7) << "at width " << width;
+    }
+}
+
+// Showing the window again at another width draws one set of dates: nothing of the earlier
+// showing stays behind on the chart.
+TEST_F(StatFrmTest, OpeningAgainLeavesNoDatesOfTheEarlierShowing)
+{
+    for (int day = 20; day > 13; --day)
+        Add(QStringLiteral("%1.11.2026 10:00:00").arg(day), QString::number(day));
+    for (const int width : {900, 300, 900}) {
+        Form.hide();
+        Form.resize(width, 384);
+        Open();
+    }
+    EXPECT_EQ(AxisTexts(false).filter(QStringLiteral(".2026")).size(), 7);
 }
 
 TEST_F(StatFrmTest, TheValueAxisHoldsEveryBar)
