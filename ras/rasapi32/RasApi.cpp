@@ -47,6 +47,8 @@ DWORD Guard(DWORD fallback, TBody&& body) noexcept
         return ERROR_CANNOT_OPEN_PHONEBOOK;
     } catch (const ERasAlreadyConnected&) {
         return ERROR_PORT_ALREADY_OPEN;
+    } catch (const ERasHangUpDenied&) {
+        return ERROR_ACCESS_DENIED;
     } catch (const ERasHangUpRefused&) {
         return ERROR_HANGUP_FAILED;
     } catch (...) {

@@ -129,9 +129,12 @@ bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const
         if (::kill(record.Pid, SIGTERM) != 0) {
             if (errno == ESRCH)
                 return false;
-            throw ERasHangUpRefused(QString("Cannot end pppd %1 of the connection %2: %3")
+            const QString message = QString("Cannot end pppd %1 of the connection %2: %3")
                                         .arg(record.Pid)
-                                        .arg(HandleText(handle), std::strerror(errno)));
+                                        .arg(HandleText(handle), std::strerror(errno));
+            if (errno == EPERM)
+                throw ERasHangUpDenied(message);
+            throw ERasHangUpRefused(message);
         }
         return true;
     }

@@ -6,13 +6,25 @@
 #include "ras/service/SystemRoot.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
-#include <optional>
+#include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <memory>
+#include <optional>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
+
+// Writes the message to the standard error once for each key in this process.
+void ReportOnce(const std::string& key, const std::string& message)
+{
+    static std::set<std::string> reported;
+    if (reported.insert(key).second)
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
 
 // pppd's options that take the next word as their argument, so that "mtu 1492" or
 // "holdoff 30" is never taken for a speed or a device.
@@ -208,8 +220,15 @@ std::vector<TPppPeer> ReadPppPeers()
 {
     const std::string folder = SystemPath("/etc/ppp/peers");
     std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.c_str()));
-    if (!dir)
+    if (!dir) {
+        // No folder means no peers. One that is there but cannot be read hides the peers: that
+        // is said once per process, where a library's messages go (the terminal, or the
+        // session's journal for a program started from the desktop).
+        if (errno != ENOENT)
+            ReportOnce(folder, "zeltix-ras: " + folder + " cannot be read (" + std::strerror(errno) +
+                                   "): its pppd peers are not listed. Debian lets the group dip read it.");
         return {};
+    }
     std::vector<std::string> fileNames;
     while (dirent* entry = ::readdir(dir.get()))
         if (EntryName(entry->d_name))

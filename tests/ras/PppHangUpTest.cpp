@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +98,33 @@ TEST_F(PppHangUpTest, UnknownHandlesAreInvalid)
 {
     EXPECT_THROW(Service.HangUp(kFirstPppHandle, T0), ERasInvalidHandle);
     EXPECT_THROW(Service.HangUp(0xFFFFFFFF, T0), ERasInvalidHandle);
+}
+
+// Lowers or raises CAP_KILL in this thread's effective set; false where it cannot be changed.
+bool SetKillCapability(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (::syscall(SYS_capget, &header, data) != 0 || !(data[CAP_KILL / 32].permitted & (1u << (CAP_KILL % 32))))
+        return false;
+    if (on)
+        data[CAP_KILL / 32].effective |= 1u << (CAP_KILL % 32);
+    else
+        data[CAP_KILL / 32].effective &= ~(1u << (CAP_KILL % 32));
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+TEST_F(PppHangUpTest, AnotherUsersPppdIsDeniedAndSaysSo)
+{
+    // Another user's pppd, and a program without the right to signal other users' processes.
+    TPppdChild pppd("pppd", 65534);
+    Tree.RealProcess(pppd.Pid());
+    HRASCONN handle = LinkOf(pppd.Pid());
+    if (::geteuid() != 0 || !SetKillCapability(false))
+        GTEST_SKIP() << "needs root with CAP_KILL to take away";
+    EXPECT_THROW(Service.HangUp(handle, T0 + 1000), ERasHangUpDenied);
+    ASSERT_TRUE(SetKillCapability(true));
+    EXPECT_TRUE(pppd.Running()) << "the link stays up";
 }
 
 } // namespace

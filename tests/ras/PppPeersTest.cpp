@@ -105,6 +105,20 @@ TEST(PppPeersFolderTest, NoPeersFolderNoPeers)
     EXPECT_TRUE(ReadPppPeers().empty());
 }
 
+TEST(PppPeersFolderTest, AFolderThatCannotBeReadIsSaidOnce)
+{
+    TPppTree tree;
+    const std::string folder = tree.Root() + "/etc/ppp/peers";
+    std::filesystem::remove_all(folder);
+    tree.Write("/etc/ppp/peers", "not a folder\n");
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ReadPppPeers().empty());
+    EXPECT_TRUE(ReadPppPeers().empty());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "zeltix-ras: " + folder + " cannot be read (Not a directory): its pppd peers are not listed. "
+                    "Debian lets the group dip read it.\n");
+}
+
 TEST(PppPeersFolderTest, SortedByNameAndOddFilesPassedOver)
 {
     TPppTree tree;

@@ -217,7 +217,7 @@ void TPppKernelTree::SendDatagram(const std::string& address, size_t payload) co
         throw std::runtime_error("cannot send to " + address + ": " + std::strerror(error));
 }
 
-TPppdChild::TPppdChild(const char* name)
+TPppdChild::TPppdChild(const char* name, uid_t owner)
 {
     int ready[2];
     if (::pipe(ready) != 0)
@@ -226,6 +226,8 @@ TPppdChild::TPppdChild(const char* name)
     if (FPid == 0) {
         // Only async-signal-safe calls here: rename, report, wait for the signal.
         ::prctl(PR_SET_NAME, name, 0, 0, 0);
+        if (owner != static_cast<uid_t>(-1) && ::setresuid(owner, owner, owner) != 0)
+            ::_exit(1);
         char byte = 1;
         (void)!::write(ready[1], &byte, 1);
         for (;;)

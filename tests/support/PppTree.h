@@ -73,7 +73,8 @@ private:
 // if it is still there.
 class TPppdChild {
 public:
-    explicit TPppdChild(const char* name = "pppd");
+    // With an owner, the child runs as that user, as another user's pppd does.
+    explicit TPppdChild(const char* name = "pppd", uid_t owner = static_cast<uid_t>(-1));
     ~TPppdChild();
     pid_t Pid() const { return FPid; }
     // Waits for the child to end and tells whether SIGTERM ended it.
