@@ -12,7 +12,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     locales iproute2
     xvfb xauth x11-utils imagemagick trayer xdotool
-    fonts-dejavu-core fonts-liberation2
+    fonts-dejavu-core fonts-liberation fonts-liberation2
 )
 
 as_root() {
