@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QImage>
+#include <QPalette>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTreeWidget>
@@ -76,6 +78,23 @@ TEST_F(MainWindowTest, LayoutMenusAndTextsAreThoseOfTheProgram)
     EXPECT_EQ(form.OnCheckTimer->Interval(), 1000u);
     EXPECT_FALSE(form.Timer1->Enabled());
     EXPECT_EQ(form.Timer1->Interval(), 1000u);
+}
+
+TEST_F(MainWindowTest, TheSessionPanelHasALoweredOuterAndARaisedInnerBevelAndTheGaugeAnElevenPixelFont)
+{
+    TForm1& form = Start();
+    form.show();
+    const QImage panel = form.Panel2->grab().toImage();
+    const QPalette& colours = form.Panel2->palette();
+    const int w = panel.width();
+    const int h = panel.height();
+    // Outer bevel lowered: dark above and left, light below and right; the inner one the other way.
+    EXPECT_EQ(panel.pixel(0, h / 2), colours.color(QPalette::Dark).rgb());
+    EXPECT_EQ(panel.pixel(w - 1, h / 2), colours.color(QPalette::Light).rgb());
+    EXPECT_EQ(panel.pixel(1, h / 2), colours.color(QPalette::Light).rgb());
+    EXPECT_EQ(panel.pixel(w - 2, h / 2), colours.color(QPalette::Dark).rgb());
+    EXPECT_EQ(form.RarBar1->Font().pixelSize(), 11);
+    EXPECT_TRUE(form.RarBar1->Font().bold());
 }
 
 TEST_F(MainWindowTest, FirstStartHasDefaultsAndClosingWritesSettings)
