@@ -4,6 +4,7 @@
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
 #include "platform/ProgramDir.h"
+#include "reports/LogText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,39 +24,6 @@ std::string NativePath(const QString& path)
 QString ErrnoText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Lines end with CR LF or LF; a break at the very end does not start another line.
-QStringList SplitLines(const QString& text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    while (start < text.size()) {
-        const qsizetype lf = text.indexOf(QLatin1Char('\n'), start);
-        if (lf < 0) {
-            lines.append(text.mid(start));
-            break;
-        }
-        const qsizetype end = lf > start && text.at(lf - 1) == QLatin1Char('\r') ? lf - 1 : lf;
-        lines.append(text.mid(start, end - start));
-        start = lf + 1;
-    }
-    return lines;
-}
-
-// One conversion for the whole text keeps a large log quick to write.
-std::string AnsiText(const QStringList& lines)
-{
-    qsizetype size = 0;
-    for (const QString& line : lines)
-        size += line.size() + 2;
-    QString text;
-    text.reserve(size);
-    for (const QString& line : lines) {
-        text += line;
-        text += QLatin1String("\r\n");
-    }
-    return StringToAnsi(text);
 }
 
 bool SamePath(const QString& a, const QString& b)
@@ -90,7 +58,7 @@ void TForm3::FormCreate()
         FUnreadablePath = path;
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, ErrnoText()));
     }
-    SetLines(SplitLines(AnsiToString(bytes)));
+    SetLines(SplitLogLines(AnsiToString(bytes)));
 }
 
 QString TForm3::SaveToFile(const QString& path)
@@ -114,7 +82,7 @@ QString TForm3::SaveToFile(const QString& path)
             target = FAsideFile;
         }
     }
-    std::string bytes = AnsiText(FLines);
+    std::string bytes = LogFileText(FLines);
     if (!FHead.empty() && target == path && SamePath(path, FHeadPath))
         bytes.insert(0, FHead);
     if (!WriteFileAtomically(NativePath(target), bytes))
