@@ -81,6 +81,15 @@ std::string_view TByteReader::ReadLongBytes()
     return ReadBytes(static_cast<std::size_t>(length));
 }
 
+std::string_view TByteReader::ReadWideBytes()
+{
+    const std::int32_t count = ReadInt32();
+    // Compared in units, so that a count near the top of its range cannot overflow the size.
+    if (count < 0 || static_cast<std::size_t>(count) > Remaining() / 2)
+        ThrowReadError();
+    return ReadBytes(static_cast<std::size_t>(count) * 2);
+}
+
 void TStreamReader::ReadSignature()
 {
     static constexpr std::string_view Signature = "TPF0";
@@ -157,6 +166,25 @@ QString TStreamReader::ReadString()
         return AnsiToString(FBytes.ReadShortString());
     case TValueType::vaLString:
         return AnsiToString(FBytes.ReadLongBytes());
+    case TValueType::vaWString: {
+        const std::string_view utf16 = FBytes.ReadWideBytes();
+        // Assembled unit by unit: the bytes need not be aligned for char16_t.
+        QString text(static_cast<qsizetype>(utf16.size() / 2), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const auto low = static_cast<std::uint8_t>(utf16[static_cast<std::size_t>(2 * i)]);
+            const auto high = static_cast<std::uint8_t>(utf16[static_cast<std::size_t>(2 * i + 1)]);
+            text[i] = QChar(static_cast<char16_t>(low | high << 8));
+        }
+        // An unpaired surrogate is no character, and would come back from the next save as
+        // another one.
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            else if (text[i].isSurrogate())
+                text[i] = QChar::ReplacementCharacter;
+        }
+        return text;
+    }
     case TValueType::vaUTF8String: {
         const std::string_view utf8 = FBytes.ReadLongBytes();
         return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
@@ -237,14 +265,9 @@ bool TStreamReader::SkipPayload(TValueType type)
     case TValueType::vaUTF8String:
         FBytes.ReadLongBytes();
         return false;
-    case TValueType::vaWString: {
-        // The count is of UTF-16 code units, two bytes each.
-        const std::int32_t count = FBytes.ReadInt32();
-        if (count < 0 || static_cast<std::size_t>(count) > FBytes.Remaining() / 2)
-            ThrowReadError();
-        FBytes.Skip(static_cast<std::size_t>(count) * 2);
+    case TValueType::vaWString:
+        FBytes.ReadWideBytes();
         return false;
-    }
     case TValueType::vaSet:
         // Element names up to an empty one.
         while (!FBytes.ReadShortString().empty()) {

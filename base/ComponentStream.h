@@ -28,12 +28,14 @@ enum class TValueType : std::uint8_t {
     vaLString = 12,
     vaNil = 13,
     vaCollection = 14,
-    vaInt64 = 15,
-    vaSingle = 16,
-    vaCurrency = 17,
-    vaDate = 18,
-    vaWString = 19,
-    vaUTF8String = 20,
+    vaSingle = 15,   // 4-byte floating point
+    vaCurrency = 16, // 8-byte integer of ten-thousandths
+    vaDate = 17,     // 8-byte floating point, days
+    vaWString = 18,  // a 4-byte count of UTF-16 code units, then UTF-16LE
+    vaInt64 = 19,
+    vaUTF8String = 20, // a 4-byte count of bytes, then UTF-8
+    // 21 and beyond mean different things to different writers; a reader cannot tell their
+    // size, so they are read as values of an unknown type.
 };
 
 // Little-endian building blocks, shared by the stream writer and by blocks that travel inside
@@ -69,6 +71,9 @@ public:
     // A signed 4-byte length followed by that many bytes; a negative length, or one longer
     // than what remains, is a read error.
     std::string_view ReadLongBytes();
+    // A signed 4-byte count of UTF-16 code units followed by two bytes for each; read errors as
+    // for ReadLongBytes.
+    std::string_view ReadWideBytes();
 
 private:
     void Require(std::size_t count) const;
@@ -115,7 +120,7 @@ private:
 // - "Stream read error": the data ends before a value, name or length it announced is complete
 //   (a file shorter than four bytes that begins like "TPF0" counts as ending too early);
 // - "Invalid property value": a value of another type than the one asked for, or a type byte
-//   the format does not know.
+//   the format does not know (21 and beyond).
 class TStreamReader {
 public:
     explicit TStreamReader(std::string_view data) : FBytes(data) {}
@@ -137,6 +142,7 @@ public:
     TValueType ReadValue();
 
     std::int32_t ReadInteger();
+    // Short and long strings are ANSI, wide strings UTF-16LE, UTF-8 strings UTF-8.
     QString ReadString();
     // An identifier; false and true read as "False" and "True", nil as "nil".
     std::string ReadIdent();

@@ -88,6 +88,10 @@ TEST(ComponentStream, StringsChooseTheirTypeByContent)
     TStreamReader ansi(ansiBytes);
     EXPECT_EQ(ansi.ReadString(), QString::fromUtf8("Grü")) << "short and long strings are ANSI";
     EXPECT_EQ(ansi.ReadString(), QString::fromUtf8("€"));
+    // Other writers' wide strings: UTF-16LE at an odd offset, with a surrogate pair, and unpaired
+    // surrogates as the replacement character.
+    const TExactCopy wide("\x12\x06\x00\x00\x00" "G\x00\xAC\x20\x3D\xD8\x00\xDE\x00\xDE\x3D\xD8"s);
+    EXPECT_EQ(TStreamReader(wide.View()).ReadString(), QString::fromUtf8("G€\xF0\x9F\x98\x80\uFFFD\uFFFD"));
 }
 
 TEST(ComponentStream, NamesIdentifiersBooleansAndBinary)
@@ -184,8 +188,8 @@ TEST(ComponentStream, SkipValuePassesEveryKnownType)
     const std::string values =
         "\x02\x01" "\x03\x01\x02" "\x04\x01\x02\x03\x04" "\x05" "0123456789" "\x06\x02hi" "\x07\x02id"
         "\x08" "\x09" "\x0A\x02\x00\x00\x00xy" "\x0B\x01" "a\x01" "b\x00" "\x0C\x01\x00\x00\x00z"
-        "\x0D" "\x0F" "01234567" "\x10" "0123" "\x11" "01234567" "\x12" "01234567"
-        "\x13\x02\x00\x00\x00" "a\x00" "b\x00" "\x14\x01\x00\x00\x00u"
+        "\x0D" "\x0F" "0123" "\x10" "01234567" "\x11" "01234567"
+        "\x12\x02\x00\x00\x00" "a\x00" "b\x00" "\x13" "01234567" "\x14\x01\x00\x00\x00u"
         "\x01\x01\x02\x07\x00\x00"s; // a list holding a list holding 7
     const std::string stream = "\x01"s + values + "\x00"s + TwoColumns() + "\x02\x2A"s;
     TStreamReader reader(stream);
@@ -223,14 +227,16 @@ TEST(ComponentStream, ReadersRefuseOtherTypes)
         {"\x0F" "01234567"s, [](TStreamReader& r) { r.ReadInteger(); }},
         {"\x02\x01"s, [](TStreamReader& r) { r.ReadString(); }},
         {"\x07\x01" "a"s, [](TStreamReader& r) { r.ReadString(); }},
-        {"\x13\x00\x00\x00\x00"s, [](TStreamReader& r) { r.ReadString(); }},
+        {"\x13" "01234567"s, [](TStreamReader& r) { r.ReadString(); }},
+        {"\x15\x01\x00\x00\x00" "a\x00"s, [](TStreamReader& r) { r.ReadString(); }},
         {"\x06\x01" "a"s, [](TStreamReader& r) { r.ReadIdent(); }},
         {"\x02\x01"s, [](TStreamReader& r) { r.ReadBoolean(); }},
         {"\x0C\x00\x00\x00\x00"s, [](TStreamReader& r) { r.ReadBinary(); }},
         {"\x01\x00"s, [](TStreamReader& r) { r.ReadCollectionBegin(); }},
         {"\x0E\x00"s, [](TStreamReader& r) { r.ReadListBegin(); }},
         {"\x02\x00"s, [](TStreamReader& r) { r.ReadListEnd(); }},
-        {"\x15"s, [](TStreamReader& r) { r.SkipValue(); }},
+        {"\x15\x01\x00\x00\x00" "a\x00"s, [](TStreamReader& r) { r.SkipValue(); }}, // sized differently by each writer
+        {"\x16" "01234567"s, [](TStreamReader& r) { r.SkipValue(); }},
         {"\xFF"s, [](TStreamReader& r) { r.SkipValue(); }},
         {"\x00"s, [](TStreamReader& r) { r.SkipValue(); }},
         {"\x0E\x02\x00"s, [](TStreamReader& r) { r.SkipValue(); }}, // an item must open a list
@@ -283,7 +289,7 @@ TSample Sample()
         sample.TypeBytes.emplace_back(sample.Data.size(), std::move(accepted));
         write();
     };
-    const std::string integers = "\x02\x03\x04", strings = "\x06\x0C\x14", idents = "\x07\x08\x09\x0D";
+    const std::string integers = "\x02\x03\x04", strings = "\x06\x0C\x12\x14", idents = "\x07\x08\x09\x0D";
     writer.WriteSignature();
     writer.WriteStr("TListView");
     writer.WriteStr("ListView1");
@@ -400,9 +406,10 @@ TEST(ComponentStreamHostile, LengthsBeyondTheDataAreReadErrors)
     const std::string cases[] = {
         "\x0A\xFF\xFF\xFF\xFF" "ab"s, "\x0A\x00\x00\x00\x80"s, "\x0A\xFF\xFF\xFF\x7F"s, "\x0A\x03\x00\x00\x00" "ab"s,
         "\x0C\xFF\xFF\xFF\xFF"s, "\x0C\xFF\xFF\xFF\x7F" "abc"s, "\x14\xFE\xFF\xFF\xFF"s, "\x14\x05\x00\x00\x00"s,
-        "\x06\x05" "ab"s, "\x07\xFF"s, "\x13\xFF\xFF\xFF\x7F" "ab"s, "\x13\x00\x00\x00\x40"s,
-        "\x13\xFF\xFF\xFF\xFF"s, "\x13\x02\x00\x00\x00" "abc"s, "\x0B\x01" "a\x01"s, "\x05" "012345678"s,
-        "\x0F" "0123456"s, "\x04\x01\x02\x03"s, "\x01\x02\x01"s, "\x0E\x01\x04" "Left"s, "\x0E\x01\x09"s,
+        "\x06\x05" "ab"s, "\x07\xFF"s, "\x12\xFF\xFF\xFF\x7F" "ab"s, "\x12\x00\x00\x00\x40"s,
+        "\x12\xFF\xFF\xFF\xFF"s, "\x12\x02\x00\x00\x00" "abc"s, "\x0B\x01" "a\x01"s, "\x05" "012345678"s,
+        "\x0F" "012"s, "\x10" "0123456"s, "\x11" "0123456"s, "\x13" "0123456"s,
+        "\x04\x01\x02\x03"s, "\x01\x02\x01"s, "\x0E\x01\x04" "Left"s, "\x0E\x01\x09"s,
     };
     for (const auto& data : cases) {
         const TExactCopy copy(data);
