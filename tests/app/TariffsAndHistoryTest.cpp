@@ -5,6 +5,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 class TariffsAndHistoryTest : public AppFixture {
@@ -43,6 +47,14 @@ protected:
                 return TDialogAnswer{TModalResult::Cancel, {}};
             return TDialogAnswer{TModalResult::Ok, text};
         });
+    }
+
+    QStringList ColumnsShown() const
+    {
+        QStringList columns;
+        for (int i = 0; i < Form->ListView1->columnCount(); ++i)
+            columns << QStringLiteral("%1/%2").arg(Form->ListView1->headerItem()->text(i)).arg(Form->ListView1->columnWidth(i));
+        return columns;
     }
 
     void AnswerConfirmation(TModalResult answer)
@@ -245,6 +257,35 @@ TEST_F(TariffsAndHistoryTest, ABlockedEntryLeavesNoTrace)
     EXPECT_TRUE(HistoryRows().isEmpty());
     EXPECT_FALSE(ProgramFolder.Exists("connhistory.dat"));
     EXPECT_FALSE(Form->Timer1->Enabled());
+}
+
+std::string Fixture(const char* name)
+{
+    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures" / "history" / name;
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+TEST_F(TariffsAndHistoryTest, HistoriesWrittenByFreePascalLoadWhole)
+{
+    const std::pair<const char*, QString> cases[] = {
+        {"fpc-text.dat", QString::fromUtf8("Kosten (¢)/76")},
+        {"fpc-typed.dat", QString::fromUtf8("Kosten (Cent, €)/76")},
+    };
+    const QStringList rows{"08.12.2026 14:03:23|Provider|00:01:00|9,00", "07.12.2026 09:00:00|ISP [fast]|00:10:00|45,00",
+                           "01.12.2026 23:59:59|Café|01:00:00|270,00"};
+    for (const auto& [file, lastColumn] : cases) {
+        ProgramFolder.Write("connhistory.dat", Fixture(file));
+        Start();
+        EXPECT_EQ(HistoryRows(), rows) << file;
+        EXPECT_EQ(ColumnsShown(), (QStringList{"Datum/100", "Verbindung/150", "Dauer/70", lastColumn})) << file;
+        EXPECT_FALSE(ProgramFolder.Exists("error.log")) << file;
+        Form->close();
+        Start();
+        EXPECT_EQ(HistoryRows(), rows) << file << ", saved again by the program";
+        EXPECT_EQ(ColumnsShown().value(3), lastColumn) << file;
+        Form.reset();
+    }
 }
 
 } // namespace
