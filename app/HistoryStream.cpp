@@ -16,6 +16,8 @@ std::string ShortAnsi(const QString& text)
 }
 
 constexpr int SubItemsPerRow = 3;
+// A row without texts: five 4-byte fields and the caption's length byte.
+constexpr size_t MinRowSize = 21;
 
 std::string WriteRowsBlock(const std::vector<THistoryRow>& rows)
 {
@@ -50,10 +52,16 @@ void ReadRowsBlock(std::string_view data, std::vector<THistoryRow>& rows)
     TByteReader reader(data.substr(0, static_cast<size_t>(size)));
     reader.Skip(4);
     const int32_t count = reader.ReadInt32();
+    // A count the block cannot hold is damage, not an empty list.
+    if (count < 0 || static_cast<size_t>(count) > reader.Remaining() / MinRowSize)
+        throw EReadError(QStringLiteral("Stream read error"));
+    rows.reserve(static_cast<size_t>(count));
     for (int32_t r = 0; r < count; ++r) {
         reader.Skip(12); // image, state image and overlay image indices
         const int32_t subItems = reader.ReadInt32();
         reader.Skip(4); // user data
+        if (subItems < 0)
+            throw EReadError(QStringLiteral("Stream read error"));
         THistoryRow row;
         row.Caption = AnsiToString(reader.ReadShortString());
         for (int32_t i = 0; i < subItems; ++i)
@@ -86,6 +94,47 @@ void ReadColumns(TStreamReader& reader, std::vector<THistoryColumn>& columns)
         columns.push_back(std::move(column));
     }
     reader.ReadListEnd();
+}
+
+void ReadHistoryInto(std::string_view bytes, THistoryList& list)
+{
+    TStreamReader reader(bytes);
+    reader.ReadSignature();
+    reader.ReadStr(); // class name
+    reader.ReadStr(); // object name
+    while (!reader.EndOfList()) {
+        const std::string name = reader.ReadStr();
+        if (name == "Columns") {
+            ReadColumns(reader, list.Columns);
+        } else if (name == "Items.Data") {
+            ReadRowsBlock(reader.ReadBinary(), list.Rows);
+        } else if (name == "Left") {
+            list.Left = reader.ReadInteger();
+        } else if (name == "Top") {
+            list.Top = reader.ReadInteger();
+        } else if (name == "Width") {
+            list.Width = reader.ReadInteger();
+        } else if (name == "Height") {
+            list.Height = reader.ReadInteger();
+        } else if (name == "TabOrder") {
+            reader.ReadInteger();
+        } else if (name == "ColumnClick" || name == "MultiSelect") {
+            reader.ReadBoolean();
+        } else if (name == "Align" || name == "PopupMenu" || name == "ViewStyle") {
+            reader.ReadIdent();
+        } else {
+            reader.SkipValue();
+        }
+    }
+    reader.ReadListEnd();
+    // The contained objects: none are ever written, and any found are not read.
+    if (!reader.EndOfList())
+        throw EReadError(QStringLiteral("Invalid property value"));
+    reader.ReadListEnd();
+    // The list ends where the file does; bytes beyond mean a value was read with another size
+    // than it was written with, and the rows may not be what the file holds.
+    if (!reader.AtEnd())
+        throw EFilerError(QStringLiteral("Invalid stream format"));
 }
 
 } // namespace
@@ -141,38 +190,10 @@ std::string WriteHistoryStream(const THistoryList& list)
 
 void ReadHistoryStream(std::string_view bytes, THistoryList& list)
 {
-    list.Rows.clear();
-    TStreamReader reader(bytes);
-    reader.ReadSignature();
-    reader.ReadStr(); // class name
-    reader.ReadStr(); // object name
-    while (!reader.EndOfList()) {
-        const std::string name = reader.ReadStr();
-        if (name == "Columns") {
-            ReadColumns(reader, list.Columns);
-        } else if (name == "Items.Data") {
-            ReadRowsBlock(reader.ReadBinary(), list.Rows);
-        } else if (name == "Left") {
-            list.Left = reader.ReadInteger();
-        } else if (name == "Top") {
-            list.Top = reader.ReadInteger();
-        } else if (name == "Width") {
-            list.Width = reader.ReadInteger();
-        } else if (name == "Height") {
-            list.Height = reader.ReadInteger();
-        } else if (name == "TabOrder") {
-            reader.ReadInteger();
-        } else if (name == "ColumnClick" || name == "MultiSelect") {
-            reader.ReadBoolean();
-        } else if (name == "Align" || name == "PopupMenu" || name == "ViewStyle") {
-            reader.ReadIdent();
-        } else {
-            reader.SkipValue();
-        }
-    }
-    reader.ReadListEnd();
-    // The contained objects: none are ever written, and any found are not read.
-    if (!reader.EndOfList())
-        throw EReadError(QStringLiteral("Invalid property value"));
-    reader.ReadListEnd();
+    // Read into a copy: a list that took over what came before the damage would be written
+    // back with only that at the next save.
+    THistoryList read = list;
+    read.Rows.clear();
+    ReadHistoryInto(bytes, read);
+    list = std::move(read);
 }

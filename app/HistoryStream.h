@@ -32,7 +32,7 @@ struct THistoryList {
 std::string WriteHistoryStream(const THistoryList& list);
 
 // Reads the file's bytes into the list. The stream's columns replace the list's columns and its
-// rows replace the list's rows; when the stream fails part-way (EFilerError / EReadError with
-// "Invalid stream format", "Stream read error" or "Invalid property value"), the list keeps
-// what was read up to the failure.
+// rows replace the list's rows. A stream that fails anywhere (EFilerError / EReadError with
+// "Invalid stream format", "Stream read error" or "Invalid property value") leaves the list as
+// it was: nothing of a damaged file is taken over.
 void ReadHistoryStream(std::string_view bytes, THistoryList& list);

@@ -116,10 +116,13 @@ QString FreeBadCopyName(const QString& path)
 
 void TForm1::LoadHistory()
 {
-    ListView1->clear();
     const QString path = ProgramDir() + HistoryFile;
-    if (!QFile::exists(path))
+    if (!QFile::exists(path)) {
+        ListView1->clear();
         return;
+    }
+    // A file that cannot be read whole changes nothing in the list: its columns and rows stay
+    // as they were, and the file is kept aside before the next save replaces it.
     std::string bytes;
     if (!ReadWholeFile(QFile::encodeName(path).toStdString(), bytes)) {
         FHistoryUnreadable = true;
@@ -130,7 +133,6 @@ void TForm1::LoadHistory()
         ReadHistoryStream(bytes, history);
     } catch (...) {
         FHistoryUnreadable = true;
-        ShowHistory(ListView1, history);
         throw;
     }
     ShowHistory(ListView1, history);

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 std::string Le32(int32_t v)
 {
     std::string s(4, '\0');
@@ -125,7 +127,7 @@ QString FailureOf(const std::string& bytes, THistoryList& read)
     return {};
 }
 
-TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndKeepTheRowsRead)
+TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndChangeNothing)
 {
     THistoryList list = StandardList();
     for (int i = 0; i < 3; ++i)
@@ -139,7 +141,7 @@ TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndKeepTheRowsRead)
         THistoryList partial;
         QString message = FailureOf(good.substr(0, cut), partial);
         ASSERT_EQ(message, "Stream read error") << "cut at " << cut;
-        ASSERT_LE(partial.Rows.size(), 3u);
+        ASSERT_TRUE(partial.Rows.empty() && partial.Columns.empty()) << "cut at " << cut;
     }
     // A wrong kind of value where an integer belongs.
     std::string wrongKind = good;
@@ -147,7 +149,7 @@ TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndKeepTheRowsRead)
     wrongKind[left + 5] = '\x06';
     EXPECT_EQ(FailureOf(wrongKind, read), "Invalid property value");
 
-    // The rows block ends inside its third row: the first two rows are kept.
+    // The rows block ends inside its third row: not even the first two rows are taken over.
     size_t data = good.find(Short("Items.Data"));
     std::string cutRows = good;
     const size_t blockStart = data + 11 + 1 + 4;
@@ -155,7 +157,7 @@ TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndKeepTheRowsRead)
     cutRows.replace(blockStart, 4, Le32(static_cast<int32_t>(thirdRow - blockStart)));
     THistoryList twoRows;
     EXPECT_EQ(FailureOf(cutRows, twoRows), "Stream read error");
-    EXPECT_EQ(twoRows.Rows.size(), 2u);
+    EXPECT_EQ(twoRows.Rows.size(), 0u);
 
     // Every single flipped byte gives a clean outcome, never a crash.
     std::set<QString> outcomes;
@@ -169,6 +171,57 @@ TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndKeepTheRowsRead)
         EXPECT_TRUE(outcome.isEmpty() || outcome == "Stream read error" || outcome == "Invalid stream format" ||
                     outcome == "Invalid property value")
             << outcome.toStdString();
+}
+
+THistoryList ThreeRows()
+{
+    THistoryList list = StandardList();
+    for (int i = 0; i < 3; ++i)
+        list.Rows.push_back({QStringLiteral("0%1.12.2026 10:00:00").arg(i + 1), {"Provider", "00:10:00", "45,00"}});
+    return list;
+}
+
+// Everything a load can change, for comparing a list before and after.
+std::string Describe(const THistoryList& list)
+{
+    QStringList parts{QStringLiteral("%1,%2 %3x%4").arg(list.Left).arg(list.Top).arg(list.Width).arg(list.Height)};
+    for (const THistoryColumn& column : list.Columns)
+        parts << QStringLiteral("%1/%2").arg(column.Caption).arg(column.Width);
+    for (const THistoryRow& row : list.Rows)
+        parts << (QStringList{row.Caption} + row.SubItems).join('|');
+    return parts.join("; ").toStdString();
+}
+
+TEST(HistoryStreamTest, DamageAnywhereLeavesTheListAsItWas)
+{
+    const std::string good = WriteHistoryStream(ThreeRows());
+    const size_t block = good.find(Short("Items.Data")) + 11 + 1 + 4;
+    const size_t firstSubItemCount = block + 8 + 12;
+    const size_t thirdCaption = good.find(Short("Dauer")) - 1;
+    ASSERT_EQ(good[thirdCaption], '\x06');
+    const struct {
+        const char* Damage;
+        size_t Position;
+        std::string Bytes;
+        const char* Failure;
+    } cases[] = {
+        {"third caption of type 21", thirdCaption, "\x15", "Invalid property value"},
+        {"third caption with more UTF-16 than the file", thirdCaption, "\x12\x05\xFF\xFF\x7F", "Stream read error"},
+        {"negative row count", block + 4, Le32(-1), "Stream read error"},
+        {"row count the block cannot hold", block + 4, Le32(1000), "Stream read error"},
+        {"negative sub-item count", firstSubItemCount, Le32(-3), "Stream read error"},
+        {"bytes after the end", good.size(), "\x00"s, "Invalid stream format"},
+    };
+    THistoryList before = StandardList();
+    before.Columns[2].Width = 222;
+    before.Rows.push_back({"30.11.2026 10:00:00", {"Provider", "00:01:00", "4,50"}});
+    for (const auto& c : cases) {
+        std::string damaged = good;
+        damaged.replace(c.Position, std::min(c.Bytes.size(), good.size() - c.Position), c.Bytes);
+        THistoryList list = before;
+        EXPECT_EQ(FailureOf(damaged, list), c.Failure) << c.Damage;
+        EXPECT_EQ(Describe(list), Describe(before)) << c.Damage;
+    }
 }
 
 } // namespace

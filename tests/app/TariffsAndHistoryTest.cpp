@@ -1,5 +1,8 @@
 #include "tests/app/AppFixture.h"
 
+#include "app/HistoryStream.h"
+#include "base/Exceptions.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
@@ -284,6 +287,41 @@ TEST_F(TariffsAndHistoryTest, HistoriesWrittenByFreePascalLoadWhole)
         Start();
         EXPECT_EQ(HistoryRows(), rows) << file << ", saved again by the program";
         EXPECT_EQ(ColumnsShown().value(3), lastColumn) << file;
+        Form.reset();
+    }
+}
+
+TEST_F(TariffsAndHistoryTest, AHistoryThatFailsAnywhereChangesNothingAndIsKeptAside)
+{
+    THistoryList saved;
+    saved.Columns = {{"Datum", 100}, {"Verbindung", 222}, {"Dauer", 70}, {"Kosten (Cent)", 76}};
+    for (int i = 1; i <= 3; ++i)
+        saved.Rows.push_back({QStringLiteral("0%1.12.2026 10:00:00").arg(i), {"Provider", "00:10:00", "45,00"}});
+    const std::string good = WriteHistoryStream(saved);
+    std::string thirdCaptionUnreadable = good, negativeRowCount = good;
+    thirdCaptionUnreadable[good.find("\x05" "Dauer") - 1] = '\x15';
+    negativeRowCount.replace(good.find("Items.Data") + 10 + 1 + 4 + 4, 4, "\xFF\xFF\xFF\xFF");
+    const std::pair<std::string, std::string> cases[] = {
+        {thirdCaptionUnreadable, "Invalid property value"},
+        {negativeRowCount, "Stream read error"},
+        {Fixture("fpc-unicodestring.dat"), "Invalid property value"}, // Free Pascal's type 21
+    };
+    for (const auto& [damaged, failure] : cases) {
+        TTempDir folder;
+        SetProgramDirForTests(QString::fromStdString(folder.Path()));
+        folder.Write("connhistory.dat", damaged);
+        Start();
+        EXPECT_EQ(folder.Read("error.log"), failure + "\r\n");
+        EXPECT_EQ(ColumnsShown(), (QStringList{"Datum/100", "Verbindung/150", "Dauer/70", "Kosten (Cent)/76"}));
+        EXPECT_TRUE(HistoryRows().isEmpty());
+        // Loaded again over a row and a width of this run, the file changes neither.
+        AddHistoryRow("30.11.2026 10:00:00", "00:01:00", "1,00");
+        Form->ListView1->setColumnWidth(3, 90);
+        EXPECT_THROW(Form->LoadHistory(), EFilerError);
+        EXPECT_EQ(HistoryRows(), (QStringList{"30.11.2026 10:00:00|Provider|00:01:00|1,00"}));
+        EXPECT_EQ(ColumnsShown().value(3), "Kosten (Cent)/90");
+        Form->close();
+        EXPECT_EQ(folder.Read("connhistory.dat.bad"), damaged);
         Form.reset();
     }
 }
