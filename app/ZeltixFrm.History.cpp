@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -112,11 +113,26 @@ QString FreeBadCopyName(const QString& path)
     return candidate;
 }
 
+// Removes the temporary files of saves that never reached their rename (the program was killed
+// while saving); the file itself holds the last save that completed. One that cannot be removed
+// is tried again at the next start. Bad copies from the hundredth on ("bad100") look like such
+// a file, and are kept.
+void RemoveSaveLeftovers(const QString& path)
+{
+    static const QRegularExpression BadCopy(QStringLiteral("\\.bad[0-9]+$"));
+    for (const std::string& leftover : AtomicWriteLeftovers(QFile::encodeName(path).toStdString())) {
+        const QString name = QFile::decodeName(leftover.c_str());
+        if (!BadCopy.match(name).hasMatch())
+            QFile::remove(name);
+    }
+}
+
 } // namespace
 
 void TForm1::LoadHistory()
 {
     const QString path = ProgramDir() + HistoryFile;
+    RemoveSaveLeftovers(path);
     if (!QFile::exists(path)) {
         ListView1->clear();
         return;

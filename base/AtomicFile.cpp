@@ -1,7 +1,9 @@
 #include "base/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,14 @@
 namespace {
 
 void (*WriteHook)(const std::string&) = nullptr;
+
+// mkstemp replaces the six X with letters and digits.
+constexpr std::string_view TempSuffix = ".XXXXXX";
+
+bool IsTempCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 bool WriteAll(int fd, std::string_view bytes)
 {
@@ -33,7 +43,7 @@ void SetAtomicWriteHookForTests(void (*hook)(const std::string&))
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes)
 {
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + std::string(TempSuffix);
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
@@ -64,6 +74,31 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
         errno = savedErrno;
     }
     return ok;
+}
+
+std::vector<std::string> AtomicWriteLeftovers(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + '.';
+    std::vector<std::string> leftovers;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return leftovers;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + TempSuffix.size() - 1 || !name.starts_with(prefix) ||
+            !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsTempCharacter))
+            continue;
+        std::string found = slash == std::string::npos ? std::string(name) : folder + std::string(name);
+        // Only files: a folder or a link of that name is not one of ours.
+        struct stat info {};
+        if (::lstat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            leftovers.push_back(std::move(found));
+    }
+    ::closedir(dir);
+    std::sort(leftovers.begin(), leftovers.end());
+    return leftovers;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes)

@@ -326,4 +326,22 @@ TEST_F(TariffsAndHistoryTest, AHistoryThatFailsAnywhereChangesNothingAndIsKeptAs
     }
 }
 
+TEST_F(TariffsAndHistoryTest, LeftoversOfAKilledSaveAreRemovedAtStart)
+{
+    const struct {
+        const char* Name;
+        bool Removed;
+    } files[] = {
+        {"connhistory.dat.Ab3xY9", true}, {"connhistory.dat.q1W2e3", true},  {"connhistory.dat.bad", false},
+        {"connhistory.dat.bad7", false},  {"connhistory.dat.bad100", false}, {"connhistory.dat.Ab3xY9~", false},
+        {"conns.ini.Ab3xY9", false},      {"settings.ini.Ab3xY9", false},
+    };
+    for (const auto& file : files)
+        ProgramFolder.Write(file.Name, "TPF0");
+    Start();
+    for (const auto& file : files)
+        EXPECT_EQ(ProgramFolder.Exists(file.Name), !file.Removed) << file.Name;
+    EXPECT_FALSE(ProgramFolder.Exists("error.log")) << "without connhistory.dat, as after a first save that was killed";
+}
+
 } // namespace
