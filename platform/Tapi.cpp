@@ -99,7 +99,9 @@ void AppendVariable(TRecord* Record, std::string_view Bytes, DWORD& Size, DWORD&
     Record->dwNeededSize += Length;
     if (Record->dwTotalSize - Record->dwUsedSize < Length)
         return;
-    std::memcpy(reinterpret_cast<char*>(Record) + Record->dwUsedSize, Bytes.data(), Length);
+    // An empty text may have no bytes at all, and memcpy must not be handed a null pointer.
+    if (Length != 0)
+        std::memcpy(reinterpret_cast<char*>(Record) + Record->dwUsedSize, Bytes.data(), Length);
     Size = Length;
     Offset = Record->dwUsedSize;
     Record->dwUsedSize += Length;

@@ -59,7 +59,8 @@ protected:
         auto* List = Record<LINECALLLIST>(4096);
         EXPECT_EQ(lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, List), 0);
         std::vector<HCALL> Calls(List->dwCallsNumEntries);
-        std::memcpy(Calls.data(), Bytes() + List->dwCallsOffset, Calls.size() * sizeof(HCALL));
+        if (!Calls.empty()) // an empty vector's data() may be null, which memcpy must not get
+            std::memcpy(Calls.data(), Bytes() + List->dwCallsOffset, Calls.size() * sizeof(HCALL));
         return Calls;
     }
 
