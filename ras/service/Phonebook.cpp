@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <optional>
+#include <unordered_set>
 
 namespace {
 
@@ -54,6 +55,16 @@ unsigned char FoldCase(unsigned char c)
     case 0x9F: return 0xFF; // Ÿ
     default: return c;
     }
+}
+
+// The name with every letter folded as SameEntryName folds it: two names are the same entry
+// exactly when their folded forms are equal.
+std::string FoldedName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded)
+        c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 [[noreturn]] void Corrupt(size_t line, const QString& what)
@@ -103,6 +114,9 @@ std::vector<TPhonebookEntry> ParsePhonebook(std::string_view bytes)
     // The lines are classified as the INI reader classifies them; only the lines it would keep
     // as "not understood" are checked here, as they mean the file is damaged.
     std::vector<TPhonebookEntry> entries;
+    // The names seen so far, folded: a repeated entry is found without comparing it with each
+    // earlier one, so a large phonebook reads in time proportional to its size.
+    std::unordered_set<std::string> names;
     bool typeSeen = false, nameSeen = false, speedSeen = false, phoneSeen = false;
     size_t lineNo = 0;
     while (!bytes.empty()) {
@@ -115,9 +129,8 @@ std::vector<TPhonebookEntry> ParsePhonebook(std::string_view bytes)
             std::string_view name = Trim(line.substr(1, close - 1));
             if (name.empty())
                 Corrupt(lineNo, "has an entry without a name");
-            for (const TPhonebookEntry& e : entries)
-                if (SameEntryName(e.Name, name))
-                    Corrupt(lineNo, "repeats the entry " + AnsiToQString(name));
+            if (!names.insert(FoldedName(name)).second)
+                Corrupt(lineNo, "repeats the entry " + AnsiToQString(name));
             entries.push_back({std::string(name), {}, {}, 0, {}});
             typeSeen = nameSeen = speedSeen = phoneSeen = false;
         } else if (!line.empty() && line.front() != ';' && line.find('=') != line.npos) {

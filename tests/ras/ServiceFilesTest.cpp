@@ -77,6 +77,7 @@ TEST(PhonebookFileTest, DamageIsReportedAndTheFileIsNeverRewritten)
         "garbage\r\n" + kPhonebook,
         "Speed=1\r\n" + kPhonebook,           // a setting outside any entry
         kPhonebook + "[provider]\r\n",        // the same entry twice
+        kPhonebook + "[\x8Akoda Caf\xE9]\r\n[Other]\r\n[\x9Akoda CAF\xC9]\r\n", // folded as Windows-1252
         kPhonebook + "[Other]\r\nSpeed=fast\r\n",
         kPhonebook + "[]\r\n",
         kPhonebook + "[Unclosed\r\n",
