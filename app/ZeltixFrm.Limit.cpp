@@ -12,40 +12,27 @@
 
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace {
 
 // The largest limit in euros whose cents still fit the 32-bit limit.
 constexpr int32_t LargestLimit = INT32_MAX / 100;
 
-// Whether the text is a whole number too large for the limit (or for 32 bits at all).
-bool IsTooLargeNumber(const QString& text)
-{
-    bool ok = false;
-    const qlonglong value = text.trimmed().toLongLong(&ok);
-    if (ok)
-        return value > LargestLimit;
-    // Digits beyond what even 64 bits hold.
-    const QString digits = text.trimmed();
-    if (digits.isEmpty())
-        return false;
-    for (qsizetype i = digits.startsWith(QLatin1Char('+')) ? 1 : 0; i < digits.size(); ++i)
-        if (!digits[i].isDigit())
-            return false;
-    return true;
-}
-
 } // namespace
 
 void TForm1::SpinEdit1Change()
 {
-    // A limit that would not fit in cents is refused: the largest one that fits takes its place
-    // (which runs this handler again).
-    if (IsTooLargeNumber(SpinEdit1->Text())) {
+    // The number is checked in every form the spin edit reads ("$147AE15" and "0x7FFFFFFF" as
+    // well as decimals) and at any size, before its cents are counted in 32 bits. A limit that
+    // would not fit is refused: the largest one that fits takes its place (which runs this
+    // handler again).
+    const std::optional<int64_t> typed = SpinEdit1->TypedNumber();
+    if (typed && *typed > LargestLimit) {
         SpinEdit1->SetValue(LargestLimit);
         return;
     }
-    if (SpinEdit1->Value() < 0)
+    if (typed && *typed < 0)
         SpinEdit1->SetValue(0);
     RarBar1->SetMax(SpinEdit1->Value() * 100);
     UpdateCostTotals(true);

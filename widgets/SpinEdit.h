@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // An edit field with up and down arrows for a whole number. Unlike a number box it keeps
 // whatever the user types: text that is not a whole number reads as 0 and stays shown. With
@@ -16,8 +17,12 @@ public:
     explicit TSpinEdit(QWidget* parent);
     ~TSpinEdit() override;
 
-    // The text as a whole number, or MinValue when it is not one.
+    // The text as a whole number, or MinValue when it is not one or does not fit in 32 bits.
     int32_t Value() const;
+    // The text as a whole number of any size, cut to the 64-bit range, or nothing when it is
+    // not one: decimal, or hexadecimal after "$" or "0x", with leading blanks and a sign.
+    // Value reads the same forms, so a bound checked here holds for every number it reads.
+    std::optional<int64_t> TypedNumber() const;
     // Writes the number as text (within the bounds when they differ); raises OnChange when the
     // text changes.
     void SetValue(int32_t value);

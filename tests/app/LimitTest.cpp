@@ -101,6 +101,47 @@ TEST_F(LimitTest, SpinEditKeepsTypedTextAndRefusesWhatCannotBeALimit)
     EXPECT_EQ(Form->SpinEdit1->Text(), "0") << "stepping below zero is set back to zero";
 }
 
+TEST_F(LimitTest, EveryFormOfANumberIsBoundedBeforeItsCentsAreCounted)
+{
+    const struct {
+        const char* Typed;
+        const char* Shown;
+        int32_t Max;
+    } cases[] = {
+        {"$147AE15", "21474836", 2147483600},
+        {"0x7FFFFFFF", "21474836", 2147483600},
+        {"0x7fffffff", "21474836", 2147483600},
+        {"$FFFFFFFFFFFFFFFFFFFF", "21474836", 2147483600},
+        {"  +21474837", "21474836", 2147483600},
+        {"2147483648", "21474836", 2147483600},
+        {"$147AE14", "$147AE14", 2147483600},
+        {"0x10", "0x10", 1600},
+        {" 25", " 25", 2500},
+        {"-$10", "0", 0},
+        {"-0x7FFFFFFF", "0", 0},
+        {"-99999999999999999999", "0", 0},
+        {"$", "$", 0},
+        {"12 ", "12 ", 0},
+    };
+    Start();
+    for (const auto& c : cases) {
+        Form->SpinEdit1->SetText("1");
+        Form->SpinEdit1->SetText(c.Typed);
+        EXPECT_EQ(Form->SpinEdit1->Text(), c.Shown) << c.Typed;
+        EXPECT_EQ(Form->RarBar1->Max(), c.Max) << c.Typed;
+        EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nLimit=" + std::to_string(c.Max) + "\r\n")
+            << c.Typed;
+    }
+    ProgramFolder.Write("settings.ini", "");
+    Form->SpinEdit1->SetText("0x147AE15");
+    Form->close();
+    Form.reset();
+    Start();
+    EXPECT_EQ(Form->RarBar1->Max(), 2147483600) << "the stored limit survives the next start";
+    EXPECT_EQ(Form->SpinEdit1->Text(), "21474836");
+    EXPECT_EQ(LimitMessages(), 0);
+}
+
 TEST_F(LimitTest, ProgressRoundsHalvesToEvenAndTheTotalShowsItsFraction)
 {
     Start();
