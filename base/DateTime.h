@@ -1,5 +1,7 @@
 #pragma once
 
+#include <compare>
+
 // A local calendar date and time of day, as the clock hands it out and the locale formats it.
 struct TLocalTime {
     int Year = 1899;

@@ -290,7 +290,10 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers)
     }
     // Before pppd has its interface there is no pid file: only the process list knows it.
     if (!unfound.empty()) {
-        for (auto& [fileName, link] : ScanProcesses()) {
+        for (auto& found : ScanProcesses()) {
+            // Plain references: clang 14 lets no lambda capture a structured binding.
+            const std::string& fileName = found.first;
+            TPppLink& link = found.second;
             auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
             if (std::any_of(links.begin(), links.end(), claimed))
                 continue;

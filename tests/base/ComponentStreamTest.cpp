@@ -244,7 +244,8 @@ TEST(ComponentStream, ReadersRefuseOtherTypes)
     for (const auto& [data, read] : cases) {
         const TExactCopy copy(data);
         TStreamReader reader(copy.View());
-        EXPECT_EQ(FailureOf([&] { read(reader); }), BadValue) << int(static_cast<unsigned char>(data[0]));
+        const TRead& readValue = read; // clang 14 lets no lambda capture a structured binding
+        EXPECT_EQ(FailureOf([&] { readValue(reader); }), BadValue) << int(static_cast<unsigned char>(data[0]));
     }
 }
 
