@@ -5,6 +5,8 @@
 #include "app/ZeltixFrm.h"
 #include "base/Exceptions.h"
 #include "desktop/DesktopApplication.h"
+#include "platform/ProgramDir.h"
+#include "platform/SingleInstance.h"
 #include "platform/Termination.h"
 #include "resources/Resources.h"
 
@@ -44,10 +46,34 @@ int RunProgram(int argc, char** argv)
 
 int ExecuteProgram()
 {
+    // One program per program folder, or two would each save their own copies of its files.
+    // A later start shows the running program's window, as the tray menu's "Show" does, and
+    // ends before it has read or written anything. One that comes while the windows are still
+    // being made is answered once they exist.
+    TForm1* running = nullptr;
+    bool showWhenRunning = false;
+    TSingleInstance instance(ProgramDir());
+    instance.OnShowRequest = [&running, &showWhenRunning] {
+        if (running)
+            running->abfTrayIcon1->ShowApplication();
+        else
+            showWhenRunning = true;
+    };
+    switch (instance.Claim()) {
+    case TInstanceClaim::icFirst:
+        break;
+    case TInstanceClaim::icHandedOver:
+        return 0;
+    case TInstanceClaim::icHeldByAnother:
+        ShowMessageBox(QStringLiteral("Zeltix läuft bereits für diesen Programmordner (unter einem anderen "
+                                      "Benutzer) und kann hier nicht ein zweites Mal gestartet werden."),
+                       QStringLiteral("Zeltix"), TMessageIcon::Error, TMessageButtons::Ok);
+        return 1;
+    }
+
     // A desktop logout (SIGTERM) or Ctrl+C may come while the start-up still asks its question:
     // the question's loop then ends, the start-up finishes without anything more to ask, and
     // the program ends before its message loop. Once the windows exist, it closes like "Beenden".
-    TForm1* running = nullptr;
     bool endedDuringStartUp = false;
     TTerminationHandler termination([&running, &endedDuringStartUp] {
         if (running) {
@@ -67,5 +93,7 @@ int ExecuteProgram()
     // The tray icon may have asked for the program to start hidden in the notification area.
     if (ApplicationShowMainForm())
         form->show();
+    if (showWhenRunning)
+        form->abfTrayIcon1->ShowApplication();
     return QCoreApplication::exec();
 }

@@ -7,10 +7,15 @@
 // Returns the process's exit code.
 int RunProgram(int argc, char** argv);
 
-// Everything of the program entry after the application object has been made: the main window,
-// the secondary windows and the message loop. A logout or Ctrl+C is handled from the first
-// moment: before the windows exist the program ends at once, writing nothing, with exit code 0;
-// afterwards it closes like "Beenden".
+// Everything of the program entry after the application object has been made: the program
+// folder, the main window, the secondary windows and the message loop.
+// Only one program runs per program folder. A start in a folder whose program runs for the
+// same user has that program show its main window and ends with exit code 0; one in a folder
+// held by another user (or by a program that does not answer) says so and ends with exit
+// code 1. Either way it reads and writes none of the folder's files.
+// Once the folder is the program's, a logout or Ctrl+C is handled: before the windows exist
+// the program ends at once, writing nothing, with exit code 0; afterwards it closes like
+// "Beenden".
 int ExecuteProgram();
 
 class TForm1;

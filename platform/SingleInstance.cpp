@@ -1,0 +1,161 @@
+#include "platform/SingleInstance.h"
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// What a later start sends the holder: one line.
+constexpr char ShowRequest[] = "show\n";
+constexpr qint64 LongestRequest = 64;
+
+// A holder takes its lock a moment before it listens; a start that comes in between waits
+// for it this long, even on a busy machine, before it says the folder is held by another.
+constexpr int ProgramPatienceMs = 2000;
+constexpr int RetryMs = 50;
+// A holder that is alive accepts at once: the kernel queues the connection for it.
+constexpr int SocketTimeoutMs = 1000;
+
+std::optional<int> PatienceOverride;
+
+} // namespace
+
+void SetInstancePatienceForTests(std::optional<int> ms)
+{
+    PatienceOverride = ms;
+}
+
+TSingleInstance::TSingleInstance(const QString& folder)
+{
+    // Through a link or with a trailing separator, a folder is still the same folder.
+    FFolder = QDir(folder).canonicalPath();
+    if (FFolder.isEmpty())
+        FFolder = QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+TSingleInstance::~TSingleInstance()
+{
+    // The socket goes before the lock, so the next holder never finds a live one.
+    FServer.reset();
+    if (FLockFd >= 0)
+        ::close(FLockFd);
+}
+
+QString TSingleInstance::LockFileName()
+{
+    return QStringLiteral(".zeltix.lock");
+}
+
+QString TSingleInstance::ServerName() const
+{
+    // The user's runtime folder is private to the user; /tmp is there when a session has none.
+    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || !QDir::isAbsolutePath(dir) || !QFileInfo(dir).isDir())
+        dir = QStringLiteral("/tmp");
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(FFolder), QCryptographicHash::Sha256).toHex().left(16);
+    return dir + QStringLiteral("/zeltix-%1-%2").arg(::geteuid()).arg(QString::fromLatin1(hash));
+}
+
+TInstanceClaim TSingleInstance::Claim()
+{
+    if (!OpenLockFile())
+        return TInstanceClaim::icHeldByAnother;
+    // A folder that cannot hold the lock file cannot hold any of the program's files either:
+    // there is nothing to guard.
+    if (FLockFd < 0)
+        return TInstanceClaim::icFirst;
+
+    QDeadlineTimer patience(PatienceOverride.value_or(ProgramPatienceMs));
+    for (;;) {
+        if (::flock(FLockFd, LOCK_EX | LOCK_NB) == 0) {
+            Listen();
+            return TInstanceClaim::icFirst;
+        }
+        if (errno == EINTR)
+            continue;
+        // A lock that cannot be taken for another reason guards nothing we could rely on.
+        if (errno != EWOULDBLOCK || !LockFileIsOurs())
+            return TInstanceClaim::icHeldByAnother;
+        if (HandOver())
+            return TInstanceClaim::icHandedOver;
+        if (patience.hasExpired())
+            return TInstanceClaim::icHeldByAnother;
+        QThread::msleep(RetryMs);
+    }
+}
+
+bool TSingleInstance::OpenLockFile()
+{
+    // Read access is all flock needs, so a lock file of another user serves as well.
+    const QByteArray path = QFile::encodeName(FFolder + QLatin1Char('/') + LockFileName());
+    FLockFd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (FLockFd >= 0)
+        return true;
+    struct stat st {};
+    return ::lstat(path.constData(), &st) != 0 && errno == ENOENT;
+}
+
+bool TSingleInstance::LockFileIsOurs() const
+{
+    struct stat st {};
+    return ::fstat(FLockFd, &st) == 0 && st.st_uid == ::geteuid();
+}
+
+void TSingleInstance::Listen()
+{
+    FServer = std::make_unique<QLocalServer>();
+    FServer->setSocketOptions(QLocalServer::UserAccessOption);
+    // With the lock held, a socket file there can only be a crashed holder's.
+    QLocalServer::removeServer(ServerName());
+    if (!FServer->listen(ServerName())) {
+        // Later starts then find no one to hand over to; the lock still guards the files.
+        FServer.reset();
+        return;
+    }
+    QObject::connect(FServer.get(), &QLocalServer::newConnection, FServer.get(), [this] {
+        while (QLocalSocket* socket = FServer->nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { ReadRequest(socket); });
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+}
+
+void TSingleInstance::ReadRequest(QLocalSocket* socket)
+{
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() > LongestRequest)
+            socket->abort();
+        return;
+    }
+    const bool show = socket->readLine(LongestRequest) == ShowRequest;
+    socket->abort();
+    if (show && OnShowRequest)
+        OnShowRequest();
+}
+
+bool TSingleInstance::HandOver() const
+{
+    QLocalSocket socket;
+    socket.connectToServer(ServerName());
+    if (!socket.waitForConnected(SocketTimeoutMs))
+        return false;
+    socket.write(ShowRequest);
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(SocketTimeoutMs))
+            return false;
+    socket.disconnectFromServer();
+    return true;
+}
