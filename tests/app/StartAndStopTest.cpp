@@ -1,12 +1,16 @@
 #include "tests/app/AppFixture.h"
 
 #include "app/Program.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +44,14 @@ protected:
         Form->close();
         Form.reset();
         Dialogs.clear();
+    }
+
+    static TForm1* RunningForm()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* form = qobject_cast<TForm1*>(window))
+                return form;
+        return nullptr;
     }
 
     std::string FilesOfTheProgramFolder() const
@@ -115,6 +127,79 @@ TEST_F(StartAndStopTest, ALogoutDuringASessionClosesLikeBeenden)
     ASSERT_EQ(Form->ListView1->topLevelItemCount(), 1);
     EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(2), "00:01:05");
     EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(3), "4,00");
+}
+
+TEST_F(StartAndStopTest, ASecondStartShowsTheRunningProgramAndEndsWritingNothing)
+{
+    // A start rewrites this limit as 2500 cents: a second start that ran would show in the file.
+    ProgramFolder.Write("settings.ini", "[Main]\r\nLimit=2550\r\n");
+    bool hiddenAtFirst = false;
+    bool shownAfterwards = false;
+    int secondExitCode = -1;
+    std::string before, after;
+    QTimer::singleShot(0, QCoreApplication::instance(), [&] {
+        TForm1* form = RunningForm();
+        if (!form) {
+            QCoreApplication::exit(1);
+            return;
+        }
+        hiddenAtFirst = !form->isVisible(); // in the notification area
+        before = FilesOfTheProgramFolder();
+        secondExitCode = ExecuteProgram();
+        after = FilesOfTheProgramFolder();
+        RunFor(1000);
+        shownAfterwards = form->isVisible();
+        form->close();
+    });
+    EXPECT_EQ(ExecuteProgram(), 0);
+    EXPECT_TRUE(hiddenAtFirst);
+    EXPECT_EQ(secondExitCode, 0);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(shownAfterwards) << "the running program shows its window";
+    EXPECT_TRUE(Dialogs.empty());
+}
+
+TEST_F(StartAndStopTest, AStartDuringTheMonthlyQuestionIsAnsweredOnceTheWindowsExist)
+{
+    FirstOfTheMonthWithAHistory();
+    bool shown = false;
+    SetDialogAnswererForTests([&](const TDialogRequest& request) {
+        Dialogs.push_back(request);
+        TSingleInstance second(ProgramDir());
+        EXPECT_EQ(second.Claim(), TInstanceClaim::icHandedOver);
+        RunFor(1000); // the request arrives while the question is open
+        QTimer::singleShot(0, QCoreApplication::instance(), [&shown] {
+            TForm1* form = RunningForm();
+            shown = form && form->isVisible();
+            if (form)
+                form->close();
+        });
+        return TDialogAnswer{TModalResult::No, {}};
+    });
+    EXPECT_EQ(ExecuteProgram(), 0);
+    EXPECT_EQ(Dialogs.size(), 1u);
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(StartAndStopTest, AFolderHeldByAProgramThatDoesNotAnswerIsRefusedWritingNothing)
+{
+    // Another user's program holds the lock; its socket is not this user's to reach.
+    const int fd = ::open(ProgramFolder.File(TSingleInstance::LockFileName().toStdString()).c_str(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const std::string before = FilesOfTheProgramFolder();
+
+    SetInstancePatienceForTests(0);
+    EXPECT_EQ(ExecuteProgram(), 1);
+    SetInstancePatienceForTests(std::nullopt);
+    ASSERT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(Dialogs[0].Text, "Zeltix läuft bereits für diesen Programmordner (unter einem anderen Benutzer) "
+                               "und kann hier nicht ein zweites Mal gestartet werden.");
+    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::Error);
+    EXPECT_EQ(FilesOfTheProgramFolder(), before);
+    EXPECT_EQ(RunningForm(), nullptr);
+    ::close(fd);
 }
 
 } // namespace
