@@ -1,0 +1,42 @@
+// Windows-1252 text and the connection log's lines: every byte string survives the way into
+// the program's text and back, and a log written line by line reads back as the same lines.
+
+#include "base/Ansi.h"
+#include "reports/LogText.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const QString text = AnsiToString(bytes);
+    Check(StringToAnsi(text) == bytes);
+    Check(TryStringToAnsi(text) == std::optional<std::string>(std::string(bytes)));
+
+    const QStringList lines = SplitLogLines(text);
+    for (const QString& line : lines)
+        Check(!line.contains(QLatin1Char('\n')));
+    // Lines without breaks of their own come back as they were written.
+    QStringList clean;
+    for (const QString& line : lines) {
+        QString kept = line;
+        kept.remove(QLatin1Char('\r'));
+        clean << kept;
+    }
+    Check(SplitLogLines(AnsiToString(LogFileText(clean))) == clean);
+    return 0;
+}
