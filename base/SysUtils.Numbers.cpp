@@ -3,6 +3,7 @@
 #include "base/FormatSettings.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -307,8 +308,9 @@ long double StrToFloatDef(const QString& text, long double def)
     return TryStrToFloat(text, value) ? value : def;
 }
 
-bool TryStrToInt(const QString& text, int32_t& value)
+std::optional<int64_t> StrToIntSaturated(const QString& text)
 {
+    // Blanks only in front, the sign before the "$" or "0x", and nothing after the digits.
     const qsizetype size = text.size();
     qsizetype i = 0;
     while (i < size && IsBlank(text[i]))
@@ -324,20 +326,28 @@ bool TryStrToInt(const QString& text, int32_t& value)
         base = 16;
         i += 2;
     }
-    const long long limit = negative ? 2147483648LL : 2147483647LL;
-    long long magnitude = 0;
-    const qsizetype first = i;
+    if (i == size)
+        return std::nullopt;
+    // Counted negative, as the negative range is the larger one; beyond it the number stays at
+    // the end of the range.
+    int64_t value = 0;
     for (; i < size; ++i) {
         const int digit = base == 16 ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i].unicode() - u'0' : -1);
         if (digit < 0)
-            return false;
-        magnitude = magnitude * base + digit;
-        if (magnitude > limit)
-            return false;
+            return std::nullopt;
+        value = value < (INT64_MIN + digit) / base ? INT64_MIN : value * base - digit;
     }
-    if (i == first)
+    if (negative)
+        return value;
+    return value == INT64_MIN ? INT64_MAX : -value;
+}
+
+bool TryStrToInt(const QString& text, int32_t& value)
+{
+    const std::optional<int64_t> number = StrToIntSaturated(text);
+    if (!number || *number < INT32_MIN || *number > INT32_MAX)
         return false;
-    value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+    value = static_cast<int32_t>(*number);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // Conversions between numbers, dates and their texts in the user's locale formats (see
 // FormatSettings). Numbers use the locale's decimal separator and never group digits.
@@ -33,6 +34,9 @@ long double StrToFloatDef(const QString& text, long double def);
 // leading blanks. Returns false for anything else or a value that does not fit; hexadecimal
 // too is a value with a sign, so "$FFFFFFFF" does not fit (it is not -1).
 bool TryStrToInt(const QString& text, int32_t& value);
+// The same forms read at any size: a number beyond the 64-bit range is held at its end. Nothing
+// for text that is not a number.
+std::optional<int64_t> StrToIntSaturated(const QString& text);
 int32_t StrToIntDef(const QString& text, int32_t def);
 
 // The short date, the long time, and both joined by one blank (the program's time stamp).

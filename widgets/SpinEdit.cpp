@@ -1,26 +1,11 @@
 #include "widgets/SpinEdit.h"
 
+#include "base/SysUtils.h"
+
 #include <QLineEdit>
 
 #include <algorithm>
 #include <climits>
-
-namespace {
-
-int DigitValue(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    int digit = -1;
-    if (u >= u'0' && u <= u'9')
-        digit = u - u'0';
-    else if (u >= u'a' && u <= u'f')
-        digit = u - u'a' + 10;
-    else if (u >= u'A' && u <= u'F')
-        digit = u - u'A' + 10;
-    return digit < base ? digit : -1;
-}
-
-} // namespace
 
 TSpinEdit::TSpinEdit(QWidget* parent)
     : QAbstractSpinBox(parent)
@@ -63,38 +48,7 @@ int32_t TSpinEdit::Value() const
 
 std::optional<int64_t> TSpinEdit::TypedNumber() const
 {
-    // The forms of the runtime's integer reading: blanks only in front, the sign before the
-    // "$" or "0x", and nothing after the digits.
-    const QString text = Text();
-    const qsizetype size = text.size();
-    qsizetype i = 0;
-    while (i < size && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < size && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    int base = 10;
-    if (i < size && text[i] == u'$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < size && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == size)
-        return std::nullopt;
-    // Counted negative, as the negative range is the larger one; beyond it the number stays at
-    // the end of the range.
-    int64_t value = 0;
-    for (; i < size; ++i) {
-        const int digit = DigitValue(text[i], base);
-        if (digit < 0)
-            return std::nullopt;
-        value = value < (INT64_MIN + digit) / base ? INT64_MIN : value * base - digit;
-    }
-    if (negative)
-        return value;
-    return value == INT64_MIN ? INT64_MAX : -value;
+    return StrToIntSaturated(Text());
 }
 
 void TSpinEdit::SetValue(int32_t value)
