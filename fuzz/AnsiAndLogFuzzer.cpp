@@ -2,6 +2,7 @@
 // the program's text and back, and a log written line by line reads back as the same lines.
 
 #include "base/Ansi.h"
+#include "fuzz/Check.h"
 #include "reports/LogText.h"
 
 #include <cstdint>
@@ -9,16 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,6 +2,7 @@
 // and reading back, and setting or deleting one key leaves every other value as it was.
 
 #include "base/IniDocument.h"
+#include "fuzz/Check.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -10,12 +11,6 @@
 #include <string_view>
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // Every value the document gives, by the names it lists.
 std::string Values(const TIniDocument& document)

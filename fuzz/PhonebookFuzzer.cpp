@@ -1,6 +1,7 @@
 // rasphone.pbk as the dial-up service reads it: a phonebook that parses keeps its entries when
 // one is added at its end or one of its own is removed.
 
+#include "fuzz/Check.h"
 #include "ras/service/Phonebook.h"
 #include "ras/service/RasErrors.h"
 
@@ -8,16 +9,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,6 +1,7 @@
 // What the pppd backend reads of the system: peer files, /proc/<pid>/stat and comm, and the
 // route table. Whatever they hold, the records stay within their published field lengths.
 
+#include "fuzz/Check.h"
 #include "ras/service/PppLinks.h"
 #include "ras/service/PppPeers.h"
 #include "ras/service/RasRecords.h"
@@ -15,12 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // A system root of the fuzzer's own, made once.
 const std::string& Root()
