@@ -19,24 +19,50 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
 namespace {
 
+// What the whole program needs around it in these scenarios: German formats, a program folder
+// and a dial-up service folder of its own, the built library, dialogs answered with OK and a
+// local address. Everything is put back when the scenario ends, also after a failed assertion.
+struct TProgramEnvironment {
+    explicit TProgramEnvironment(std::array<uint8_t, 4> localAddress)
+    {
+        GermanFormats = UseLocaleForFormats("de_DE.UTF-8");
+        ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
+        SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
+        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+        Winsock::SetLocalAddressesForTests({localAddress});
+    }
+    ~TProgramEnvironment()
+    {
+        Winsock::SetLocalAddressesForTests({});
+        Application()->OnException = nullptr;
+        SetDialogAnswererForTests(nullptr);
+        SetProgramDirForTests({});
+        SetLibrarySearchPathForTests({});
+        ::unsetenv("ZELTIX_RAS_DIR");
+        UseLocaleForFormats({});
+    }
+
+    bool GermanFormats = false;
+    TTempDir ProgramFolder;
+    TTempDir RasFolder;
+};
+
 // The whole program watching a pppd link: a peer file becomes a tariff row, and the link coming
 // up and going down becomes one priced session with its log lines.
 TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
 {
-    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
-    TTempDir programFolder;
-    TTempDir rasFolder;
     TPppTree tree;
-    ::setenv("ZELTIX_RAS_DIR", rasFolder.Path().c_str(), 1);
-    SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
-    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
-    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
-    Winsock::SetLocalAddressesForTests({{192, 168, 0, 5}});
+    TProgramEnvironment environment({192, 168, 0, 5});
+    ASSERT_TRUE(environment.GermanFormats);
+    const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;
 
     tree.Peer("isp", "/dev/ttyUSB0\n115200\nnoauth\n");
@@ -87,13 +113,6 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
     EXPECT_NE(log.find("] Verbindung zu isp getrennt!\r\n\r\n"), std::string::npos) << log;
     EXPECT_FALSE(programFolder.Exists("error.log"));
 
-    Winsock::SetLocalAddressesForTests({});
-    Application()->OnException = nullptr;
-    SetDialogAnswererForTests(nullptr);
-    SetProgramDirForTests({});
-    SetLibrarySearchPathForTests({});
-    ::unsetenv("ZELTIX_RAS_DIR");
-    UseLocaleForFormats({});
 }
 
 } // namespace
@@ -148,14 +167,9 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
     TPppKernelTree tree;
     if (!tree.Unavailable().empty())
         GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
-    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
-    TTempDir programFolder;
-    TTempDir rasFolder;
-    ::setenv("ZELTIX_RAS_DIR", rasFolder.Path().c_str(), 1);
-    SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
-    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
-    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
-    Winsock::SetLocalAddressesForTests({{10, 64, 0, 1}});
+    TProgramEnvironment environment({10, 64, 0, 1});
+    ASSERT_TRUE(environment.GermanFormats);
+    const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;
 
     tree.Peer("vpn", "pty \"ssh -t gw.example.net pppd notty\"\nnoauth\n");
@@ -204,13 +218,6 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
     EXPECT_NE(log.find("] Verbindung zu vpn getrennt!\r\n\r\n"), std::string::npos) << log;
     EXPECT_FALSE(programFolder.Exists("error.log"));
 
-    Winsock::SetLocalAddressesForTests({});
-    Application()->OnException = nullptr;
-    SetDialogAnswererForTests(nullptr);
-    SetProgramDirForTests({});
-    SetLibrarySearchPathForTests({});
-    ::unsetenv("ZELTIX_RAS_DIR");
-    UseLocaleForFormats({});
 }
 
 } // namespace
