@@ -3,6 +3,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/HistoryList.h"
 #include "app/HistoryStream.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
@@ -35,14 +36,8 @@ void DeleteRows(QTreeWidget* list, bool selectedOnly)
 
 void TForm1::UpdateOnlineTimeTotal()
 {
-    int64_t total = 0;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        int32_t seconds = 0;
-        if (TryStrToTime(ListView1->topLevelItem(i)->text(2), seconds))
-            total += seconds;
-    }
     // A time of day: the sum wraps at 24 hours.
-    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatTimeOfDay(total));
+    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatTimeOfDay(FTotals->Seconds()));
     Label7->adjustSize();
 }
 

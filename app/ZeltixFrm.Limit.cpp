@@ -4,6 +4,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/HistoryList.h"
 #include "base/SysUtils.h"
 #include "platform/IniFile.h"
 
@@ -42,9 +43,7 @@ void TForm1::SpinEdit1Change()
 
 void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
 {
-    long double total = 0;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        total += StrToFloatDef(ListView1->topLevelItem(i)->text(3), 0);
+    const long double total = FTotals->CostCents();
 
     Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
                     QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));

@@ -4,6 +4,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/HistoryList.h"
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
 #include "platform/IniFile.h"
@@ -50,7 +51,7 @@ void TForm1::ListView2DblClick()
     // The proposal is always zero, and cancelling keeps it.
     QString value = DefaultTariff;
     InputQuery(QStringLiteral("Kosten pro Minute ändern"), QStringLiteral("Geben Sie den Betrag in Cent an:"), value);
-    row->setText(1, FormatFloat(QStringLiteral("0.00"), StrToFloatDef(value, 0)));
+    SetTariffText(*row, tcTariff, FormatFloat(QStringLiteral("0.00"), StrToFloatDef(value, 0)));
 }
 
 void TForm1::SaveTariffs()
@@ -58,10 +59,10 @@ void TForm1::SaveTariffs()
     TIniFile conns(ProgramDir() + ConnsFile);
     for (int i = 0; i < ListView2->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView2->topLevelItem(i);
-        const QString section = TariffSection(row->text(0));
+        const QString section = TariffSection(TariffText(*row, tcEntry));
         conns.WriteString(section, QStringLiteral("Checked"),
                           row->checkState(0) == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
-        conns.WriteString(section, QStringLiteral("Kosten"), row->text(1));
+        conns.WriteString(section, QStringLiteral("Kosten"), TariffText(*row, tcTariff));
     }
 }
 
@@ -69,7 +70,7 @@ QTreeWidgetItem* TForm1::FindTariffRow(const QString& name) const
 {
     for (int i = 0; i < ListView2->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView2->topLevelItem(i);
-        if (row->text(0).compare(name, Qt::CaseInsensitive) == 0)
+        if (TariffText(*row, tcEntry).compare(name, Qt::CaseInsensitive) == 0)
             return row;
     }
     return nullptr;

@@ -2,6 +2,8 @@
 
 #include "app/ZeltixFrm.h"
 
+#include "app/HistoryList.h"
+
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
 #include "dialup/DialUp.h"
@@ -129,14 +131,14 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
     FChargedMinutes = 1;
 
     QTreeWidgetItem* tariff = FindTariffRow(entry);
-    const QString tariffText = tariff ? tariff->text(1) : QString();
-    auto* row = new QTreeWidgetItem(
-        QStringList{FormatTimeStamp(GetLocalTime()), entry, QStringLiteral("00:00:00"), tariffText});
+    const QString tariffText = tariff ? TariffText(*tariff, tcTariff) : QString();
+    QTreeWidgetItem* row = NewHistoryRow(FormatTimeStamp(GetLocalTime()), entry, QStringLiteral("00:00:00"), tariffText);
     row->setData(0, SessionIdRole, QVariant::fromValue<qlonglong>(++FSessionId));
     ListView1->insertTopLevelItem(0, row);
     if (tariff)
-        SessionCost += StrToFloatDef(tariffText, 0);
+        SessionCost += TariffCents(*tariff);
     SessionRow = ListView1->indexOfTopLevelItem(row);
+    FTotals->SetRunningRow(row);
     SaveHistory();
     Timer1->SetEnabled(true);
     AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
@@ -163,6 +165,8 @@ void TForm1::EndSession(const QString& entry)
     Online = false;
     FSessionHandle = 0;
     FSessionEntry.clear();
+    // The session's row now counts among the finished ones.
+    FTotals->SetRunningRow(nullptr);
     Label1->setText(QStringLiteral("Offline"));
     UpdateCostTotals(false);
     UpdateOnlineTimeTotal();
@@ -206,7 +210,7 @@ void TForm1::Timer1Timer()
     const QString duration = AdvanceSessionClock(elapsed);
     // A row that went away does not stop the session.
     if (QTreeWidgetItem* row = SessionItem())
-        row->setText(2, duration);
+        SetHistoryText(*row, hcDuration, duration);
     UpdateCostTotals(false);
 }
 
@@ -234,9 +238,9 @@ void TForm1::ChargeMinute()
     QTreeWidgetItem* row = SessionItem();
     if (!row)
         return;
-    QTreeWidgetItem* tariff = FindTariffRow(row->text(1));
+    QTreeWidgetItem* tariff = FindTariffRow(HistoryText(*row, hcEntry));
     if (!tariff)
         return;
-    SessionCost += StrToFloatDef(tariff->text(1), 0);
-    row->setText(3, FormatFloat(QStringLiteral("0.00"), SessionCost));
+    SessionCost += TariffCents(*tariff);
+    SetHistoryText(*row, hcCost, FormatFloat(QStringLiteral("0.00"), SessionCost));
 }

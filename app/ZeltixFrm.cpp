@@ -1,6 +1,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Application.h"
+#include "app/HistoryList.h"
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
 #include "desktop/DesktopApplication.h"
@@ -158,6 +159,7 @@ void TForm1::CreateLayout()
                                   QStringLiteral("Kosten (Cent)")},
                                  {100, 150, 70, 76});
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    FTotals = new THistoryTotals(ListView1);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     box2->addWidget(ListView1, 1);

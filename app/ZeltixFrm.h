@@ -25,6 +25,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
+class THistoryTotals;
 class TTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -172,6 +173,8 @@ private:
     QTreeWidgetItem* TariffRowFor(const QString& entry);
 
     bool FClosing = false;
+    // The history's cost and online time, kept between changes of its rows.
+    THistoryTotals* FTotals = nullptr;
     // The history file could not be read: it is kept aside before it is first overwritten.
     bool FHistoryUnreadable = false;
 

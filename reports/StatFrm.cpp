@@ -218,7 +218,7 @@ void TForm2::FormShow()
     long double total = 0;
     for (int i = 0; i < n; ++i) {
         const TDate d = DateOfRow(*FHistory, i);
-        const long double c = StrToFloatDef(FHistory->SubItem(i, 2), 0);
+        const long double c = StrToFloatDef(FHistory->Cell(i, hcCost), 0);
         if (d == previous) {
             total += c;
         } else {
