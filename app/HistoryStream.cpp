@@ -4,46 +4,49 @@
 #include "base/ComponentStream.h"
 #include "base/Exceptions.h"
 
-namespace {
+#include <algorithm>
 
-// Rows hold their texts as short strings: longer texts are cut to what a length byte can say.
-std::string ShortAnsi(const QString& text)
-{
-    std::string ansi = StringToAnsi(text);
-    if (ansi.size() > 255)
-        ansi.resize(255);
-    return ansi;
-}
+namespace {
 
 constexpr int SubItemsPerRow = 3;
 // A row without texts: five 4-byte fields and the caption's length byte.
 constexpr size_t MinRowSize = 21;
+// Rows hold their texts as short strings: longer texts are cut to what a length byte can say.
+constexpr size_t MaxShortString = 255;
 
-std::string WriteRowsBlock(const std::vector<THistoryRow>& rows)
+std::string_view Short(std::string_view ansi)
 {
-    std::string rowBytes;
-    for (const THistoryRow& row : rows) {
-        AppendInt32(rowBytes, 0);  // image index
-        AppendInt32(rowBytes, -1); // state image index
-        AppendInt32(rowBytes, -1); // overlay image index
-        AppendInt32(rowBytes, SubItemsPerRow);
-        AppendInt32(rowBytes, 0);  // user data
-        AppendShortString(rowBytes, ShortAnsi(row.Caption));
-        for (int i = 0; i < SubItemsPerRow; ++i)
-            AppendShortString(rowBytes, ShortAnsi(row.SubItems.value(i)));
-    }
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (int i = 0; i < SubItemsPerRow; ++i)
-            AppendInt16(rowBytes, -1); // sub-item image index
-    std::string block;
-    AppendInt32(block, static_cast<int32_t>(8 + rowBytes.size()));
-    AppendInt32(block, static_cast<int32_t>(rows.size()));
-    return block + rowBytes;
+    return ansi.substr(0, std::min(ansi.size(), MaxShortString));
 }
 
-void ReadRowsBlock(std::string_view data, std::vector<THistoryRow>& rows)
+// The rows block, written straight into `out`: its size, the row count, each row's fields and
+// texts, then each sub-item's image index.
+void WriteRowsBlock(std::string& out, size_t count, const std::function<THistoryRowTexts(size_t)>& row)
 {
-    rows.clear();
+    const size_t sizeAt = out.size();
+    AppendInt32(out, 0); // the block's size, known at the end
+    AppendInt32(out, static_cast<int32_t>(count));
+    for (size_t r = 0; r < count; ++r) {
+        const THistoryRowTexts texts = row(r);
+        AppendInt32(out, 0);  // image index
+        AppendInt32(out, -1); // state image index
+        AppendInt32(out, -1); // overlay image index
+        AppendInt32(out, SubItemsPerRow);
+        AppendInt32(out, 0);  // user data
+        for (std::string_view text : texts)
+            AppendShortString(out, Short(text));
+    }
+    out.append(count * SubItemsPerRow * 2, '\xFF'); // sub-item image indices, all -1
+    std::string size;
+    AppendInt32(size, static_cast<int32_t>(out.size() - sizeAt));
+    out.replace(sizeAt, size.size(), size);
+}
+
+// Reads the rows block: `reserve` learns the row count, `readRow` reads each row's texts (the
+// caption and the given number of sub-items) from the reader.
+template <typename TReserve, typename TReadRow>
+void ReadRowsBlock(std::string_view data, TReserve&& reserve, TReadRow&& readRow)
+{
     TByteReader block(data);
     const int32_t size = block.ReadInt32();
     // The size names the whole block; a size beyond the value's bytes means the rows end early.
@@ -55,18 +58,14 @@ void ReadRowsBlock(std::string_view data, std::vector<THistoryRow>& rows)
     // A count the block cannot hold is damage, not an empty list.
     if (count < 0 || static_cast<size_t>(count) > reader.Remaining() / MinRowSize)
         throw EReadError(QStringLiteral("Stream read error"));
-    rows.reserve(static_cast<size_t>(count));
+    reserve(static_cast<size_t>(count));
     for (int32_t r = 0; r < count; ++r) {
         reader.Skip(12); // image, state image and overlay image indices
         const int32_t subItems = reader.ReadInt32();
         reader.Skip(4); // user data
         if (subItems < 0)
             throw EReadError(QStringLiteral("Stream read error"));
-        THistoryRow row;
-        row.Caption = AnsiToString(reader.ReadShortString());
-        for (int32_t i = 0; i < subItems; ++i)
-            row.SubItems << AnsiToString(reader.ReadShortString());
-        rows.push_back(std::move(row));
+        readRow(reader, subItems);
     }
     // The sub-items' image indices follow; the list shows no images, so they are only checked
     // to lie within the block.
@@ -96,7 +95,8 @@ void ReadColumns(TStreamReader& reader, std::vector<THistoryColumn>& columns)
     reader.ReadListEnd();
 }
 
-void ReadHistoryInto(std::string_view bytes, THistoryList& list)
+template <typename TReadRows>
+void ReadHistoryInto(std::string_view bytes, THistoryLayout& list, TReadRows&& readRows)
 {
     TStreamReader reader(bytes);
     reader.ReadSignature();
@@ -107,7 +107,7 @@ void ReadHistoryInto(std::string_view bytes, THistoryList& list)
         if (name == "Columns") {
             ReadColumns(reader, list.Columns);
         } else if (name == "Items.Data") {
-            ReadRowsBlock(reader.ReadBinary(), list.Rows);
+            readRows(reader.ReadBinary());
         } else if (name == "Left") {
             list.Left = reader.ReadInteger();
         } else if (name == "Top") {
@@ -139,9 +139,17 @@ void ReadHistoryInto(std::string_view bytes, THistoryList& list)
 
 } // namespace
 
-std::string WriteHistoryStream(const THistoryList& list)
+std::string WriteHistoryRows(const THistoryLayout& list, size_t count,
+                             const std::function<THistoryRowTexts(size_t)>& row)
 {
+    // The fixed part is small; each row takes its five fields, four length bytes, its texts and
+    // three image indices.
+    size_t rowBytes = 0;
+    for (size_t r = 0; r < count; ++r)
+        for (std::string_view text : row(r))
+            rowBytes += Short(text).size();
     std::string out;
+    out.reserve(1024 + count * (20 + 4 + 6) + rowBytes);
     TStreamWriter writer(out);
     writer.WriteSignature();
     writer.WriteStr("TListView");
@@ -171,9 +179,9 @@ std::string WriteHistoryStream(const THistoryList& list)
     writer.WriteListEnd();
     writer.WriteProperty("ColumnClick");
     writer.WriteBoolean(false);
-    if (!list.Rows.empty()) {
+    if (count > 0) {
         writer.WriteProperty("Items.Data");
-        writer.WriteBinary(WriteRowsBlock(list.Rows));
+        writer.WriteBinary([&](std::string& bytes) { WriteRowsBlock(bytes, count, row); });
     }
     writer.WriteProperty("MultiSelect");
     writer.WriteBoolean(true);
@@ -188,12 +196,59 @@ std::string WriteHistoryStream(const THistoryList& list)
     return out;
 }
 
+std::string WriteHistoryStream(const THistoryList& list)
+{
+    std::vector<std::array<std::string, 4>> ansi(list.Rows.size());
+    for (size_t r = 0; r < list.Rows.size(); ++r) {
+        ansi[r][0] = StringToAnsi(list.Rows[r].Caption);
+        for (int i = 0; i < SubItemsPerRow; ++i)
+            ansi[r][static_cast<size_t>(i) + 1] = StringToAnsi(list.Rows[r].SubItems.value(i));
+    }
+    return WriteHistoryRows(list, ansi.size(), [&ansi](size_t r) {
+        return THistoryRowTexts{ansi[r][0], ansi[r][1], ansi[r][2], ansi[r][3]};
+    });
+}
+
 void ReadHistoryStream(std::string_view bytes, THistoryList& list)
 {
     // Read into a copy: a list that took over what came before the damage would be written
     // back with only that at the next save.
     THistoryList read = list;
     read.Rows.clear();
-    ReadHistoryInto(bytes, read);
+    ReadHistoryInto(bytes, read, [&read](std::string_view block) {
+        read.Rows.clear();
+        ReadRowsBlock(
+            block, [&read](size_t count) { read.Rows.reserve(count); },
+            [&read](TByteReader& reader, int32_t subItems) {
+                THistoryRow row;
+                row.Caption = AnsiToString(reader.ReadShortString());
+                for (int32_t i = 0; i < subItems; ++i)
+                    row.SubItems << AnsiToString(reader.ReadShortString());
+                read.Rows.push_back(std::move(row));
+            });
+    });
     list = std::move(read);
+}
+
+std::vector<THistoryRowTexts> ReadHistoryRows(std::string_view bytes, THistoryLayout& layout)
+{
+    THistoryLayout read = layout;
+    std::vector<THistoryRowTexts> rows;
+    ReadHistoryInto(bytes, read, [&rows](std::string_view block) {
+        rows.clear();
+        ReadRowsBlock(
+            block, [&rows](size_t count) { rows.reserve(count); },
+            [&rows](TByteReader& reader, int32_t subItems) {
+                THistoryRowTexts texts{};
+                texts[0] = reader.ReadShortString();
+                for (int32_t i = 0; i < subItems; ++i) {
+                    const std::string_view text = reader.ReadShortString();
+                    if (i < SubItemsPerRow)
+                        texts[static_cast<size_t>(i) + 1] = text;
+                }
+                rows.push_back(texts);
+            });
+    });
+    layout = std::move(read);
+    return rows;
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,14 +22,23 @@ struct THistoryRow {
     QStringList SubItems; // entry, duration, cost
 };
 
-struct THistoryList {
+// The list's place and columns.
+struct THistoryLayout {
     int Left = 0;
     int Top = 0;
     int Width = 0;
     int Height = 0;
     std::vector<THistoryColumn> Columns;
+};
+
+struct THistoryList : THistoryLayout {
     std::vector<THistoryRow> Rows;
 };
+
+// A row's texts as the file holds them, in the ANSI code page: the caption, then the first three
+// sub-items (entry, duration, cost). A row with fewer has empty texts; further ones are not kept,
+// as saving never writes them.
+using THistoryRowTexts = std::array<std::string_view, 4>;
 
 // The file's bytes for the list.
 std::string WriteHistoryStream(const THistoryList& list);
@@ -36,3 +48,10 @@ std::string WriteHistoryStream(const THistoryList& list);
 // "Invalid stream format", "Stream read error" or "Invalid property value") leaves the list as
 // it was: nothing of a damaged file is taken over.
 void ReadHistoryStream(std::string_view bytes, THistoryList& list);
+
+// The same without a conversion of the texts: the rows as views into `bytes`, and the stream's
+// place and columns in `layout`. On a failure the layout is left as it was.
+std::vector<THistoryRowTexts> ReadHistoryRows(std::string_view bytes, THistoryLayout& layout);
+// The file's bytes for the layout and `count` rows, row i's texts given by `row(i)`.
+std::string WriteHistoryRows(const THistoryLayout& layout, size_t count,
+                             const std::function<THistoryRowTexts(size_t)>& row);

@@ -3,7 +3,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
-#include "app/HistoryList.h"
+#include "app/HistoryModel.h"
 #include "app/HistoryStream.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
@@ -14,30 +14,18 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRegularExpression>
-#include <QTreeWidget>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-// Deletes the rows from the last to the first, as the list's own deletion does.
-void DeleteRows(QTreeWidget* list, bool selectedOnly)
-{
-    for (int i = list->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem* row = list->topLevelItem(i);
-        if (!selectedOnly || row->isSelected())
-            delete list->takeTopLevelItem(i);
-    }
-}
-
-} // namespace
-
 void TForm1::UpdateOnlineTimeTotal()
 {
     // A time of day: the sum wraps at 24 hours.
-    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatTimeOfDay(FTotals->Seconds()));
+    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatTimeOfDay(History->TotalSeconds()));
     Label7->adjustSize();
 }
 
@@ -46,15 +34,18 @@ bool TForm1::Leeren1Click()
     if (ShowMessageBox(QStringLiteral("Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?"),
                        QStringLiteral("Confirm"), TMessageIcon::Question, TMessageButtons::YesNo) != TModalResult::Yes)
         return false;
-    DeleteRows(ListView1, false);
+    History->Clear();
     return true;
 }
 
 void TForm1::ListView1KeyDown(QKeyEvent* Key)
 {
-    if (Key->key() != Qt::Key_Delete || ListView1->selectedItems().isEmpty())
+    if (Key->key() != Qt::Key_Delete || !ListView1->selectionModel()->hasSelection())
         return;
-    DeleteRows(ListView1, true);
+    std::vector<int> rows;
+    for (const QModelIndex& index : ListView1->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    History->Remove(std::move(rows));
     Key->accept();
 }
 
@@ -62,41 +53,29 @@ namespace {
 
 const QString HistoryFile = QStringLiteral("connhistory.dat");
 
-THistoryList HistoryOf(const QTreeWidget* list)
+// The list's place and columns as the window shows them.
+THistoryLayout LayoutOf(const QTreeView* list, const THistoryModel* history)
 {
-    THistoryList history;
-    history.Left = list->x();
-    history.Top = list->y();
-    history.Width = list->width();
-    history.Height = list->height();
-    for (int i = 0; i < list->columnCount(); ++i)
-        history.Columns.push_back({list->headerItem()->text(i), list->columnWidth(i)});
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* item = list->topLevelItem(r);
-        THistoryRow row{item->text(0), {}};
-        for (int i = 1; i < std::max(list->columnCount(), 4); ++i)
-            row.SubItems << item->text(i);
-        history.Rows.push_back(std::move(row));
-    }
-    return history;
+    THistoryLayout layout;
+    layout.Left = list->x();
+    layout.Top = list->y();
+    layout.Width = list->width();
+    layout.Height = list->height();
+    for (int i = 0; i < history->Captions().size(); ++i)
+        layout.Columns.push_back({history->Captions()[i], list->columnWidth(i)});
+    return layout;
 }
 
-void ShowHistory(QTreeWidget* list, const THistoryList& history)
+void ShowColumns(QTreeView* list, THistoryModel* history, const THistoryLayout& layout)
 {
-    if (!history.Columns.empty()) {
-        QStringList captions;
-        for (const THistoryColumn& column : history.Columns)
-            captions << column.Caption;
-        list->setColumnCount(static_cast<int>(captions.size()));
-        list->setHeaderLabels(captions);
-        for (size_t i = 0; i < history.Columns.size(); ++i)
-            list->setColumnWidth(static_cast<int>(i), history.Columns[i].Width);
-    }
-    QList<QTreeWidgetItem*> items;
-    for (const THistoryRow& row : history.Rows)
-        items << new QTreeWidgetItem(QStringList{row.Caption} + row.SubItems);
-    list->clear();
-    list->addTopLevelItems(items);
+    if (layout.Columns.empty())
+        return;
+    QStringList captions;
+    for (const THistoryColumn& column : layout.Columns)
+        captions << column.Caption;
+    history->SetCaptions(captions);
+    for (size_t i = 0; i < layout.Columns.size(); ++i)
+        list->setColumnWidth(static_cast<int>(i), layout.Columns[i].Width);
 }
 
 // A name beside the file that no earlier copy has taken.
@@ -129,7 +108,7 @@ void TForm1::LoadHistory()
     const QString path = ProgramDir() + HistoryFile;
     RemoveSaveLeftovers(path);
     if (!QFile::exists(path)) {
-        ListView1->clear();
+        History->Clear();
         return;
     }
     // A file that cannot be read whole changes nothing in the list: its columns and rows stay
@@ -139,14 +118,16 @@ void TForm1::LoadHistory()
         FHistoryUnreadable = true;
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
-    THistoryList history = HistoryOf(ListView1);
+    THistoryLayout layout = LayoutOf(ListView1, History);
+    std::vector<THistoryRowTexts> rows;
     try {
-        ReadHistoryStream(bytes, history);
+        rows = ReadHistoryRows(bytes, layout);
     } catch (...) {
         FHistoryUnreadable = true;
         throw;
     }
-    ShowHistory(ListView1, history);
+    ShowColumns(ListView1, History, layout);
+    History->Assign(rows);
 }
 
 void TForm1::SaveHistory()
@@ -162,6 +143,8 @@ void TForm1::SaveHistory()
         AppendErrorLog(QStringLiteral("%1 could not be read; it was kept as %2")
                            .arg(HistoryFile, QFileInfo(copy).fileName()));
     }
-    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), WriteHistoryStream(HistoryOf(ListView1))))
+    const std::string bytes = WriteHistoryRows(LayoutOf(ListView1, History), static_cast<size_t>(History->Count()),
+                                               [this](size_t row) { return History->RowTexts(static_cast<int>(row)); });
+    if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), bytes))
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 }

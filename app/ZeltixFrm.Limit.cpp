@@ -4,12 +4,11 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
-#include "app/HistoryList.h"
+#include "app/HistoryModel.h"
 #include "base/SysUtils.h"
 #include "platform/IniFile.h"
 
 #include <QLabel>
-#include <QTreeWidget>
 
 #include <climits>
 #include <cmath>
@@ -43,7 +42,7 @@ void TForm1::SpinEdit1Change()
 
 void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
 {
-    const long double total = FTotals->CostCents();
+    const long double total = History->TotalCostCents();
 
     Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
                     QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));

@@ -4,7 +4,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
-#include "app/HistoryList.h"
+#include "app/TariffRows.h"
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
 #include "platform/IniFile.h"

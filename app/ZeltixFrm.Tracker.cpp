@@ -2,7 +2,8 @@
 
 #include "app/ZeltixFrm.h"
 
-#include "app/HistoryList.h"
+#include "app/HistoryModel.h"
+#include "app/TariffRows.h"
 
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
@@ -15,12 +16,6 @@
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-constexpr int SessionIdRole = Qt::UserRole + 1;
-
-} // namespace
 
 void TForm1::OnCheckTimerTimer()
 {
@@ -132,13 +127,12 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
 
     QTreeWidgetItem* tariff = FindTariffRow(entry);
     const QString tariffText = tariff ? TariffText(*tariff, tcTariff) : QString();
-    QTreeWidgetItem* row = NewHistoryRow(FormatTimeStamp(GetLocalTime()), entry, QStringLiteral("00:00:00"), tariffText);
-    row->setData(0, SessionIdRole, QVariant::fromValue<qlonglong>(++FSessionId));
-    ListView1->insertTopLevelItem(0, row);
+    History->Insert(0, FormatTimeStamp(GetLocalTime()), entry, QStringLiteral("00:00:00"), tariffText);
+    History->MarkSession(0, ++FSessionId);
     if (tariff)
         SessionCost += TariffCents(*tariff);
-    SessionRow = ListView1->indexOfTopLevelItem(row);
-    FTotals->SetRunningRow(row);
+    SessionRow = 0;
+    History->SetRunningSession(FSessionId);
     SaveHistory();
     Timer1->SetEnabled(true);
     AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
@@ -166,23 +160,15 @@ void TForm1::EndSession(const QString& entry)
     FSessionHandle = 0;
     FSessionEntry.clear();
     // The session's row now counts among the finished ones.
-    FTotals->SetRunningRow(nullptr);
+    History->SetRunningSession(0);
     Label1->setText(QStringLiteral("Offline"));
     UpdateCostTotals(false);
     UpdateOnlineTimeTotal();
 }
 
-QTreeWidgetItem* TForm1::SessionItem() const
+int TForm1::SessionIndex() const
 {
-    auto isSessionRow = [this](QTreeWidgetItem* item) {
-        return item && item->data(0, SessionIdRole).toLongLong() == FSessionId;
-    };
-    if (QTreeWidgetItem* item = ListView1->topLevelItem(SessionRow); isSessionRow(item))
-        return item;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        if (isSessionRow(ListView1->topLevelItem(i)))
-            return ListView1->topLevelItem(i);
-    return nullptr;
+    return History->FindSession(FSessionId, SessionRow);
 }
 
 void TForm1::Timer1Timer()
@@ -209,8 +195,8 @@ void TForm1::Timer1Timer()
     const auto elapsed = static_cast<int32_t>(now / 1000 - start / 1000);
     const QString duration = AdvanceSessionClock(elapsed);
     // A row that went away does not stop the session.
-    if (QTreeWidgetItem* row = SessionItem())
-        SetHistoryText(*row, hcDuration, duration);
+    if (const int row = SessionIndex(); row >= 0)
+        History->SetText(row, hcDuration, duration);
     UpdateCostTotals(false);
 }
 
@@ -235,12 +221,12 @@ QString TForm1::AdvanceSessionClock(int32_t s)
 void TForm1::ChargeMinute()
 {
     // A minute that cannot be charged (its row or its tariff row is gone) is skipped.
-    QTreeWidgetItem* row = SessionItem();
-    if (!row)
+    const int row = SessionIndex();
+    if (row < 0)
         return;
-    QTreeWidgetItem* tariff = FindTariffRow(HistoryText(*row, hcEntry));
+    QTreeWidgetItem* tariff = FindTariffRow(History->Text(row, hcEntry));
     if (!tariff)
         return;
     SessionCost += TariffCents(*tariff);
-    SetHistoryText(*row, hcCost, FormatFloat(QStringLiteral("0.00"), SessionCost));
+    History->SetText(row, hcCost, FormatFloat(QStringLiteral("0.00"), SessionCost));
 }

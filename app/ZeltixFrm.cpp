@@ -1,7 +1,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Application.h"
-#include "app/HistoryList.h"
+#include "app/HistoryModel.h"
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
 #include "desktop/DesktopApplication.h"
@@ -50,11 +50,9 @@ QLabel* PlacePicture(QWidget* parent, const QString& resource, int x, int y)
     return image;
 }
 
-QTreeWidget* CreateReportList(QWidget* parent, const QStringList& captions, const QList<int>& widths)
+// A list in report style: a row per item, its columns under a header that does not sort.
+void SetReportStyle(QTreeView* list, const QList<int>& widths)
 {
-    auto* list = new QTreeWidget(parent);
-    list->setColumnCount(static_cast<int>(captions.size()));
-    list->setHeaderLabels(captions);
     for (int i = 0; i < widths.size(); ++i)
         list->setColumnWidth(i, widths[i]);
     list->setRootIsDecorated(false);
@@ -63,6 +61,14 @@ QTreeWidget* CreateReportList(QWidget* parent, const QStringList& captions, cons
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->header()->setSectionsClickable(false);
     list->header()->setStretchLastSection(false);
+}
+
+QTreeWidget* CreateReportList(QWidget* parent, const QStringList& captions, const QList<int>& widths)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(static_cast<int>(captions.size()));
+    list->setHeaderLabels(captions);
+    SetReportStyle(list, widths);
     return list;
 }
 
@@ -105,7 +111,7 @@ void TForm1::CreateSecondaryWindows()
     // Failures of the report windows' own handlers (a log that cannot be read) go where every
     // handler's failure goes.
     SetReportGuard([](QObject* sender, const std::function<void()>& handler) { TApplication::Guard(sender, handler); });
-    Form2 = std::make_unique<TForm2>(std::make_unique<THistoryListRows>(ListView1));
+    Form2 = std::make_unique<TForm2>(std::make_unique<THistoryModelRows>(History));
     Form3 = std::make_unique<TForm3>();
     AboutBox = std::make_unique<TAboutBox>([this] { return windowTitle(); });
 }
@@ -154,12 +160,13 @@ void TForm1::CreateLayout()
     GroupBox2 = new QGroupBox(QStringLiteral("Verbindungen"), Splitter1);
     auto* box2 = new QVBoxLayout(GroupBox2);
     box2->setContentsMargins(2, 2, 2, 2);
-    ListView1 = CreateReportList(GroupBox2,
-                                 {QStringLiteral("Datum"), QStringLiteral("Verbindung"), QStringLiteral("Dauer"),
-                                  QStringLiteral("Kosten (Cent)")},
-                                 {100, 150, 70, 76});
+    ListView1 = new QTreeView(GroupBox2);
+    History = new THistoryModel({QStringLiteral("Datum"), QStringLiteral("Verbindung"), QStringLiteral("Dauer"),
+                                 QStringLiteral("Kosten (Cent)")},
+                                ListView1);
+    ListView1->setModel(History);
+    SetReportStyle(ListView1, {100, 150, 70, 76});
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    FTotals = new THistoryTotals(ListView1);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     box2->addWidget(ListView1, 1);

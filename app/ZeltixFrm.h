@@ -25,8 +25,9 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
-class THistoryTotals;
+class THistoryModel;
 class TTimer;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -48,7 +49,8 @@ public:
     QTreeWidget* ListView2 = nullptr; // tariff list
     QLabel* Label5 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
-    QTreeWidget* ListView1 = nullptr; // history list
+    QTreeView* ListView1 = nullptr; // history list
+    THistoryModel* History = nullptr; // what the history list shows
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label8 = nullptr;
     TSpinEdit* SpinEdit1 = nullptr;
@@ -165,16 +167,14 @@ private:
     void AppendLogLine(const QString& line);
     // Appends one line to error.log, as the exception handler does.
     void AppendErrorLog(const QString& line);
-    // The running session's row: the row at SessionRow when it is still the session's own,
-    // otherwise wherever the session's row has gone, or none when it was deleted.
-    QTreeWidgetItem* SessionItem() const;
+    // The running session's row: SessionRow when it is still the session's own, otherwise
+    // wherever the session's row has gone, or -1 when it was deleted.
+    int SessionIndex() const;
     // The entry's tariff row; an entry that came into the phonebook while the program runs
     // gets the row that start-up would have given it.
     QTreeWidgetItem* TariffRowFor(const QString& entry);
 
     bool FClosing = false;
-    // The history's cost and online time, kept between changes of its rows.
-    THistoryTotals* FTotals = nullptr;
     // The history file could not be read: it is kept aside before it is first overwritten.
     bool FHistoryUnreadable = false;
 

@@ -80,23 +80,27 @@ namespace {
 std::optional<std::string> ConvertToAnsi(const QString& text, bool refuseUnrepresentable)
 {
     const TAnsiTables& tables = Tables();
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
+    // One byte per UTF-16 unit at most: the result is written in place and cut to its length.
+    std::string bytes(static_cast<size_t>(text.size()), '\0');
+    char* out = bytes.data();
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    const char16_t* end = in + text.size();
+    while (in != end) {
+        const char16_t unit = *in++;
         // A character outside the BMP is one '?', not two.
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        if (QChar::isHighSurrogate(unit) && in != end && QChar::isLowSurrogate(*in)) {
             if (refuseUnrepresentable)
                 return std::nullopt;
-            bytes += '?';
-            ++i;
+            *out++ = '?';
+            ++in;
             continue;
         }
         const int16_t byte = tables.FromUnicode[unit];
         if (byte < 0 && refuseUnrepresentable)
             return std::nullopt;
-        bytes += byte < 0 ? '?' : static_cast<char>(byte);
+        *out++ = byte < 0 ? '?' : static_cast<char>(byte);
     }
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
     return bytes;
 }
 

@@ -72,8 +72,18 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
     if (!ok) {
         ::unlink(temp.c_str());
         errno = savedErrno;
+        return false;
     }
-    return ok;
+    // The new name lasts a power cut only once the folder is on disk too. The file is in place
+    // whether or not the folder can be synced (some file systems refuse), so that is no failure.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 std::vector<std::string> AtomicWriteLeftovers(const std::string& path)

@@ -21,8 +21,9 @@ void AppendInt16(std::string& out, std::int16_t value)
 void AppendInt32(std::string& out, std::int32_t value)
 {
     const auto bits = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8)
-        out += static_cast<char>((bits >> shift) & 0xFF);
+    const char bytes[4] = {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
+                           static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+    out.append(bytes, sizeof bytes);
 }
 
 namespace {
@@ -123,6 +124,22 @@ void TStreamWriter::WriteBoolean(bool value)
 void TStreamWriter::WriteBinary(std::string_view bytes)
 {
     WriteLongBytes(TValueType::vaBinary, bytes);
+}
+
+void TStreamWriter::WriteBinary(const std::function<void(std::string& out)>& append)
+{
+    WriteValue(TValueType::vaBinary);
+    const std::size_t lengthAt = FOut.size();
+    AppendInt32(FOut, 0);
+    append(FOut);
+    const std::size_t length = FOut.size() - lengthAt - 4;
+    if (length > MaxLongLength) {
+        FOut.resize(lengthAt - 1);
+        throw EFilerError(QStringLiteral("Value longer than a stream can hold"));
+    }
+    std::string field;
+    AppendInt32(field, static_cast<std::int32_t>(length));
+    FOut.replace(lengthAt, field.size(), field);
 }
 
 void TStreamWriter::WriteCollectionBegin()

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -103,6 +104,8 @@ public:
     void WriteIdent(std::string_view name);
     void WriteBoolean(bool value);
     void WriteBinary(std::string_view bytes);
+    // The same for bytes that `append` adds to the output itself, without a copy in between.
+    void WriteBinary(const std::function<void(std::string& out)>& append);
     // Starts a collection; each item is then WriteListBegin, its properties, WriteListEnd,
     // and a final WriteListEnd closes the collection.
     void WriteCollectionBegin();

@@ -8,7 +8,7 @@
 #include "tests/support/TempDir.h"
 #include "widgets/SpinEdit.h"
 
-#include <QTreeWidget>
+#include "app/HistoryModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,11 +25,9 @@ struct THistoryBench {
     {
         SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
         Form = std::make_unique<TForm1>();
-        QList<QTreeWidgetItem*> items;
         for (int i = 0; i < rows; ++i)
-            items << new QTreeWidgetItem(QStringList{QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
-                                                     QStringLiteral("00:10:00"), QStringLiteral("45,00")});
-        Form->ListView1->addTopLevelItems(items);
+            Form->History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
+                                  QStringLiteral("00:10:00"), QStringLiteral("45,00"));
     }
     ~THistoryBench()
     {

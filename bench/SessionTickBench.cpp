@@ -12,7 +12,7 @@
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/TempDir.h"
 
-#include <QTreeWidget>
+#include "app/HistoryModel.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,9 +27,8 @@ static void BM_PollAndSessionTick(benchmark::State& state)
     dialUp.AddEntry("Provider");
     TForm1 form;
     for (int i = 0; i < state.range(0); ++i)
-        form.ListView1->addTopLevelItem(new QTreeWidgetItem(
-            QStringList{QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
-                        QStringLiteral("00:10:00"), QStringLiteral("45,00")}));
+        form.History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
+                             QStringLiteral("00:10:00"), QStringLiteral("45,00"));
     TDialOptions options;
     options.ConnectAfterMs = 0;
     dialUp.Dial("Provider", options);

@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/ProgramDir.h"

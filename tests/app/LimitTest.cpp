@@ -9,8 +9,7 @@ class LimitTest : public AppFixture {
 protected:
     void AddHistoryRow(const QString& cost)
     {
-        Form->ListView1->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{"01.12.2026 10:00:00", "Provider", "00:01:00", cost}));
+        Form->History->Append("01.12.2026 10:00:00", "Provider", "00:01:00", cost);
     }
 
     int LimitMessages() const
@@ -149,10 +148,10 @@ TEST_F(LimitTest, ProgressRoundsHalvesToEvenAndTheTotalShowsItsFraction)
     AddHistoryRow("2,5");
     Form->UpdateCostTotals(false);
     EXPECT_EQ(Form->RarBar1->Progress(), 2);
-    Form->ListView1->topLevelItem(0)->setText(3, "3,5");
+    Form->History->SetText(0, hcCost, "3,5");
     Form->UpdateCostTotals(false);
     EXPECT_EQ(Form->RarBar1->Progress(), 4);
-    Form->ListView1->topLevelItem(0)->setText(3, "1234,5");
+    Form->History->SetText(0, hcCost, "1234,5");
     AddHistoryRow("kaputt");
     Form->UpdateCostTotals(false);
     EXPECT_EQ(Form->Label6->text(), "Gesamtkosten: 12,35 Euro (1234,5 Cent)");
@@ -214,9 +213,8 @@ TEST_F(LimitTest, TheLimitMessageLeftOpenStopsNeitherTheSessionClockNorTheBlocki
 
     ASSERT_EQ(LimitMessages(), 1);
     EXPECT_EQ(Dialogs[0].Text, "Das Limit von 1 Euro wurde überschritten!");
-    QTreeWidgetItem* row = Form->ListView1->topLevelItem(0);
-    EXPECT_EQ(row->text(2), "00:01:16") << "the session clock ran while the message was open";
-    EXPECT_EQ(row->text(3), "20,00") << "the minute begun meanwhile is charged";
+    EXPECT_EQ(Form->History->Text(0, hcDuration), "00:01:16") << "the session clock ran while the message was open";
+    EXPECT_EQ(Form->History->Text(0, hcCost), "20,00") << "the minute begun meanwhile is charged";
     EXPECT_EQ(DialUp.State(blocked), -1) << "the blocked connection was hung up meanwhile";
     EXPECT_TRUE(Form->Online);
     EXPECT_EQ(Form->RarBar1->Progress(), 100);

@@ -29,11 +29,12 @@ QStringList MenuTexts(QMenu* menu)
     return texts;
 }
 
-QStringList HeaderTexts(QTreeWidget* list)
+QStringList HeaderTexts(QTreeView* list)
 {
     QStringList texts;
-    for (int i = 0; i < list->columnCount(); ++i)
-        texts << list->headerItem()->text(i) + QLatin1Char('/') + QString::number(list->columnWidth(i));
+    for (int i = 0; i < list->model()->columnCount(); ++i)
+        texts << list->model()->headerData(i, Qt::Horizontal).toString() + QLatin1Char('/') +
+                     QString::number(list->columnWidth(i));
     return texts;
 }
 

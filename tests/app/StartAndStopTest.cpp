@@ -39,8 +39,7 @@ protected:
         Clock.SetLocalTime({2026, 12, 1, 9, 0, 0, 0});
         ProgramFolder.Write("settings.ini", "[Main]\r\nAutoClear=1\r\n");
         Start();
-        Form->ListView1->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{"30.11.2026 10:00:00", "Provider", "00:01:00", "2,00"}));
+        Form->History->Append("30.11.2026 10:00:00", "Provider", "00:01:00", "2,00");
         Form->close();
         Form.reset();
         Dialogs.clear();
@@ -73,20 +72,20 @@ TEST_F(StartAndStopTest, AConnectionUpDuringTheMonthlyQuestionIsTimedOnceTheWind
         RunFor(5000); // the user thinks it over
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* starting = qobject_cast<TForm1*>(window))
-                rowsWhileAsked = starting->ListView1->topLevelItemCount();
+                rowsWhileAsked = starting->History->Count();
         return TDialogAnswer{TModalResult::No, {}};
     });
     Start();
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Text, "Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?");
     EXPECT_EQ(rowsWhileAsked, 1) << "no session while the question was open";
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Form->History->Count(), 1);
     EXPECT_TRUE(Form->Form3->Lines().isEmpty());
 
     Second();
-    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 2);
-    EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(0), "01.12.2026 09:00:06");
-    EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(3), "2,00");
+    ASSERT_EQ(Form->History->Count(), 2);
+    EXPECT_EQ(Form->History->Text(0, hcStarted), "01.12.2026 09:00:06");
+    EXPECT_EQ(Form->History->Text(0, hcCost), "2,00");
     ASSERT_EQ(Form->Form3->Lines().size(), 4);
     EXPECT_EQ(Form->Form3->Lines()[0], "[01.12.2026 09:00:06] Verbindung zu Provider aufgenommen!");
 }
@@ -124,9 +123,9 @@ TEST_F(StartAndStopTest, ALogoutDuringASessionClosesLikeBeenden)
 
     // The history holds the session as of its last tick.
     Start();
-    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 1);
-    EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(2), "00:01:05");
-    EXPECT_EQ(Form->ListView1->topLevelItem(0)->text(3), "4,00");
+    ASSERT_EQ(Form->History->Count(), 1);
+    EXPECT_EQ(Form->History->Text(0, hcDuration), "00:01:05");
+    EXPECT_EQ(Form->History->Text(0, hcCost), "4,00");
 }
 
 TEST_F(StartAndStopTest, ASecondStartShowsTheRunningProgramAndEndsWritingNothing)

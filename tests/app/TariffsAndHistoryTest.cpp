@@ -29,16 +29,16 @@ protected:
     QStringList HistoryRows() const
     {
         QStringList rows;
-        for (int i = 0; i < Form->ListView1->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = Form->ListView1->topLevelItem(i);
-            rows << QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}.join('|');
-        }
+        for (int i = 0; i < Form->History->Count(); ++i)
+            rows << QStringList{Form->History->Text(i, hcStarted), Form->History->Text(i, hcEntry),
+                                Form->History->Text(i, hcDuration), Form->History->Text(i, hcCost)}
+                        .join('|');
         return rows;
     }
 
     void AddHistoryRow(const QString& start, const QString& duration, const QString& cost)
     {
-        Form->ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{start, "Provider", duration, cost}));
+        Form->History->Append(start, "Provider", duration, cost);
     }
 
     // Answers the next input box with text (or cancels it when text is null).
@@ -55,8 +55,8 @@ protected:
     QStringList ColumnsShown() const
     {
         QStringList columns;
-        for (int i = 0; i < Form->ListView1->columnCount(); ++i)
-            columns << QStringLiteral("%1/%2").arg(Form->ListView1->headerItem()->text(i)).arg(Form->ListView1->columnWidth(i));
+        for (int i = 0; i < Form->History->columnCount(); ++i)
+            columns << QStringLiteral("%1/%2").arg(Form->History->Captions()[i]).arg(Form->ListView1->columnWidth(i));
         return columns;
     }
 
@@ -159,7 +159,7 @@ TEST_F(TariffsAndHistoryTest, WidenedColumnKeepsItsWidthAfterARestart)
     Form->close();
     Start();
     EXPECT_EQ(Form->ListView1->columnWidth(1), 222);
-    EXPECT_EQ(Form->ListView1->headerItem()->text(3), "Kosten (Cent)");
+    EXPECT_EQ(Form->History->Captions()[3], "Kosten (Cent)");
 }
 
 TEST_F(TariffsAndHistoryTest, DeleteRemovesTheSelectedRowsWithoutAsking)
@@ -168,7 +168,8 @@ TEST_F(TariffsAndHistoryTest, DeleteRemovesTheSelectedRowsWithoutAsking)
     for (int i = 1; i <= 5; ++i)
         AddHistoryRow(QStringLiteral("0%1.12.2026 10:00:00").arg(i), "00:01:00", "1,00");
     for (int i : {0, 2, 4})
-        Form->ListView1->topLevelItem(i)->setSelected(true);
+        Form->ListView1->selectionModel()->select(Form->History->index(i, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QCoreApplication::sendEvent(Form->ListView1, &del);
     EXPECT_EQ(HistoryRows(), (QStringList{"02.12.2026 10:00:00|Provider|00:01:00|1,00",

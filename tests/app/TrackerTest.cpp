@@ -42,8 +42,8 @@ protected:
 
     QString Cell(int row, int column) const
     {
-        QTreeWidgetItem* item = Form->ListView1->topLevelItem(row);
-        return item ? item->text(column) : QStringLiteral("<no row>");
+        return row < Form->History->Count() ? Form->History->Text(row, static_cast<THistoryCell>(column))
+                                            : QStringLiteral("<no row>");
     }
 
     void SetTariff(const QString& entry, const QString& tariff) { Form->FindTariffRow(entry)->setText(1, tariff); }
@@ -74,7 +74,7 @@ TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
     for (int i = 0; i < 8; ++i) {
         Second();
         shown << Form->StatusText();
-        EXPECT_EQ(Form->ListView1->topLevelItemCount(), i < 7 ? 0 : 1);
+        EXPECT_EQ(Form->History->Count(), i < 7 ? 0 : 1);
     }
     EXPECT_EQ(shown, (QStringList{"Provider: Anschluss wird geöffnet", "Provider: Anschluss ist geöffnet",
                                   "Provider: Verbinde", "Provider: Verbunden", "Provider: Alle verbunden",
@@ -92,7 +92,7 @@ TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
     // Later reports of the same connection change nothing but the status bar.
     Second();
     Second();
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Form->History->Count(), 1);
     EXPECT_EQ(Cell(0, 2), "00:00:02");
     EXPECT_EQ(Form->Label1->text(), "Online");
 }
@@ -172,7 +172,7 @@ TEST_F(TrackerTest, DisconnectedReportEndsTheSessionAndWhileOfflineDoesNothingEl
     Second();
     EXPECT_EQ(Form->StatusText(), "Provider: Getrennt");
     EXPECT_FALSE(Form->Timer1->Enabled());
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(Form->History->Count(), 0);
     DialUp.HangUp(handle, 0);
 
     HRASCONN session = ConnectSession();
@@ -183,7 +183,7 @@ TEST_F(TrackerTest, DisconnectedReportEndsTheSessionAndWhileOfflineDoesNothingEl
     EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->Label1->text(), "Offline");
     Second(); // still listed as disconnected: nothing new
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Form->History->Count(), 1);
 }
 
 TEST_F(TrackerTest, OtherConnectionsNeitherStartNorEndTheSession)
@@ -192,7 +192,7 @@ TEST_F(TrackerTest, OtherConnectionsNeitherStartNorEndTheSession)
     HRASCONN other = DialUp.Dial("ISDN Provider", {0, {}, 0, 60000});
     Second();
     EXPECT_EQ(Form->StatusText(), "ISDN Provider: Verbunden");
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Form->History->Count(), 1);
     DialUp.HangUp(other, 60000);
     Second();
     EXPECT_EQ(Form->StatusText(), "ISDN Provider: Getrennt");
@@ -211,7 +211,7 @@ TEST_F(TrackerTest, ASessionWhoseConnectionVanishesEndsOnTheNextPoll)
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());
     EXPECT_EQ(Form->Label1->text(), "Offline");
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(Form->History->Count(), 1);
 }
 
 TEST_F(TrackerTest, ADeletedSessionRowIsNeverReplacedByAnotherSessionsRow)
@@ -220,8 +220,8 @@ TEST_F(TrackerTest, ADeletedSessionRowIsNeverReplacedByAnotherSessionsRow)
     DialUp.HangUp(first, 0);
     Second();
     ConnectSession();
-    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 2);
-    delete Form->ListView1->takeTopLevelItem(0);
+    ASSERT_EQ(Form->History->Count(), 2);
+    Form->History->Remove({0});
     RunToSessionSecond(60);
     EXPECT_EQ(Cell(0, 2), "00:00:00") << "the earlier session's row is left alone";
     EXPECT_TRUE(Form->Online);
@@ -263,7 +263,7 @@ TEST_F(TrackerTest, ABlockedEntryIsShownHungUpAndNeverTimed)
     EXPECT_EQ(DialUp.State(handle), -1) << "the connection is gone when the report is finished";
     EXPECT_TRUE(Form->isVisible());
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!")) << Form->StatusText().toStdString();
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(Form->History->Count(), 0);
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());
 }
@@ -284,7 +284,7 @@ TEST_F(TrackerTest, ASessionEndsOnTimeWhileABlockedConnectionsHangUpWaits)
     Second(); // the poll that hangs the blocked connection up, and everything inside its wait
 
     EXPECT_EQ(DialUp.State(refused), -1);
-    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 2) << "the new session was seen during the wait";
+    ASSERT_EQ(Form->History->Count(), 2) << "the new session was seen during the wait";
     EXPECT_EQ(Cell(1, 1), "Provider");
     EXPECT_EQ(Cell(1, 2), "00:00:13") << "the first session ended when its connection did";
     EXPECT_EQ(Cell(0, 1), "ISDN Provider");
@@ -297,7 +297,7 @@ TEST_F(TrackerTest, ASessionEndsOnTimeWhileABlockedConnectionsHangUpWaits)
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!"))
         << Form->StatusText().toStdString();
     RunFor(2000);
-    EXPECT_EQ(Form->ListView1->topLevelItemCount(), 2) << "nothing is counted twice afterwards";
+    EXPECT_EQ(Form->History->Count(), 2) << "nothing is counted twice afterwards";
     EXPECT_EQ(Cell(1, 2), "00:00:13");
     EXPECT_EQ(Cell(0, 3), "0,00");
 }
@@ -315,7 +315,7 @@ TEST_F(TrackerTest, ConnectionsListedBeforeAHangUpWaitAreNotActedOnAfterIt)
     At(10000, [&] { DialUp.HangUp(session, 0); });
     Second();
 
-    ASSERT_EQ(Form->ListView1->topLevelItemCount(), 1);
+    ASSERT_EQ(Form->History->Count(), 1);
     EXPECT_EQ(Cell(0, 2), "00:00:08");
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());

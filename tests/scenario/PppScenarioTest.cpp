@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/Program.h"
+#include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
@@ -80,19 +81,19 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
         tree.Interface("ppp0", "unknown", 0x1, 0, 0, false);
         RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "isp: Verbinde");
-        EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+        EXPECT_EQ(form->History->Count(), 0);
 
         // Up, running and routed: connected.
         tree.Interface("ppp0", "unknown", 0x1 | 0x40, 1200, 34000, true);
         RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "isp: Verbunden");
-        ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "2,50");
+        ASSERT_EQ(form->History->Count(), 1);
+        EXPECT_EQ(form->History->Text(0, hcCost), "2,50");
 
         tree.Interface("ppp0", "unknown", 0x1 | 0x40, 5000, 90000, true);
         RunEventLoopFor(clock, 60000);
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:01:00");
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "5,00");
+        EXPECT_EQ(form->History->Text(0, hcDuration), "00:01:00");
+        EXPECT_EQ(form->History->Text(0, hcCost), "5,00");
         EXPECT_EQ(form->Label3->text(), "Empfangene Bytes: 90000");
         EXPECT_EQ(form->Label4->text(), "Connectionspeed: 115200 bps");
 
@@ -144,7 +145,7 @@ TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
         RunEventLoopFor(clock, 1000);
         EXPECT_TRUE(form->StatusText().endsWith(" - Verbindungsversuch zu isp abgebrochen!"))
             << form->StatusText().toStdString();
-        EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+        EXPECT_EQ(form->History->Count(), 0);
         EXPECT_TRUE(form->isVisible());
     }
     EXPECT_TRUE(pppd.EndedBySigterm());
@@ -190,13 +191,13 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
         tree.SettleLink("ppp0");
         RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "vpn: Verbunden");
-        ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "2,50");
+        ASSERT_EQ(form->History->Count(), 1);
+        EXPECT_EQ(form->History->Text(0, hcCost), "2,50");
 
         tree.SendDatagram("10.64.0.9", 5); // one frame of 47 bytes
         RunEventLoopFor(clock, 60000);
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:01:00");
-        EXPECT_EQ(form->ListView1->topLevelItem(0)->text(3), "5,00");
+        EXPECT_EQ(form->History->Text(0, hcDuration), "00:01:00");
+        EXPECT_EQ(form->History->Text(0, hcCost), "5,00");
         EXPECT_EQ(form->Label2->text(), "Gesendete Bytes: 47");
 
         // Ended as poff ends it: pppd removes its interface and pid file as it goes.

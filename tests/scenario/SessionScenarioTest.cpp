@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
@@ -73,12 +74,12 @@ TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
     Second();
     EXPECT_EQ(form.StatusText(), "Provider: Verbunden");
     EXPECT_EQ(form.Label1->text(), "Online");
-    ASSERT_EQ(form.ListView1->topLevelItemCount(), 1);
-    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(0), "08.12.2026 14:03:24");
+    ASSERT_EQ(form.History->Count(), 1);
+    EXPECT_EQ(form.History->Text(0, hcStarted), "08.12.2026 14:03:24");
 
     for (int i = 0; i < 65; ++i)
         Second();
-    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05");
+    EXPECT_EQ(form.History->Text(0, hcDuration), "00:01:05");
     // The link statistics come from the same connection.
     EXPECT_EQ(form.Label4->text(), "Connectionspeed: 56000 bps");
     EXPECT_TRUE(form.Label3->text().startsWith("Empfangene Bytes: "));
@@ -95,7 +96,7 @@ TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
     EXPECT_EQ(form.Label1->text(), "Offline");
     EXPECT_FALSE(form.Timer1->Enabled());
     Second();
-    EXPECT_EQ(form.ListView1->topLevelItem(0)->text(2), "00:01:05") << "the ended session's row stays as it was";
+    EXPECT_EQ(form.History->Text(0, hcDuration), "00:01:05") << "the ended session's row stays as it was";
 
     form.close();
     EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
