@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# What the running program costs per second, beside the least a connection watcher can do.
+#
+#   bench/cpu/cpu-per-second.sh [--rows N] [--session] [--peers] [SECONDS]
+#
+# Starts build/bin/zeltix in a folder of its own (in a notification area under Xvfb when there is
+# no display), with a history of N rows (default 0), optionally with a connected session and with
+# pppd peers configured but not running, and build/bench/minimal_poll beside it. After a warm-up
+# it measures both for SECONDS (default 30) from the kernel's own CPU time of every thread
+# (/proc/PID/task/*/schedstat, nanoseconds) and prints the microseconds per second of each and
+# their ratio. The machine's load weighs on both alike, so only the ratio holds from run to run.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+rows=0 session=0 peers=0 seconds=30
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --rows) rows=$2; shift 2 ;;
+        --session) session=1; shift ;;
+        --peers) peers=1; shift ;;
+        *) seconds=$1; shift ;;
+    esac
+done
+for f in build/bin/zeltix build/bin/librasapi32.so build/bin/rasdial build/bench/minimal_poll build/bench/make_history; do
+    [ -x "$f" ] || { echo "$f is missing: build with ./test first" >&2; exit 1; }
+done
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${INSIDE_XVFB:-}" ]; then
+    exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" --rows "$rows" \
+        $([ "$session" = 1 ] && echo --session) $([ "$peers" = 1 ] && echo --peers) "$seconds"
+fi
+
+dir=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+cp build/bin/zeltix build/bin/librasapi32.so build/bin/rasdial "$dir/"
+export ZELTIX_RAS_DIR="$dir/ras" LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8
+export ZELTIX_SYSTEM_ROOT="$dir/system"
+mkdir -p "$dir/system/etc/ppp/peers" "$dir/system/run" "$dir/system/proc"
+if [ "$peers" = 1 ]; then
+    for name in dsl mobil isdn; do
+        printf 'ttyUSB0\n115200\nnoauth\ndefaultroute\n' >"$dir/system/etc/ppp/peers/$name"
+    done
+    # The machine's own processes are where a dialling pppd would be found.
+    rmdir "$dir/system/proc" && ln -s /proc "$dir/system/proc"
+fi
+"$dir/rasdial" --add Provider >/dev/null
+[ "$rows" -gt 0 ] && build/bench/make_history "$dir" "$rows"
+[ "$session" = 1 ] && "$dir/rasdial" Provider --connect-after 0 >/dev/null
+
+if command -v trayer >/dev/null; then
+    trayer --edge top --align left --widthtype pixel --width 100 --height 24 --SetDockType true \
+        --transparent false >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 1
+fi
+(cd "$dir" && exec ./zeltix) >/dev/null 2>&1 &
+zeltix=$!
+pids+=("$zeltix")
+build/bench/minimal_poll "$ZELTIX_RAS_DIR" &
+poll=$!
+pids+=("$poll")
+sleep 5
+
+cpu_ns() {
+    local total=0 t
+    for t in /proc/"$1"/task/*/schedstat; do
+        read -r ns _ <"$t" || continue
+        total=$((total + ns))
+    done
+    echo "$total"
+}
+z0=$(cpu_ns "$zeltix") p0=$(cpu_ns "$poll")
+sleep "$seconds"
+z1=$(cpu_ns "$zeltix") p1=$(cpu_ns "$poll")
+zus=$(((z1 - z0) / 1000 / seconds)) pus=$(((p1 - p0) / 1000 / seconds))
+echo "rows=$rows session=$session peers=$peers seconds=$seconds"
+echo "zeltix:       $zus µs CPU per second"
+echo "minimal poll: $pus µs CPU per second"
+awk -v z="$zus" -v p="$pus" 'BEGIN { if (p > 0) printf "ratio:        %.2f\n", z / p }'
+echo "zeltix RSS:   $(awk '/VmRSS/ { print $2, $3 }' /proc/"$zeltix"/status)"
