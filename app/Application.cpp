@@ -60,5 +60,5 @@ void TApplication::HandleException(QObject* sender, const Exception& e)
         app->OnException(sender, e);
         return;
     }
-    ShowMessageBox(e.Message(), app ? app->Title() : QString(), TMessageIcon::Error, TMessageButtons::Ok);
+    ShowMessageBox(e.Message(), app ? app->Title() : QString(), TMessageIcon::miError, TMessageButtons::mbOk);
 }

@@ -12,15 +12,15 @@ TDialogAnswerer Answerer;
 QMessageBox::Icon ToQtIcon(TMessageIcon icon)
 {
     switch (icon) {
-    case TMessageIcon::Information:
+    case TMessageIcon::miInformation:
         return QMessageBox::Information;
-    case TMessageIcon::Question:
+    case TMessageIcon::miQuestion:
         return QMessageBox::Question;
-    case TMessageIcon::Warning:
+    case TMessageIcon::miWarning:
         return QMessageBox::Warning;
-    case TMessageIcon::Error:
+    case TMessageIcon::miError:
         return QMessageBox::Critical;
-    case TMessageIcon::None:
+    case TMessageIcon::miNone:
         break;
     }
     return QMessageBox::NoIcon;
@@ -45,17 +45,17 @@ TModalResult ShowMessageBox(const QString& text, const QString& caption, TMessag
         return Answerer(request).Result;
     }
     QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
-    if (buttons == TMessageButtons::YesNo) {
+    if (buttons == TMessageButtons::mbYesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
         box.exec();
-        return box.clickedButton() == yes ? TModalResult::Yes : TModalResult::No;
+        return box.clickedButton() == yes ? TModalResult::mrYes : TModalResult::mrNo;
     }
     box.setDefaultButton(box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
     box.exec();
-    return TModalResult::Ok;
+    return TModalResult::mrOk;
 }
 
 bool InputQuery(const QString& caption, const QString& prompt, QString& value)
@@ -67,7 +67,7 @@ bool InputQuery(const QString& caption, const QString& prompt, QString& value)
         request.Caption = caption;
         request.Proposal = value;
         TDialogAnswer answer = Answerer(request);
-        if (answer.Result != TModalResult::Ok)
+        if (answer.Result != TModalResult::mrOk)
             return false;
         value = answer.Text;
         return true;

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-enum class TMessageIcon { None, Information, Question, Warning, Error };
-enum class TMessageButtons { Ok, YesNo };
-enum class TModalResult { Ok, Yes, No, Cancel };
+enum class TMessageIcon { miNone, miInformation, miQuestion, miWarning, miError };
+enum class TMessageButtons { mbOk, mbYesNo };
+enum class TModalResult { mrOk, mrYes, mrNo, mrCancel };
 
 // The modal dialogs of the program, each behind one function so that tests can answer them.
 // The event loop keeps running while a dialog is open, as the timers expect.
@@ -21,12 +21,12 @@ struct TDialogRequest {
     enum TKind { kMessage, kInput } Kind = kMessage;
     QString Text;    // message text or prompt
     QString Caption;
-    TMessageIcon Icon = TMessageIcon::None;
-    TMessageButtons Buttons = TMessageButtons::Ok;
+    TMessageIcon Icon = TMessageIcon::miNone;
+    TMessageButtons Buttons = TMessageButtons::mbOk;
     QString Proposal; // the input box's proposed text
 };
 struct TDialogAnswer {
-    TModalResult Result = TModalResult::Ok;
+    TModalResult Result = TModalResult::mrOk;
     QString Text; // the input box's text when the result is Ok
 };
 using TDialogAnswerer = std::function<TDialogAnswer(const TDialogRequest&)>;

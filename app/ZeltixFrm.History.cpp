@@ -32,7 +32,7 @@ void TForm1::UpdateOnlineTimeTotal()
 bool TForm1::Leeren1Click()
 {
     if (ShowMessageBox(QStringLiteral("Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?"),
-                       QStringLiteral("Confirm"), TMessageIcon::Question, TMessageButtons::YesNo) != TModalResult::Yes)
+                       QStringLiteral("Confirm"), TMessageIcon::miQuestion, TMessageButtons::mbYesNo) != TModalResult::mrYes)
         return false;
     History->Clear();
     return true;

@@ -59,6 +59,6 @@ void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
         // Set first: ticks that run while the message is open must not show it again.
         LimitWarned = true;
         ShowMessageBox(QStringLiteral("Das Limit von %1 Euro wurde überschritten!").arg(max / 100),
-                       QStringLiteral("Error"), TMessageIcon::Error, TMessageButtons::Ok);
+                       QStringLiteral("Error"), TMessageIcon::miError, TMessageButtons::mbOk);
     }
 }

@@ -40,14 +40,14 @@ TIniDocument TIniDocument::Parse(std::string_view bytes)
         if (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
         std::string_view line = Trim(raw);
-        TLine parsed{TLineKind::Other, {}, {}, std::string(raw)};
+        TLine parsed{TLineKind::lkOther, {}, {}, std::string(raw)};
         size_t close = line.rfind(']');
         if (!line.empty() && line.front() == '[' && close != npos) {
-            parsed.Kind = TLineKind::Section;
+            parsed.Kind = TLineKind::lkSection;
             parsed.Name = std::string(Trim(line.substr(1, close - 1)));
         } else if (!line.empty() && line.front() != ';' && line.find('=') != npos) {
             size_t eq = line.find('=');
-            parsed.Kind = TLineKind::Key;
+            parsed.Kind = TLineKind::lkKey;
             parsed.Name = std::string(Trim(line.substr(0, eq)));
             parsed.Value = std::string(Trim(line.substr(eq + 1)));
         }
@@ -61,17 +61,17 @@ std::string TIniDocument::Serialize() const
     std::string out;
     for (const TLine& line : FLines) {
         switch (line.Kind) {
-        case TLineKind::Section:
+        case TLineKind::lkSection:
             out += '[';
             out += line.Name;
             out += ']';
             break;
-        case TLineKind::Key:
+        case TLineKind::lkKey:
             out += line.Name;
             out += '=';
             out += line.Value;
             break;
-        case TLineKind::Other:
+        case TLineKind::lkOther:
             out += line.Raw;
             break;
         }
@@ -83,7 +83,7 @@ std::string TIniDocument::Serialize() const
 size_t TIniDocument::FindSection(std::string_view section) const
 {
     for (size_t i = 0; i < FLines.size(); ++i)
-        if (FLines[i].Kind == TLineKind::Section && SameName(FLines[i].Name, section))
+        if (FLines[i].Kind == TLineKind::lkSection && SameName(FLines[i].Name, section))
             return i;
     return npos;
 }
@@ -91,7 +91,7 @@ size_t TIniDocument::FindSection(std::string_view section) const
 size_t TIniDocument::SectionEnd(size_t h) const
 {
     size_t i = h + 1;
-    while (i < FLines.size() && FLines[i].Kind != TLineKind::Section)
+    while (i < FLines.size() && FLines[i].Kind != TLineKind::lkSection)
         ++i;
     return i;
 }
@@ -100,7 +100,7 @@ size_t TIniDocument::FindKey(size_t h, std::string_view key) const
 {
     size_t end = SectionEnd(h);
     for (size_t i = h + 1; i < end; ++i)
-        if (FLines[i].Kind == TLineKind::Key && SameName(FLines[i].Name, key))
+        if (FLines[i].Kind == TLineKind::lkKey && SameName(FLines[i].Name, key))
             return i;
     return npos;
 }
@@ -128,7 +128,7 @@ std::vector<std::string> TIniDocument::SectionNames() const
 {
     std::vector<std::string> names;
     for (const TLine& line : FLines)
-        if (line.Kind == TLineKind::Section)
+        if (line.Kind == TLineKind::lkSection)
             names.push_back(line.Name);
     return names;
 }
@@ -141,22 +141,22 @@ std::vector<std::string> TIniDocument::KeyNames(std::string_view section) const
         return names;
     size_t end = SectionEnd(h);
     for (size_t i = h + 1; i < end; ++i)
-        if (FLines[i].Kind == TLineKind::Key)
+        if (FLines[i].Kind == TLineKind::lkKey)
             names.push_back(FLines[i].Name);
     return names;
 }
 
 void TIniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value)
 {
-    TLine keyLine{TLineKind::Key, std::string(Trim(key)), std::string(Trim(value)), {}};
+    TLine keyLine{TLineKind::lkKey, std::string(Trim(key)), std::string(Trim(value)), {}};
     size_t h = FindSection(section);
     if (h == npos) {
         // A new section is set off from the one before it by an empty line.
-        bool lastIsEmpty = !FLines.empty() && FLines.back().Kind == TLineKind::Other
+        bool lastIsEmpty = !FLines.empty() && FLines.back().Kind == TLineKind::lkOther
                            && Trim(FLines.back().Raw).empty();
         if (!FLines.empty() && !lastIsEmpty)
-            FLines.push_back({TLineKind::Other, {}, {}, {}});
-        FLines.push_back({TLineKind::Section, std::string(Trim(section)), {}, {}});
+            FLines.push_back({TLineKind::lkOther, {}, {}, {}});
+        FLines.push_back({TLineKind::lkSection, std::string(Trim(section)), {}, {}});
         FLines.push_back(std::move(keyLine));
         return;
     }
@@ -167,7 +167,7 @@ void TIniDocument::SetValue(std::string_view section, std::string_view key, std:
     }
     // Insert after the section's last non-empty line, so the blank line before the next section stays.
     size_t at = SectionEnd(h);
-    while (at > h + 1 && FLines[at - 1].Kind == TLineKind::Other && Trim(FLines[at - 1].Raw).empty())
+    while (at > h + 1 && FLines[at - 1].Kind == TLineKind::lkOther && Trim(FLines[at - 1].Raw).empty())
         --at;
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), std::move(keyLine));
 }

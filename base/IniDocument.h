@@ -31,7 +31,7 @@ public:
     static bool SameName(std::string_view a, std::string_view b);
 
 private:
-    enum class TLineKind { Section, Key, Other };
+    enum class TLineKind { lkSection, lkKey, lkOther };
     struct TLine {
         TLineKind Kind;
         std::string Name;  // section or key name, trimmed

@@ -54,14 +54,14 @@ QString FormatWith(const std::string& pattern, const TLocalTime& t)
     return {};
 }
 
-enum class EDatePart { Day, Month, Year };
+enum class TDatePart { dpDay, dpMonth, dpYear };
 
 // The order in which the locale's short date pattern writes day, month and year.
-std::vector<EDatePart> DateOrder(std::string_view pattern)
+std::vector<TDatePart> DateOrder(std::string_view pattern)
 {
-    std::vector<EDatePart> order;
-    auto add = [&order](std::initializer_list<EDatePart> parts) {
-        for (EDatePart part : parts)
+    std::vector<TDatePart> order;
+    auto add = [&order](std::initializer_list<TDatePart> parts) {
+        for (TDatePart part : parts)
             if (std::find(order.begin(), order.end(), part) == order.end())
                 order.push_back(part);
     };
@@ -74,16 +74,16 @@ std::vector<EDatePart> DateOrder(std::string_view pattern)
         if (i >= pattern.size())
             break;
         switch (pattern[i]) {
-        case 'd': case 'e': add({EDatePart::Day}); break;
-        case 'm': add({EDatePart::Month}); break;
-        case 'Y': case 'y': case 'G': case 'g': add({EDatePart::Year}); break;
-        case 'D': add({EDatePart::Month, EDatePart::Day, EDatePart::Year}); break;
-        case 'F': add({EDatePart::Year, EDatePart::Month, EDatePart::Day}); break;
+        case 'd': case 'e': add({TDatePart::dpDay}); break;
+        case 'm': add({TDatePart::dpMonth}); break;
+        case 'Y': case 'y': case 'G': case 'g': add({TDatePart::dpYear}); break;
+        case 'D': add({TDatePart::dpMonth, TDatePart::dpDay, TDatePart::dpYear}); break;
+        case 'F': add({TDatePart::dpYear, TDatePart::dpMonth, TDatePart::dpDay}); break;
         default: break;
         }
     }
     // A pattern without all three numbers still reads day, month, year.
-    add({EDatePart::Day, EDatePart::Month, EDatePart::Year});
+    add({TDatePart::dpDay, TDatePart::dpMonth, TDatePart::dpYear});
     return order;
 }
 
@@ -180,12 +180,12 @@ bool TryStrToDate(const QString& text, TDate& date)
         return false;
 
     TDate result;
-    const std::vector<EDatePart> order = DateOrder(FormatSettings().ShortDateFormat);
+    const std::vector<TDatePart> order = DateOrder(FormatSettings().ShortDateFormat);
     for (size_t n = 0; n < values.size(); ++n) {
         switch (order[n]) {
-        case EDatePart::Day: result.Day = values[n]; break;
-        case EDatePart::Month: result.Month = values[n]; break;
-        case EDatePart::Year:
+        case TDatePart::dpDay: result.Day = values[n]; break;
+        case TDatePart::dpMonth: result.Month = values[n]; break;
+        case TDatePart::dpYear:
             result.Year = lengths[n] <= 2 ? ExpandYear(values[n]) : values[n];
             break;
         }

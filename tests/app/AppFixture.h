@@ -34,7 +34,7 @@ protected:
         ResetNotifyIconsForTests();
         SetDialogAnswererForTests([this](const TDialogRequest& request) {
             Dialogs.push_back(request);
-            return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
+            return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
         });
     }
 
@@ -72,7 +72,7 @@ protected:
             if (whileOpen)
                 whileOpen(request);
             RunFor(ms);
-            return TDialogAnswer{request.Buttons == TMessageButtons::YesNo ? TModalResult::No : TModalResult::Ok, {}};
+            return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
         });
     }
 

@@ -49,8 +49,8 @@ TEST_F(LimitTest, ReachingTheLimitWarnsOnceAndTheGaugeStaysFull)
     Form->UpdateCostTotals(false);
     ASSERT_EQ(LimitMessages(), 1);
     EXPECT_EQ(Dialogs.back().Text, "Das Limit von 10 Euro wurde überschritten!");
-    EXPECT_EQ(Dialogs.back().Icon, TMessageIcon::Error);
-    EXPECT_EQ(Dialogs.back().Buttons, TMessageButtons::Ok);
+    EXPECT_EQ(Dialogs.back().Icon, TMessageIcon::miError);
+    EXPECT_EQ(Dialogs.back().Buttons, TMessageButtons::mbOk);
     EXPECT_TRUE(Form->LimitWarned);
     AddHistoryRow("500,00");
     Form->UpdateCostTotals(false);

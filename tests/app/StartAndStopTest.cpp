@@ -73,7 +73,7 @@ TEST_F(StartAndStopTest, AConnectionUpDuringTheMonthlyQuestionIsTimedOnceTheWind
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* starting = qobject_cast<TForm1*>(window))
                 rowsWhileAsked = starting->History->Count();
-        return TDialogAnswer{TModalResult::No, {}};
+        return TDialogAnswer{TModalResult::mrNo, {}};
     });
     Start();
     ASSERT_EQ(Dialogs.size(), 1u);
@@ -99,7 +99,7 @@ TEST_F(StartAndStopTest, ALogoutWhileTheMonthlyQuestionIsOpenEndsTheProgramWriti
         ::raise(SIGTERM);
         RunFor(1000);
         // The question's loop has ended: the box closes as if cancelled.
-        return TDialogAnswer{TModalResult::No, {}};
+        return TDialogAnswer{TModalResult::mrNo, {}};
     });
     EXPECT_EQ(ExecuteProgram(), 0);
     EXPECT_EQ(Dialogs.size(), 1u);
@@ -173,7 +173,7 @@ TEST_F(StartAndStopTest, AStartDuringTheMonthlyQuestionIsAnsweredOnceTheWindowsE
             if (form)
                 form->close();
         });
-        return TDialogAnswer{TModalResult::No, {}};
+        return TDialogAnswer{TModalResult::mrNo, {}};
     });
     EXPECT_EQ(ExecuteProgram(), 0);
     EXPECT_EQ(Dialogs.size(), 1u);
@@ -195,7 +195,7 @@ TEST_F(StartAndStopTest, AFolderHeldByAProgramThatDoesNotAnswerIsRefusedWritingN
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Text, "Zeltix läuft bereits für diesen Programmordner (unter einem anderen Benutzer) "
                                "und kann hier nicht ein zweites Mal gestartet werden.");
-    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::Error);
+    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::miError);
     EXPECT_EQ(FilesOfTheProgramFolder(), before);
     EXPECT_EQ(RunningForm(), nullptr);
     ::close(fd);

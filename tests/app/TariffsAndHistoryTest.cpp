@@ -47,8 +47,8 @@ protected:
         SetDialogAnswererForTests([this, text](const TDialogRequest& request) {
             Dialogs.push_back(request);
             if (text.isNull())
-                return TDialogAnswer{TModalResult::Cancel, {}};
-            return TDialogAnswer{TModalResult::Ok, text};
+                return TDialogAnswer{TModalResult::mrCancel, {}};
+            return TDialogAnswer{TModalResult::mrOk, text};
         });
     }
 
@@ -181,15 +181,15 @@ TEST_F(TariffsAndHistoryTest, LeerenAsksAndDeletesOnlyOnYes)
 {
     Start();
     AddHistoryRow("01.12.2026 10:00:00", "00:01:00", "1,00");
-    AnswerConfirmation(TModalResult::No);
+    AnswerConfirmation(TModalResult::mrNo);
     EXPECT_FALSE(Form->Leeren1Click());
     EXPECT_EQ(HistoryRows().size(), 1);
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Caption, "Confirm");
     EXPECT_EQ(Dialogs[0].Text, "Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?");
-    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::Question);
-    EXPECT_EQ(Dialogs[0].Buttons, TMessageButtons::YesNo);
-    AnswerConfirmation(TModalResult::Yes);
+    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::miQuestion);
+    EXPECT_EQ(Dialogs[0].Buttons, TMessageButtons::mbYesNo);
+    AnswerConfirmation(TModalResult::mrYes);
     Form->Leeren1->trigger();
     EXPECT_TRUE(HistoryRows().isEmpty());
 }
@@ -221,7 +221,7 @@ TEST_F(TariffsAndHistoryTest, FirstOfTheMonthOffersToClearTheHistory)
     EXPECT_EQ(Form->StatusText(), "");
     Form->close();
 
-    AnswerConfirmation(TModalResult::Yes);
+    AnswerConfirmation(TModalResult::mrYes);
     Start();
     EXPECT_TRUE(HistoryRows().isEmpty());
     EXPECT_EQ(Form->StatusText(), "Onlinehistory geleert.");
