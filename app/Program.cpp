@@ -5,6 +5,7 @@
 #include "app/ZeltixFrm.h"
 #include "base/Exceptions.h"
 #include "desktop/DesktopApplication.h"
+#include "desktop/abfComponents.h"
 #include "platform/ProgramDir.h"
 #include "platform/SingleInstance.h"
 #include "platform/Termination.h"

@@ -4,6 +4,7 @@
 
 #include "app/Dialogs.h"
 #include "app/HistoryModel.h"
+#include "app/StoredFiles.h"
 #include "app/HistoryStream.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
@@ -50,8 +51,6 @@ void TForm1::ListView1KeyDown(QKeyEvent* Key)
 }
 
 namespace {
-
-const QString HistoryFile = QStringLiteral("connhistory.dat");
 
 // The list's place and columns as the window shows them.
 THistoryLayout LayoutOf(const QTreeView* list, const THistoryModel* history)
@@ -105,7 +104,7 @@ void RemoveSaveLeftovers(const QString& path)
 
 void TForm1::LoadHistory()
 {
-    const QString path = ProgramDir() + HistoryFile;
+    const QString path = ProgramDir() + StoredFiles::History;
     RemoveSaveLeftovers(path);
     if (!QFile::exists(path)) {
         History->Clear();
@@ -132,7 +131,7 @@ void TForm1::LoadHistory()
 
 void TForm1::SaveHistory()
 {
-    const QString path = ProgramDir() + HistoryFile;
+    const QString path = ProgramDir() + StoredFiles::History;
     if (FHistoryUnreadable) {
         // The file that failed to load is kept aside before it is first replaced, so the
         // sessions it still holds are not lost.
@@ -141,7 +140,7 @@ void TForm1::SaveHistory()
             throw EInOutError(QStringLiteral("Cannot create file \"%1\".").arg(copy));
         FHistoryUnreadable = false;
         AppendErrorLog(QStringLiteral("%1 could not be read; it was kept as %2")
-                           .arg(HistoryFile, QFileInfo(copy).fileName()));
+                           .arg(StoredFiles::History, QFileInfo(copy).fileName()));
     }
     const std::string bytes = WriteHistoryRows(LayoutOf(ListView1, History), static_cast<size_t>(History->Count()),
                                                [this](size_t row) { return History->RowTexts(static_cast<int>(row)); });

@@ -5,8 +5,11 @@
 
 #include "app/Dialogs.h"
 #include "app/HistoryModel.h"
+#include "app/StoredFiles.h"
 #include "base/SysUtils.h"
 #include "platform/IniFile.h"
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
 
 #include <QLabel>
 
@@ -36,8 +39,8 @@ void TForm1::SpinEdit1Change()
         SpinEdit1->SetValue(0);
     RarBar1->SetMax(SpinEdit1->Value() * 100);
     UpdateCostTotals(true);
-    TIniFile settings(ProgramDir() + QStringLiteral("settings.ini"));
-    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), RarBar1->Max());
+    TIniFile settings(ProgramDir() + StoredFiles::Settings);
+    settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
 }
 
 void TForm1::UpdateCostTotals(bool SuppressLimitMessage)

@@ -4,6 +4,7 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/Dialogs.h"
+#include "app/StoredFiles.h"
 #include "app/TariffRows.h"
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const QString ConnsFile = QStringLiteral("conns.ini");
 const QString DefaultTariff = QStringLiteral("0,00");
 
 // Brackets cannot stand in a section name; they are kept as the bytes 0xFF and 0xFE, which
@@ -35,11 +35,11 @@ QTreeWidgetItem* NewTariffRow(const QString& entry, const QString& tariff, bool 
 
 void TForm1::DialUp1EntryGet(QObject*, const char* EntryName)
 {
-    TIniFile conns(ProgramDir() + ConnsFile);
+    TIniFile conns(ProgramDir() + StoredFiles::Tariffs);
     const QString entry = AnsiToString(EntryName);
     const QString section = TariffSection(entry);
-    const QString tariff = conns.ReadString(section, QStringLiteral("Kosten"), DefaultTariff);
-    const bool ticked = conns.ReadBool(section, QStringLiteral("Checked"), true);
+    const QString tariff = conns.ReadString(section, StoredFiles::TariffKey, DefaultTariff);
+    const bool ticked = conns.ReadBool(section, StoredFiles::CheckedKey, true);
     ListView2->addTopLevelItem(NewTariffRow(entry, tariff, ticked));
 }
 
@@ -56,13 +56,13 @@ void TForm1::ListView2DblClick()
 
 void TForm1::SaveTariffs()
 {
-    TIniFile conns(ProgramDir() + ConnsFile);
+    TIniFile conns(ProgramDir() + StoredFiles::Tariffs);
     for (int i = 0; i < ListView2->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView2->topLevelItem(i);
         const QString section = TariffSection(TariffText(*row, tcEntry));
-        conns.WriteString(section, QStringLiteral("Checked"),
+        conns.WriteString(section, StoredFiles::CheckedKey,
                           row->checkState(0) == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
-        conns.WriteString(section, QStringLiteral("Kosten"), TariffText(*row, tcTariff));
+        conns.WriteString(section, StoredFiles::TariffKey, TariffText(*row, tcTariff));
     }
 }
 

@@ -7,9 +7,12 @@
 
 #include "base/Ansi.h"
 #include "base/SysUtils.h"
+#include "desktop/Psock.h"
+#include "desktop/abfComponents.h"
 #include "dialup/DialUp.h"
 #include "platform/Kernel.h"
 #include "platform/Timer.h"
+#include "reports/ProtokollFrm.h"
 
 #include <QLabel>
 #include <QTreeWidget>

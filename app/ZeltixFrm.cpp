@@ -2,15 +2,24 @@
 
 #include "app/Application.h"
 #include "app/HistoryModel.h"
+#include "app/StoredFiles.h"
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
+#include "desktop/BURunOnStartup.h"
+#include "desktop/Psock.h"
+#include "desktop/abfComponents.h"
 #include "desktop/DesktopApplication.h"
 #include "dialup/DialUp.h"
 #include "platform/IniFile.h"
 #include "platform/Kernel.h"
 #include "platform/ProgramDir.h"
 #include "platform/Timer.h"
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
 #include "reports/MainWindowView.h"
+#include "reports/AboutFrm.h"
+#include "reports/ProtokollFrm.h"
+#include "reports/StatFrm.h"
 #include "reports/ReportGuard.h"
 
 #include <QAction>
@@ -31,8 +40,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString SettingsFile = QStringLiteral("settings.ini");
 
 QLabel* PlaceLabel(QWidget* parent, const QString& text, int x, int y)
 {
@@ -365,18 +372,18 @@ void TForm1::FormCreate()
 
 void TForm1::ReadSettings()
 {
-    TIniFile settings(ProgramDir() + SettingsFile);
-    autoclear1->setChecked(settings.ReadBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked()));
-    RarBar1->SetMax(settings.ReadInteger(QStringLiteral("Main"), QStringLiteral("Limit"), 0));
+    TIniFile settings(ProgramDir() + StoredFiles::Settings);
+    autoclear1->setChecked(settings.ReadBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked()));
+    RarBar1->SetMax(settings.ReadInteger(StoredFiles::MainSection, StoredFiles::LimitKey, 0));
     // Showing the limit in euros runs the spin edit's change handler only when the text changes.
     SpinEdit1->SetValue(RarBar1->Max() / 100);
 }
 
 void TForm1::WriteSettings()
 {
-    TIniFile settings(ProgramDir() + SettingsFile);
-    settings.WriteBool(QStringLiteral("Main"), QStringLiteral("AutoClear"), autoclear1->isChecked());
-    settings.WriteInteger(QStringLiteral("Main"), QStringLiteral("Limit"), RarBar1->Max());
+    TIniFile settings(ProgramDir() + StoredFiles::Settings);
+    settings.WriteBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked());
+    settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
 }
 
 void TForm1::FormClose()
@@ -412,7 +419,7 @@ void TForm1::HandleAppException(QObject*, const Exception& E)
 void TForm1::AppendErrorLog(const QString& message)
 {
     QDir::setCurrent(ProgramDir());
-    QFile log(QStringLiteral("error.log"));
+    QFile log(StoredFiles::ErrorLog);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     std::string line = StringToAnsi(message) + "\r\n";

@@ -1,23 +1,27 @@
 #pragma once
 
-#include "desktop/BURunOnStartup.h"
-#include "desktop/Psock.h"
-#include "desktop/abfComponents.h"
-#include "dialup/DialUp.h"
-#include "reports/AboutFrm.h"
-#include "reports/ProtokollFrm.h"
-#include "reports/StatFrm.h"
-#include "widgets/RarBar.h"
-#include "widgets/SpinEdit.h"
 #include "platform/WinTypes.h"
 
 #include <QMainWindow>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class Exception;
+class TAboutBox;
+class TBURunOnStartup;
+class TDialUp;
+class TForm2;
+class TForm3;
+class TPowersock;
+class TRarBar;
+class TSpinEdit;
+class TabfTrayIcon;
+struct tagRASCONNSTATUSA;
+// The dial-up component's status record (dialup/DialUp.h).
+using TRasConnStatusA = tagRASCONNSTATUSA;
 class QAction;
 class QFrame;
 class QGroupBox;

@@ -1,6 +1,9 @@
 #include "tests/app/AppFixture.h"
 
 #include "platform/Winsock.h"
+#include "reports/AboutFrm.h"
+#include "reports/ProtokollFrm.h"
+#include "reports/StatFrm.h"
 
 #include <QPlainTextEdit>
 #include <QTreeWidget>

@@ -1,5 +1,8 @@
 #include "tests/app/AppFixture.h"
 
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
+
 #include <QLabel>
 #include <QTreeWidget>
 

@@ -1,10 +1,12 @@
 #include "tests/app/AppFixture.h"
 
-#include "base/Exceptions.h"
 #include "app/Program.h"
+#include "base/Exceptions.h"
 #include "dialup/RasBinding.h"
-#include "platform/Winsock.h"
 #include "platform/Library.h"
+#include "platform/Winsock.h"
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
 
 #include <QAction>
 #include <QCoreApplication>

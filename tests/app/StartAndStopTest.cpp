@@ -2,6 +2,7 @@
 
 #include "app/Program.h"
 #include "platform/SingleInstance.h"
+#include "reports/ProtokollFrm.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,5 +1,6 @@
 #include "tests/app/AppFixture.h"
 
+#include "reports/ProtokollFrm.h"
 #include "tests/support/PppTree.h"
 
 

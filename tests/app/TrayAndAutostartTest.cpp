@@ -1,6 +1,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "desktop/DesktopApplication.h"
+#include "desktop/abfComponents.h"
 #include "platform/Windows.h"
 
 #include <QAction>

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The program's files in its own folder and the keys they hold, each name spelled once.
+namespace StoredFiles {
+
+// The options: [Main] AutoClear=0|1, Limit=<cents>.
+inline const QString Settings = QStringLiteral("settings.ini");
+inline const QString MainSection = QStringLiteral("Main");
+inline const QString AutoClearKey = QStringLiteral("AutoClear");
+inline const QString LimitKey = QStringLiteral("Limit");
+
+// The tariffs: a section per phonebook entry with Checked=0|1 and Kosten=<cents per minute>.
+inline const QString Tariffs = QStringLiteral("conns.ini");
+inline const QString CheckedKey = QStringLiteral("Checked");
+inline const QString TariffKey = QStringLiteral("Kosten");
+
+// The history list as a component stream.
+inline const QString History = QStringLiteral("connhistory.dat");
+
+// Failures of the program's handlers, a line each.
+inline const QString ErrorLog = QStringLiteral("error.log");
+
+} // namespace StoredFiles
