@@ -1,5 +1,6 @@
 #include "ras/service/PppBackend.h"
 
+#include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
 
@@ -43,11 +44,14 @@ TPppBackend::TPppBackend(std::string folder) : FFolder(std::move(folder))
 
 std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
 {
-    std::string bytes;
-    exists = ReadWholeFile(LinksPath(), bytes);
-    if (!exists)
+    TCachedFile file;
+    std::shared_ptr<const std::optional<TPppLinkTable>> table =
+        TFileCache::Shared().Parsed<std::optional<TPppLinkTable>>(LinksPath(), file, ParsePppLinks);
+    // A file that cannot be read counts as missing, as it always has here.
+    exists = file.Result == TReadResult::rrOk;
+    if (!table)
         return TPppLinkTable{};
-    return ParsePppLinks(bytes);
+    return *table;
 }
 
 std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
