@@ -19,12 +19,12 @@ QString HandleText(HRASCONN handle)
     return QString("0x%1").arg(handle, 8, 16, QChar('0'));
 }
 
-std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers)
+std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
     std::vector<TObservedLink> observed;
     std::string routes;
     bool routesRead = false;
-    for (TPppLink& link : FindPppLinks(peers)) {
+    for (TPppLink& link : FindPppLinks(peers, nowMs)) {
         TInterfaceStatus status;
         if (!link.Interface.empty()) {
             if (!routesRead)
@@ -65,7 +65,7 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
         return {};
     if (peers.empty() && !exists)
         return {};
-    const std::vector<TObservedLink> observed = ObserveLinks(peers);
+    const std::vector<TObservedLink> observed = ObserveLinks(peers, nowMs);
 
     // A damaged link file loses the links' history, not the links: they come back with
     // new handles.
