@@ -286,10 +286,32 @@ std::optional<uint64_t> PppdStartTime(const std::string& procDir)
 
 namespace {
 
+// Adds the pppd found in the process list for the peers that have no link yet.
+void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> unfound)
+{
+    for (auto& found : ScanProcesses()) {
+        // Plain references: clang 14 lets no lambda capture a structured binding.
+        const std::string& fileName = found.first;
+        TPppLink& link = found.second;
+        auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
+        if (std::any_of(links.begin(), links.end(), claimed))
+            continue;
+        auto peer = std::find_if(unfound.begin(), unfound.end(),
+                                 [&](const TPppPeer* p) { return p->FileName == fileName; });
+        if (peer == unfound.end())
+            continue;
+        link.Entry = (*peer)->Name;
+        link.Interface = (*peer)->Interface;
+        if (link.Interface.empty())
+            link.Interface = InterfaceFromUnitPidFile(link.Pid);
+        links.push_back(std::move(link));
+        unfound.erase(peer);
+    }
+}
+
 // What the pid files and, for the peers without one, the process list show now.
 std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, bool& scanned)
 {
-    scanned = false;
     std::vector<TPppLink> links;
     std::vector<const TPppPeer*> unfound;
     for (const TPppPeer& peer : peers) {
@@ -299,27 +321,9 @@ std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, bool& sc
             unfound.push_back(&peer);
     }
     // Before pppd has its interface there is no pid file: only the process list knows it.
-    if (!unfound.empty()) {
-        scanned = true;
-        for (auto& found : ScanProcesses()) {
-            // Plain references: clang 14 lets no lambda capture a structured binding.
-            const std::string& fileName = found.first;
-            TPppLink& link = found.second;
-            auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
-            if (std::any_of(links.begin(), links.end(), claimed))
-                continue;
-            auto peer = std::find_if(unfound.begin(), unfound.end(),
-                                     [&](const TPppPeer* p) { return p->FileName == fileName; });
-            if (peer == unfound.end())
-                continue;
-            link.Entry = (*peer)->Name;
-            link.Interface = (*peer)->Interface;
-            if (link.Interface.empty())
-                link.Interface = InterfaceFromUnitPidFile(link.Pid);
-            links.push_back(std::move(link));
-            unfound.erase(peer);
-        }
-    }
+    scanned = !unfound.empty();
+    if (scanned)
+        AddDialingLinks(links, std::move(unfound));
     return links;
 }
 
@@ -433,11 +437,21 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t n
     const bool scanDue = memory.Unfound
                          && (!memory.ScannedAtMs || nowMs < *memory.ScannedAtMs
                              || nowMs - *memory.ScannedAtMs >= kDialingScanEveryMs);
-    if (!memory.Changed && !scanDue && peers == memory.Peers && StillRunning(memory.Links))
-        return memory.Links;
-
     bool scanned = false;
-    memory.Links = DiscoverLinks(peers, scanned);
+    if (!memory.Changed && peers == memory.Peers && StillRunning(memory.Links)) {
+        if (!scanDue)
+            return memory.Links;
+        // The pid files are as they were: only the process list can have news.
+        std::vector<const TPppPeer*> unfound;
+        for (const TPppPeer& peer : peers)
+            if (std::none_of(memory.Links.begin(), memory.Links.end(),
+                             [&peer](const TPppLink& link) { return link.Entry == peer.Name; }))
+                unfound.push_back(&peer);
+        AddDialingLinks(memory.Links, std::move(unfound));
+        scanned = true;
+    } else {
+        memory.Links = DiscoverLinks(peers, scanned);
+    }
     memory.Peers = peers;
     memory.Unfound = memory.Links.size() < peers.size();
     memory.Changed = false;
