@@ -2,6 +2,7 @@
 // interface of a link, for two peers of which one is up (the other's pppd is looked for in
 // the process list every time).
 
+#include "ras/service/PppLinks.h"
 #include "ras/service/RasService.h"
 #include "ras/service/SystemRoot.h"
 #include "tests/support/TempDir.h"
@@ -79,7 +80,31 @@ void BM_PppPollScanningRealProc(benchmark::State& state)
     PollPppLinks(state, true);
 }
 
+// An idle machine: two peers configured and no pppd running, over the machine's own /proc.
+// Each iteration is one listing a second later; a dialing pppd may appear at any time, yet
+// the process list is not searched at every listing.
+void BM_IdlePollPeersNotRunning(benchmark::State& state)
+{
+    TTempDir root, folder;
+    Put(root, "etc/ppp/peers/isp", "/dev/ttyUSB0\n115200\nnoauth\n");
+    Put(root, "etc/ppp/peers/dsl", "plugin rp-pppoe.so\nnic-eth0\nnoauth\n");
+    std::filesystem::create_directories(root.File("run"));
+    std::filesystem::create_directory_symlink("/proc", root.File("proc"));
+    SetSystemRootForTests(root.Path());
+    TRasService service(folder.Path());
+    int64_t now = T0;
+    if (!service.Connections(now).empty())
+        state.SkipWithError("a pppd of the fake peers is running");
+    const uint64_t scans = PppProcessScans();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(service.Connections(now += 1000));
+    state.counters["scans_per_poll"] = benchmark::Counter(
+        static_cast<double>(PppProcessScans() - scans) / static_cast<double>(state.iterations()));
+    SetSystemRootForTests({});
+}
+
 } // namespace
 
+BENCHMARK(BM_IdlePollPeersNotRunning)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PppPoll)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PppPollScanningRealProc)->Unit(benchmark::kMicrosecond);

@@ -9,6 +9,52 @@ HMODULE RasLibrary = nullptr;
 bool RasLibraryLoaded = false;
 bool RasFallbackUsed = false;
 
+namespace {
+
+enum TRasFunction {
+    rfEnumEntries,
+    rfEnumConnections,
+    rfGetConnectStatus,
+    rfHangUp,
+    rfGetErrorString,
+    rfCount
+};
+
+// The addresses found in the bound library, so a poll does not look each name up again. They
+// belong to that library as bound: another library, or the fallback switched on, starts empty.
+struct TBoundProcs {
+    HMODULE Module = nullptr;
+    bool Fallback = false;
+    FARPROC Procs[rfCount] = {};
+};
+
+TBoundProcs BoundProcs;
+
+void ForgetBoundProcs()
+{
+    BoundProcs = TBoundProcs{};
+}
+
+// The function's address from the binding, looked up (as GetRasProc does, with its errors)
+// only the first time for the library bound.
+template <typename TProc>
+TProc BoundProc(TRasFunction Function, const QString& Name)
+{
+    if (RasLibraryLoaded && BoundProcs.Module == RasLibrary &&
+        BoundProcs.Fallback == RasFallbackUsed && BoundProcs.Procs[Function])
+        return reinterpret_cast<TProc>(BoundProcs.Procs[Function]);
+    const FARPROC Proc = GetRasProc(Name);
+    if (BoundProcs.Module != RasLibrary || BoundProcs.Fallback != RasFallbackUsed) {
+        ForgetBoundProcs();
+        BoundProcs.Module = RasLibrary;
+        BoundProcs.Fallback = RasFallbackUsed;
+    }
+    BoundProcs.Procs[Function] = Proc;
+    return reinterpret_cast<TProc>(Proc);
+}
+
+} // namespace
+
 FARPROC GetRasProc(const QString& Name)
 {
     const QByteArray Bare = Name.toLatin1();
@@ -57,6 +103,7 @@ void ReleaseRasBinding()
         return;
     FreeLibrary(RasLibrary);
     // The handle is gone; a later call binds afresh instead of using it.
+    ForgetBoundProcs();
     RasLibrary = nullptr;
     RasLibraryLoaded = false;
     RasFallbackUsed = false;
@@ -64,6 +111,7 @@ void ReleaseRasBinding()
 
 void ResetRasBindingForTests()
 {
+    ForgetBoundProcs();
     RasLibrary = nullptr;
     RasLibraryLoaded = false;
     RasFallbackUsed = false;
@@ -83,34 +131,34 @@ namespace RasBinding {
 DWORD RasEnumEntriesA(LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNames,
                       LPDWORD ByteCount, LPDWORD EntryCount)
 {
-    auto Proc = reinterpret_cast<TRasEnumEntriesA>(GetRasProc(QStringLiteral("RasEnumEntriesA")));
+    auto Proc = BoundProc<TRasEnumEntriesA>(rfEnumEntries, QStringLiteral("RasEnumEntriesA"));
     return Proc(Reserved, Phonebook, EntryNames, ByteCount, EntryCount);
 }
 
 DWORD RasEnumConnectionsA(LPRASCONNA Connections, LPDWORD ByteCount, LPDWORD ConnectionCount)
 {
     auto Proc =
-        reinterpret_cast<TRasEnumConnectionsA>(GetRasProc(QStringLiteral("RasEnumConnectionsA")));
+        BoundProc<TRasEnumConnectionsA>(rfEnumConnections, QStringLiteral("RasEnumConnectionsA"));
     return Proc(Connections, ByteCount, ConnectionCount);
 }
 
 DWORD RasGetConnectStatusA(HRASCONN Connection, LPRASCONNSTATUSA Status)
 {
-    auto Proc = reinterpret_cast<TRasGetConnectStatusA>(
-        GetRasProc(QStringLiteral("RasGetConnectStatusA")));
+    auto Proc = BoundProc<TRasGetConnectStatusA>(rfGetConnectStatus,
+                                                 QStringLiteral("RasGetConnectStatusA"));
     return Proc(Connection, Status);
 }
 
 DWORD RasHangUpA(HRASCONN Connection)
 {
-    auto Proc = reinterpret_cast<TRasHangUpA>(GetRasProc(QStringLiteral("RasHangUpA")));
+    auto Proc = BoundProc<TRasHangUpA>(rfHangUp, QStringLiteral("RasHangUpA"));
     return Proc(Connection);
 }
 
 DWORD RasGetErrorStringA(UINT ErrorValue, LPSTR ErrorString, DWORD BufferSize)
 {
     auto Proc =
-        reinterpret_cast<TRasGetErrorStringA>(GetRasProc(QStringLiteral("RasGetErrorStringA")));
+        BoundProc<TRasGetErrorStringA>(rfGetErrorString, QStringLiteral("RasGetErrorStringA"));
     return Proc(ErrorValue, ErrorString, BufferSize);
 }
 

@@ -63,7 +63,9 @@ int TDialUp::GetActiveConnections(int& Count)
     TRasConnStatusA Status{};
     Status.dwSize = sizeof(TRasConnStatusA);
 
-    std::array<RASCONNA, MaxRecords> Connections{};
+    // Not cleared: the platform writes every record it reports, and only those are read. The
+    // first record's size tells it which record layout the caller has.
+    std::array<RASCONNA, MaxRecords> Connections;
     static_assert(sizeof(Connections) == 41200);
     Connections[0].dwSize = sizeof(RASCONNA);
     DWORD ByteCount = sizeof(Connections);

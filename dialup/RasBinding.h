@@ -26,8 +26,9 @@ void ReleaseRasBinding();
 // Test seam: forget the binding (without releasing anything), as at program start.
 void ResetRasBindingForTests();
 
-// The dial-up functions as the component calls them: each looks its function up again and
-// passes arguments and result through unchanged. Kept in a namespace of their own so they do
+// The dial-up functions as the component calls them: each looks its function up through
+// GetRasProc the first time for the library bound (and again after the binding was reset or
+// released), and passes arguments and result through unchanged. Kept in a namespace of their own so they do
 // not collide with the library's exported functions of the same names.
 namespace RasBinding {
 

@@ -12,6 +12,8 @@ class TRasService;
 // The stand-in dial-up service as the registry statistics and telephony see it: the service
 // in ResolveRasFolder() at wall-clock time. Nothing here throws: a service that cannot be read
 // has no entries and no connections, as a machine without dial-up networking would.
+// Called several times a second during a session; the service's file cache makes every call
+// after the first one cost no read of an unchanged phonebook or connection table.
 std::vector<TPhonebookEntry> DialUpPhonebook();
 // The connections that exist now (dialing, connected or lingering), in dial order.
 std::vector<TConnectionView> DialUpConnections();

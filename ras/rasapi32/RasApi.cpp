@@ -1,6 +1,7 @@
-// The exported dial-up functions of librasapi32.so. Each one opens the service folder afresh,
-// so it always sees what rasdial and other processes did last, and turns every failure into
-// a result code: no exception ever reaches a caller.
+// The exported dial-up functions of librasapi32.so. Each one asks the service folder afresh,
+// so it always sees what rasdial and other processes did last (its files are read again only
+// when they changed, see TFileCache), and turns every failure into a result code: no
+// exception ever reaches a caller.
 
 #include "ras/service/RasRecords.h"
 

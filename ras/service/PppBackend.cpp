@@ -1,5 +1,6 @@
 #include "ras/service/PppBackend.h"
 
+#include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
 
@@ -18,12 +19,12 @@ QString HandleText(HRASCONN handle)
     return QString("0x%1").arg(handle, 8, 16, QChar('0'));
 }
 
-std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers)
+std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
     std::vector<TObservedLink> observed;
     std::string routes;
     bool routesRead = false;
-    for (TPppLink& link : FindPppLinks(peers)) {
+    for (TPppLink& link : FindPppLinks(peers, nowMs)) {
         TInterfaceStatus status;
         if (!link.Interface.empty()) {
             if (!routesRead)
@@ -43,11 +44,14 @@ TPppBackend::TPppBackend(std::string folder) : FFolder(std::move(folder))
 
 std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
 {
-    std::string bytes;
-    exists = ReadWholeFile(LinksPath(), bytes);
-    if (!exists)
+    TCachedFile file;
+    std::shared_ptr<const std::optional<TPppLinkTable>> table =
+        TFileCache::Shared().Parsed<std::optional<TPppLinkTable>>(LinksPath(), file, ParsePppLinks);
+    // A file that cannot be read counts as missing, as it always has here.
+    exists = file.Result == TReadResult::rrOk;
+    if (!table)
         return TPppLinkTable{};
-    return ParsePppLinks(bytes);
+    return *table;
 }
 
 std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
@@ -61,7 +65,7 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
         return {};
     if (peers.empty() && !exists)
         return {};
-    const std::vector<TObservedLink> observed = ObserveLinks(peers);
+    const std::vector<TObservedLink> observed = ObserveLinks(peers, nowMs);
 
     // A damaged link file loses the links' history, not the links: they come back with
     // new handles.

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-// The pppd links of the machine, read from the system root at every call: the peers as
-// phonebook entries and the running pppd processes as connections. The only thing it writes
+// The pppd links of the machine, as the system root shows them at every call: the peers as
+// phonebook entries and the running pppd processes as connections. What has not changed
+// since the last call is not read again (see TFileCache and FindPppLinks). The only thing it writes
 // is the link file in the service folder, which keeps the handles and what was seen of each
 // link, under the service's lock.
 class TPppBackend {

@@ -1,9 +1,11 @@
 #include "ras/service/PppLinks.h"
 
 #include "ras/service/BoundedFile.h"
+#include "ras/service/FolderWatch.h"
 #include "ras/service/SystemRoot.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <ctime>
@@ -16,6 +18,7 @@
 #include <string_view>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 #include <unordered_set>
@@ -119,6 +122,8 @@ struct TScanMemory {
 
 TScanMemory ScanMemory;
 
+std::atomic<uint64_t> ScanCount{0};
+
 int64_t MonotonicMs()
 {
     timespec now{};
@@ -138,6 +143,7 @@ std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
 {
     std::vector<std::pair<std::string, TPppLink>> found;
     const std::string root = SystemPath("/proc");
+    ++ScanCount;
     std::unique_ptr<DIR, TDirCloser> proc(::opendir(root.c_str()));
     if (!proc)
         return found;
@@ -278,7 +284,33 @@ std::optional<uint64_t> PppdStartTime(const std::string& procDir)
     return PppdStartTimeAt(AT_FDCWD, procDir + "/");
 }
 
-std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers)
+namespace {
+
+// Adds the pppd found in the process list for the peers that have no link yet.
+void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> unfound)
+{
+    for (auto& found : ScanProcesses()) {
+        // Plain references: clang 14 lets no lambda capture a structured binding.
+        const std::string& fileName = found.first;
+        TPppLink& link = found.second;
+        auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
+        if (std::any_of(links.begin(), links.end(), claimed))
+            continue;
+        auto peer = std::find_if(unfound.begin(), unfound.end(),
+                                 [&](const TPppPeer* p) { return p->FileName == fileName; });
+        if (peer == unfound.end())
+            continue;
+        link.Entry = (*peer)->Name;
+        link.Interface = (*peer)->Interface;
+        if (link.Interface.empty())
+            link.Interface = InterfaceFromUnitPidFile(link.Pid);
+        links.push_back(std::move(link));
+        unfound.erase(peer);
+    }
+}
+
+// What the pid files and, for the peers without one, the process list show now.
+std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, bool& scanned)
 {
     std::vector<TPppLink> links;
     std::vector<const TPppPeer*> unfound;
@@ -289,27 +321,143 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers)
             unfound.push_back(&peer);
     }
     // Before pppd has its interface there is no pid file: only the process list knows it.
-    if (!unfound.empty()) {
-        for (auto& found : ScanProcesses()) {
-            // Plain references: clang 14 lets no lambda capture a structured binding.
-            const std::string& fileName = found.first;
-            TPppLink& link = found.second;
-            auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
-            if (std::any_of(links.begin(), links.end(), claimed))
-                continue;
-            auto peer = std::find_if(unfound.begin(), unfound.end(),
-                                     [&](const TPppPeer* p) { return p->FileName == fileName; });
-            if (peer == unfound.end())
-                continue;
-            link.Entry = (*peer)->Name;
-            link.Interface = (*peer)->Interface;
-            if (link.Interface.empty())
-                link.Interface = InterfaceFromUnitPidFile(link.Pid);
-            links.push_back(std::move(link));
-            unfound.erase(peer);
-        }
-    }
+    scanned = !unfound.empty();
+    if (scanned)
+        AddDialingLinks(links, std::move(unfound));
     return links;
+}
+
+// How often the process list is searched for a pppd that has no pid file yet, while a peer
+// has none: a dialing link shows within this time even where nothing announces it.
+constexpr int64_t kDialingScanEveryMs = 3000;
+
+// What the last discovery found, kept until something it depends on may have changed: the
+// peers, the pid folders (watched: a pid file coming, going or rewritten), a process folder of
+// a plain-folder /proc coming or going (the kernel's /proc sends no such events), a link's
+// pppd ending, or the time for the next search of the process list.
+struct TLinkMemory {
+    std::mutex Lock;
+    bool Valid = false;
+    std::string Root;
+    std::unique_ptr<TFolderWatch> Watch;
+    std::string ProcFolder; // "" when /proc is not watched
+    bool Changed = true;
+    // Pid folders that could not be watched, with whether they existed when last looked at.
+    std::vector<std::pair<std::string, bool>> Unwatched;
+    std::vector<TPppPeer> Peers;
+    std::vector<TPppLink> Links;
+    bool Unfound = false;
+    std::optional<int64_t> ScannedAtMs;
+};
+
+TLinkMemory LinkMemory;
+
+bool Exists(const std::string& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+void WatchSystemFolders(TLinkMemory& memory)
+{
+    memory.Watch = std::make_unique<TFolderWatch>();
+    memory.Unwatched.clear();
+    std::vector<std::string> watched;
+    for (const char* folder : kPidFolders) {
+        const std::string path = SystemPath(folder);
+        if (memory.Watch->Add(path)) {
+            watched.push_back(path);
+            continue;
+        }
+        // /run/pppd appearing shows as an event of /run.
+        const std::string parent = path.substr(0, path.rfind('/'));
+        if (std::find(watched.begin(), watched.end(), parent) == watched.end())
+            memory.Unwatched.push_back({path, Exists(path)});
+    }
+    memory.ProcFolder = SystemPath("/proc");
+    struct statfs fs {};
+    if (::statfs(memory.ProcFolder.c_str(), &fs) != 0 || fs.f_type == PROC_SUPER_MAGIC
+        || !memory.Watch->Add(memory.ProcFolder, TFolderWatch::kEntryEvents))
+        memory.ProcFolder.clear();
+}
+
+// Takes the queued events; true when one may change what the discovery finds.
+bool TakeEvents(TLinkMemory& memory)
+{
+    bool changed = false;
+    bool folderGone = false;
+    memory.Watch->Drain([&](const std::string& folder, std::string_view name) {
+        // Of the pid folders only pppd's own files count: /run is busy with everything else.
+        if (folder.empty() || folder == memory.ProcFolder || name.empty() || name.starts_with("ppp"))
+            changed = true;
+        if (name.empty() && !folder.empty())
+            folderGone = true;
+    });
+    if (folderGone) {
+        // Watch the paths afresh: they may name other folders now.
+        WatchSystemFolders(memory);
+        return true;
+    }
+    for (const auto& [path, existed] : memory.Unwatched)
+        if (Exists(path) != existed) {
+            WatchSystemFolders(memory);
+            return true;
+        }
+    return changed;
+}
+
+bool StillRunning(const std::vector<TPppLink>& links)
+{
+    return std::all_of(links.begin(), links.end(), [](const TPppLink& link) {
+        return PppdStartTime(SystemPath("/proc/") + std::to_string(link.Pid)) == link.StartTime;
+    });
+}
+
+} // namespace
+
+uint64_t PppProcessScans()
+{
+    return ScanCount.load();
+}
+
+std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t nowMs)
+{
+    TLinkMemory& memory = LinkMemory;
+    std::lock_guard<std::mutex> guard(memory.Lock);
+    const std::string root = SystemRoot();
+    if (!memory.Valid || memory.Root != root) {
+        memory.Valid = true;
+        memory.Root = root;
+        memory.Changed = true;
+        memory.ScannedAtMs.reset();
+        WatchSystemFolders(memory);
+    }
+    if (TakeEvents(memory))
+        memory.Changed = true;
+    const bool scanDue = memory.Unfound
+                         && (!memory.ScannedAtMs || nowMs < *memory.ScannedAtMs
+                             || nowMs - *memory.ScannedAtMs >= kDialingScanEveryMs);
+    bool scanned = false;
+    if (!memory.Changed && peers == memory.Peers && StillRunning(memory.Links)) {
+        if (!scanDue)
+            return memory.Links;
+        // The pid files are as they were: only the process list can have news.
+        std::vector<const TPppPeer*> unfound;
+        for (const TPppPeer& peer : peers)
+            if (std::none_of(memory.Links.begin(), memory.Links.end(),
+                             [&peer](const TPppLink& link) { return link.Entry == peer.Name; }))
+                unfound.push_back(&peer);
+        AddDialingLinks(memory.Links, std::move(unfound));
+        scanned = true;
+    } else {
+        memory.Links = DiscoverLinks(peers, scanned);
+    }
+    memory.Peers = peers;
+    memory.Unfound = memory.Links.size() < peers.size();
+    memory.Changed = false;
+    if (scanned)
+        memory.ScannedAtMs = nowMs;
+    return memory.Links;
 }
 
 std::string ReadRouteTable()

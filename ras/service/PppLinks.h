@@ -35,7 +35,14 @@ std::optional<uint64_t> PppdStartTime(const std::string& procDir);
 // ppp-LINKNAME.pid) in /run, /var/run or /run/pppd, else through "call NAME" in a pppd's
 // command line. Everything is read below the system root; what vanishes or does not parse
 // between two reads is passed over.
-std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers);
+// What was found is kept for the next call (once per process), which reads nothing again
+// unless a peer, a pid file or a plain-folder /proc changed, or a link's pppd ended; the
+// process list is searched again for the peers without a pid file at most every three
+// seconds of nowMs (the service's time) otherwise.
+std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t nowMs);
+
+// How many times the process list has been searched in this process, for the tests.
+uint64_t PppProcessScans();
 
 // The interface's state and 64-bit byte counters below the system root. `routes` is the text
 // of /proc/net/route, read once for all links.

@@ -2,6 +2,7 @@
 
 #include "ras/service/AnsiText.h"
 #include "ras/service/BoundedFile.h"
+#include "ras/service/FileCache.h"
 #include "ras/service/RasRecords.h"
 #include "ras/service/SystemRoot.h"
 
@@ -10,8 +11,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <sys/stat.h>
@@ -21,7 +22,9 @@ namespace {
 // Writes the message to the standard error once for each key in this process.
 void ReportOnce(const std::string& key, const std::string& message)
 {
+    static std::mutex lock;
     static std::set<std::string> reported;
+    std::lock_guard<std::mutex> guard(lock);
     if (reported.insert(key).second)
         std::fprintf(stderr, "%s\n", message.c_str());
 }
@@ -151,8 +154,9 @@ std::string CommandDevice(const std::string& option, const std::string& argument
     return *ansi;
 }
 
-struct TDirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
+struct TParsedPeer {
+    TPppPeer Peer;
+    bool AsksInterfaces = false;
 };
 
 } // namespace
@@ -219,32 +223,46 @@ TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
 std::vector<TPppPeer> ReadPppPeers()
 {
     const std::string folder = SystemPath("/etc/ppp/peers");
-    std::unique_ptr<DIR, TDirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) {
+    TFileCache& cache = TFileCache::Shared();
+    const TCachedFolder listing = cache.List(folder);
+    if (!listing.Names) {
         // No folder means no peers. One that is there but cannot be read hides the peers: that
         // is said once per process, where a library's messages go (the terminal, or the
         // session's journal for a program started from the desktop).
-        if (errno != ENOENT)
-            ReportOnce(folder, "zeltix-ras: " + folder + " cannot be read (" + std::strerror(errno) +
+        if (listing.Error != ENOENT)
+            ReportOnce(folder, "zeltix-ras: " + folder + " cannot be read (" + std::strerror(listing.Error) +
                                    "): its pppd peers are not listed. Debian lets the group dip read it.");
         return {};
     }
-    std::vector<std::string> fileNames;
-    while (dirent* entry = ::readdir(dir.get()))
-        if (EntryName(entry->d_name))
-            fileNames.emplace_back(entry->d_name);
-    std::sort(fileNames.begin(), fileNames.end());
 
     auto isInterface = [](const std::string& name) {
         struct stat info;
         return ::stat(SystemPath("/sys/class/net/" + name).c_str(), &info) == 0;
     };
     std::vector<TPppPeer> peers;
-    for (const std::string& fileName : fileNames) {
-        std::string bytes;
-        if (ReadBoundedFile(folder + "/" + fileName, bytes) != TReadResult::rrOk)
+    for (const std::string& fileName : *listing.Names) {
+        if (!EntryName(fileName))
             continue;
-        peers.push_back(ParsePeerFile(fileName, bytes, isInterface));
+        // A peer whose device is a bare word depends on the interfaces present, not only on its
+        // file: that one is parsed at every call, any other once per version of its file.
+        TCachedFile file;
+        std::shared_ptr<const TParsedPeer> parsed = cache.Parsed<TParsedPeer>(
+            folder + "/" + fileName, file,
+            [&](std::string_view bytes) {
+                TParsedPeer result;
+                result.Peer = ParsePeerFile(fileName, bytes, [&](const std::string& name) {
+                    result.AsksInterfaces = true;
+                    return isInterface(name);
+                });
+                return result;
+            },
+            kMaxSystemFileBytes, true);
+        if (!parsed)
+            continue;
+        if (parsed->AsksInterfaces)
+            peers.push_back(ParsePeerFile(fileName, *file.Bytes, isInterface));
+        else
+            peers.push_back(parsed->Peer);
     }
     return peers;
 }

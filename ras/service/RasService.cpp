@@ -1,6 +1,7 @@
 #include "ras/service/RasService.h"
 
 #include "ras/service/AnsiText.h"
+#include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
 
@@ -42,29 +43,42 @@ void TRasService::RefusePppPeer(std::string_view name, const std::vector<TPppPee
             throw ERasPppPeer(QString("%1 is a pppd peer: use pon/poff").arg(Quoted(peer.Name)));
 }
 
-std::string TRasService::ReadPhonebookBytes() const
+std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
 {
-    std::string bytes;
-    if (!ReadWholeFile(PhonebookPath(), bytes)) {
-        // No phonebook yet is an empty phonebook; one that is there but unreadable is not.
-        if (errno == ENOENT)
-            return {};
+    const TCachedFile file = TFileCache::Shared().Read(PhonebookPath());
+    // No phonebook yet is an empty phonebook; one that is there but unreadable is not.
+    if (file.Result == TReadResult::rrMissing)
+        return std::make_shared<const std::string>();
+    if (file.Result != TReadResult::rrOk)
         throw ERasCannotOpenPhonebook(QString("Cannot read the phonebook %1: %2")
-                                          .arg(Path(PhonebookPath()), std::strerror(errno)));
-    }
-    return bytes;
+                                          .arg(Path(PhonebookPath()), std::strerror(file.Error)));
+    return file.Bytes;
+}
+
+std::vector<TPhonebookEntry> TRasService::OwnEntries() const
+{
+    TCachedFile file;
+    std::shared_ptr<const std::vector<TPhonebookEntry>> entries =
+        TFileCache::Shared().Parsed<std::vector<TPhonebookEntry>>(PhonebookPath(), file, ParsePhonebook);
+    if (entries)
+        return *entries;
+    if (file.Result == TReadResult::rrMissing)
+        return {};
+    throw ERasCannotOpenPhonebook(QString("Cannot read the phonebook %1: %2")
+                                      .arg(Path(PhonebookPath()), std::strerror(file.Error)));
 }
 
 TConnectionTable TRasService::ReadTable() const
 {
-    std::string bytes;
-    if (!ReadWholeFile(TablePath(), bytes)) {
-        if (errno == ENOENT)
-            return {};
-        throw ERasService(QString("Cannot read the connection table %1: %2")
-                              .arg(Path(TablePath()), std::strerror(errno)));
-    }
-    return ParseConnectionTable(bytes);
+    TCachedFile file;
+    std::shared_ptr<const TConnectionTable> table =
+        TFileCache::Shared().Parsed<TConnectionTable>(TablePath(), file, ParseConnectionTable);
+    if (table)
+        return *table;
+    if (file.Result == TReadResult::rrMissing)
+        return {};
+    throw ERasService(QString("Cannot read the connection table %1: %2")
+                          .arg(Path(TablePath()), std::strerror(file.Error)));
 }
 
 void TRasService::EnsureFolder() const
@@ -90,7 +104,7 @@ void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
 
 std::vector<TPhonebookEntry> TRasService::Phonebook() const
 {
-    std::vector<TPhonebookEntry> entries = ParsePhonebook(ReadPhonebookBytes());
+    std::vector<TPhonebookEntry> entries = OwnEntries();
     std::vector<TPppPeer> peers = FPpp.Peers();
     std::erase_if(entries, [&peers](const TPhonebookEntry& entry) {
         return std::any_of(peers.begin(), peers.end(),
@@ -116,11 +130,11 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
     RefusePppPeer(entry.Name, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
-    std::string bytes = ReadPhonebookBytes();
-    for (const TPhonebookEntry& existing : ParsePhonebook(bytes))
+    const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
+    for (const TPhonebookEntry& existing : ParsePhonebook(*bytes))
         if (SameEntryName(existing.Name, entry.Name))
             throw ERasEntryExists(QString("The phonebook already has an entry %1").arg(Quoted(existing.Name)));
-    WriteFile(PhonebookPath(), AppendPhonebookEntry(bytes, entry));
+    WriteFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
 }
 
 TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
@@ -128,10 +142,10 @@ TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
     RefusePppPeer(name, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
-    std::string bytes = ReadPhonebookBytes();
-    for (TPhonebookEntry& existing : ParsePhonebook(bytes)) {
+    const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
+    for (TPhonebookEntry& existing : ParsePhonebook(*bytes)) {
         if (SameEntryName(existing.Name, name)) {
-            WriteFile(PhonebookPath(), RemovePhonebookEntry(bytes, existing.Name));
+            WriteFile(PhonebookPath(), RemovePhonebookEntry(*bytes, existing.Name));
             return std::move(existing);
         }
     }

@@ -6,6 +6,7 @@
 #include "ras/service/PppBackend.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,7 +62,9 @@ public:
     std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const;
 
 private:
-    std::string ReadPhonebookBytes() const;
+    // Both read through the process's file cache: unchanged files are not read again.
+    std::shared_ptr<const std::string> ReadPhonebookBytes() const;
+    std::vector<TPhonebookEntry> OwnEntries() const;
     // Throws ERasPppPeer when a pppd peer has that name.
     void RefusePppPeer(std::string_view name, const std::vector<TPppPeer>& peers) const;
     TConnectionTable ReadTable() const;

@@ -188,6 +188,30 @@ TEST_F(BindingTest, FunctionInNeitherLibraryOnFirstUseBindsNothing)
     EXPECT_TRUE(RasFallbackUsed);
 }
 
+// The addresses found are kept only for the library bound: after a reset or a release, a
+// library lacking a function says so instead of being handed the old library's address.
+TEST_F(BindingTest, AddressesFoundAreForgottenWithTheirBinding)
+{
+    for (bool release : {false, true}) {
+        SCOPED_TRACE(release ? "released" : "reset");
+        ResetRasBindingForTests();
+        UseVariant("fallback");
+        EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
+        EXPECT_EQ(RasBinding::RasHangUpA(3), 307u);
+        ASSERT_TRUE(RasFallbackUsed);
+        if (release)
+            ReleaseRasBinding();
+        else
+            ResetRasBindingForTests();
+
+        UseVariant("bound");
+        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
+        EXPECT_EQ(EnumEntries(), 101u);
+        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
+        EXPECT_EQ(EnumEntries(), 101u);
+    }
+}
+
 TEST_F(BindingTest, ProgramEndReleasesOnlyTheFallbackLibrary)
 {
     UseVariant("bound");

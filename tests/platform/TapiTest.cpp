@@ -2,6 +2,8 @@
 
 #include "platform/DialUpSource.h"
 #include "platform/KernelStrings.h"
+#include "platform/Registry.h"
+#include "ras/service/FileCache.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 
@@ -153,6 +155,37 @@ TEST_F(TapiTest, ACallExistsWhileAConnectionOnTheDeviceIsConnected)
 
     Service.HangUp(Handle);
     EXPECT_TRUE(NewCalls(Modem).empty());
+}
+
+// What the program asks the platform every second of a session (telephony's lines and
+// calls, the performance data) reads no file of an unchanged service; a hang-up shows at once.
+TEST_F(TapiTest, ASessionSecondReadsNoUnchangedFileOfTheService)
+{
+    const HRASCONN Handle = Service.Dial("Backup");
+    Clock.AdvanceSeconds(6);
+    auto sessionSecond = [this] {
+        HLINEAPP Second = 0;
+        DWORD Devices = 0;
+        EXPECT_EQ(lineInitialize(&Second, nullptr, &NoEvents, "RasBaud", &Devices), 0);
+        EXPECT_EQ(Devices, 2u);
+        const HLINE Line = OpenLine(0);
+        const size_t Calls = NewCalls(Line).size();
+        lineShutdown(Second);
+        std::vector<BYTE> Buffer(8192);
+        DWORD Size = static_cast<DWORD>(Buffer.size());
+        EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.data(), &Size),
+                  LONG{ERROR_SUCCESS});
+        Clock.AdvanceSeconds(1);
+        return Calls;
+    };
+    EXPECT_EQ(sessionSecond(), 1u);
+    const uint64_t Reads = TFileCache::Shared().FileReads();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(sessionSecond(), 1u);
+    EXPECT_EQ(TFileCache::Shared().FileReads(), Reads);
+
+    Service.HangUp(Handle);
+    EXPECT_EQ(sessionSecond(), 0u);
 }
 
 TEST_F(TapiTest, ACallListWithoutRoomForTheHandlesSaysWhatItNeeds)

@@ -1,0 +1,361 @@
+#include "ras/service/FileCache.h"
+
+#include "ras/service/FolderWatch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Enough for the service's files and a machine's peers; the least recently used beyond go,
+// so a process that meets many folders (a test run) keeps few descriptors open.
+constexpr size_t kMaxEntries = 128;
+
+struct TIdentity {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = 0;
+    int64_t ModifiedNs = 0;
+    int64_t ChangedNs = 0;
+
+    friend bool operator==(const TIdentity&, const TIdentity&) = default;
+};
+
+TIdentity IdentityOf(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size,
+            int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec,
+            int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec};
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == path.npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+struct TFileEntry {
+    TIdentity Identity;
+    int Fd = -1; // held so the inode stays this file's while it is cached
+    size_t Cap = 0;
+    bool RegularOnly = false;
+    bool Stale = false;
+    uint64_t LastUse = 0;
+    TCachedFile File;
+    const void* ParsedKind = nullptr;
+    std::shared_ptr<const void> Parsed;
+    std::exception_ptr ParseError;
+};
+
+struct TFolderEntry {
+    TIdentity Identity;
+    bool Stale = false;
+    uint64_t LastUse = 0;
+    TCachedFolder Folder;
+};
+
+} // namespace
+
+struct TFileCache::TState {
+    std::mutex Lock;
+    TFolderWatch Watch;
+    std::map<std::string, TFileEntry> Files;
+    std::map<std::string, TFolderEntry> Folders;
+    // How many cached files and listings need each watched folder.
+    std::map<std::string, int> WatchUsers;
+    uint64_t Uses = 0;
+    std::atomic<uint64_t> FileReads{0};
+    std::atomic<uint64_t> FolderListings{0};
+
+    void Watch_(const std::string& folder)
+    {
+        if (WatchUsers[folder]++ == 0)
+            Watch.Add(folder);
+    }
+    void Unwatch(const std::string& folder)
+    {
+        auto it = WatchUsers.find(folder);
+        if (it == WatchUsers.end() || --it->second > 0)
+            return;
+        Watch.Remove(folder);
+        WatchUsers.erase(it);
+    }
+
+    void DropFile(std::map<std::string, TFileEntry>::iterator it)
+    {
+        if (it->second.Fd >= 0)
+            ::close(it->second.Fd);
+        Unwatch(FolderOf(it->first));
+        Files.erase(it);
+    }
+    void DropFolder(std::map<std::string, TFolderEntry>::iterator it)
+    {
+        Unwatch(it->first);
+        Folders.erase(it);
+    }
+
+    // Marks what the queued events touch as stale; a folder that went is watched again when
+    // it is next read.
+    void Drain()
+    {
+        Watch.Drain([this](const std::string& folder, std::string_view name) {
+            if (folder.empty()) {
+                for (auto& [path, entry] : Files)
+                    entry.Stale = true;
+                for (auto& [path, entry] : Folders)
+                    entry.Stale = true;
+                return;
+            }
+            if (auto listing = Folders.find(folder); listing != Folders.end())
+                listing->second.Stale = true;
+            if (!name.empty()) {
+                std::string path = folder == "/" ? "/" : folder + "/";
+                path += name;
+                if (auto file = Files.find(path); file != Files.end())
+                    file->second.Stale = true;
+                return;
+            }
+            for (auto& [path, entry] : Files)
+                if (FolderOf(path) == folder)
+                    entry.Stale = true;
+            if (!Watch.Watching(folder) && WatchUsers.contains(folder))
+                Watch.Add(folder);
+        });
+    }
+
+    void Trim()
+    {
+        while (Files.size() > kMaxEntries) {
+            auto oldest = std::min_element(Files.begin(), Files.end(), [](const auto& a, const auto& b) {
+                return a.second.LastUse < b.second.LastUse;
+            });
+            DropFile(oldest);
+        }
+        while (Folders.size() > kMaxEntries) {
+            auto oldest = std::min_element(Folders.begin(), Folders.end(), [](const auto& a, const auto& b) {
+                return a.second.LastUse < b.second.LastUse;
+            });
+            DropFolder(oldest);
+        }
+    }
+
+    // The entry for the file, read again if it changed; nullptr when it is missing or cannot
+    // even be looked at, with `file` saying which.
+    TFileEntry* Refresh(const std::string& path, size_t cap, bool regularOnly, TCachedFile& file)
+    {
+        Drain();
+        auto it = Files.find(path);
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0) {
+            const int error = errno;
+            if (it != Files.end())
+                DropFile(it);
+            file = {};
+            if (error != ENOENT) {
+                file.Result = TReadResult::rrUnreadable;
+                file.Error = error;
+            }
+            return nullptr;
+        }
+        if (it != Files.end() && !it->second.Stale && it->second.Identity == IdentityOf(info)
+            && it->second.Cap == cap && it->second.RegularOnly == regularOnly) {
+            it->second.LastUse = ++Uses;
+            file = it->second.File;
+            return &it->second;
+        }
+        if (it == Files.end()) {
+            // The watch comes before the read, so a change right after it is not missed.
+            Watch_(FolderOf(path));
+            it = Files.emplace(path, TFileEntry{}).first;
+        } else if (!Watch.Watching(FolderOf(path))) {
+            Watch.Add(FolderOf(path));
+        }
+        TFileEntry& entry = it->second;
+        if (entry.Fd >= 0)
+            ::close(entry.Fd);
+        entry = TFileEntry{};
+        entry.Cap = cap;
+        entry.RegularOnly = regularOnly;
+        entry.LastUse = ++Uses;
+        entry.Identity = IdentityOf(info);
+        Load(path, info, entry);
+        if (entry.File.Result == TReadResult::rrMissing) {
+            // Gone between the stat and the open.
+            DropFile(it);
+            file = {};
+            return nullptr;
+        }
+        file = entry.File;
+        TFileEntry* result = &entry;
+        Trim();
+        return Files.contains(path) ? result : nullptr;
+    }
+
+    void Load(const std::string& path, const struct stat& info, TFileEntry& entry)
+    {
+        TCachedFile& file = entry.File;
+        if (entry.RegularOnly && !S_ISREG(info.st_mode)) {
+            file.Result = TReadResult::rrUnreadable;
+            return;
+        }
+        // O_NONBLOCK: a FIFO put in a file's place must not hang the poll.
+        entry.Fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (entry.Fd < 0) {
+            file.Error = errno;
+            file.Result = file.Error == ENOENT ? TReadResult::rrMissing : TReadResult::rrUnreadable;
+            return;
+        }
+        ++FileReads;
+        struct stat opened;
+        if (::fstat(entry.Fd, &opened) == 0) {
+            entry.Identity = IdentityOf(opened);
+            if (entry.RegularOnly && !S_ISREG(opened.st_mode)) {
+                file.Result = TReadResult::rrUnreadable;
+                return;
+            }
+        }
+        auto bytes = std::make_shared<std::string>();
+        if (S_ISREG(info.st_mode) && info.st_size > 0)
+            bytes->reserve(std::min<size_t>(static_cast<size_t>(info.st_size), entry.Cap));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::pread(entry.Fd, buffer, sizeof buffer, static_cast<off_t>(bytes->size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                file.Error = errno;
+                file.Result = TReadResult::rrUnreadable;
+                return;
+            }
+            if (n == 0)
+                break;
+            const size_t room = entry.Cap - bytes->size();
+            if (static_cast<size_t>(n) > room) {
+                bytes->append(buffer, room);
+                file.Result = TReadResult::rrTooBig;
+                file.Bytes = std::move(bytes);
+                return;
+            }
+            bytes->append(buffer, static_cast<size_t>(n));
+        }
+        file.Result = TReadResult::rrOk;
+        file.Bytes = std::move(bytes);
+    }
+};
+
+TFileCache& TFileCache::Shared()
+{
+    // Never destroyed: threads and static destructors may still poll at the process's end.
+    static TFileCache* cache = new TFileCache;
+    return *cache;
+}
+
+TFileCache::TFileCache() : FState(std::make_unique<TState>())
+{
+}
+
+TFileCache::~TFileCache()
+{
+    for (auto& [path, entry] : FState->Files)
+        if (entry.Fd >= 0)
+            ::close(entry.Fd);
+}
+
+TCachedFile TFileCache::Read(const std::string& path, size_t cap, bool regularOnly)
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    TCachedFile file;
+    FState->Refresh(path, cap, regularOnly, file);
+    return file;
+}
+
+std::shared_ptr<const void> TFileCache::ParsedAs(
+    const std::string& path, TCachedFile& file, size_t cap, bool regularOnly, const void* kind,
+    const std::function<std::shared_ptr<const void>(std::string_view)>& parse)
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    TFileEntry* entry = FState->Refresh(path, cap, regularOnly, file);
+    if (file.Result != TReadResult::rrOk)
+        return nullptr;
+    if (!entry)
+        return parse(*file.Bytes);
+    if (entry->ParsedKind != kind) {
+        entry->ParsedKind = kind;
+        entry->Parsed.reset();
+        entry->ParseError = nullptr;
+        try {
+            entry->Parsed = parse(*file.Bytes);
+        } catch (...) {
+            entry->ParseError = std::current_exception();
+        }
+    }
+    if (entry->ParseError)
+        std::rethrow_exception(entry->ParseError);
+    return entry->Parsed;
+}
+
+TCachedFolder TFileCache::List(const std::string& folder)
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    TState& state = *FState;
+    state.Drain();
+    auto it = state.Folders.find(folder);
+    struct stat info;
+    if (::stat(folder.c_str(), &info) != 0) {
+        const int error = errno;
+        if (it != state.Folders.end())
+            state.DropFolder(it);
+        return {error, nullptr};
+    }
+    if (it != state.Folders.end() && !it->second.Stale && it->second.Identity == IdentityOf(info)) {
+        it->second.LastUse = ++state.Uses;
+        return it->second.Folder;
+    }
+    if (it == state.Folders.end()) {
+        state.Watch_(folder);
+        it = state.Folders.emplace(folder, TFolderEntry{}).first;
+    } else if (!state.Watch.Watching(folder)) {
+        state.Watch.Add(folder);
+    }
+    TFolderEntry& entry = it->second;
+    entry = TFolderEntry{};
+    entry.Identity = IdentityOf(info);
+    entry.LastUse = ++state.Uses;
+    ++state.FolderListings;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        entry.Folder = {errno, nullptr};
+    } else {
+        auto names = std::make_shared<std::vector<std::string>>();
+        while (dirent* found = ::readdir(dir)) {
+            const std::string_view name = found->d_name;
+            if (name != "." && name != "..")
+                names->emplace_back(name);
+        }
+        ::closedir(dir);
+        std::sort(names->begin(), names->end());
+        entry.Folder = {0, std::move(names)};
+    }
+    TCachedFolder result = entry.Folder;
+    state.Trim();
+    return result;
+}
+
+uint64_t TFileCache::FileReads() const
+{
+    return FState->FileReads.load();
+}
+
+uint64_t TFileCache::FolderListings() const
+{
+    return FState->FolderListings.load();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ras/service/BoundedFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A file as the cache last read it.
+struct TCachedFile {
+    TReadResult Result = TReadResult::rrMissing;
+    int Error = 0; // errno of rrUnreadable
+    // The bytes for rrOk, the first `cap` bytes for rrTooBig; empty otherwise.
+    std::shared_ptr<const std::string> Bytes;
+};
+
+// A folder's names (without "." and ".."), sorted, or the errno of listing it.
+struct TCachedFolder {
+    int Error = 0;
+    std::shared_ptr<const std::vector<std::string>> Names;
+};
+
+// The files the service polls every second, read once and kept with what was parsed from
+// them until they change. A file counts as changed when inotify reports something for its
+// name (an edit in place within one clock tick included) or when stat shows another file
+// (device, inode, size, modification or change time): writers replace the service's files by a
+// rename, and the cached file's descriptor stays open so its inode number cannot be handed to
+// a new file meanwhile. A missing file costs a stat, never an open.
+// One cache serves the process; every call locks it, so any thread may call.
+class TFileCache {
+public:
+    static TFileCache& Shared();
+
+    TFileCache();
+    ~TFileCache();
+    TFileCache(const TFileCache&) = delete;
+    TFileCache& operator=(const TFileCache&) = delete;
+
+    // The file at most `cap` bytes long (rrTooBig beyond); with regularOnly anything but a
+    // regular file is rrUnreadable and never opened, as a FIFO would block.
+    TCachedFile Read(const std::string& path, size_t cap = SIZE_MAX, bool regularOnly = false);
+
+    // What parse made of the bytes of an rrOk read, parsed again only when the file changed;
+    // nullptr for any other result, which `file` tells. A parse that threw throws the same
+    // again until the file changes.
+    template <typename T, typename TParse>
+    std::shared_ptr<const T> Parsed(const std::string& path, TCachedFile& file, TParse&& parse,
+                                    size_t cap = SIZE_MAX, bool regularOnly = false)
+    {
+        static const char kind = 0; // one slot per type and parser
+        return std::static_pointer_cast<const T>(
+            ParsedAs(path, file, cap, regularOnly, &kind,
+                     [&](std::string_view bytes) -> std::shared_ptr<const void> {
+                         return std::make_shared<const T>(parse(bytes));
+                     }));
+    }
+
+    TCachedFolder List(const std::string& folder);
+
+    // How many times a file was opened and read, and a folder listed, by this cache: what
+    // the tests count.
+    uint64_t FileReads() const;
+    uint64_t FolderListings() const;
+
+private:
+    struct TState;
+    std::shared_ptr<const void> ParsedAs(const std::string& path, TCachedFile& file, size_t cap,
+                                         bool regularOnly, const void* kind,
+                                         const std::function<std::shared_ptr<const void>(std::string_view)>& parse);
+    std::unique_ptr<TState> FState;
+};

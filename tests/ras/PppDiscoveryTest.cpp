@@ -1,0 +1,183 @@
+// What a poll of the pppd links costs while nothing changes, and that what changes is still
+// seen: pid files through inotify, a dialing pppd through the process list every few seconds
+// of the service's time, over the machine's own /proc.
+
+#include "ras/service/FileCache.h"
+#include "ras/service/PppLinkTable.h"
+#include "ras/service/PppLinks.h"
+#include "ras/service/RasService.h"
+#include "tests/support/PppTree.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int64_t T0 = 1'800'000'000'000;
+
+// A real process named pppd whose command line calls the peer, as `pon NAME` starts it: a
+// shell run through a link named pppd, waiting on a pipe that only its end closes.
+class TDialingPppd {
+public:
+    TDialingPppd(const std::string& folder, const std::string& peer)
+    {
+        const std::string link = folder + "/pppd";
+        std::filesystem::create_symlink("/bin/sh", link);
+        int input[2], execed[2];
+        if (::pipe(input) != 0 || ::pipe2(execed, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+        FPid = ::fork();
+        if (FPid == 0) {
+            ::dup2(input[0], 0);
+            ::execl(link.c_str(), "pppd", "-c", "read x", "call", peer.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(input[0]);
+        ::close(execed[1]);
+        FInput = input[1];
+        // The exec closes the other end: from then on the process is pppd by name.
+        char byte;
+        (void)!::read(execed[0], &byte, 1);
+        ::close(execed[0]);
+    }
+    ~TDialingPppd() { End(); }
+
+    int Pid() const { return FPid; }
+    void End()
+    {
+        if (FPid <= 0)
+            return;
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+        ::close(FInput);
+        FPid = -1;
+    }
+
+private:
+    int FPid = -1;
+    int FInput = -1;
+};
+
+class PppDiscoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Tree.Peer("isp", "/dev/ttyUSB0\n115200\n");
+        Tree.Peer("dsl", "plugin rp-pppoe.so\nnic-eth0\n");
+    }
+
+    // The tree's /proc becomes the machine's, which tells nothing through inotify.
+    void UseRealProc()
+    {
+        std::filesystem::remove_all(Tree.Root() + "/proc");
+        std::filesystem::create_directory_symlink("/proc", Tree.Root() + "/proc");
+    }
+
+    struct TCost {
+        uint64_t Reads, Listings, Scans;
+    };
+    static TCost Cost()
+    {
+        TFileCache& cache = TFileCache::Shared();
+        return {cache.FileReads(), cache.FolderListings(), PppProcessScans()};
+    }
+
+    std::vector<TConnectionView> Poll(int64_t nowMs) { return Service.Connections(nowMs); }
+
+    TPppTree Tree;
+    TTempDir Folder;
+    TRasService Service{Folder.Path()};
+};
+
+TEST_F(PppDiscoveryTest, IdlePollsReadNothingAndSearchTheProcessListEveryThreeSeconds)
+{
+    UseRealProc();
+    EXPECT_TRUE(Poll(T0).empty());
+    TCost before = Cost();
+    for (int64_t t = T0 + 1000; t <= T0 + 2999; t += 1000)
+        EXPECT_TRUE(Poll(t).empty());
+    TCost after = Cost();
+    EXPECT_EQ(after.Reads, before.Reads);
+    EXPECT_EQ(after.Listings, before.Listings);
+    EXPECT_EQ(after.Scans, before.Scans);
+
+    EXPECT_TRUE(Poll(T0 + 3000).empty());
+    EXPECT_EQ(Cost().Scans, before.Scans + 1);
+    EXPECT_TRUE(Poll(T0 + 1000).empty()) << "a clock set back";
+    EXPECT_EQ(Cost().Scans, before.Scans + 2);
+}
+
+TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
+{
+    UseRealProc();
+    Poll(T0);
+    TTempDir bin;
+    TDialingPppd pppd(bin.Path(), "isp");
+    const uint64_t scans = Cost().Scans;
+    EXPECT_TRUE(Poll(T0 + 2000).empty());
+    std::vector<TConnectionView> views = Poll(T0 + 3000);
+    EXPECT_EQ(Cost().Scans, scans + 1);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
+    EXPECT_EQ(views[0].DialedAtMs, T0 + 3000);
+
+    pppd.End();
+    views = Poll(T0 + 4000);
+    ASSERT_EQ(views.size(), 1u) << "its end is seen at once, not at the next search";
+    EXPECT_EQ(views[0].State, RASCS_Disconnected);
+    EXPECT_EQ(views[0].HungUpAtMs, T0 + 4000);
+    EXPECT_TRUE(Poll(T0 + 6000).empty());
+}
+
+TEST_F(PppDiscoveryTest, APidFileIsNoticedAtTheNextPollWithoutSearchingTheProcessList)
+{
+    std::filesystem::remove(Tree.Root() + "/etc/ppp/peers/dsl");
+    TPppdChild pppd;
+    Tree.RealProcess(pppd.Pid());
+    EXPECT_TRUE(Poll(T0).empty());
+    const uint64_t scans = Cost().Scans;
+    Tree.PidFile("isp", pppd.Pid());
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
+
+    // pppd rewrites it in place with the interface, which comes up.
+    Tree.PidFile("isp", pppd.Pid(), "ppp0");
+    Tree.Interface("ppp0", "unknown", 0x10d1, 10, 20, true);
+    EXPECT_EQ(Poll(T0 + 2000).at(0).State, RASCS_Connected);
+    // A second peer's pid file in a folder made only now.
+    Tree.Peer("dsl", "plugin rp-pppoe.so\nnic-eth0\nlinkname dsl-link\n");
+    TPppdChild second;
+    Tree.RealProcess(second.Pid());
+    Tree.PidFile("dsl-link", second.Pid(), "ppp1", "/run/pppd");
+    EXPECT_EQ(Poll(T0 + 2500).size(), 2u);
+    EXPECT_EQ(Cost().Scans, scans);
+}
+
+TEST_F(PppDiscoveryTest, PeerFilesAreReadAgainOnlyWhenTheyChange)
+{
+    Poll(T0);
+    const TCost before = Cost();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Service.Phonebook().size(), 2u);
+    EXPECT_EQ(Cost().Reads, before.Reads);
+    EXPECT_EQ(Cost().Listings, before.Listings);
+
+    Tree.Peer("isp", "/dev/ttyUSB1\n115200\n"); // in place, same size
+    EXPECT_EQ(Service.FindEntry("isp")->DeviceName, "/dev/ttyUSB1");
+    Tree.Peer("new", "/dev/ttyS0\n");
+    EXPECT_EQ(Service.Phonebook().size(), 3u);
+    std::filesystem::remove(Tree.Root() + "/etc/ppp/peers/dsl");
+    EXPECT_EQ(Service.Phonebook().size(), 2u);
+}
+
+} // namespace
