@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +17,12 @@
 // is what LogFileText writes for them.
 class TLogLines {
 public:
-    // Takes the file's bytes as the log's lines, replacing all lines held so far. Lines end
-    // with CR LF or LF; a break at the very end does not start another line.
-    void Assign(std::string bytes);
+    // Reads the file's bytes as the log's lines, replacing all lines held so far. Lines end
+    // with CR LF or LF; a break at the very end does not start another line. Returns false
+    // (with errno set) when the file cannot be read; the lines are then unchanged.
+    bool Load(const std::string& path);
+    // The same for bytes at hand.
+    void Assign(std::string_view bytes);
     // Adds one line at the end; characters outside the code page become '?'.
     void Append(const QString& line);
 
@@ -34,12 +39,19 @@ public:
 private:
     std::string_view LoadedLine(std::size_t index) const;
     std::string_view AppendedLine(std::size_t index) const;
-    std::size_t Length(std::size_t index) const;
+
+    struct TFree {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+    using TBuffer = std::unique_ptr<char, TFree>;
+    static TBuffer Allocate(std::size_t size);
+    void Take(TBuffer buffer, std::size_t size);
 
     // The file's bytes and the offset of every Stride-th line in them: a line is found from
     // the mark before it, which keeps the index small beside the text.
     static constexpr std::size_t Stride = 64;
-    std::string FBytes;
+    TBuffer FBuffer;
+    std::string_view FBytes;
     std::vector<std::size_t> FMarks;
     std::size_t FLoadedCount = 0;
     // This run's lines, one after the other, and where each ends.

@@ -3,9 +3,11 @@
 #include "base/Ansi.h"
 #include "reports/LogText.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,38 @@ TEST(LogLines, LinesAndSavedFileAreThoseOfTheTextSplitIntoLines)
         }
         EXPECT_EQ(lines.Longest(), static_cast<std::size_t>(longest));
     }
+}
+
+// Small files, large ones (in memory of huge pages) and files that report no size read alike.
+TEST(LogLines, LoadingAFileGivesItsLines)
+{
+    TTempDir folder;
+    for (const std::string& bytes : {std::string(), std::string("a\nb"), ManyLines(400000, "\r\n", "\n")}) {
+        folder.Write("Protokol.txt", bytes);
+        TLogLines loaded, assigned;
+        ASSERT_TRUE(loaded.Load(folder.File("Protokol.txt")));
+        assigned.Assign(bytes);
+        ASSERT_EQ(loaded.Count(), assigned.Count());
+        EXPECT_EQ(Saved(loaded), Saved(assigned));
+        EXPECT_EQ(loaded.Line(loaded.Count() / 2), assigned.Line(assigned.Count() / 2));
+    }
+    TLogLines status;
+    ASSERT_TRUE(status.Load("/proc/self/status"));
+    EXPECT_EQ(status.Line(0).left(5), QStringLiteral("Name:"));
+    EXPECT_GT(status.Count(), 10u);
+}
+
+TEST(LogLines, AFileThatCannotBeReadLeavesTheLinesAsTheyWere)
+{
+    TTempDir folder;
+    TLogLines lines;
+    lines.Append(QStringLiteral("neu"));
+    errno = 0;
+    EXPECT_FALSE(lines.Load(folder.File("fehlt")));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(lines.Load(folder.Path())) << "a folder";
+    EXPECT_EQ(lines.Count(), 1u);
+    EXPECT_EQ(Saved(lines), "neu\r\n");
 }
 
 TEST(LogLines, LoadingReplacesTheLinesOfThisRun)
