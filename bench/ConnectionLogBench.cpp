@@ -39,7 +39,7 @@ void BM_LoadConnectionLog(benchmark::State& state)
     SetProgramDirForTests(QString::fromStdString(folder.Path()));
     for (auto _ : state) {
         TForm3 viewer;
-        benchmark::DoNotOptimize(viewer.Lines().size());
+        benchmark::DoNotOptimize(viewer.LineCount());
     }
     SetProgramDirForTests({});
 }
@@ -114,7 +114,7 @@ void BM_LoadConnectionLog200MB(benchmark::State& state)
     for (auto _ : state) {
         ResetPeakRss();
         auto viewer = std::make_unique<TForm3>();
-        benchmark::DoNotOptimize(viewer->Lines().size());
+        benchmark::DoNotOptimize(viewer->LineCount());
         state.PauseTiming();
         ReportMemory(state);
         viewer.reset();
