@@ -208,7 +208,12 @@ TEST_F(ProtokollFrmTest, EveryRowIsAsWideAsTheLongestLine)
     const int needed = form->ProtMem->fontMetrics().horizontalAdvance(QString::fromStdString(longest));
     for (int row = 0; row < 3; ++row)
         EXPECT_GE(form->ProtMem->sizeHintForIndex(form->ProtMem->model()->index(row, 0)).width(), needed) << row;
-    EXPECT_GT(form->ProtMem->horizontalScrollBar()->maximum(), 0);
+    const int wide = form->ProtMem->horizontalScrollBar()->maximum();
+    EXPECT_GT(wide, 0);
+
+    // A longer line of this run widens every row.
+    form->AppendLine(QString(600, QLatin1Char('W')));
+    EXPECT_GT(form->ProtMem->horizontalScrollBar()->maximum(), wide);
 }
 
 TEST_F(ProtokollFrmTest, SaveThatCannotWriteRaisesWithTheFileName)
