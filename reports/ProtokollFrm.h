@@ -58,7 +58,8 @@ private:
 
     TLogLines FLines;
     TLogLinesModel* FModel = nullptr;
-    // Opened, the viewer shows the end of the log, once per opening.
+    // The list is to show the end of the log at its next showing: at first, and when lines
+    // came while it was hidden with the end in view.
     bool FScrollToEnd = true;
     // The log file could not be read at creation: its path, so its text is kept at saving.
     QString FUnreadablePath;

@@ -62,14 +62,11 @@ TEST(AtomicFile, PiecesAreWrittenInOrderAndGivingUpKeepsTheOldFile)
 TEST(AtomicFile, ReadWholeFileReadsFilesOfAnySizeAndThoseThatReportNone)
 {
     TTempDir folder;
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{65536}, std::size_t{300001}}) {
-        std::string content(size, 'a');
-        for (std::size_t i = 0; i < size; ++i)
-            content[i] = static_cast<char>(i * 7);
+    for (const std::string& content : {std::string(), std::string("x"), std::string(300001, '\xE4')}) {
         folder.Write("f", content);
         std::string read = "vorher";
-        ASSERT_TRUE(ReadWholeFile(folder.File("f"), read)) << size;
-        EXPECT_EQ(read, content) << size;
+        ASSERT_TRUE(ReadWholeFile(folder.File("f"), read));
+        EXPECT_EQ(read, content);
     }
     // /proc files have no size until read.
     std::string status;

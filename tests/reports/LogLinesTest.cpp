@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -107,19 +106,6 @@ TEST(LogLines, LoadingAFileGivesItsLines)
     ASSERT_TRUE(status.Load("/proc/self/status"));
     EXPECT_EQ(status.Line(0).left(5), QStringLiteral("Name:"));
     EXPECT_GT(status.Count(), 10u);
-}
-
-TEST(LogLines, AFileThatCannotBeReadLeavesTheLinesAsTheyWere)
-{
-    TTempDir folder;
-    TLogLines lines;
-    lines.Append(QStringLiteral("neu"));
-    errno = 0;
-    EXPECT_FALSE(lines.Load(folder.File("fehlt")));
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_FALSE(lines.Load(folder.Path())) << "a folder";
-    EXPECT_EQ(lines.Count(), 1u);
-    EXPECT_EQ(Saved(lines), "neu\r\n");
 }
 
 TEST(LogLines, LoadingReplacesTheLinesOfThisRun)
