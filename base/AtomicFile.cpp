@@ -43,6 +43,11 @@ void SetAtomicWriteHookForTests(void (*hook)(const std::string&))
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes)
 {
+    return WriteFileAtomicallyInPieces(path, [bytes](const TPieceWriter& write) { return write(bytes); });
+}
+
+bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bool(const TPieceWriter&)>& produce)
+{
     std::string temp = path + std::string(TempSuffix);
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
@@ -51,7 +56,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes)
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = false;
+    try {
+        ok = produce([fd](std::string_view piece) { return WriteAll(fd, piece); }) && ::fsync(fd) == 0;
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
     int savedErrno = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -117,10 +129,18 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    char buffer[65536];
+    // Read straight into a string of the file's size: growing it piece by piece would hold up
+    // to twice a large file while it is copied. Files that report no size (/proc) or grow
+    // meanwhile are read on until the end.
+    struct stat info {};
+    std::size_t filled = 0;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.resize(static_cast<std::size_t>(info.st_size));
     bool ok = true;
+    char more[65536];
     for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const bool sized = filled < bytes.size();
+        ssize_t n = sized ? ::read(fd, bytes.data() + filled, bytes.size() - filled) : ::read(fd, more, sizeof more);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -129,8 +149,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
         }
         if (n == 0)
             break;
-        bytes.append(buffer, static_cast<size_t>(n));
+        if (!sized)
+            bytes.append(more, static_cast<std::size_t>(n));
+        filled += static_cast<std::size_t>(n);
     }
+    bytes.resize(filled);
     int savedErrno = errno;
     ::close(fd);
     errno = savedErrno;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,13 @@
 // then unchanged and no temporary file is left behind.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// The same for content made in pieces, so a large file need not be held as one string:
+// produce hands each piece, in order, to the function it is given, which returns false when
+// the piece could not be written. produce returns false to give up (with errno set); the
+// target is then unchanged as well.
+using TPieceWriter = std::function<bool(std::string_view piece)>;
+bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bool(const TPieceWriter&)>& produce);
+
 // The temporary files that WriteFileAtomically leaves beside path when the process ends before
 // the rename: regular files named path + "." + six letters or digits, as mkstemp makes them.
 // Returns their paths, sorted; removing them is the caller's choice.
@@ -19,5 +27,6 @@ std::vector<std::string> AtomicWriteLeftovers(const std::string& path);
 // throws or ends the process simulates a crash at the worst moment.
 void SetAtomicWriteHookForTests(void (*hook)(const std::string& tempPath));
 
-// Reads a whole file. Returns false when it cannot be opened or read.
+// Reads a whole file, into a string sized once for it. Returns false when it cannot be opened
+// or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -1,26 +1,34 @@
-// A connection log that was never trimmed: loading and saving a 20 MB Protokol.txt.
+// A connection log that was never trimmed: loading and saving a 20 MB Protokol.txt, and a
+// 200 MB one loaded, shown in the viewer and saved, with the memory the process holds then.
 
 #include "platform/ProgramDir.h"
 #include "reports/ProtokollFrm.h"
 #include "tests/support/TempDir.h"
 
+#include <QApplication>
+
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <memory>
+#include <string>
+
 namespace {
+
+const std::string Block = "[08.12.2026 14:03:22] Verbindung zu Provider aufgenommen!\r\n"
+                          "  DeviceName: Standard 56000 bps Modem\r\n"
+                          "  DeviceType: modem\r\n"
+                          "  IP Address: 192.168.0.5\r\n"
+                          "[08.12.2026 14:35:10] Verbindung zu Provider getrennt!\r\n"
+                          "\r\n";
 
 // About 20 MB of session blocks as the program writes them.
 std::string LargeLog()
 {
-    const std::string block = "[08.12.2026 14:03:22] Verbindung zu Provider aufgenommen!\r\n"
-                              "  DeviceName: Standard 56000 bps Modem\r\n"
-                              "  DeviceType: modem\r\n"
-                              "  IP Address: 192.168.0.5\r\n"
-                              "[08.12.2026 14:35:10] Verbindung zu Provider getrennt!\r\n"
-                              "\r\n";
     std::string log;
-    log.reserve(20 * 1024 * 1024 + block.size());
+    log.reserve(20 * 1024 * 1024 + Block.size());
     while (log.size() < 20 * 1024 * 1024)
-        log += block;
+        log += Block;
     return log;
 }
 
@@ -31,7 +39,7 @@ void BM_LoadConnectionLog(benchmark::State& state)
     SetProgramDirForTests(QString::fromStdString(folder.Path()));
     for (auto _ : state) {
         TForm3 viewer;
-        benchmark::DoNotOptimize(viewer.Lines().size());
+        benchmark::DoNotOptimize(viewer.LineCount());
     }
     SetProgramDirForTests({});
 }
@@ -48,7 +56,108 @@ void BM_SaveConnectionLog(benchmark::State& state)
     SetProgramDirForTests({});
 }
 
+// The 200 MB log is written once, block by block, so the benchmark process never holds it.
+constexpr std::size_t HugeSize = 200u * 1024 * 1024;
+
+void WriteHugeLog(const std::string& path)
+{
+    std::ofstream out(path, std::ios::binary);
+    std::string chunk;
+    for (std::size_t written = 0; written < HugeSize; written += chunk.size()) {
+        chunk.clear();
+        for (int i = 0; i < 4096; ++i)
+            chunk += Block;
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    }
+}
+
+// Kilobytes of a field of /proc/self/status ("VmRSS", "VmHWM").
+double StatusMegabytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stod(line.substr(field.size() + 1)) / 1024.0;
+    return 0;
+}
+
+// Starts the peak over again, so each benchmark reports its own.
+void ResetPeakRss()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+void ReportMemory(benchmark::State& state)
+{
+    state.counters["RSS_MB"] = StatusMegabytes("VmRSS");
+    state.counters["peak_RSS_MB"] = StatusMegabytes("VmHWM");
+    state.counters["file_MB"] = HugeSize / (1024.0 * 1024.0);
+}
+
+class THugeLog {
+public:
+    THugeLog()
+    {
+        WriteHugeLog(Folder.File("Protokol.txt"));
+        SetProgramDirForTests(QString::fromStdString(Folder.Path()));
+    }
+    ~THugeLog() { SetProgramDirForTests({}); }
+
+private:
+    TTempDir Folder;
+};
+
+void BM_LoadConnectionLog200MB(benchmark::State& state)
+{
+    THugeLog log;
+    for (auto _ : state) {
+        ResetPeakRss();
+        auto viewer = std::make_unique<TForm3>();
+        benchmark::DoNotOptimize(viewer->LineCount());
+        state.PauseTiming();
+        ReportMemory(state);
+        viewer.reset();
+        state.ResumeTiming();
+    }
+}
+
+// The window's first showing on the offscreen platform, until its events are handled.
+void BM_ShowConnectionLog200MB(benchmark::State& state)
+{
+    THugeLog log;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto viewer = std::make_unique<TForm3>();
+        ResetPeakRss();
+        state.ResumeTiming();
+        viewer->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        ReportMemory(state);
+        viewer.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_SaveConnectionLog200MB(benchmark::State& state)
+{
+    THugeLog log;
+    TForm3 viewer;
+    viewer.AppendLine(QStringLiteral("[09.12.2026 10:00:00] Verbindung zu Provider aufgenommen!"));
+    for (auto _ : state) {
+        ResetPeakRss();
+        viewer.SaveToFile(TForm3::LogFileName());
+        state.PauseTiming();
+        ReportMemory(state);
+        state.ResumeTiming();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_LoadConnectionLog)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SaveConnectionLog)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadConnectionLog200MB)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ShowConnectionLog200MB)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_SaveConnectionLog200MB)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();

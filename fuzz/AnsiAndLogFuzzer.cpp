@@ -1,8 +1,10 @@
 // Windows-1252 text and the connection log's lines: every byte string survives the way into
-// the program's text and back, and a log written line by line reads back as the same lines.
+// the program's text and back, a log written line by line reads back as the same lines, and
+// the log kept as bytes has the lines of its text and saves as they are written.
 
 #include "base/Ansi.h"
 #include "fuzz/Check.h"
+#include "reports/LogLines.h"
 #include "reports/LogText.h"
 
 #include <cstdint>
@@ -29,5 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         clean << kept;
     }
     Check(SplitLogLines(AnsiToString(LogFileText(clean))) == clean);
+
+    TLogLines stored;
+    stored.Assign(bytes);
+    stored.Append(QStringLiteral("neu"));
+    Check(stored.Count() == static_cast<std::size_t>(lines.size()) + 1);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        Check(stored.Line(static_cast<std::size_t>(i)) == lines[i]);
+    std::string saved;
+    Check(stored.Save([&saved](std::string_view piece) {
+        saved += piece;
+        return true;
+    }));
+    Check(saved == LogFileText(lines + QStringList{QStringLiteral("neu")}));
     return 0;
 }

@@ -1,10 +1,8 @@
 #include "reports/ProtokollFrm.h"
 
-#include "base/Ansi.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
 #include "platform/ProgramDir.h"
-#include "reports/LogText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -52,13 +50,11 @@ void TForm3::FormCreate()
     const QString path = LogFileName();
     if (!QFileInfo::exists(path))
         return;
-    std::string bytes;
-    if (!ReadWholeFile(NativePath(path), bytes)) {
-        // The memo starts empty; saving must not replace the file with this run's lines alone.
+    if (!LoadLines(NativePath(path))) {
+        // The log starts empty; saving must not replace the file with this run's lines alone.
         FUnreadablePath = path;
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, ErrnoText()));
     }
-    SetLines(SplitLogLines(AnsiToString(bytes)));
 }
 
 QString TForm3::SaveToFile(const QString& path)
@@ -82,10 +78,11 @@ QString TForm3::SaveToFile(const QString& path)
             target = FAsideFile;
         }
     }
-    std::string bytes = LogFileText(FLines);
-    if (!FHead.empty() && target == path && SamePath(path, FHeadPath))
-        bytes.insert(0, FHead);
-    if (!WriteFileAtomically(NativePath(target), bytes))
+    const bool withHead = !FHead.empty() && target == path && SamePath(path, FHeadPath);
+    const bool written = WriteFileAtomicallyInPieces(NativePath(target), [&](const TPieceWriter& write) {
+        return (!withHead || write(FHead)) && FLines.Save(write);
+    });
+    if (!written)
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, ErrnoText()));
     return target;
 }

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "reports/LogLines.h"
+
 #include <QString>
-#include <QStringList>
 #include <QWidget>
 
+#include <cstddef>
 #include <string>
 
-class QPlainTextEdit;
+class QListView;
 class QShowEvent;
+class TLogLinesModel;
 
-// The connection log viewer. Its memo ProtMem is the program's working copy of the log for the
-// whole run: filled from Protokol.txt when the window is created, appended to by the session
-// tracker, written back to the file at shutdown.
+// The connection log viewer. It holds the program's working copy of the log for the whole run:
+// read from Protokol.txt when the window is created, appended to by the session tracker,
+// written back to the file at shutdown. Its list ProtMem shows one row per line and turns
+// into text only the rows it paints, so a log of any size opens at once.
 class TForm3 : public QWidget {
     Q_OBJECT
 
@@ -20,15 +24,17 @@ public:
     explicit TForm3(QWidget* parent = nullptr);
     ~TForm3() override;
 
-    QPlainTextEdit* ProtMem = nullptr;
+    QListView* ProtMem = nullptr;
 
-    // Loads ProgramDir() + "Protokol.txt" into the memo; a missing file leaves it empty.
-    // A file that exists but cannot be read raises EInOutError and leaves the memo empty.
+    // Loads ProgramDir() + "Protokol.txt" as the log's lines; a missing file leaves it empty.
+    // A file that exists but cannot be read raises EInOutError and leaves the log empty.
     void FormCreate();
 
-    // The memo's lines, kept beside the widget so that saving never walks the document.
-    const QStringList& Lines() const { return FLines; }
-    // Adds one line at the end; an empty text adds an empty line.
+    std::size_t LineCount() const { return FLines.Count(); }
+    // One line as text; characters outside the ANSI code page read as '?'.
+    QString Line(std::size_t index) const { return FLines.Line(index); }
+    // Adds one line at the end, shown at once when the window is; an empty text adds an empty
+    // line.
     void AppendLine(const QString& line);
     // Writes every line followed by CR LF in the ANSI code page, replacing the file in one step,
     // and returns the file written. If the log could not be read at creation, its old text is
@@ -44,15 +50,17 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Replaces the lines; the memo follows at once when it is shown, else at its first showing.
-    void SetLines(QStringList lines);
-    void FillMemo();
+    // Replaces the lines with those of the file; the list shows the newest ones at its next
+    // showing. False (with errno set) when the file cannot be read.
+    bool LoadLines(const std::string& path);
+    // Scrolls to the last line: the newest lines are the ones worth seeing first.
+    void ShowNewest();
 
-    QStringList FLines;
-    // The memo is filled when the window is first shown: laying out a large log costs far more
-    // than reading it, and the program starts with the window hidden. Until then the lines live
-    // only in FLines, which is what every other part reads and saves.
-    bool FMemoFilled = false;
+    TLogLines FLines;
+    TLogLinesModel* FModel = nullptr;
+    // The list is to show the end of the log at its next showing: at first, and when lines
+    // came while it was hidden with the end in view.
+    bool FScrollToEnd = true;
     // The log file could not be read at creation: its path, so its text is kept at saving.
     QString FUnreadablePath;
     // Text that belongs before FLines in the file: the old log that could only be read at saving.

@@ -81,14 +81,14 @@ TEST_F(StartAndStopTest, AConnectionUpDuringTheMonthlyQuestionIsTimedOnceTheWind
     EXPECT_EQ(Dialogs[0].Text, "Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?");
     EXPECT_EQ(rowsWhileAsked, 1) << "no session while the question was open";
     EXPECT_EQ(Form->History->Count(), 1);
-    EXPECT_TRUE(Form->Form3->Lines().isEmpty());
+    EXPECT_EQ(Form->Form3->LineCount(), 0u);
 
     Second();
     ASSERT_EQ(Form->History->Count(), 2);
     EXPECT_EQ(Form->History->Text(0, hcStarted), "01.12.2026 09:00:06");
     EXPECT_EQ(Form->History->Text(0, hcCost), "2,00");
-    ASSERT_EQ(Form->Form3->Lines().size(), 4);
-    EXPECT_EQ(Form->Form3->Lines()[0], "[01.12.2026 09:00:06] Verbindung zu Provider aufgenommen!");
+    ASSERT_EQ(Form->Form3->LineCount(), 4u);
+    EXPECT_EQ(Form->Form3->Line(0), "[01.12.2026 09:00:06] Verbindung zu Provider aufgenommen!");
 }
 
 TEST_F(StartAndStopTest, ALogoutWhileTheMonthlyQuestionIsOpenEndsTheProgramWritingNothing)

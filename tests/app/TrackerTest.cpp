@@ -291,10 +291,10 @@ TEST_F(TrackerTest, ASessionEndsOnTimeWhileABlockedConnectionsHangUpWaits)
     EXPECT_EQ(Cell(0, 1), "ISDN Provider");
     EXPECT_EQ(Cell(0, 0), "08.12.2026 14:03:42");
     EXPECT_TRUE(Form->Online);
-    const QStringList log = Form->Form3->Lines();
-    ASSERT_EQ(log.size(), 10);
-    EXPECT_EQ(log[4], "[08.12.2026 14:03:37] Verbindung zu Provider getrennt!");
-    EXPECT_EQ(log[6], "[08.12.2026 14:03:42] Verbindung zu ISDN Provider aufgenommen!");
+    const TForm3& log = *Form->Form3;
+    ASSERT_EQ(log.LineCount(), 10u);
+    EXPECT_EQ(log.Line(4), "[08.12.2026 14:03:37] Verbindung zu Provider getrennt!");
+    EXPECT_EQ(log.Line(6), "[08.12.2026 14:03:42] Verbindung zu ISDN Provider aufgenommen!");
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!"))
         << Form->StatusText().toStdString();
     RunFor(2000);
@@ -320,7 +320,7 @@ TEST_F(TrackerTest, ConnectionsListedBeforeAHangUpWaitAreNotActedOnAfterIt)
     EXPECT_EQ(Cell(0, 2), "00:00:08");
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());
-    EXPECT_EQ(Form->Form3->Lines().size(), 6);
+    EXPECT_EQ(Form->Form3->LineCount(), 6u);
 }
 
 TEST_F(TrackerTest, AHangUpThatIsRefusedIsShownAsSuchAndRecordedOncePerConnection)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,42 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
         EXPECT_TRUE(AtomicWriteLeftovers(Target).empty()) << "after a completed save";
     }
     SetAtomicWriteHookForTests(nullptr);
+}
+
+TEST(AtomicFile, PiecesAreWrittenInOrderAndGivingUpKeepsTheOldFile)
+{
+    TTempDir folder;
+    const std::string target = folder.File("Protokol.txt");
+    ASSERT_TRUE(WriteFileAtomicallyInPieces(target, [](const TPieceWriter& write) {
+        return write("alt\r\n") && write("") && write(std::string(100000, 'x'));
+    }));
+    EXPECT_EQ(folder.Read("Protokol.txt"), "alt\r\n" + std::string(100000, 'x'));
+
+    EXPECT_FALSE(WriteFileAtomicallyInPieces(target, [](const TPieceWriter& write) {
+        write("neu");
+        errno = ENOSPC;
+        return false;
+    }));
+    EXPECT_EQ(errno, ENOSPC);
+    EXPECT_EQ(folder.Read("Protokol.txt"), "alt\r\n" + std::string(100000, 'x'));
+    EXPECT_TRUE(AtomicWriteLeftovers(target).empty());
+}
+
+TEST(AtomicFile, ReadWholeFileReadsFilesOfAnySizeAndThoseThatReportNone)
+{
+    TTempDir folder;
+    for (const std::string& content : {std::string(), std::string("x"), std::string(300001, '\xE4')}) {
+        folder.Write("f", content);
+        std::string read = "vorher";
+        ASSERT_TRUE(ReadWholeFile(folder.File("f"), read));
+        EXPECT_EQ(read, content);
+    }
+    // /proc files have no size until read.
+    std::string status;
+    ASSERT_TRUE(ReadWholeFile("/proc/self/status", status));
+    EXPECT_NE(status.find("VmRSS:"), std::string::npos);
+    EXPECT_FALSE(ReadWholeFile(folder.Path(), status)) << "a folder";
+    EXPECT_FALSE(ReadWholeFile(folder.File("fehlt"), status));
 }
 
 } // namespace

@@ -6,9 +6,9 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
+#include <QListView>
 #include <QPalette>
-#include <QPlainTextEdit>
-#include <QTextDocument>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,31 @@
 #include <memory>
 
 namespace {
+
+QStringList Lines(const TForm3& form)
+{
+    QStringList lines;
+    for (std::size_t i = 0; i < form.LineCount(); ++i)
+        lines << form.Line(i);
+    return lines;
+}
+
+// What the viewer's list shows, one row per line, the rows joined by LF.
+QString ShownText(const TForm3& form)
+{
+    const QAbstractItemModel* rows = form.ProtMem->model();
+    QStringList shown;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        shown << rows->index(row, 0).data().toString();
+    return shown.join(QLatin1Char('\n'));
+}
+
+bool ShowsTheEnd(const TForm3& form)
+{
+    const QScrollBar* bar = form.ProtMem->verticalScrollBar();
+    const QModelIndex last = form.ProtMem->model()->index(form.ProtMem->model()->rowCount() - 1, 0);
+    return bar->value() == bar->maximum() && form.ProtMem->viewport()->rect().contains(form.ProtMem->visualRect(last));
+}
 
 // Each test gets a program directory of its own, holding Protokol.txt or not.
 class ProtokollFrmTest : public ::testing::Test {
@@ -31,15 +56,18 @@ protected:
     TRecordingGuard Guard;
 };
 
-TEST_F(ProtokollFrmTest, WindowIsASizeableToolWindowWithAReadOnlyWrappingMemo)
+TEST_F(ProtokollFrmTest, WindowIsASizeableToolWindowWithAReadOnlyListOfLines)
 {
     auto form = Create();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Verbindungsprotokoll"));
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(form->size(), QSize(435, 356));
     EXPECT_EQ(form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly), QList<QWidget*>{form->ProtMem});
-    EXPECT_TRUE(form->ProtMem->isReadOnly());
-    EXPECT_EQ(form->ProtMem->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(form->ProtMem->editTriggers(), QAbstractItemView::NoEditTriggers);
+    // One row per line, all of one height, in the window's font.
+    EXPECT_FALSE(form->ProtMem->wordWrap());
+    EXPECT_TRUE(form->ProtMem->uniformItemSizes());
+    EXPECT_EQ(form->ProtMem->font(), form->font());
     EXPECT_NE(form->ProtMem->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_NE(form->ProtMem->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_EQ(form->ProtMem->palette().color(QPalette::Base), form->ProtMem->palette().color(QPalette::Button));
@@ -48,8 +76,8 @@ TEST_F(ProtokollFrmTest, WindowIsASizeableToolWindowWithAReadOnlyWrappingMemo)
 TEST_F(ProtokollFrmTest, MissingFileGivesAnEmptyLogAndNoError)
 {
     auto form = Create();
-    EXPECT_TRUE(form->Lines().isEmpty());
-    EXPECT_TRUE(form->ProtMem->toPlainText().isEmpty());
+    EXPECT_EQ(form->LineCount(), 0u);
+    EXPECT_TRUE(ShownText(*form).isEmpty());
     EXPECT_TRUE(Guard.Messages.isEmpty());
     EXPECT_EQ(TForm3::LogFileName(), LogPath());
 }
@@ -64,11 +92,12 @@ TEST_F(ProtokollFrmTest, ExistingFileLoadsLineByLineFromTheAnsiCodePage)
     const QStringList expected{QStringLiteral("[08.12.2026 14:03:22] Verbindung zu Männer aufgenommen!"),
                                QStringLiteral("  DeviceName: Modem"), QString(),
                                QStringLiteral("letzte Zeile ohne Umbruch")};
-    EXPECT_EQ(form->Lines(), expected);
+    EXPECT_EQ(Lines(*form), expected);
     form->show();
-    EXPECT_EQ(form->ProtMem->toPlainText(), expected.join(QLatin1Char('\n')));
+    EXPECT_EQ(ShownText(*form), expected.join(QLatin1Char('\n')));
     // Opened, the viewer shows the end of the log.
-    EXPECT_TRUE(form->ProtMem->textCursor().atEnd());
+    EXPECT_EQ(form->ProtMem->currentIndex().row(), 3);
+    EXPECT_TRUE(ShowsTheEnd(*form));
 }
 
 TEST_F(ProtokollFrmTest, AppendedLinesFollowTheLoadedOnesInListAndMemo)
@@ -79,8 +108,8 @@ TEST_F(ProtokollFrmTest, AppendedLinesFollowTheLoadedOnesInListAndMemo)
     form->show();
     form->AppendLine(QStringLiteral("neu"));
     form->AppendLine(QString());
-    EXPECT_EQ(form->Lines(), (QStringList{QStringLiteral("alt"), QStringLiteral("vorher"), QStringLiteral("neu"), QString()}));
-    EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("alt\nvorher\nneu\n"));
+    EXPECT_EQ(Lines(*form), (QStringList{QStringLiteral("alt"), QStringLiteral("vorher"), QStringLiteral("neu"), QString()}));
+    EXPECT_EQ(ShownText(*form), QStringLiteral("alt\nvorher\nneu\n"));
 }
 
 TEST_F(ProtokollFrmTest, EmptyLinesAtTheStartOfAnEmptyLogStayInTheMemo)
@@ -93,9 +122,9 @@ TEST_F(ProtokollFrmTest, EmptyLinesAtTheStartOfAnEmptyLogStayInTheMemo)
         form->AppendLine(QString());
         form->AppendLine(QStringLiteral("x"));
         form->show();
-        EXPECT_EQ(form->Lines().size(), 3);
-        EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("\n\nx")) << openFirst;
-        EXPECT_EQ(form->ProtMem->document()->blockCount(), 3) << openFirst;
+        EXPECT_EQ(form->LineCount(), 3u);
+        EXPECT_EQ(ShownText(*form), QStringLiteral("\n\nx")) << openFirst;
+        EXPECT_EQ(form->ProtMem->model()->rowCount(), 3) << openFirst;
     }
 }
 
@@ -119,7 +148,7 @@ TEST_F(ProtokollFrmTest, FirstRunCreatesTheFileAndTheNextRunLoadsIt)
     }
     EXPECT_EQ(Saved(), "[a] aufgenommen!\r\n  DeviceName: M\r\n  DeviceType: modem\r\n  IP Address: 1.2.3.4\r\n");
     auto second = Create();
-    EXPECT_EQ(second->Lines().size(), 4);
+    EXPECT_EQ(second->LineCount(), 4u);
     second->AppendLine(QStringLiteral("[b] getrennt!"));
     second->SaveToFile(TForm3::LogFileName());
     EXPECT_EQ(Saved(), "[a] aufgenommen!\r\n  DeviceName: M\r\n  DeviceType: modem\r\n  IP Address: 1.2.3.4\r\n"
@@ -139,13 +168,52 @@ TEST_F(ProtokollFrmTest, OpeningTwiceShowsTheSameTextWithLinesAppendedBetween)
     Dir.Write("Protokol.txt", "alt\r\n");
     auto form = Create();
     form->show();
-    const QString first = form->ProtMem->toPlainText();
+    const QString first = ShownText(*form);
     form->close();
     form->AppendLine(QStringLiteral("neu"));
     form->show();
     EXPECT_EQ(first, QStringLiteral("alt"));
-    EXPECT_EQ(form->ProtMem->toPlainText(), QStringLiteral("alt\nneu"));
+    EXPECT_EQ(ShownText(*form), QStringLiteral("alt\nneu"));
     EXPECT_TRUE(Guard.Messages.isEmpty());
+}
+
+TEST_F(ProtokollFrmTest, ALongLogOpensAtItsEndAndFollowsNewLinesOnlyWhileThere)
+{
+    std::string log;
+    for (int i = 0; i < 500; ++i)
+        log += "[08.12.2026 14:03:22] Zeile " + std::to_string(i) + "\r\n";
+    Dir.Write("Protokol.txt", log);
+    auto form = Create();
+    form->show();
+    EXPECT_TRUE(ShowsTheEnd(*form));
+    EXPECT_EQ(form->ProtMem->currentIndex().row(), 499);
+
+    form->AppendLine(QStringLiteral("neu"));
+    EXPECT_EQ(form->ProtMem->model()->rowCount(), 501);
+    EXPECT_TRUE(ShowsTheEnd(*form)) << "a line added at the end is in view at once";
+
+    // Scrolled back, the reader keeps the place.
+    form->ProtMem->verticalScrollBar()->setValue(0);
+    form->AppendLine(QStringLiteral("noch"));
+    EXPECT_EQ(form->ProtMem->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(form->ProtMem->model()->index(501, 0).data().toString(), QStringLiteral("noch"));
+}
+
+TEST_F(ProtokollFrmTest, EveryRowIsAsWideAsTheLongestLine)
+{
+    const std::string longest(300, 'W');
+    Dir.Write("Protokol.txt", "kurz\r\n" + longest + "\r\nkurz\r\n");
+    auto form = Create();
+    form->show();
+    const int needed = form->ProtMem->fontMetrics().horizontalAdvance(QString::fromStdString(longest));
+    for (int row = 0; row < 3; ++row)
+        EXPECT_GE(form->ProtMem->sizeHintForIndex(form->ProtMem->model()->index(row, 0)).width(), needed) << row;
+    const int wide = form->ProtMem->horizontalScrollBar()->maximum();
+    EXPECT_GT(wide, 0);
+
+    // A longer line of this run widens every row.
+    form->AppendLine(QString(600, QLatin1Char('W')));
+    EXPECT_GT(form->ProtMem->horizontalScrollBar()->maximum(), wide);
 }
 
 TEST_F(ProtokollFrmTest, SaveThatCannotWriteRaisesWithTheFileName)
@@ -178,7 +246,7 @@ TEST_F(UnreadableLogTest, ReadErrorGoesToTheHandlerAndTheLogStartsEmpty)
     ASSERT_EQ(Guard.Messages.size(), 1);
     EXPECT_TRUE(Guard.Messages[0].contains(LogPath())) << Guard.Messages[0].toStdString();
     EXPECT_EQ(Guard.LastSender, form.get());
-    EXPECT_TRUE(form->Lines().isEmpty());
+    EXPECT_EQ(form->LineCount(), 0u);
 }
 
 TEST_F(UnreadableLogTest, FormCreateLetsTheErrorOut)

@@ -1,0 +1,212 @@
+#include "reports/LogLines.h"
+
+#include "base/Ansi.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the next LF at or after from is, or the end.
+std::size_t NextBreak(std::string_view bytes, std::size_t from)
+{
+    const void* lf = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
+    return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data()) : bytes.size();
+}
+
+// Gathers small pieces into writes of about a megabyte; large ones go through unchanged, so
+// a log already in CR LF form is written straight from the loaded bytes.
+class TBufferedWrite {
+public:
+    explicit TBufferedWrite(const TLogLines::TWrite& write)
+        : FWrite(write)
+    {
+    }
+
+    bool Put(std::string_view piece)
+    {
+        if (piece.size() >= Chunk)
+            return Flush() && FWrite(piece);
+        if (FBuffer.empty())
+            FBuffer.reserve(Chunk * 2);
+        FBuffer.append(piece);
+        return FBuffer.size() < Chunk || Flush();
+    }
+
+    bool Flush()
+    {
+        if (FBuffer.empty())
+            return true;
+        const bool ok = FWrite(FBuffer);
+        FBuffer.clear();
+        return ok;
+    }
+
+private:
+    static constexpr std::size_t Chunk = 1 << 20;
+    const TLogLines::TWrite& FWrite;
+    std::string FBuffer;
+};
+
+constexpr std::string_view CrLf = "\r\n";
+
+} // namespace
+
+// A large log goes into memory the kernel may back with huge pages: reading it then costs a
+// few hundred page faults instead of one per 4 KiB, which is most of the time a start takes.
+TLogLines::TBuffer TLogLines::Allocate(std::size_t size)
+{
+    constexpr std::size_t HugePage = std::size_t{2} << 20;
+    if (size < 4 * HugePage)
+        return TBuffer(static_cast<char*>(std::malloc(size == 0 ? 1 : size)));
+    const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
+    TBuffer buffer(static_cast<char*>(std::aligned_alloc(HugePage, rounded)));
+    if (buffer)
+        ::madvise(buffer.get(), rounded, MADV_HUGEPAGE);
+    return buffer;
+}
+
+bool TLogLines::Load(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    std::size_t capacity = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    TBuffer buffer = Allocate(capacity);
+    std::size_t filled = 0;
+    bool ok = buffer != nullptr;
+    if (!ok)
+        errno = ENOMEM;
+    // Read straight into the buffer; a file that grew meanwhile is read on to its end.
+    char more[65536];
+    while (ok) {
+        const bool room = filled < capacity;
+        const ssize_t n = room ? ::read(fd, buffer.get() + filled, capacity - filled) : ::read(fd, more, sizeof more);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        if (!room) {
+            capacity = filled * 2 + sizeof more;
+            TBuffer larger = Allocate(capacity);
+            if (!larger) {
+                errno = ENOMEM;
+                ok = false;
+                break;
+            }
+            std::memcpy(larger.get(), buffer.get(), filled);
+            std::memcpy(larger.get() + filled, more, static_cast<std::size_t>(n));
+            buffer = std::move(larger);
+        }
+        filled += static_cast<std::size_t>(n);
+    }
+    const int savedErrno = errno;
+    ::close(fd);
+    errno = savedErrno;
+    if (ok)
+        Take(std::move(buffer), filled);
+    return ok;
+}
+
+void TLogLines::Assign(std::string_view bytes)
+{
+    TBuffer buffer = Allocate(bytes.size());
+    if (!buffer)
+        throw std::bad_alloc();
+    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    Take(std::move(buffer), bytes.size());
+}
+
+void TLogLines::Take(TBuffer buffer, std::size_t size)
+{
+    FBuffer = std::move(buffer);
+    FBytes = std::string_view(FBuffer.get(), size);
+    FMarks.clear();
+    FLoadedCount = 0;
+    FAppended.clear();
+    FAppendedEnds.clear();
+    FLongest = 0;
+    FLongestLength = 0;
+    std::size_t start = 0;
+    while (start < FBytes.size()) {
+        if (FLoadedCount % Stride == 0)
+            FMarks.push_back(start);
+        const std::size_t lf = NextBreak(FBytes, start);
+        std::size_t length = lf - start;
+        if (lf < FBytes.size() && length > 0 && FBytes[lf - 1] == '\r')
+            --length;
+        if (length > FLongestLength) {
+            FLongestLength = length;
+            FLongest = FLoadedCount;
+        }
+        ++FLoadedCount;
+        start = lf + 1;
+    }
+}
+
+void TLogLines::Append(const QString& line)
+{
+    FAppended += StringToAnsi(line);
+    const std::size_t length = FAppended.size() - (FAppendedEnds.empty() ? 0 : FAppendedEnds.back());
+    FAppendedEnds.push_back(FAppended.size());
+    if (length > FLongestLength) {
+        FLongestLength = length;
+        FLongest = Count() - 1;
+    }
+}
+
+std::string_view TLogLines::LoadedLine(std::size_t index) const
+{
+    std::size_t start = FMarks[index / Stride];
+    for (std::size_t skip = index % Stride; skip > 0; --skip)
+        start = NextBreak(FBytes, start) + 1;
+    std::size_t end = NextBreak(FBytes, start);
+    // A CR is part of the break only before an LF; a lone one at the very end stays text.
+    if (end < FBytes.size() && end > start && FBytes[end - 1] == '\r')
+        --end;
+    return FBytes.substr(start, end - start);
+}
+
+std::string_view TLogLines::AppendedLine(std::size_t index) const
+{
+    const std::size_t start = index == 0 ? 0 : FAppendedEnds[index - 1];
+    return std::string_view(FAppended).substr(start, FAppendedEnds[index] - start);
+}
+
+QString TLogLines::Line(std::size_t index) const
+{
+    if (index >= Count())
+        return {};
+    return AnsiToString(index < FLoadedCount ? LoadedLine(index) : AppendedLine(index - FLoadedCount));
+}
+
+bool TLogLines::Save(const TWrite& write) const
+{
+    TBufferedWrite out(write);
+    // The loaded bytes go out as they are, except that an LF without its CR gets one and the
+    // last line gets a break if it has none.
+    std::size_t pending = 0;
+    for (std::size_t lf = NextBreak(FBytes, 0); lf < FBytes.size(); lf = NextBreak(FBytes, lf + 1)) {
+        if (lf > 0 && FBytes[lf - 1] == '\r')
+            continue;
+        if (!out.Put(FBytes.substr(pending, lf - pending)) || !out.Put(CrLf))
+            return false;
+        pending = lf + 1;
+    }
+    if (!out.Put(FBytes.substr(pending)))
+        return false;
+    if (!FBytes.empty() && FBytes.back() != '\n' && !out.Put(CrLf))
+        return false;
+    for (std::size_t i = 0; i < FAppendedEnds.size(); ++i)
+        if (!out.Put(AppendedLine(i)) || !out.Put(CrLf))
+            return false;
+    return out.Flush();
+}

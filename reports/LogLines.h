@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The connection log's lines as Protokol.txt stores them: the file's bytes in the ANSI code
+// page, held once as read, followed by this run's lines in the same code page. A line becomes
+// text only when it is asked for, so a log of hundreds of megabytes costs little more memory
+// than its file. The lines are those SplitLogLines finds in the file's text, and the saved file
+// is what LogFileText writes for them.
+class TLogLines {
+public:
+    // Reads the file's bytes as the log's lines, replacing all lines held so far. Lines end
+    // with CR LF or LF; a break at the very end does not start another line. Returns false
+    // (with errno set) when the file cannot be read; the lines are then unchanged.
+    bool Load(const std::string& path);
+    // The same for bytes at hand.
+    void Assign(std::string_view bytes);
+    // Adds one line at the end; characters outside the code page become '?'.
+    void Append(const QString& line);
+
+    std::size_t Count() const { return FLoadedCount + FAppendedEnds.size(); }
+    QString Line(std::size_t index) const;
+    // The line with the most bytes (0 when there are none), for the width a viewer needs.
+    std::size_t Longest() const { return FLongest; }
+
+    // Hands every line followed by CR LF to write, in order and in pieces; stops at the first
+    // piece write refuses and returns false.
+    using TWrite = std::function<bool(std::string_view)>;
+    bool Save(const TWrite& write) const;
+
+private:
+    std::string_view LoadedLine(std::size_t index) const;
+    std::string_view AppendedLine(std::size_t index) const;
+
+    struct TFree {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+    using TBuffer = std::unique_ptr<char, TFree>;
+    static TBuffer Allocate(std::size_t size);
+    void Take(TBuffer buffer, std::size_t size);
+
+    // The file's bytes and the offset of every Stride-th line in them: a line is found from
+    // the mark before it, which keeps the index small beside the text.
+    static constexpr std::size_t Stride = 64;
+    TBuffer FBuffer;
+    std::string_view FBytes;
+    std::vector<std::size_t> FMarks;
+    std::size_t FLoadedCount = 0;
+    // This run's lines, one after the other, and where each ends.
+    std::string FAppended;
+    std::vector<std::size_t> FAppendedEnds;
+    std::size_t FLongest = 0;
+    std::size_t FLongestLength = 0;
+};
