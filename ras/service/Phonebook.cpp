@@ -53,9 +53,9 @@ std::string FoldedEntryName(std::string_view name)
     return folded;
 }
 
-[[noreturn]] void Corrupt(size_t line, const QString& what)
+[[noreturn]] void Corrupt(size_t line, const std::string& what)
 {
-    throw ERasCorruptPhonebook(QString("The phonebook is corrupt: line %1 %2").arg(line).arg(what));
+    throw ERasCorruptPhonebook("The phonebook is corrupt: line " + std::to_string(line) + " " + what);
 }
 
 std::optional<uint32_t> ParseSpeed(std::string_view text)
@@ -71,14 +71,14 @@ std::optional<uint32_t> ParseSpeed(std::string_view text)
 
 void CheckText(std::string_view what, std::string_view text, size_t maxBytes, bool mayBeEmpty)
 {
-    QString field = QString::fromLatin1(what.data(), static_cast<qsizetype>(what.size()));
+    const std::string field(what);
     if (text.empty() && !mayBeEmpty)
-        throw ERasInvalidEntry(QString("The %1 must not be empty").arg(field));
+        throw ERasInvalidEntry("The " + field + " must not be empty");
     if (text.size() > maxBytes)
-        throw ERasInvalidEntry(QString("The %1 is %2 characters long; at most %3 are allowed")
-                                   .arg(field).arg(text.size()).arg(maxBytes));
+        throw ERasInvalidEntry("The " + field + " is " + std::to_string(text.size())
+                               + " characters long; at most " + std::to_string(maxBytes) + " are allowed");
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos)
-        throw ERasInvalidEntry(QString("The %1 must not contain line breaks or NUL characters").arg(field));
+        throw ERasInvalidEntry("The " + field + " must not contain line breaks or NUL characters");
 }
 
 } // namespace
@@ -114,7 +114,7 @@ std::vector<TPhonebookEntry> ParsePhonebook(std::string_view bytes)
             if (name.empty())
                 Corrupt(lineNo, "has an entry without a name");
             if (!names.insert(FoldedEntryName(name)).second)
-                Corrupt(lineNo, "repeats the entry " + AnsiToQString(name));
+                Corrupt(lineNo, "repeats the entry " + AnsiToUtf8(name));
             entries.push_back({std::string(name), {}, {}, 0, {}});
             typeSeen = nameSeen = speedSeen = phoneSeen = false;
         } else if (line->Kind == TIniLineKind::ilKey) {
