@@ -13,7 +13,8 @@ TIniDocument TIniDocument::Parse(std::string_view bytes)
     TIniDocument doc;
     TIniScanner scanner(bytes);
     while (const std::optional<TIniLine> line = scanner.Next())
-        doc.FLines.push_back({line->Kind, std::string(line->Name), std::string(line->Value), std::string(line->Raw)});
+        doc.FLines.push_back(
+            {line->Kind, std::string(line->Name), std::string(line->Value), std::string(line->Raw)});
     return doc;
 }
 

@@ -40,7 +40,8 @@ std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
     if (file.Result == TReadResult::rrMissing)
         return std::make_shared<const std::string>();
     if (file.Result != TReadResult::rrOk)
-        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
+                                      + std::strerror(file.Error));
     return file.Bytes;
 }
 
@@ -53,7 +54,8 @@ std::vector<TPhonebookEntry> TRasService::OwnEntries() const
         return *entries;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+    throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
+                                  + std::strerror(file.Error));
 }
 
 TConnectionTable TRasService::ReadTable() const
@@ -65,7 +67,8 @@ TConnectionTable TRasService::ReadTable() const
         return *table;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasService("Cannot read the connection table " + ReadableUtf8(TablePath()) + ": " + std::strerror(file.Error));
+    throw ERasService("Cannot read the connection table " + ReadableUtf8(TablePath()) + ": "
+                      + std::strerror(file.Error));
 }
 
 void TRasService::EnsureFolder() const
