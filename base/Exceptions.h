@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/CoreException.h"
+
 #include <QString>
 
 #include <exception>
@@ -21,14 +23,6 @@ private:
     QString FMessage;
     std::string FUtf8;
 };
-
-// Declares a named descendant of another exception class.
-#define ZELTIX_DECLARE_EXCEPTION(Name, Base)                                   \
-    class Name : public Base {                                                 \
-    public:                                                                    \
-        using Base::Base;                                                      \
-        const char* ClassName() const override { return #Name; }              \
-    }
 
 ZELTIX_DECLARE_EXCEPTION(EConvertError, Exception);
 ZELTIX_DECLARE_EXCEPTION(EInOutError, Exception);

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "base/IniScan.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// An INI file held in memory with the rules of the Windows profile functions: section and key
-// names compare without regard to the case of ASCII letters, every other byte is kept as it is
-// (names and values are bytes in the ANSI code page), a section header runs from its '[' to the
-// last ']' on the line, names and values are trimmed of blanks and tabs, and a value enclosed in
-// matching quotes is read without them. Lines it does not understand (comments, junk) are kept
+// An INI file held in memory with the rules of the Windows profile functions (base/IniScan.h):
+// section and key names compare without regard to the case of ASCII letters (SameIgnoringAsciiCase),
+// every other byte is kept as it is (names and values are bytes in the ANSI code page), names
+// and values are trimmed of blanks and tabs, and a value enclosed in matching quotes is read
+// without them. Lines it does not understand (comments, junk) are kept
 // in place when the document is written back.
 class TIniDocument {
 public:
@@ -28,12 +30,9 @@ public:
     bool DeleteKey(std::string_view section, std::string_view key);
     bool DeleteSection(std::string_view section);
 
-    static bool SameName(std::string_view a, std::string_view b);
-
 private:
-    enum class TLineKind { lkSection, lkKey, lkOther };
     struct TLine {
-        TLineKind Kind;
+        TIniLineKind Kind;
         std::string Name;  // section or key name, trimmed
         std::string Value; // key value, trimmed, quotes kept
         std::string Raw;   // the line as read, for lines of kind Other

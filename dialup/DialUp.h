@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/RasApi.h"
 #include "platform/WinTypes.h"
-#include "ras/service/RasRecords.h"
 
 #include <QObject>
 #include <QString>

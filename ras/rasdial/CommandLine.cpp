@@ -2,7 +2,8 @@
 
 #include "ras/service/AnsiText.h"
 
-#include <algorithm>
+#include "base/AsciiCase.h"
+
 #include <charconv>
 #include <map>
 #include <set>
@@ -30,23 +31,17 @@ const std::set<std::string> kValueOptions = {
     "--type", "--speed", "--phone", "--add", "--remove",
 };
 
-std::string Lower(std::string text)
+// An argument as the user typed it, for a message.
+std::string Shown(const std::string& utf8)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; });
-    return text;
-}
-
-QString Q(const std::string& utf8)
-{
-    return QString::fromStdString(utf8);
+    return ReadableUtf8(utf8);
 }
 
 std::string ToAnsi(const std::string& utf8)
 {
     std::optional<std::string> ansi = Utf8ToAnsi(utf8);
     if (!ansi)
-        throw ERasdialUsage(QString("\"%1\" cannot be written in the Windows-1252 code page").arg(Q(utf8)));
+        throw ERasdialUsage("\"" + Shown(utf8) + "\" cannot be written in the Windows-1252 code page");
     return *ansi;
 }
 
@@ -56,7 +51,7 @@ T ParseNumber(const std::string& option, const std::string& text)
     T value{};
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || text[0] == '-' || ec != std::errc() || end != text.data() + text.size())
-        throw ERasdialUsage(QString("%1 needs a whole number, not \"%2\"").arg(Q(option), Q(text)));
+        throw ERasdialUsage(Shown(option) + " needs a whole number, not \"" + Shown(text) + "\"");
     return value;
 }
 
@@ -75,7 +70,7 @@ int64_t ParseSeconds(const std::string& option, const std::string& text)
         ok = ec == std::errc() && seconds <= kMaxDurationMs / 1000;
     }
     if (!ok)
-        throw ERasdialUsage(QString("%1 needs a number of seconds, not \"%2\"").arg(Q(option), Q(text)));
+        throw ERasdialUsage(Shown(option) + " needs a number of seconds, not \"" + Shown(text) + "\"");
     fraction.resize(3, '0');
     return seconds * 1000 + std::stoi(fraction);
 }
@@ -86,14 +81,105 @@ int32_t ParseState(const std::string& text)
     if (!state && !text.empty() && text.find_first_not_of("0123456789") == text.npos)
         state = ParseNumber<int32_t>("--state", text);
     if (!state || !RasConnStateName(*state))
-        throw ERasdialUsage(QString("\"%1\" is not a connection state").arg(Q(text)));
+        throw ERasdialUsage("\"" + Shown(text) + "\" is not a connection state");
     return *state;
 }
 
+// Switches in the Windows manner (/d) compare without regard to case, like the long ones.
 bool IsDisconnect(const std::string& arg)
 {
-    std::string lower = Lower(arg);
-    return lower == "/d" || lower == "/disconnect" || lower == "--disconnect";
+    return SameIgnoringAsciiCase(arg, "/d") || SameIgnoringAsciiCase(arg, "/disconnect")
+           || SameIgnoringAsciiCase(arg, "--disconnect");
+}
+
+bool IsHelp(const std::string& arg)
+{
+    return arg == "--help" || arg == "-h" || arg == "/?";
+}
+
+// A name rather than an option: after "--", an empty word, a lone "-", anything not
+// beginning with - or /.
+bool IsPositional(const std::string& arg, bool endOfOptions)
+{
+    return endOfOptions || arg.empty() || arg == "-" || (arg[0] != '-' && arg[0] != '/');
+}
+
+// "--name=value": cuts the value off the argument.
+std::optional<std::string> TakeInlineValue(std::string& arg)
+{
+    const size_t eq = arg.find('=');
+    if (!arg.starts_with("--") || eq == arg.npos)
+        return std::nullopt;
+    std::string value = arg.substr(eq + 1);
+    arg.resize(eq);
+    return value;
+}
+
+// The arguments sorted by kind, before any of them is interpreted.
+struct TArguments {
+    std::vector<std::string> Positional;
+    std::map<std::string, std::string> Options; // the options that take a value
+    bool Disconnect = false, Phonebook = false, Help = false;
+};
+
+// Unknown options, missing or repeated values and values given to switches are refused in
+// the order they appear.
+TArguments SortArguments(const std::vector<std::string>& args)
+{
+    TArguments sorted;
+    bool endOfOptions = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (IsPositional(arg, endOfOptions)) {
+            sorted.Positional.push_back(arg);
+            continue;
+        }
+        const std::optional<std::string> inlineValue = TakeInlineValue(arg);
+        if (arg == "--") {
+            endOfOptions = true;
+        } else if (IsHelp(arg)) {
+            sorted.Help = true;
+        } else if (arg == "--phonebook") {
+            sorted.Phonebook = true;
+        } else if (IsDisconnect(arg)) {
+            sorted.Disconnect = true;
+        } else if (kValueOptions.contains(arg)) {
+            if (!inlineValue && i + 1 >= args.size())
+                throw ERasdialUsage(Shown(arg) + " needs a value");
+            if (sorted.Options.contains(arg))
+                throw ERasdialUsage(Shown(arg) + " is given twice");
+            sorted.Options[arg] = inlineValue ? *inlineValue : args[++i];
+        } else {
+            throw ERasdialUsage("Unknown option " + Shown(arg));
+        }
+        if (inlineValue && !kValueOptions.contains(arg))
+            throw ERasdialUsage(Shown(arg) + " takes no value");
+    }
+    return sorted;
+}
+
+// What the arguments ask for; refuses a command line that asks for two things at once.
+TRasdialAction ChooseAction(const TArguments& arguments)
+{
+    const bool add = arguments.Options.contains("--add"), remove = arguments.Options.contains("--remove");
+    if (int(add) + int(remove) + int(arguments.Phonebook) + int(arguments.Disconnect) > 1)
+        throw ERasdialUsage("--add, --remove, --phonebook and /DISCONNECT cannot be combined");
+    if ((add || remove || arguments.Phonebook) && !arguments.Positional.empty())
+        throw ERasdialUsage("Unexpected argument \"" + Shown(arguments.Positional[0]) + "\"");
+    if (arguments.Positional.size() > 1)
+        throw ERasdialUsage("Unexpected argument \"" + Shown(arguments.Positional[1]) + "\"");
+    if (add)
+        return TRasdialAction::raAdd;
+    if (remove)
+        return TRasdialAction::raRemove;
+    if (arguments.Phonebook)
+        return TRasdialAction::raPhonebook;
+    if (arguments.Positional.empty()) {
+        if (arguments.Disconnect)
+            throw ERasdialUsage("/DISCONNECT needs the name of the entry to hang up");
+        return TRasdialAction::raList;
+    }
+    return arguments.Disconnect ? TRasdialAction::raHangUp : TRasdialAction::raDial;
 }
 
 // The options given, checked against those the chosen action accepts.
@@ -102,7 +188,7 @@ void CheckOptions(const std::map<std::string, std::string>& options,
 {
     for (const auto& [name, value] : options)
         if (!allowed.contains(name))
-            throw ERasdialUsage(QString("%1 cannot be used %2").arg(Q(name), action));
+            throw ERasdialUsage(Shown(name) + " cannot be used " + action);
 }
 
 void FillNewEntry(TRasdialCommand& command, const std::map<std::string, std::string>& options)
@@ -111,9 +197,10 @@ void FillNewEntry(TRasdialCommand& command, const std::map<std::string, std::str
     entry.Name = command.Entry;
     entry.DeviceType = "modem";
     if (options.contains("--type")) {
-        entry.DeviceType = Lower(options.at("--type"));
-        if (entry.DeviceType != "modem" && entry.DeviceType != "isdn")
-            throw ERasdialUsage(QString("--type must be modem or isdn, not \"%1\"").arg(Q(options.at("--type"))));
+        const std::string& type = options.at("--type");
+        if (!SameIgnoringAsciiCase(type, "modem") && !SameIgnoringAsciiCase(type, "isdn"))
+            throw ERasdialUsage("--type must be modem or isdn, not \"" + Shown(type) + "\"");
+        entry.DeviceType = SameIgnoringAsciiCase(type, "isdn") ? "isdn" : "modem";
     }
     bool isdn = entry.DeviceType == "isdn";
     entry.DeviceName = options.contains("--device") ? ToAnsi(options.at("--device"))
@@ -126,85 +213,35 @@ void FillNewEntry(TRasdialCommand& command, const std::map<std::string, std::str
         entry.PhoneNumber = ToAnsi(options.at("--phone"));
 }
 
-} // namespace
-
-TRasdialCommand ParseCommandLine(const std::vector<std::string>& args)
+// The entry and options of the chosen action, each checked against what that action accepts.
+void ReadActionOptions(TRasdialCommand& command, const TArguments& arguments)
 {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> options;
-    bool disconnect = false, phonebook = false, help = false, endOfOptions = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (endOfOptions || arg.empty() || arg == "-" || (arg[0] != '-' && arg[0] != '/')) {
-            positional.push_back(arg);
-            continue;
-        }
-        std::optional<std::string> inlineValue;
-        if (size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
-        if (arg == "--") {
-            endOfOptions = true;
-        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
-            help = true;
-        } else if (arg == "--phonebook") {
-            phonebook = true;
-        } else if (IsDisconnect(arg)) {
-            disconnect = true;
-        } else if (kValueOptions.contains(arg)) {
-            if (!inlineValue && i + 1 >= args.size())
-                throw ERasdialUsage(QString("%1 needs a value").arg(Q(arg)));
-            if (options.contains(arg))
-                throw ERasdialUsage(QString("%1 is given twice").arg(Q(arg)));
-            options[arg] = inlineValue ? *inlineValue : args[++i];
-        } else {
-            throw ERasdialUsage(QString("Unknown option %1").arg(Q(arg)));
-        }
-        if (inlineValue && !kValueOptions.contains(arg))
-            throw ERasdialUsage(QString("%1 takes no value").arg(Q(arg)));
-    }
-
-    TRasdialCommand command;
-    if (help) {
-        command.Action = TRasdialAction::Help;
-        return command;
-    }
-    bool add = options.contains("--add"), remove = options.contains("--remove");
-    if (int(add) + int(remove) + int(phonebook) + int(disconnect) > 1)
-        throw ERasdialUsage("--add, --remove, --phonebook and /DISCONNECT cannot be combined");
-    if ((add || remove || phonebook) && !positional.empty())
-        throw ERasdialUsage(QString("Unexpected argument \"%1\"").arg(Q(positional[0])));
-    if (positional.size() > 1)
-        throw ERasdialUsage(QString("Unexpected argument \"%1\"").arg(Q(positional[1])));
-
-    if (add) {
+    const std::map<std::string, std::string>& options = arguments.Options;
+    switch (command.Action) {
+    case TRasdialAction::raAdd:
         CheckOptions(options, {"--add", "--device", "--type", "--speed", "--phone"}, "with --add");
-        command.Action = TRasdialAction::Add;
         command.Entry = ToAnsi(options.at("--add"));
         FillNewEntry(command, options);
-    } else if (remove) {
+        break;
+    case TRasdialAction::raRemove:
         CheckOptions(options, {"--remove"}, "with --remove");
-        command.Action = TRasdialAction::Remove;
         command.Entry = ToAnsi(options.at("--remove"));
-    } else if (phonebook) {
+        break;
+    case TRasdialAction::raPhonebook:
         CheckOptions(options, {}, "with --phonebook");
-        command.Action = TRasdialAction::Phonebook;
-    } else if (positional.empty()) {
-        if (disconnect)
-            throw ERasdialUsage("/DISCONNECT needs the name of the entry to hang up");
+        break;
+    case TRasdialAction::raList:
         CheckOptions(options, {}, "without an entry to dial");
-        command.Action = TRasdialAction::List;
-    } else if (disconnect) {
+        break;
+    case TRasdialAction::raHangUp:
         CheckOptions(options, {"--linger"}, "when hanging up");
-        command.Action = TRasdialAction::HangUp;
-        command.Entry = ToAnsi(positional[0]);
+        command.Entry = ToAnsi(arguments.Positional[0]);
         if (options.contains("--linger"))
             command.LingerMs = ParseSeconds("--linger", options.at("--linger"));
-    } else {
+        break;
+    case TRasdialAction::raDial:
         CheckOptions(options, {"--connect-after", "--state", "--error", "--linger"}, "when dialling");
-        command.Action = TRasdialAction::Dial;
-        command.Entry = ToAnsi(positional[0]);
+        command.Entry = ToAnsi(arguments.Positional[0]);
         if (options.contains("--connect-after"))
             command.Dial.ConnectAfterMs = ParseSeconds("--connect-after", options.at("--connect-after"));
         if (options.contains("--state"))
@@ -213,6 +250,24 @@ TRasdialCommand ParseCommandLine(const std::vector<std::string>& args)
             command.Dial.Error = ParseNumber<uint32_t>("--error", options.at("--error"));
         if (options.contains("--linger"))
             command.Dial.LingerMs = ParseSeconds("--linger", options.at("--linger"));
+        break;
+    case TRasdialAction::raHelp:
+        break;
     }
+}
+
+} // namespace
+
+TRasdialCommand ParseCommandLine(const std::vector<std::string>& args)
+{
+    const TArguments arguments = SortArguments(args);
+    TRasdialCommand command;
+    // Help wins over anything else on the line, even over a combination that is refused.
+    if (arguments.Help) {
+        command.Action = TRasdialAction::raHelp;
+        return command;
+    }
+    command.Action = ChooseAction(arguments);
+    ReadActionOptions(command, arguments);
     return command;
 }

@@ -2,7 +2,7 @@
 
 #include "ras/service/RasService.h"
 
-#include "base/Exceptions.h"
+#include "base/CoreException.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,12 +10,12 @@
 #include <vector>
 
 // A command line that cannot be carried out as written: rasdial shows the usage hint.
-ZELTIX_DECLARE_EXCEPTION(ERasdialUsage, Exception);
+ZELTIX_DECLARE_EXCEPTION(ERasdialUsage, ECoreException);
 
-enum class TRasdialAction { List, Dial, HangUp, Phonebook, Add, Remove, Help };
+enum class TRasdialAction { raList, raDial, raHangUp, raPhonebook, raAdd, raRemove, raHelp };
 
 struct TRasdialCommand {
-    TRasdialAction Action = TRasdialAction::List;
+    TRasdialAction Action = TRasdialAction::raList;
     std::string Entry; // ANSI
     TDialOptions Dial;
     std::optional<int64_t> LingerMs; // for a hang-up: replaces the stored linger time

@@ -83,28 +83,28 @@ void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int
 {
     std::string name = AnsiToUtf8(command.Entry);
     switch (command.Action) {
-    case TRasdialAction::Help:
+    case TRasdialAction::raHelp:
         out << kRasdialUsage;
         break;
-    case TRasdialAction::List:
+    case TRasdialAction::raList:
         ListConnections(service, nowMs, out);
         break;
-    case TRasdialAction::Phonebook:
+    case TRasdialAction::raPhonebook:
         ListPhonebook(service, out);
         break;
-    case TRasdialAction::Dial:
+    case TRasdialAction::raDial:
         Dial(command, service, nowMs, out);
         break;
-    case TRasdialAction::HangUp: {
+    case TRasdialAction::raHangUp: {
         TConnectionRecord hungUp = service.HangUpEntry(command.Entry, nowMs, command.LingerMs);
         out << "Disconnected " << AnsiToUtf8(hungUp.Entry) << " (handle " << Hex(hungUp.Handle) << ")\n";
         break;
     }
-    case TRasdialAction::Add:
+    case TRasdialAction::raAdd:
         service.AddEntry(command.NewEntry);
         out << "Added " << name << '\n';
         break;
-    case TRasdialAction::Remove: {
+    case TRasdialAction::raRemove: {
         TPhonebookEntry removed = service.RemoveEntry(command.Entry);
         out << "Removed " << AnsiToUtf8(removed.Name) << '\n';
         break;

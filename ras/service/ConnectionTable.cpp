@@ -39,8 +39,7 @@ public:
 
     [[noreturn]] void Fail(const char* what) const
     {
-        throw ERasCorruptTable(
-            QString("The connection table is corrupt: line %1 %2").arg(FLineNo).arg(what));
+        throw ERasCorruptTable("The connection table is corrupt: line " + std::to_string(FLineNo) + " " + what);
     }
 
     std::string_view Token()

@@ -4,7 +4,9 @@
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasRecords.h"
 
+#include "base/AsciiCase.h"
 #include "base/IniDocument.h"
+#include "base/IniScan.h"
 
 #include <charconv>
 #include <optional>
@@ -14,35 +16,19 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t";
 
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-// The value as the INI reader hands it out: one pair of matching quotes removed.
-std::string_view Unquote(std::string_view v)
-{
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
-}
-
 // A value that the reader would trim or unquote is written inside quotes, so it reads back as given.
 std::string QuoteForIni(std::string_view v)
 {
     bool edgeBlank = !v.empty() && (kBlanks.find(v.front()) != kBlanks.npos
                                     || kBlanks.find(v.back()) != kBlanks.npos);
-    bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
-    if (edgeBlank || quoted)
+    if (edgeBlank || IsQuotedIniValue(v))
         return '"' + std::string(v) + '"';
     return std::string(v);
 }
 
-unsigned char FoldCase(unsigned char c)
+// Entry names compare as Windows compares them: ASCII letters and the accented letters of
+// Windows-1252 without regard to case (unlike INI names, base/AsciiCase.h).
+unsigned char FoldEntryNameByte(unsigned char c)
 {
     if (c >= 'A' && c <= 'Z')
         return static_cast<unsigned char>(c + 32);
@@ -59,17 +45,17 @@ unsigned char FoldCase(unsigned char c)
 
 // The name with every letter folded as SameEntryName folds it: two names are the same entry
 // exactly when their folded forms are equal.
-std::string FoldedName(std::string_view name)
+std::string FoldedEntryName(std::string_view name)
 {
     std::string folded(name);
     for (char& c : folded)
-        c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+        c = static_cast<char>(FoldEntryNameByte(static_cast<unsigned char>(c)));
     return folded;
 }
 
-[[noreturn]] void Corrupt(size_t line, const QString& what)
+[[noreturn]] void Corrupt(size_t line, const std::string& what)
 {
-    throw ERasCorruptPhonebook(QString("The phonebook is corrupt: line %1 %2").arg(line).arg(what));
+    throw ERasCorruptPhonebook("The phonebook is corrupt: line " + std::to_string(line) + " " + what);
 }
 
 std::optional<uint32_t> ParseSpeed(std::string_view text)
@@ -85,14 +71,14 @@ std::optional<uint32_t> ParseSpeed(std::string_view text)
 
 void CheckText(std::string_view what, std::string_view text, size_t maxBytes, bool mayBeEmpty)
 {
-    QString field = QString::fromLatin1(what.data(), static_cast<qsizetype>(what.size()));
+    const std::string field(what);
     if (text.empty() && !mayBeEmpty)
-        throw ERasInvalidEntry(QString("The %1 must not be empty").arg(field));
+        throw ERasInvalidEntry("The " + field + " must not be empty");
     if (text.size() > maxBytes)
-        throw ERasInvalidEntry(QString("The %1 is %2 characters long; at most %3 are allowed")
-                                   .arg(field).arg(text.size()).arg(maxBytes));
+        throw ERasInvalidEntry("The " + field + " is " + std::to_string(text.size())
+                               + " characters long; at most " + std::to_string(maxBytes) + " are allowed");
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos)
-        throw ERasInvalidEntry(QString("The %1 must not contain line breaks or NUL characters").arg(field));
+        throw ERasInvalidEntry("The " + field + " must not contain line breaks or NUL characters");
 }
 
 } // namespace
@@ -101,9 +87,11 @@ bool SameEntryName(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (FoldEntryNameByte(x) != FoldEntryNameByte(y))
             return false;
+    }
     return true;
 }
 
@@ -118,47 +106,45 @@ std::vector<TPhonebookEntry> ParsePhonebook(std::string_view bytes)
     // earlier one, so a large phonebook reads in time proportional to its size.
     std::unordered_set<std::string> names;
     bool typeSeen = false, nameSeen = false, speedSeen = false, phoneSeen = false;
-    size_t lineNo = 0;
-    while (!bytes.empty()) {
-        ++lineNo;
-        size_t eol = bytes.find('\n');
-        std::string_view line = Trim(bytes.substr(0, eol));
-        bytes.remove_prefix(eol == bytes.npos ? bytes.size() : eol + 1);
-        size_t close = line.rfind(']');
-        if (!line.empty() && line.front() == '[' && close != line.npos) {
-            std::string_view name = Trim(line.substr(1, close - 1));
+    TIniScanner scanner(bytes);
+    while (const std::optional<TIniLine> line = scanner.Next()) {
+        const size_t lineNo = scanner.LineNo();
+        if (line->Kind == TIniLineKind::ilSection) {
+            const std::string_view name = line->Name;
             if (name.empty())
                 Corrupt(lineNo, "has an entry without a name");
-            if (!names.insert(FoldedName(name)).second)
-                Corrupt(lineNo, "repeats the entry " + AnsiToQString(name));
+            if (!names.insert(FoldedEntryName(name)).second)
+                Corrupt(lineNo, "repeats the entry " + AnsiToUtf8(name));
             entries.push_back({std::string(name), {}, {}, 0, {}});
             typeSeen = nameSeen = speedSeen = phoneSeen = false;
-        } else if (!line.empty() && line.front() != ';' && line.find('=') != line.npos) {
+        } else if (line->Kind == TIniLineKind::ilKey) {
             if (entries.empty())
                 Corrupt(lineNo, "holds a setting outside any entry");
             TPhonebookEntry& e = entries.back();
-            size_t eq = line.find('=');
-            std::string_view key = Trim(line.substr(0, eq));
-            std::string_view value = Unquote(Trim(line.substr(eq + 1)));
-            // The first occurrence of a key counts, as with the INI reader.
+            const std::string_view key = line->Name;
+            const std::string_view value = UnquoteIniValue(line->Value);
+            // The first occurrence of a key counts, as with the INI reader. DEVICE in capitals
+            // is the device type; any other spelling of it is the device name.
             if (key == "DEVICE" && !typeSeen) {
                 e.DeviceType = value;
                 typeSeen = true;
-            } else if (TIniDocument::SameName(key, "Device") && key != "DEVICE" && !nameSeen) {
+            } else if (SameIgnoringAsciiCase(key, "Device") && key != "DEVICE" && !nameSeen) {
                 e.DeviceName = value;
                 nameSeen = true;
-            } else if (TIniDocument::SameName(key, "Speed") && !speedSeen) {
+            } else if (SameIgnoringAsciiCase(key, "Speed") && !speedSeen) {
                 std::optional<uint32_t> speed = ParseSpeed(value);
                 if (!speed)
                     Corrupt(lineNo, "has a speed that is not a number");
                 e.Speed = *speed;
                 speedSeen = true;
-            } else if (TIniDocument::SameName(key, "PhoneNumber") && !phoneSeen) {
+            } else if (SameIgnoringAsciiCase(key, "PhoneNumber") && !phoneSeen) {
                 e.PhoneNumber = value;
                 phoneSeen = true;
             }
-        } else if (!line.empty() && line.front() != ';' && line.front() != '#') {
-            Corrupt(lineNo, "is not understood");
+        } else {
+            const std::string_view text = TrimIniBlanks(line->Raw);
+            if (!text.empty() && text.front() != ';' && text.front() != '#')
+                Corrupt(lineNo, "is not understood");
         }
     }
     return entries;
@@ -184,7 +170,7 @@ std::string AppendPhonebookEntry(std::string_view bytes, const TPhonebookEntry& 
     if (!out.empty()) {
         std::string_view body(out.data(), out.size() - 1);
         size_t previousBreak = body.rfind('\n');
-        if (!Trim(body.substr(previousBreak == body.npos ? 0 : previousBreak + 1)).empty())
+        if (!TrimIniBlanks(body.substr(previousBreak == body.npos ? 0 : previousBreak + 1)).empty())
             out += "\r\n";
     }
     out += "[" + entry.Name + "]\r\n";

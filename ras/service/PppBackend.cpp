@@ -1,5 +1,6 @@
 #include "ras/service/PppBackend.h"
 
+#include "ras/service/AnsiText.h"
 #include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
@@ -13,11 +14,6 @@
 #include <sys/types.h>
 
 namespace {
-
-QString HandleText(HRASCONN handle)
-{
-    return QString("0x%1").arg(handle, 8, 16, QChar('0'));
-}
 
 std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
@@ -83,9 +79,10 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
     TFileLock lock(FFolder + "/ras.lock");
     table = ReadLinks(exists).value_or(TPppLinkTable{});
     views = MergePppLinks(table, observed, peers, nowMs);
-    if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table)))
-        throw ERasService(QString("Cannot write %1: %2")
-                              .arg(QString::fromStdString(LinksPath()), std::strerror(errno)));
+    if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table))) {
+        const std::string reason = std::strerror(errno);
+        throw ERasService("Cannot write " + ReadableUtf8(LinksPath()) + ": " + reason);
+    }
     if (tableOut)
         *tableOut = std::move(table);
     return views;
@@ -127,20 +124,19 @@ bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const
         // links were discovered in: it must be that very pppd, started at the time seen.
         std::optional<uint64_t> start = PppdStartTime("/proc/" + std::to_string(record.Pid));
         if (!start || *start != record.StartTime)
-            throw ERasHangUpRefused(QString("Process %1 of the connection %2 is not its pppd")
-                                        .arg(record.Pid)
-                                        .arg(HandleText(handle)));
+            throw ERasHangUpRefused("Process " + std::to_string(record.Pid) + " of the connection "
+                                    + HandleText(handle) + " is not its pppd");
         if (::kill(record.Pid, SIGTERM) != 0) {
-            if (errno == ESRCH)
+            const int error = errno;
+            if (error == ESRCH)
                 return false;
-            const QString message = QString("Cannot end pppd %1 of the connection %2: %3")
-                                        .arg(record.Pid)
-                                        .arg(HandleText(handle), std::strerror(errno));
-            if (errno == EPERM)
+            const std::string message = "Cannot end pppd " + std::to_string(record.Pid) + " of the connection "
+                                        + HandleText(handle) + ": " + std::strerror(error);
+            if (error == EPERM)
                 throw ERasHangUpDenied(message);
             throw ERasHangUpRefused(message);
         }
         return true;
     }
-    throw ERasInvalidHandle(QString("There is no connection with the handle %1").arg(HandleText(handle)));
+    throw ERasInvalidHandle("There is no connection with the handle " + HandleText(handle));
 }

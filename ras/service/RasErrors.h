@@ -1,10 +1,10 @@
 #pragma once
 
-#include "base/Exceptions.h"
+#include "base/CoreException.h"
 
 // Failures of the dial-up service. Each kind has its own class so that the library can turn
 // it into the result code a caller of the published functions expects.
-ZELTIX_DECLARE_EXCEPTION(ERasService, Exception);
+ZELTIX_DECLARE_EXCEPTION(ERasService, ECoreException);
 ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptPhonebook, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptTable, ERasService);

@@ -5,7 +5,7 @@
 
 // The published ANSI interface of the dial-up library: its records, constants and functions,
 // laid out byte for byte as the Windows library hands them out. librasapi32.so implements the
-// functions; the program's dial-up code includes this header to call them.
+// functions; the program's dial-up code sees this header through platform/RasApi.h.
 
 // The basic types with their published widths. Identical typedefs may be repeated, so this
 // agrees with any other header that declares them the same way.

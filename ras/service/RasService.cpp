@@ -14,20 +14,10 @@
 
 namespace {
 
-QString Quoted(std::string_view name)
-{
-    return "\"" + AnsiToQString(name) + "\"";
-}
-
-QString Path(const std::string& path)
-{
-    return QString::fromStdString(path);
-}
-
 void CheckDuration(const char* what, int64_t ms)
 {
     if (ms < 0 || ms > kMaxDurationMs)
-        throw ERasService(QString("The %1 of %2 ms is out of range").arg(what).arg(ms));
+        throw ERasService(std::string("The ") + what + " of " + std::to_string(ms) + " ms is out of range");
 }
 
 } // namespace
@@ -40,7 +30,7 @@ void TRasService::RefusePppPeer(std::string_view name, const std::vector<TPppPee
 {
     for (const TPppPeer& peer : peers)
         if (SameEntryName(peer.Name, name))
-            throw ERasPppPeer(QString("%1 is a pppd peer: use pon/poff").arg(Quoted(peer.Name)));
+            throw ERasPppPeer(QuotedName(peer.Name) + " is a pppd peer: use pon/poff");
 }
 
 std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
@@ -50,8 +40,8 @@ std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
     if (file.Result == TReadResult::rrMissing)
         return std::make_shared<const std::string>();
     if (file.Result != TReadResult::rrOk)
-        throw ERasCannotOpenPhonebook(QString("Cannot read the phonebook %1: %2")
-                                          .arg(Path(PhonebookPath()), std::strerror(file.Error)));
+        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
+                                      + std::strerror(file.Error));
     return file.Bytes;
 }
 
@@ -64,8 +54,8 @@ std::vector<TPhonebookEntry> TRasService::OwnEntries() const
         return *entries;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasCannotOpenPhonebook(QString("Cannot read the phonebook %1: %2")
-                                      .arg(Path(PhonebookPath()), std::strerror(file.Error)));
+    throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
+                                  + std::strerror(file.Error));
 }
 
 TConnectionTable TRasService::ReadTable() const
@@ -77,8 +67,8 @@ TConnectionTable TRasService::ReadTable() const
         return *table;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasService(QString("Cannot read the connection table %1: %2")
-                          .arg(Path(TablePath()), std::strerror(file.Error)));
+    throw ERasService("Cannot read the connection table " + ReadableUtf8(TablePath()) + ": "
+                      + std::strerror(file.Error));
 }
 
 void TRasService::EnsureFolder() const
@@ -86,14 +76,15 @@ void TRasService::EnsureFolder() const
     std::error_code ec;
     std::filesystem::create_directories(FFolder, ec);
     if (ec)
-        throw ERasService(QString("Cannot create the folder %1: %2")
-                              .arg(Path(FFolder), QString::fromStdString(ec.message())));
+        throw ERasService("Cannot create the folder " + ReadableUtf8(FFolder) + ": " + ec.message());
 }
 
 void TRasService::WriteFile(const std::string& path, std::string_view bytes) const
 {
-    if (!WriteFileAtomically(path, bytes))
-        throw ERasService(QString("Cannot write %1: %2").arg(Path(path), std::strerror(errno)));
+    if (!WriteFileAtomically(path, bytes)) {
+        const std::string reason = std::strerror(errno);
+        throw ERasService("Cannot write " + ReadableUtf8(path) + ": " + reason);
+    }
 }
 
 void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
@@ -133,7 +124,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
     const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
     for (const TPhonebookEntry& existing : ParsePhonebook(*bytes))
         if (SameEntryName(existing.Name, entry.Name))
-            throw ERasEntryExists(QString("The phonebook already has an entry %1").arg(Quoted(existing.Name)));
+            throw ERasEntryExists("The phonebook already has an entry " + QuotedName(existing.Name));
     WriteFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
 }
 
@@ -149,7 +140,7 @@ TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
             return std::move(existing);
         }
     }
-    throw ERasUnknownEntry(QString("The phonebook has no entry %1").arg(Quoted(name)));
+    throw ERasUnknownEntry("The phonebook has no entry " + QuotedName(name));
 }
 
 HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& options, int64_t nowMs)
@@ -158,19 +149,18 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
     CheckDuration("connect time", options.ConnectAfterMs);
     CheckDuration("linger time", options.LingerMs);
     if (options.PinnedState && !RasConnStateName(*options.PinnedState))
-        throw ERasService(QString("%1 is not a connection state").arg(*options.PinnedState));
+        throw ERasService(std::to_string(*options.PinnedState) + " is not a connection state");
     RefusePppPeer(entryName, FPpp.Peers());
     EnsureFolder();
     TFileLock lock(LockPath());
     std::optional<TPhonebookEntry> entry = FindEntry(entryName);
     if (!entry)
-        throw ERasUnknownEntry(QString("The phonebook has no entry %1").arg(Quoted(entryName)));
+        throw ERasUnknownEntry("The phonebook has no entry " + QuotedName(entryName));
     TConnectionTable table = ReadTable();
     for (const TConnectionRecord& r : table.Records)
         if (!r.HungUpAtMs && SameEntryName(r.Entry, entry->Name))
-            throw ERasAlreadyConnected(QString("%1 is already connected (handle 0x%2)")
-                                           .arg(Quoted(entry->Name))
-                                           .arg(r.Handle, 8, 16, QChar('0')));
+            throw ERasAlreadyConnected(QuotedName(entry->Name) + " is already connected (handle "
+                                       + HandleText(r.Handle) + ")");
     if (table.NextHandle > UINT32_MAX)
         throw ERasService("No connection handles are left");
 
@@ -211,8 +201,7 @@ bool TRasService::HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> 
         WriteTable(table, nowMs);
         return true;
     }
-    throw ERasInvalidHandle(QString("There is no connection with the handle 0x%1")
-                                .arg(handle, 8, 16, QChar('0')));
+    throw ERasInvalidHandle("There is no connection with the handle " + HandleText(handle));
 }
 
 TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs)
@@ -225,7 +214,7 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
             continue;
         std::optional<HRASCONN> handle = FPpp.LiveLink(peer.Name, nowMs);
         if (!handle || !FPpp.HangUp(*handle, nowMs))
-            throw ERasNotConnected(QString("%1 is not connected").arg(Quoted(peer.Name)));
+            throw ERasNotConnected(QuotedName(peer.Name) + " is not connected");
         TConnectionRecord hungUp;
         hungUp.Handle = *handle;
         hungUp.Entry = peer.Name;
@@ -248,7 +237,7 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
         WriteTable(table, nowMs);
         return hungUp;
     }
-    throw ERasNotConnected(QString("%1 is not connected").arg(Quoted(entry)));
+    throw ERasNotConnected(QuotedName(entry) + " is not connected");
 }
 
 std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const

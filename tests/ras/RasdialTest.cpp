@@ -116,6 +116,37 @@ TEST_F(RasdialTest, FailuresExitNonZeroWithAMessage)
     EXPECT_THAT(r.Err, HasSubstr("connection table is corrupt"));
 }
 
+TEST_F(RasdialTest, SwitchesIgnoreCaseAndMessagesShowArgumentsReadably)
+{
+    Ok({"--add", "Provider", "--type", "ISDN"});
+    EXPECT_EQ(Ok({"--phonebook"}), "Provider: isdn, AVM ISDN Controller, 64000 bps\n");
+    Ok({"Provider", "--connect-after", "0", "--linger", "100000"});
+    EXPECT_EQ(Ok({"Provider", "/Disconnect"}), "Disconnected Provider (handle 0x00010001)\n");
+
+    const struct {
+        std::vector<std::string> Args;
+        const char* Err;
+    } cases[] = {
+        {{"--add", "\xFF"}, "rasdial: \"\xEF\xBF\xBD\" cannot be written in the Windows-1252 code page\n"},
+        {{"--Add", "X"}, "rasdial: Unknown option --Add\n"},
+        {{"--phonebook=yes"}, "rasdial: --phonebook takes no value\n"},
+        {{"--add", "X", "--remove", "Y"}, "rasdial: --add, --remove, --phonebook and /DISCONNECT cannot be combined\n"},
+        {{"--help", "--add", "X", "--remove", "Y"}, nullptr},
+        {{"Provider", "--error", "1", "--error", "2"}, "rasdial: --error is given twice\n"},
+        {{"--remove", "X", "--linger", "1"}, "rasdial: --linger cannot be used with --remove\n"},
+        {{"Provider", "/d", "--state", "1"}, "rasdial: --state cannot be used when hanging up\n"},
+    };
+    for (const auto& c : cases) {
+        TChildResult r = Run(c.Args);
+        if (!c.Err) {
+            EXPECT_EQ(r.ExitCode, 0) << c.Args[0] << " wins over everything else";
+            continue;
+        }
+        EXPECT_EQ(r.ExitCode, 2) << c.Err;
+        EXPECT_EQ(r.Err, std::string(c.Err) + "Try 'rasdial --help'.\n");
+    }
+}
+
 TEST_F(RasdialTest, HelpShowsTheUsage)
 {
     EXPECT_THAT(Ok({"--help"}), HasSubstr("rasdial ENTRY /DISCONNECT"));

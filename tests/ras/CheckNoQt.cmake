@@ -1,0 +1,38 @@
+# The dial-up library is loaded into other processes and rasdial runs from scripts: neither may
+# need Qt, directly or through another library. Reads each file's ELF NEEDED entries and, where
+# ldd is at hand, the libraries the loader would bring in with them.
+# Arguments: -DREADELF=... -DFILES=a;b
+if(NOT READELF OR NOT FILES)
+  message(FATAL_ERROR "READELF and FILES must be given")
+endif()
+find_program(LDD ldd)
+set(failures "")
+foreach(file IN LISTS FILES)
+  execute_process(COMMAND ${READELF} -d --wide ${file}
+                  OUTPUT_VARIABLE dynamic RESULT_VARIABLE result ERROR_VARIABLE error)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${READELF} -d ${file} failed: ${error}")
+  endif()
+  string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[[^]\n]*\\]" needed "${dynamic}")
+  # Every such file needs the C library: finding none means the output was not understood.
+  if(NOT needed MATCHES "libc\\.so")
+    message(FATAL_ERROR "No NEEDED entry for the C library found in ${file}:\n${dynamic}")
+  endif()
+  foreach(entry IN LISTS needed)
+    if(entry MATCHES "libQt")
+      string(APPEND failures "${file} needs ${entry}\n")
+    endif()
+  endforeach()
+  if(LDD)
+    execute_process(COMMAND ${LDD} ${file} OUTPUT_VARIABLE loaded RESULT_VARIABLE result)
+    if(result EQUAL 0)
+      string(REGEX MATCHALL "libQt[^ \n]*" qt "${loaded}")
+      foreach(library IN LISTS qt)
+        string(APPEND failures "${file} loads ${library}\n")
+      endforeach()
+    endif()
+  endif()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "Qt is needed where it must not be:\n${failures}")
+endif()
