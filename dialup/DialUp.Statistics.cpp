@@ -2,6 +2,7 @@
 
 #include "base/Ansi.h"
 #include "dialup/PerfDataWalk.h"
+#include "dialup/Seams.h"
 #include "platform/Kernel.h"
 #include "platform/PerfData.h"
 #include "platform/Registry.h"
@@ -13,8 +14,6 @@
 #include <memory>
 #include <span>
 #include <vector>
-
-DWORD PerfDataBufferSize = 0;
 
 namespace {
 
@@ -202,6 +201,7 @@ bool TDialUp::GetPerformanceStatistics()
     if (!GetLineSpeed(StatDeviceName.c_str(), FConnectionSpeed))
         FConnectionSpeed = 0;
 
+    DWORD& PerfDataBufferSize = DialUpSeams().PerfDataBufferSize;
     if (PerfDataBufferSize == 0)
         PerfDataBufferSize = FirstPerfDataBufferSize;
     // Each query starts from the shared size; a nested read may grow it later, not this buffer.

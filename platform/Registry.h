@@ -70,10 +70,3 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 // cannot be written, or created, makes its key refuse KEY_ALL_ACCESS.
 inline constexpr const char* RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* RunOnceKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-// Test seam: the folder that stands for $XDG_CONFIG_HOME for the keys kept in files; empty
-// restores the desktop's own.
-void SetRegistryConfigHomeForTests(const std::string& folder);
-// Test seam: the folders of those keys cannot be written, whatever the file system says (a test
-// that runs as root is never stopped by permissions).
-void SetRegistryFoldersReadOnlyForTests(bool readOnly);

@@ -1,6 +1,7 @@
 #include "platform/ShellNotify.h"
 
 #include "base/Ansi.h"
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -29,19 +31,18 @@ std::vector<std::unique_ptr<TNotifyIcon>> Icons;
 std::vector<TShellNotifyCall> Calls;
 std::map<HICON, QIcon> IconHandles;
 HICON NextIconHandle = 0x00020000;
-std::optional<bool> AreaForTests;
 
 // Whether icons can be shown now, and whether they show in a real panel.
 bool AreaAvailable()
 {
-    if (AreaForTests)
-        return *AreaForTests;
+    if (const std::optional<bool>& chosen = PlatformSeams().NotificationArea)
+        return *chosen;
     return qobject_cast<QApplication*>(QCoreApplication::instance()) && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool AreaIsReal()
 {
-    return !AreaForTests && AreaAvailable();
+    return !PlatformSeams().NotificationArea && AreaAvailable();
 }
 
 // Looks for the notification area every few seconds. The shell tells every window when its
@@ -281,9 +282,4 @@ void ResetNotifyIconsForTests()
     Icons.clear();
     Calls.clear();
     AreaWatch.Resync();
-}
-
-void SetNotificationAreaForTests(std::optional<bool> available)
-{
-    AreaForTests = available;
 }

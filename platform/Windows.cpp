@@ -1,5 +1,6 @@
 #include "platform/Windows.h"
 
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 
 #include <QApplication>
@@ -100,8 +101,6 @@ uintptr_t NextHandle = 0x10000;
 HWND ApplicationHandle = nullptr;
 HWND ForegroundHandle = nullptr;
 UINT NextWindowMessage = 0xC000;
-std::optional<POINT> FixedCursorPos;
-bool TimersExhausted = false;
 
 TWindowObject* Find(HWND hwnd)
 {
@@ -363,8 +362,8 @@ BOOL GetCursorPos(LPPOINT point)
 {
     if (!point)
         return FALSE;
-    if (FixedCursorPos) {
-        *point = *FixedCursorPos;
+    if (const std::optional<POINT>& fixed = PlatformSeams().CursorPos) {
+        *point = *fixed;
         return TRUE;
     }
     const QPoint pos = GuiApplication() ? QCursor::pos() : QPoint();
@@ -396,7 +395,7 @@ SHORT GetKeyState(int virtKey)
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc)
 {
     TWindowObject* window = Find(hwnd);
-    if (!window || idEvent == 0 || timerFunc || TimersExhausted)
+    if (!window || idEvent == 0 || timerFunc || PlatformSeams().TimersExhausted)
         return 0;
     TTimer*& timer = window->Timers[idEvent];
     if (!timer) {
@@ -422,14 +421,4 @@ BOOL KillTimer(HWND hwnd, UINT_PTR idEvent)
     Dispose(it->second);
     window->Timers.erase(it);
     return TRUE;
-}
-
-void SetCursorPosForTests(const POINT* point)
-{
-    FixedCursorPos = point ? std::optional<POINT>(*point) : std::nullopt;
-}
-
-void SetTimersExhaustedForTests(bool exhausted)
-{
-    TimersExhausted = exhausted;
 }

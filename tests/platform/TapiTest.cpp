@@ -22,7 +22,6 @@ class TapiTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDialUpServiceForTests(&Service.Service(), [this] { return Clock.EpochMs(); });
         Service.AddEntry("Provider", "modem", "Modem A", 33600);
         Service.AddEntry("Office", "isdn", "ISDN B", 64000);
         Service.AddEntry("Backup", "modem", "Modem A", 56000);
@@ -33,7 +32,6 @@ protected:
     {
         if (App)
             lineShutdown(App);
-        SetDialUpServiceForTests(nullptr, {});
     }
 
     std::vector<DWORD> Storage = std::vector<DWORD>(1024);
