@@ -223,6 +223,12 @@ LONG RegCloseKey(HKEY hKey)
                                                                  : ERROR_INVALID_HANDLE;
 }
 
+TRegKey::~TRegKey()
+{
+    if (FKey)
+        RegCloseKey(FKey);
+}
+
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD,
                       LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                       LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,

@@ -268,3 +268,9 @@ LONG lineShutdown(HLINEAPP hLineApp)
     std::erase_if(State.Calls, [&](const auto& Call) { return Call.second.App == hLineApp; });
     return 0;
 }
+
+TLineApp::~TLineApp()
+{
+    if (FHandle)
+        lineShutdown(FHandle);
+}

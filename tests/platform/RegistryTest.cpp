@@ -84,6 +84,27 @@ TEST_F(RegistryTest, MissingKeysAndClosedHandles)
               LONG{ERROR_INVALID_HANDLE});
 }
 
+// A held key is closed when its holder goes; a key that could not be opened is not closed.
+TEST_F(RegistryTest, AHeldKeyIsClosedWithItsHolder)
+{
+    HKEY Held = nullptr;
+    {
+        TRegKey Key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, Key.Receive()),
+                  LONG{ERROR_SUCCESS});
+        Held = Key.Key();
+        DWORD Size = 0;
+        EXPECT_EQ(RegQueryValueExA(Held, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size),
+                  LONG{ERROR_SUCCESS});
+    }
+    EXPECT_EQ(RegCloseKey(Held), LONG{ERROR_INVALID_HANDLE}) << "already closed";
+
+    TRegKey Missing;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, Missing.Receive()),
+              LONG{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(Missing.Key(), nullptr);
+}
+
 TEST_F(RegistryTest, ValuesAnswerSizeDataOrMoreData)
 {
     for (const char* Path : {"PerfStats\\StatData", "PerfStats\\StartStat", "perfstats\\STOPSTAT"}) {

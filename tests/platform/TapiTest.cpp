@@ -70,6 +70,29 @@ protected:
     DWORD NumDevs = 0;
 };
 
+// A held line application is shut down when its holder goes, and its lines with it; one that
+// never started leaves nothing to shut down.
+TEST_F(TapiTest, AHeldLineApplicationEndsWithItsHolder)
+{
+    HLINEAPP Held = 0;
+    HLINE Line = 0;
+    {
+        TLineApp Holder;
+        DWORD Devices = 0;
+        ASSERT_EQ(lineInitialize(Holder.Receive(), nullptr, &NoEvents, "RasBaud", &Devices), 0);
+        Held = Holder.Handle();
+        ASSERT_EQ(lineOpen(Held, 0, &Line, TAPI_VERSION_2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
+    }
+    EXPECT_EQ(lineShutdown(Held), LINEERR_INVALAPPHANDLE) << "already shut down";
+    EXPECT_EQ(lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, Record<LINECALLLIST>(4096)),
+              LINEERR_INVALLINEHANDLE);
+
+    TLineApp Unstarted;
+    EXPECT_EQ(lineInitialize(Unstarted.Receive(), nullptr, &NoEvents, "RasBaud", nullptr),
+              LINEERR_INVALPOINTER);
+    EXPECT_EQ(Unstarted.Handle(), 0u);
+}
+
 TEST_F(TapiTest, OneLinePerDistinctDeviceNamedByIt)
 {
     EXPECT_EQ(NumDevs, 2u);
