@@ -23,7 +23,7 @@ struct TRasBindingState {
 };
 
 // What every TDialUp of the program shares. Kept in one object so that a test can start from
-// the program's start (assigning {}) and put back what it found (tests/support/SeamScope.h).
+// the program's start (assigning {}) and put back what it found.
 struct TDialUpSeams {
     TRasBindingState RasBinding;
     // Size of the buffer for the performance data, shared by every TDialUp: 0 until the first

@@ -19,7 +19,7 @@ struct TShellExecuteCall;
 
 // What a test may put in place of the machine underneath the stand-in interfaces. Every field
 // starts as the machine's own; the interfaces read them here and nowhere else, so a test that
-// saves the whole object and puts it back leaves nothing behind (tests/support/SeamScope.h).
+// saves the whole object and puts it back leaves nothing behind.
 struct TPlatformSeams {
     // Ticks, local time and Sleep (GetTickCount, GetLocalTime); null: the system clock. The
     // test keeps the clock alive.
