@@ -5,6 +5,7 @@
 #include "platform/Shell.h"
 #include "platform/ShellNotify.h"
 #include "platform/Winsock.h"
+#include "ras/service/RasService.h"
 
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
@@ -22,14 +23,14 @@ void ChangeEverySeam(TPlatformSeams& seams)
 {
     static TStillClock Clock;
     static const TPerfStatsTable Table;
+    static TRasService Service("/nonexistent/zeltix-ras");
     seams.Clock = &Clock;
     seams.PlatformId = VER_PLATFORM_WIN32s;
     seams.ProgramDir = "/opt/zeltix";
     seams.LibrarySearchPath = {"/opt/zeltix/lib"};
     seams.RegistryConfigHome = "/opt/zeltix/config";
     seams.RegistryFoldersReadOnly = true;
-    // Never read: the scope ends before anything asks the service.
-    seams.DialUpService = reinterpret_cast<TRasService*>(&Clock);
+    seams.DialUpService = &Service;
     seams.DialUpNow = [] { return int64_t{1}; };
     seams.PerfDataSource = [](std::string&) { return LONG{0}; };
     seams.PerfStats = &Table;
