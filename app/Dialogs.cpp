@@ -1,13 +1,13 @@
 #include "app/Dialogs.h"
 
+#include "app/Seams.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
-
-TDialogAnswerer Answerer;
 
 QMessageBox::Icon ToQtIcon(TMessageIcon icon)
 {
@@ -28,14 +28,10 @@ QMessageBox::Icon ToQtIcon(TMessageIcon icon)
 
 } // namespace
 
-void SetDialogAnswererForTests(TDialogAnswerer answerer)
-{
-    Answerer = std::move(answerer);
-}
-
 TModalResult ShowMessageBox(const QString& text, const QString& caption, TMessageIcon icon, TMessageButtons buttons)
 {
-    if (Answerer) {
+    // A copy, so an answerer that installs another while it answers finishes first.
+    if (const TDialogAnswerer Answerer = AppSeams().DialogAnswerer) {
         TDialogRequest request;
         request.Kind = TDialogRequest::kMessage;
         request.Text = text;
@@ -60,7 +56,7 @@ TModalResult ShowMessageBox(const QString& text, const QString& caption, TMessag
 
 bool InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    if (Answerer) {
+    if (const TDialogAnswerer Answerer = AppSeams().DialogAnswerer) {
         TDialogRequest request;
         request.Kind = TDialogRequest::kInput;
         request.Text = prompt;

@@ -30,7 +30,4 @@ struct TDialogAnswer {
     QString Text; // the input box's text when the result is Ok
 };
 using TDialogAnswerer = std::function<TDialogAnswer(const TDialogRequest&)>;
-
-// Test seam: every dialog goes to the answerer instead of the screen (an empty one restores
-// the real dialogs).
-void SetDialogAnswererForTests(TDialogAnswerer answerer);
+// A test answers the dialogs through AppSeams().DialogAnswerer (app/Seams.h).

@@ -1,7 +1,7 @@
 // A connection log that was never trimmed: loading and saving a 20 MB Protokol.txt, and a
 // 200 MB one loaded, shown in the viewer and saved, with the memory the process holds then.
 
-#include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "reports/ProtokollFrm.h"
 #include "tests/support/TempDir.h"
 
@@ -36,24 +36,24 @@ void BM_LoadConnectionLog(benchmark::State& state)
 {
     TTempDir folder;
     folder.Write("Protokol.txt", LargeLog());
-    SetProgramDirForTests(QString::fromStdString(folder.Path()));
+    PlatformSeams().ProgramDir = QString::fromStdString(folder.Path());
     for (auto _ : state) {
         TForm3 viewer;
         benchmark::DoNotOptimize(viewer.LineCount());
     }
-    SetProgramDirForTests({});
+    PlatformSeams().ProgramDir.clear();
 }
 
 void BM_SaveConnectionLog(benchmark::State& state)
 {
     TTempDir folder;
     folder.Write("Protokol.txt", LargeLog());
-    SetProgramDirForTests(QString::fromStdString(folder.Path()));
+    PlatformSeams().ProgramDir = QString::fromStdString(folder.Path());
     TForm3 viewer;
     viewer.AppendLine(QStringLiteral("[08.12.2026 15:00:00] Verbindung zu Provider aufgenommen!"));
     for (auto _ : state)
         viewer.SaveToFile(TForm3::LogFileName());
-    SetProgramDirForTests({});
+    PlatformSeams().ProgramDir.clear();
 }
 
 // The 200 MB log is written once, block by block, so the benchmark process never holds it.

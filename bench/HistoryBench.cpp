@@ -2,7 +2,7 @@
 // session tick recomputes over all rows.
 
 #include "app/ZeltixFrm.h"
-#include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/TempDir.h"
@@ -23,7 +23,7 @@ struct THistoryBench {
 
     explicit THistoryBench(int rows)
     {
-        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
+        PlatformSeams().ProgramDir = QString::fromStdString(ProgramFolder.Path());
         Form = std::make_unique<TForm1>();
         for (int i = 0; i < rows; ++i)
             Form->History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
@@ -32,7 +32,7 @@ struct THistoryBench {
     ~THistoryBench()
     {
         Form.reset();
-        SetProgramDirForTests({});
+        PlatformSeams().ProgramDir.clear();
     }
 };
 

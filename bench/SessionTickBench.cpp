@@ -4,7 +4,7 @@
 
 #include "app/Application.h"
 #include "app/ZeltixFrm.h"
-#include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 #include "resources/Resources.h"
 #include "tests/support/EventLoop.h"
@@ -23,7 +23,7 @@ static void BM_PollAndSessionTick(benchmark::State& state)
     TFakeClock clock;
     TTempDir programFolder;
     TFakeDialUpService dialUp(clock);
-    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
+    PlatformSeams().ProgramDir = QString::fromStdString(programFolder.Path());
     dialUp.AddEntry("Provider");
     TForm1 form;
     for (int i = 0; i < state.range(0); ++i)
@@ -40,7 +40,7 @@ static void BM_PollAndSessionTick(benchmark::State& state)
         RunEventLoopFor(clock, 1000, 1000);
     form.Timer1->SetEnabled(false);
     form.OnCheckTimer->SetEnabled(false);
-    SetProgramDirForTests({});
+    PlatformSeams().ProgramDir.clear();
 }
 BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 

@@ -14,27 +14,19 @@ class TRunKey {
 public:
     explicit TRunKey(const char* Path)
     {
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_ALL_ACCESS, &FKey) != ERROR_SUCCESS)
-            FKey = nullptr;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_ALL_ACCESS, FKey.Receive());
     }
-    ~TRunKey()
-    {
-        if (FKey)
-            RegCloseKey(FKey);
-    }
-    TRunKey(const TRunKey&) = delete;
-    TRunKey& operator=(const TRunKey&) = delete;
 
     bool ValueExists(const std::string& Name) const
     {
         DWORD Type = 0;
         DWORD Size = 0;
-        return FKey && RegQueryValueExA(FKey, Name.c_str(), nullptr, &Type, nullptr, &Size) == ERROR_SUCCESS;
+        return FKey.Key() && RegQueryValueExA(FKey.Key(), Name.c_str(), nullptr, &Type, nullptr, &Size) == ERROR_SUCCESS;
     }
 
     void WriteString(const QString& Name, const QString& Data)
     {
-        if (!FKey || Write(Name, Data) != ERROR_SUCCESS)
+        if (!FKey.Key() || Write(Name, Data) != ERROR_SUCCESS)
             throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(Name));
     }
 
@@ -43,7 +35,7 @@ public:
     {
         const std::string AnsiName = StringToAnsi(Name);
         if (ValueExists(AnsiName))
-            RegDeleteValueA(FKey, AnsiName.c_str());
+            RegDeleteValueA(FKey.Key(), AnsiName.c_str());
     }
 
 private:
@@ -54,15 +46,15 @@ private:
     {
         const std::string AnsiName = StringToAnsi(Name);
         if (const std::optional<std::string> AnsiData = TryStringToAnsi(Data))
-            return RegSetValueExA(FKey, AnsiName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AnsiData->c_str()),
+            return RegSetValueExA(FKey.Key(), AnsiName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AnsiData->c_str()),
                                   static_cast<DWORD>(AnsiData->size() + 1));
         const std::u16string WideName = Name.toStdU16String();
         const std::u16string WideData = Data.toStdU16String();
-        return RegSetValueExW(FKey, WideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(WideData.c_str()),
+        return RegSetValueExW(FKey.Key(), WideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(WideData.c_str()),
                               static_cast<DWORD>((WideData.size() + 1) * sizeof(char16_t)));
     }
 
-    HKEY FKey = nullptr;
+    TRegKey FKey;
 };
 
 void SetValue(const char* Path, const QString& Name, const QString& Data, bool Present)

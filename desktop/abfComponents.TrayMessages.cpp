@@ -2,6 +2,7 @@
 
 #include "desktop/DesktopApplication.h"
 #include "desktop/ImageList.h"
+#include "desktop/Seams.h"
 
 #include <QAction>
 #include <QMenu>
@@ -10,12 +11,6 @@
 #include <QWidget>
 
 namespace {
-
-TabfTrayIcon::TPopupHandler& PopupHandler()
-{
-    static TabfTrayIcon::TPopupHandler Handler;
-    return Handler;
-}
 
 TShiftState KeyShiftState()
 {
@@ -37,11 +32,6 @@ bool AutoPopup(const QMenu* Menu)
 }
 
 } // namespace
-
-void TabfTrayIcon::SetPopupHandlerForTests(TPopupHandler Handler)
-{
-    PopupHandler() = std::move(Handler);
-}
 
 void TabfTrayIcon::WndProc(TMessage& Message)
 {
@@ -178,8 +168,8 @@ void TabfTrayIcon::PopupAtCursor()
         SetForegroundWindow(OwnerWindow());
     QPointer<QMenu> Menu(FPopupMenu);
     Menu->setProperty("PopupComponent", QVariant::fromValue<QObject*>(this));
-    if (PopupHandler())
-        PopupHandler()(Menu, QPoint(Pos.x, Pos.y));
+    if (const auto Handler = DesktopSeams().TrayPopupHandler)
+        Handler(Menu, QPoint(Pos.x, Pos.y));
     else
         Menu->exec(QPoint(Pos.x, Pos.y));
     if (!Self)

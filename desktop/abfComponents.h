@@ -142,10 +142,6 @@ public:
     // starts.
     static UINT TaskbarCreatedMessage();
 
-    // Test seam: while set, PopupAtCursor hands the menu and the cursor position to the handler
-    // instead of running the menu. An empty function restores the menu.
-    static void SetPopupHandlerForTests(TPopupHandler Handler);
-
     TNotifyEvent OnMinimize;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseDown;

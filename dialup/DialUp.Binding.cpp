@@ -1,13 +1,12 @@
 #include "dialup/RasBinding.h"
 
 #include "base/Exceptions.h"
+#include "dialup/Seams.h"
 #include "platform/Library.h"
 
 #include <QByteArray>
 
-HMODULE RasLibrary = nullptr;
-bool RasLibraryLoaded = false;
-bool RasFallbackUsed = false;
+#include <tuple>
 
 namespace {
 
@@ -20,19 +19,19 @@ enum TRasFunction {
     rfCount
 };
 
-// The addresses found in the bound library, so a poll does not look each name up again. They
-// belong to that library as bound: another library, or the fallback switched on, starts empty.
-struct TBoundProcs {
-    HMODULE Module = nullptr;
-    bool Fallback = false;
-    FARPROC Procs[rfCount] = {};
-};
+static_assert(rfCount == std::tuple_size_v<decltype(TRasBindingState::Procs)>);
 
-TBoundProcs BoundProcs;
+TRasBindingState& Binding()
+{
+    return DialUpSeams().RasBinding;
+}
 
 void ForgetBoundProcs()
 {
-    BoundProcs = TBoundProcs{};
+    TRasBindingState& State = Binding();
+    State.ProcsLibrary = nullptr;
+    State.ProcsFallback = false;
+    State.Procs = {};
 }
 
 // The function's address from the binding, looked up (as GetRasProc does, with its errors)
@@ -40,16 +39,17 @@ void ForgetBoundProcs()
 template <typename TProc>
 TProc BoundProc(TRasFunction Function, const QString& Name)
 {
-    if (RasLibraryLoaded && BoundProcs.Module == RasLibrary &&
-        BoundProcs.Fallback == RasFallbackUsed && BoundProcs.Procs[Function])
-        return reinterpret_cast<TProc>(BoundProcs.Procs[Function]);
+    TRasBindingState& State = Binding();
+    if (State.Loaded && State.ProcsLibrary == State.Library &&
+        State.ProcsFallback == State.FallbackUsed && State.Procs[Function])
+        return reinterpret_cast<TProc>(State.Procs[Function]);
     const FARPROC Proc = GetRasProc(Name);
-    if (BoundProcs.Module != RasLibrary || BoundProcs.Fallback != RasFallbackUsed) {
+    if (State.ProcsLibrary != State.Library || State.ProcsFallback != State.FallbackUsed) {
         ForgetBoundProcs();
-        BoundProcs.Module = RasLibrary;
-        BoundProcs.Fallback = RasFallbackUsed;
+        State.ProcsLibrary = State.Library;
+        State.ProcsFallback = State.FallbackUsed;
     }
-    BoundProcs.Procs[Function] = Proc;
+    State.Procs[Function] = Proc;
     return reinterpret_cast<TProc>(Proc);
 }
 
@@ -60,37 +60,38 @@ FARPROC GetRasProc(const QString& Name)
     const QByteArray Bare = Name.toLatin1();
     const QByteArray Suffixed = Bare + 'A';
     FARPROC Proc = nullptr;
+    TRasBindingState& State = Binding();
 
-    if (!RasLibraryLoaded) {
+    if (!State.Loaded) {
         // Nothing of a failed attempt is kept: every call starts over until a function is found.
-        RasLibrary = LoadLibraryA("rasapi32.dll");
-        if (!RasLibrary)
+        State.Library = LoadLibraryA("rasapi32.dll");
+        if (!State.Library)
             throw Exception(QStringLiteral("Error opening rasapi.dll"));
-        Proc = GetProcAddress(RasLibrary, Suffixed.constData());
+        Proc = GetProcAddress(State.Library, Suffixed.constData());
         if (!Proc)
-            Proc = GetProcAddress(RasLibrary, Bare.constData());
+            Proc = GetProcAddress(State.Library, Bare.constData());
         if (Proc) {
-            RasLibraryLoaded = true;
+            State.Loaded = true;
             return Proc;
         }
         // Older systems keep the functions in "rnaph.dll". "rasapi32.dll" stays loaded.
-        RasLibrary = LoadLibraryA("rnaph.dll");
-        if (!RasLibrary)
+        State.Library = LoadLibraryA("rnaph.dll");
+        if (!State.Library)
             throw Exception(QStringLiteral("Error opening rnaph.dll"));
-        Proc = GetProcAddress(RasLibrary, Bare.constData());
+        Proc = GetProcAddress(State.Library, Bare.constData());
         if (!Proc)
             throw Exception(QStringLiteral("Function ") + Name + QStringLiteral(" not found!"));
-        RasLibraryLoaded = true;
-        RasFallbackUsed = true;
+        State.Loaded = true;
+        State.FallbackUsed = true;
         return Proc;
     }
 
-    if (RasFallbackUsed) {
-        Proc = GetProcAddress(RasLibrary, Bare.constData());
+    if (State.FallbackUsed) {
+        Proc = GetProcAddress(State.Library, Bare.constData());
     } else {
-        Proc = GetProcAddress(RasLibrary, Suffixed.constData());
+        Proc = GetProcAddress(State.Library, Suffixed.constData());
         if (!Proc)
-            Proc = GetProcAddress(RasLibrary, Bare.constData());
+            Proc = GetProcAddress(State.Library, Bare.constData());
     }
     if (!Proc)
         throw Exception(QStringLiteral("Function ") + Name + QStringLiteral(" not found!"));
@@ -99,22 +100,15 @@ FARPROC GetRasProc(const QString& Name)
 
 void ReleaseRasBinding()
 {
-    if (!RasLibraryLoaded || !RasFallbackUsed)
+    TRasBindingState& State = Binding();
+    if (!State.Loaded || !State.FallbackUsed)
         return;
-    FreeLibrary(RasLibrary);
+    FreeLibrary(State.Library);
     // The handle is gone; a later call binds afresh instead of using it.
     ForgetBoundProcs();
-    RasLibrary = nullptr;
-    RasLibraryLoaded = false;
-    RasFallbackUsed = false;
-}
-
-void ResetRasBindingForTests()
-{
-    ForgetBoundProcs();
-    RasLibrary = nullptr;
-    RasLibraryLoaded = false;
-    RasFallbackUsed = false;
+    State.Library = nullptr;
+    State.Loaded = false;
+    State.FallbackUsed = false;
 }
 
 namespace {

@@ -72,10 +72,12 @@ std::string LineName(const TRecordBuffer<LINEDEVCAPS>& Caps, const LINEDEVCAPS& 
 bool TDialUp::GetLineSpeed(const char* DeviceName, DWORD& Speed)
 {
     Speed = 0;
-    HLINEAPP LineApp = 0;
+    // Shut down however the search ends, which closes the line opened on the way.
+    TLineApp App;
     DWORD NumDevs = 0;
-    if (lineInitialize(&LineApp, nullptr, &IgnoreLineEvents, "RasBaud", &NumDevs) != 0)
+    if (lineInitialize(App.Receive(), nullptr, &IgnoreLineEvents, "RasBaud", &NumDevs) != 0)
         return false;
+    const HLINEAPP LineApp = App.Handle();
 
     TRecordBuffer<LINECALLLIST> CallList(CallListBytes);
     TRecordBuffer<LINEDEVCAPS> DevCaps(DevCapsBytes);
@@ -119,6 +121,5 @@ bool TDialUp::GetLineSpeed(const char* DeviceName, DWORD& Speed)
         Speed = CallInfo.dwRate;
         Result = true;
     }
-    lineShutdown(LineApp);
     return Result;
 }

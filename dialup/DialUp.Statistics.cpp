@@ -2,6 +2,7 @@
 
 #include "base/Ansi.h"
 #include "dialup/PerfDataWalk.h"
+#include "dialup/Seams.h"
 #include "platform/Kernel.h"
 #include "platform/PerfData.h"
 #include "platform/Registry.h"
@@ -13,8 +14,6 @@
 #include <memory>
 #include <span>
 #include <vector>
-
-DWORD PerfDataBufferSize = 0;
 
 namespace {
 
@@ -83,32 +82,29 @@ bool TDialUp::GetDUNA()
         return false;
     FDUNA.clear();
 
-    HKEY EnumKey = nullptr;
-    HKEY StartKey = nullptr;
-    const bool EnumOpened =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, PerfStatsEnumKey, 0, KEY_READ, &EnumKey) == ERROR_SUCCESS;
+    // Both keys are closed as this returns, the start key first.
+    TRegKey EnumKey;
+    TRegKey StartKey;
+    const bool EnumOpened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PerfStatsEnumKey, 0, KEY_READ,
+                                          EnumKey.Receive()) == ERROR_SUCCESS;
     const bool Opened = EnumOpened && RegOpenKeyExA(HKEY_DYN_DATA, StartStatKey, 0, KEY_READ,
-                                                    &StartKey) == ERROR_SUCCESS;
+                                                    StartKey.Receive()) == ERROR_SUCCESS;
     if (Opened) {
         DWORD SubKeys = 0;
-        RegQueryInfoKeyA(EnumKey, nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr);
+        RegQueryInfoKeyA(EnumKey.Key(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr);
         for (DWORD i = 0; i < SubKeys; ++i) {
             // Emptied for each index, so a name that cannot be read is not taken for the last.
             char Name[MaxObjectName + 1] = {};
             DWORD Length = sizeof(Name);
-            RegEnumKeyExA(EnumKey, i, Name, &Length, nullptr, nullptr, nullptr, nullptr);
+            RegEnumKeyExA(EnumKey.Key(), i, Name, &Length, nullptr, nullptr, nullptr, nullptr);
             // Only the dial-up adapters count their connection's speed.
             const std::string SpeedValue = std::string(Name) + "\\ConnectSpeed";
-            if (RegQueryValueExA(StartKey, SpeedValue.c_str(), nullptr, nullptr, nullptr,
+            if (RegQueryValueExA(StartKey.Key(), SpeedValue.c_str(), nullptr, nullptr, nullptr,
                                  nullptr) == ERROR_SUCCESS)
                 FDUNA.append(AnsiToString(Name));
         }
     }
-    if (StartKey)
-        RegCloseKey(StartKey);
-    if (EnumKey)
-        RegCloseKey(EnumKey);
 
     if (!FDUNA.isEmpty()) {
         QCollator Collator;
@@ -148,16 +144,14 @@ bool TDialUp::SwitchStatistics(bool On, bool RefreshAdapters, int Handle, const 
 
 bool TDialUp::StartAdapterCounters(bool On)
 {
-    HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_DYN_DATA, On ? StartStatKey : StopStatKey, 0, KEY_ALL_ACCESS, &Key) !=
-        ERROR_SUCCESS)
+    TRegKey Key;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, On ? StartStatKey : StopStatKey, 0, KEY_ALL_ACCESS,
+                      Key.Receive()) != ERROR_SUCCESS)
         return false;
     const std::string Prefix = StringToAnsi(FDUNA_Key) + "\\";
-    const bool Touched = TouchCounter(Key, Prefix + "TotalBytesXmit") &&
-                         TouchCounter(Key, Prefix + "TotalBytesRecvd") &&
-                         TouchCounter(Key, Prefix + "ConnectSpeed");
-    RegCloseKey(Key);
-    return Touched;
+    return TouchCounter(Key.Key(), Prefix + "TotalBytesXmit") &&
+           TouchCounter(Key.Key(), Prefix + "TotalBytesRecvd") &&
+           TouchCounter(Key.Key(), Prefix + "ConnectSpeed");
 }
 
 bool TDialUp::GetStatistics()
@@ -174,15 +168,14 @@ bool TDialUp::GetStatistics()
 
 bool TDialUp::GetAdapterStatistics()
 {
-    HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_DYN_DATA, StatDataKey, 0, KEY_READ, &Key) != ERROR_SUCCESS)
+    TRegKey Key;
+    if (RegOpenKeyExA(HKEY_DYN_DATA, StatDataKey, 0, KEY_READ, Key.Receive()) != ERROR_SUCCESS)
         return false;
     const std::string Prefix = StringToAnsi(FDUNA_Key) + "\\";
     DWORD Speed = 0;
-    const bool Read = ReadCounter(Key, Prefix + "TotalBytesXmit", RawBytesXmit) &&
-                      ReadCounter(Key, Prefix + "TotalBytesRecvd", RawBytesRecv) &&
-                      ReadCounter(Key, Prefix + "ConnectSpeed", Speed);
-    RegCloseKey(Key);
+    const bool Read = ReadCounter(Key.Key(), Prefix + "TotalBytesXmit", RawBytesXmit) &&
+                      ReadCounter(Key.Key(), Prefix + "TotalBytesRecvd", RawBytesRecv) &&
+                      ReadCounter(Key.Key(), Prefix + "ConnectSpeed", Speed);
     if (!Read)
         return false;
 
@@ -202,6 +195,7 @@ bool TDialUp::GetPerformanceStatistics()
     if (!GetLineSpeed(StatDeviceName.c_str(), FConnectionSpeed))
         FConnectionSpeed = 0;
 
+    DWORD& PerfDataBufferSize = DialUpSeams().PerfDataBufferSize;
     if (PerfDataBufferSize == 0)
         PerfDataBufferSize = FirstPerfDataBufferSize;
     // Each query starts from the shared size; a nested read may grow it later, not this buffer.

@@ -31,10 +31,6 @@ using TOnActiveConn = std::function<void(QObject* Sender, int Handle, TRasConnSt
                                          const QString& StatusString, const char* EntryName,
                                          const char* DeviceType, const char* DeviceName)>;
 
-// Size of the buffer for the performance data, shared by every TDialUp: 0 until the first read,
-// then 8192, grown by 1024 whenever the platform answers that more data is waiting, never shrunk.
-extern DWORD PerfDataBufferSize;
-
 struct TStatisticsProbe;
 
 // Watches the system's dial-up networking on request: lists the phonebook entries, reports the

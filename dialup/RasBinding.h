@@ -6,14 +6,8 @@
 #include <QString>
 
 // The dial-up library is not linked: each of its functions is looked up by name at run time,
-// in "rasapi32.dll" or, failing that, in "rnaph.dll". One binding serves the whole program.
-
-// The library the functions are looked up in.
-extern HMODULE RasLibrary;
-// Set once a first function has been found; from then on the library is not loaded again.
-extern bool RasLibraryLoaded;
-// Set when the functions come from "rnaph.dll".
-extern bool RasFallbackUsed;
+// in "rasapi32.dll" or, failing that, in "rnaph.dll". One binding serves the whole program:
+// DialUpSeams().RasBinding (dialup/Seams.h).
 
 // The address of the dial-up function Name (given with its ANSI suffix, "RasHangUpA"); loads
 // the library on first use. Never returns nullptr: throws Exception instead.
@@ -22,9 +16,6 @@ FARPROC GetRasProc(const QString& Name);
 // Lets go of "rnaph.dll" when the binding uses it; otherwise releases nothing. Runs by itself
 // at program end, so the program never needs to call it.
 void ReleaseRasBinding();
-
-// Test seam: forget the binding (without releasing anything), as at program start.
-void ResetRasBindingForTests();
 
 // The dial-up functions as the component calls them: each looks its function up through
 // GetRasProc the first time for the library bound (and again after the binding was reset or

@@ -1,5 +1,7 @@
 #include "platform/DialUpSource.h"
 
+#include "platform/Seams.h"
+
 #include "ras/service/RasFolder.h"
 #include "ras/service/RasService.h"
 
@@ -8,16 +10,13 @@
 
 namespace {
 
-TRasService* InstalledService = nullptr;
-std::function<int64_t()> InstalledNow;
-
 // Reads the installed service if a test chose one, else the one the environment names.
 template <typename TResult, typename TRead>
 TResult ReadService(TRead read)
 {
     try {
-        if (InstalledService)
-            return read(*InstalledService, DialUpNowMs());
+        if (TRasService* chosen = PlatformSeams().DialUpService)
+            return read(*chosen, DialUpNowMs());
         const TRasService Service(ResolveRasFolder());
         return read(Service, DialUpNowMs());
     } catch (const std::exception&) {
@@ -41,15 +40,10 @@ std::vector<TConnectionView> DialUpConnections()
 
 int64_t DialUpNowMs()
 {
-    if (InstalledService && InstalledNow)
-        return InstalledNow();
+    const TPlatformSeams& seams = PlatformSeams();
+    if (seams.DialUpService && seams.DialUpNow)
+        return seams.DialUpNow();
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-void SetDialUpServiceForTests(TRasService* service, std::function<int64_t()> nowMs)
-{
-    InstalledService = service;
-    InstalledNow = service ? std::move(nowMs) : nullptr;
 }

@@ -4,13 +4,10 @@
 #include "ras/service/Phonebook.h"
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-class TRasService;
-
 // The stand-in dial-up service as the registry statistics and telephony see it: the service
-// in ResolveRasFolder() at wall-clock time. Nothing here throws: a service that cannot be read
+// in ResolveRasFolder() at wall-clock time, unless a test chose one (TPlatformSeams::DialUpService). Nothing here throws: a service that cannot be read
 // has no entries and no connections, as a machine without dial-up networking would.
 // Called several times a second during a session; the service's file cache makes every call
 // after the first one cost no read of an unchanged phonebook or connection table.
@@ -19,7 +16,3 @@ std::vector<TPhonebookEntry> DialUpPhonebook();
 std::vector<TConnectionView> DialUpConnections();
 // The service's notion of now, in milliseconds since the Unix epoch.
 int64_t DialUpNowMs();
-
-// Test seam: read this service at the time nowMs gives; nullptr restores the service in
-// ResolveRasFolder() at wall-clock time. The caller keeps the service alive meanwhile.
-void SetDialUpServiceForTests(TRasService* service, std::function<int64_t()> nowMs);

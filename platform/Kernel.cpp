@@ -1,13 +1,12 @@
 #include "platform/Kernel.h"
 
+#include "platform/Seams.h"
+
 #include <ctime>
 #include <sched.h>
 #include <time.h>
 
 namespace {
-
-TClock* InstalledClock = nullptr;
-int PlatformIdOverride = -1;
 
 void SystemSleep(DWORD milliseconds)
 {
@@ -29,20 +28,10 @@ void TClock::Sleep(DWORD milliseconds)
     SystemSleep(milliseconds);
 }
 
-void SetClockForTests(TClock* clock)
-{
-    InstalledClock = clock;
-}
-
-void SetPlatformIdForTests(int platformId)
-{
-    PlatformIdOverride = platformId;
-}
-
 DWORD GetTickCount()
 {
-    if (InstalledClock)
-        return InstalledClock->TickCount();
+    if (TClock* clock = PlatformSeams().Clock)
+        return clock->TickCount();
     // The boot-time clock goes on while the machine is suspended, as the platform's tick count
     // does: a session that spans a suspension is timed and priced for all of it.
     timespec ts{};
@@ -53,8 +42,8 @@ DWORD GetTickCount()
 
 void Sleep(DWORD milliseconds)
 {
-    if (InstalledClock) {
-        InstalledClock->Sleep(milliseconds);
+    if (TClock* clock = PlatformSeams().Clock) {
+        clock->Sleep(milliseconds);
         return;
     }
     SystemSleep(milliseconds);
@@ -62,8 +51,8 @@ void Sleep(DWORD milliseconds)
 
 TLocalTime GetLocalTime()
 {
-    if (InstalledClock)
-        return InstalledClock->LocalTime();
+    if (TClock* clock = PlatformSeams().Clock)
+        return clock->LocalTime();
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
     std::tm tm{};
@@ -74,5 +63,5 @@ TLocalTime GetLocalTime()
 
 DWORD Win32Platform()
 {
-    return PlatformIdOverride >= 0 ? static_cast<DWORD>(PlatformIdOverride) : VER_PLATFORM_WIN32_NT;
+    return PlatformSeams().PlatformId.value_or(VER_PLATFORM_WIN32_NT);
 }

@@ -18,7 +18,8 @@ constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 // The platform family the program runs on: the NT family here.
 DWORD Win32Platform();
 
-// The source of ticks and local time. The system clock is used unless a test installs its own.
+// The source of ticks and local time. The system clock is used unless a test installs its own
+// (TPlatformSeams::Clock).
 class TClock {
 public:
     virtual ~TClock();
@@ -27,8 +28,3 @@ public:
     // Lets the time pass that Sleep waits for; the system clock gives up the processor.
     virtual void Sleep(DWORD milliseconds);
 };
-
-// Test seams: install a clock (nullptr restores the system clock) or a platform identifier
-// (a negative value restores the real one). The caller keeps ownership of the clock.
-void SetClockForTests(TClock* clock);
-void SetPlatformIdForTests(int platformId);

@@ -1,6 +1,7 @@
 #include "platform/Library.h"
 
 #include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,8 +13,6 @@
 #endif
 
 namespace {
-
-std::vector<std::string> SearchPathOverride;
 
 // "rasapi32.dll" -> "librasapi32.so"; a name without an extension gets one, as on Windows.
 std::string SharedObjectName(std::string name)
@@ -29,14 +28,9 @@ std::string SharedObjectName(std::string name)
 
 std::vector<std::string> LibrarySearchPath()
 {
-    if (!SearchPathOverride.empty())
-        return SearchPathOverride;
+    if (const std::vector<std::string>& chosen = PlatformSeams().LibrarySearchPath; !chosen.empty())
+        return chosen;
     return {ProgramDir().toStdString(), ZELTIX_LIBDIR};
-}
-
-void SetLibrarySearchPathForTests(std::vector<std::string> folders)
-{
-    SearchPathOverride = std::move(folders);
 }
 
 HMODULE LoadLibraryA(LPCSTR fileName)

@@ -13,7 +13,5 @@ HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
 
-// The folders LoadLibraryA searches, in order.
+// The folders LoadLibraryA searches, in order (TPlatformSeams::LibrarySearchPath when a test chose them).
 std::vector<std::string> LibrarySearchPath();
-// Test seam: search these folders instead (an empty list restores the normal search path).
-void SetLibrarySearchPathForTests(std::vector<std::string> folders);

@@ -3,6 +3,7 @@
 #include "base/Ansi.h"
 #include "platform/DialUpSource.h"
 #include "platform/RegistryKeys.h"
+#include "platform/Seams.h"
 
 #include <QString>
 
@@ -11,8 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-TPerfDataSource InstalledSource;
 
 // Milliseconds from 1601-01-01 to 1970-01-01.
 constexpr int64_t FileTimeEpochOffsetMs = 11644473600000;
@@ -133,8 +132,8 @@ public:
     LONG QueryValue(std::string_view Name, DWORD& Type, std::string& Data) override
     {
         Type = REG_BINARY;
-        if (InstalledSource && Name == "906")
-            return InstalledSource(Data);
+        if (const auto& source = PlatformSeams().PerfDataSource; source && Name == "906")
+            return source(Data);
         Data = BuildPerformanceData(Name, DialUpConnections(), DialUpNowMs());
         return ERROR_SUCCESS;
     }
@@ -170,11 +169,6 @@ std::string BuildPerformanceData(std::string_view ValueName,
     Bytes += Name;
     Bytes.resize(Block.HeaderLength, '\0');
     return Bytes + Objects;
-}
-
-void SetPerfDataSourceForTests(TPerfDataSource source)
-{
-    InstalledSource = std::move(source);
 }
 
 std::unique_ptr<TRegistryKey> OpenPerformanceDataKey(std::string_view Path)

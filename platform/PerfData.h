@@ -4,7 +4,6 @@
 #include "ras/service/ConnectionState.h"
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -121,11 +120,7 @@ std::string BuildPerformanceData(std::string_view ValueName,
                                  const std::vector<TConnectionView>& Connections,
                                  int64_t NowMs);
 
-// Test seam: the value "906" answers with the function's result and bytes (which the caller's
-// buffer receives under the usual size rules when the result is ERROR_SUCCESS, and as
-// undefined contents otherwise); nullptr restores the block built from the service.
-using TPerfDataSource = std::function<LONG(std::string& Bytes)>;
-void SetPerfDataSourceForTests(TPerfDataSource source);
+// A test may answer the value "906" itself: TPlatformSeams::PerfDataSource.
 
 // The provider for the registry's table.
 std::unique_ptr<TRegistryKey> OpenPerformanceDataKey(std::string_view Path);

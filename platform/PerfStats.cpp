@@ -2,18 +2,18 @@
 
 #include "platform/DialUpSource.h"
 #include "platform/RegistryKeys.h"
+#include "platform/Seams.h"
 
 #include <algorithm>
 
 namespace {
 
-const TPerfStatsTable* InstalledTable = nullptr;
-
 constexpr std::string_view EnumPath = "System\\CurrentControlSet\\Control\\PerfStats\\Enum";
 
 TPerfStatsTable CurrentTable()
 {
-    return InstalledTable ? *InstalledTable : DialUpPerfStats();
+    const TPerfStatsTable* chosen = PlatformSeams().PerfStats;
+    return chosen ? *chosen : DialUpPerfStats();
 }
 
 std::string AdapterName(size_t Index)
@@ -98,11 +98,6 @@ TPerfStatsTable DialUpPerfStats()
         Table.Values.emplace_back(Name + "\\ConnectSpeed", PerfStatBytes(Speed));
     }
     return Table;
-}
-
-void SetPerfStatsForTests(const TPerfStatsTable* table)
-{
-    InstalledTable = table;
 }
 
 std::unique_ptr<TRegistryKey> OpenDynDataKey(std::string_view Path)

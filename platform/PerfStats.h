@@ -29,9 +29,7 @@ TPerfStatsTable DialUpPerfStats();
 // A counter value as the statistics keys hold it.
 std::string PerfStatBytes(DWORD Value);
 
-// Test seam: the keys answer from this table, read at every call so the test may change it
-// between reads; nullptr restores the service's table. The caller keeps the table.
-void SetPerfStatsForTests(const TPerfStatsTable* table);
+// A test may answer from a table of its own: TPlatformSeams::PerfStats.
 
 // Providers for the registry's table.
 std::unique_ptr<TRegistryKey> OpenDynDataKey(std::string_view Path);

@@ -1,21 +1,13 @@
 #include "platform/ProgramDir.h"
 
+#include "platform/Seams.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 #include <climits>
 #include <unistd.h>
 
-namespace {
-
-QString ProgramDirOverride;
-
-} // namespace
-
-void SetProgramDirForTests(const QString& folder)
-{
-    ProgramDirOverride = folder;
-}
 
 QString ExeName()
 {
@@ -29,7 +21,8 @@ QString ExeName()
 
 QString ProgramDir()
 {
-    QString dir = ProgramDirOverride.isEmpty() ? QFileInfo(ExeName()).absolutePath() : ProgramDirOverride;
+    const QString& chosen = PlatformSeams().ProgramDir;
+    QString dir = chosen.isEmpty() ? QFileInfo(ExeName()).absolutePath() : chosen;
     while (dir.endsWith(QLatin1String("//")))
         dir.chop(1);
     if (!dir.endsWith(QLatin1Char('/')))

@@ -7,6 +7,3 @@ QString ExeName();
 // The folder of the running executable, ending with exactly one separator; every data file of
 // the program is this folder joined with the file's name.
 QString ProgramDir();
-
-// Test seam: make the program live in this folder (an empty text restores the real one).
-void SetProgramDirForTests(const QString& folder);

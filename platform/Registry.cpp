@@ -66,9 +66,18 @@ struct TOpenKey {
 
 constexpr REGSAM WriteAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
-// Handles of open keys. Small numbers, so they never meet the predefined roots.
-std::map<uintptr_t, TOpenKey> OpenKeys;
-uintptr_t NextHandle = 0x100;
+// The keys open in this process, by handle. Handles are small numbers, so they never meet the
+// predefined roots.
+struct TOpenKeyTable {
+    std::map<uintptr_t, TOpenKey> Keys;
+    uintptr_t NextHandle = 0x100;
+};
+
+TOpenKeyTable& OpenKeys()
+{
+    static TOpenKeyTable Table;
+    return Table;
+}
 
 // The key a handle stands for. A predefined root is opened for the duration of one call.
 struct TKeyRef {
@@ -89,8 +98,9 @@ std::optional<TKeyRef> Resolve(HKEY hKey)
         Ref.Key = Ref.Temporary.get();
         return Ref;
     }
-    auto Found = OpenKeys.find(reinterpret_cast<uintptr_t>(hKey));
-    if (Found == OpenKeys.end())
+    std::map<uintptr_t, TOpenKey>& Keys = OpenKeys().Keys;
+    auto Found = Keys.find(reinterpret_cast<uintptr_t>(hKey));
+    if (Found == Keys.end())
         return std::nullopt;
     Ref.Root = Found->second.Root;
     Ref.Path = Found->second.Path;
@@ -161,9 +171,10 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
         return ERROR_FILE_NOT_FOUND;
     if ((samDesired & WriteAccess) && !Key->Writable())
         return ERROR_ACCESS_DENIED;
-    const uintptr_t Handle = NextHandle;
-    NextHandle += 4;
-    OpenKeys.emplace(Handle, TOpenKey{Parent->Root, std::move(Path), std::move(Key), samDesired});
+    TOpenKeyTable& Table = OpenKeys();
+    const uintptr_t Handle = Table.NextHandle;
+    Table.NextHandle += 4;
+    Table.Keys.emplace(Handle, TOpenKey{Parent->Root, std::move(Path), std::move(Key), samDesired});
     *phkResult = reinterpret_cast<HKEY>(Handle);
     return ERROR_SUCCESS;
 }
@@ -208,8 +219,14 @@ LONG RegCloseKey(HKEY hKey)
 {
     if (IsPredefinedKey(hKey))
         return ERROR_SUCCESS;
-    return OpenKeys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
+    return OpenKeys().Keys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
                                                                  : ERROR_INVALID_HANDLE;
+}
+
+TRegKey::~TRegKey()
+{
+    if (FKey)
+        RegCloseKey(FKey);
 }
 
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD,

@@ -43,6 +43,22 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
 LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                       LPBYTE lpData, LPDWORD lpcbData);
 LONG RegCloseKey(HKEY hKey);
+
+// Holds a key that RegOpenKeyExA opened and closes it (RegCloseKey) when it goes.
+class TRegKey {
+public:
+    TRegKey() = default;
+    ~TRegKey();
+    TRegKey(const TRegKey&) = delete;
+    TRegKey& operator=(const TRegKey&) = delete;
+
+    // Where RegOpenKeyExA writes the key; a failed open leaves none to close.
+    PHKEY Receive() { return &FKey; }
+    HKEY Key() const { return FKey; }
+
+private:
+    HKEY FKey = nullptr;
+};
 // Counts and longest lengths of the key's subkeys and values; any output may be null.
 LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
                       LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
@@ -70,10 +86,3 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 // cannot be written, or created, makes its key refuse KEY_ALL_ACCESS.
 inline constexpr const char* RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* RunOnceKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-// Test seam: the folder that stands for $XDG_CONFIG_HOME for the keys kept in files; empty
-// restores the desktop's own.
-void SetRegistryConfigHomeForTests(const std::string& folder);
-// Test seam: the folders of those keys cannot be written, whatever the file system says (a test
-// that runs as root is never stopped by permissions).
-void SetRegistryFoldersReadOnlyForTests(bool readOnly);

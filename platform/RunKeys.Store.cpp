@@ -1,5 +1,7 @@
 #include "platform/RunKeys.h"
 
+#include "platform/Seams.h"
+
 #include "base/AtomicFile.h"
 #include "base/IniDocument.h"
 
@@ -11,9 +13,6 @@
 #include <system_error>
 
 namespace {
-
-std::string ConfigHomeForTests;
-bool FoldersReadOnly = false;
 
 const char* const StoreFolder = "zeltix-registry";
 const char* const StoreFile = "HKEY_LOCAL_MACHINE.ini";
@@ -117,8 +116,8 @@ private:
 
 std::string RegistryConfigHome()
 {
-    if (!ConfigHomeForTests.empty())
-        return ConfigHomeForTests;
+    if (const std::string& chosen = PlatformSeams().RegistryConfigHome; !chosen.empty())
+        return chosen;
     // The stand-in reads the desktop's own setting, as the desktop itself does.
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
         return config;
@@ -126,19 +125,9 @@ std::string RegistryConfigHome()
     return std::string(home ? home : "") + "/.config";
 }
 
-void SetRegistryConfigHomeForTests(const std::string& folder)
-{
-    ConfigHomeForTests = folder;
-}
-
-void SetRegistryFoldersReadOnlyForTests(bool readOnly)
-{
-    FoldersReadOnly = readOnly;
-}
-
 bool FolderWritable(const std::string& path)
 {
-    if (FoldersReadOnly)
+    if (PlatformSeams().RegistryFoldersReadOnly)
         return false;
     std::error_code error;
     std::filesystem::path folder(path);

@@ -1,6 +1,7 @@
 #include "platform/Shell.h"
 
 #include "base/Ansi.h"
+#include "platform/Seams.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -9,8 +10,6 @@
 #include <cstring>
 
 namespace {
-
-std::function<void(const TShellExecuteCall&)> Recorder;
 
 std::optional<std::string> TextOf(LPCSTR text)
 {
@@ -29,16 +28,11 @@ constexpr uintptr_t ShellSuccess = 42;
 
 } // namespace
 
-void SetShellExecuteRecorderForTests(std::function<void(const TShellExecuteCall&)> recorder)
-{
-    Recorder = std::move(recorder);
-}
-
 HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
                         INT nShowCmd)
 {
-    if (Recorder) {
-        Recorder({hwnd, TextOf(lpOperation), TextOf(lpFile), TextOf(lpParameters), TextOf(lpDirectory), nShowCmd});
+    if (const auto recorder = PlatformSeams().ShellExecuteRecorder) {
+        recorder({hwnd, TextOf(lpOperation), TextOf(lpFile), TextOf(lpParameters), TextOf(lpDirectory), nShowCmd});
         return ResultOf(ShellSuccess);
     }
     if (!lpFile || !*lpFile)

@@ -2,7 +2,6 @@
 
 #include "platform/WinTypes.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,7 +28,3 @@ struct TShellExecuteCall {
     std::optional<std::string> Directory;
     INT ShowCmd = 0;
 };
-
-// Test seam: while a recorder is set, ShellExecuteA hands every call to it, opens nothing and
-// reports success. An empty function restores the real behaviour.
-void SetShellExecuteRecorderForTests(std::function<void(const TShellExecuteCall&)> recorder);

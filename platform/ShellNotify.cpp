@@ -1,6 +1,7 @@
 #include "platform/ShellNotify.h"
 
 #include "base/Ansi.h"
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -24,24 +26,17 @@ struct TNotifyIcon {
     std::unique_ptr<QSystemTrayIcon> Tray;
 };
 
-// All user-interface work runs on one thread, so the tables need no lock.
-std::vector<std::unique_ptr<TNotifyIcon>> Icons;
-std::vector<TShellNotifyCall> Calls;
-std::map<HICON, QIcon> IconHandles;
-HICON NextIconHandle = 0x00020000;
-std::optional<bool> AreaForTests;
-
 // Whether icons can be shown now, and whether they show in a real panel.
 bool AreaAvailable()
 {
-    if (AreaForTests)
-        return *AreaForTests;
+    if (const std::optional<bool>& chosen = PlatformSeams().NotificationArea)
+        return *chosen;
     return qobject_cast<QApplication*>(QCoreApplication::instance()) && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool AreaIsReal()
 {
-    return !AreaForTests && AreaAvailable();
+    return !PlatformSeams().NotificationArea && AreaAvailable();
 }
 
 // Looks for the notification area every few seconds. The shell tells every window when its
@@ -59,20 +54,7 @@ public:
         FTimer->SetOnTimer([this](QObject*) { Look(); });
     }
 
-    void Look()
-    {
-        const bool available = AreaAvailable();
-        if (available == FAvailable)
-            return;
-        FAvailable = available;
-        if (!available) {
-            // The panel has gone and its icons with it.
-            Icons.clear();
-            return;
-        }
-        static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-        PostMessageA(HWND_BROADCAST, TaskbarCreated, 0, 0);
-    }
+    void Look();
 
     // Takes the area as it is now for granted, without telling anyone.
     void Resync() { FAvailable = AreaAvailable(); }
@@ -82,13 +64,43 @@ private:
     bool FAvailable = false;
 };
 
-TAreaWatch AreaWatch;
+// The shell's notification area: its icons, the icon pictures handed to it, every call made,
+// and the watch for the panel. All user-interface work runs on one thread, so it needs no lock.
+struct TNotificationArea {
+    std::vector<std::unique_ptr<TNotifyIcon>> Icons;
+    std::vector<TShellNotifyCall> Calls;
+    std::map<HICON, QIcon> IconHandles;
+    HICON NextIconHandle = 0x00020000;
+    TAreaWatch Watch;
+};
+
+TNotificationArea& Area()
+{
+    static TNotificationArea State;
+    return State;
+}
+
+void TAreaWatch::Look()
+{
+    const bool available = AreaAvailable();
+    if (available == FAvailable)
+        return;
+    FAvailable = available;
+    if (!available) {
+        // The panel has gone and its icons with it.
+        Area().Icons.clear();
+        return;
+    }
+    static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    PostMessageA(HWND_BROADCAST, TaskbarCreated, 0, 0);
+}
 
 TNotifyIcon* FindIcon(HWND hwnd, UINT id)
 {
-    auto it = std::find_if(Icons.begin(), Icons.end(),
+    const auto& icons = Area().Icons;
+    auto it = std::find_if(icons.begin(), icons.end(),
                            [&](const auto& icon) { return icon->Window == hwnd && icon->ID == id; });
-    return it == Icons.end() ? nullptr : it->get();
+    return it == icons.end() ? nullptr : it->get();
 }
 
 // The shell posts its notifications, so the owner handles them from the event loop.
@@ -171,7 +183,7 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
         added->ID = data.uID;
         added->Tray = MakeTray(hwnd, data.uID);
         Apply(*added, data);
-        Icons.push_back(std::move(added));
+        Area().Icons.push_back(std::move(added));
         return TRUE;
     }
     case NIM_MODIFY:
@@ -182,7 +194,7 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
     case NIM_DELETE:
         if (!icon)
             return FALSE;
-        std::erase_if(Icons, [icon](const auto& entry) { return entry.get() == icon; });
+        std::erase_if(Area().Icons, [icon](const auto& entry) { return entry.get() == icon; });
         return TRUE;
     default:
         return FALSE;
@@ -205,7 +217,7 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
 {
     if (!lpData)
         return FALSE;
-    AreaWatch.Start();
+    Area().Watch.Start();
     const BOOL result = Notify(dwMessage, *lpData);
     TShellNotifyCall call;
     call.Message = dwMessage;
@@ -216,42 +228,44 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
     call.Icon = lpData->hIcon;
     call.Tip = std::string(lpData->szTip, strnlen(lpData->szTip, sizeof(lpData->szTip)));
     call.Result = result;
-    Calls.push_back(std::move(call));
+    Area().Calls.push_back(std::move(call));
     return result;
 }
 
 HICON CreateIconHandle(const QIcon& icon)
 {
-    const HICON handle = NextIconHandle;
-    NextIconHandle += 4;
-    IconHandles[handle] = icon;
+    TNotificationArea& area = Area();
+    const HICON handle = area.NextIconHandle;
+    area.NextIconHandle += 4;
+    area.IconHandles[handle] = icon;
     return handle;
 }
 
 QIcon IconOfHandle(HICON icon)
 {
-    auto it = IconHandles.find(icon);
-    return it == IconHandles.end() ? QIcon() : it->second;
+    const auto& handles = Area().IconHandles;
+    auto it = handles.find(icon);
+    return it == handles.end() ? QIcon() : it->second;
 }
 
 BOOL DestroyIcon(HICON icon)
 {
-    return IconHandles.erase(icon) ? TRUE : FALSE;
+    return Area().IconHandles.erase(icon) ? TRUE : FALSE;
 }
 
 std::vector<TShellNotifyCall> ShellNotifyCallsForTests()
 {
-    return Calls;
+    return Area().Calls;
 }
 
 void ClearShellNotifyCallsForTests()
 {
-    Calls.clear();
+    Area().Calls.clear();
 }
 
 int NotifyIconCountForTests()
 {
-    return static_cast<int>(Icons.size());
+    return static_cast<int>(Area().Icons.size());
 }
 
 bool HasNotifyIconForTests(HWND hwnd, UINT id)
@@ -278,12 +292,8 @@ BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationR
 
 void ResetNotifyIconsForTests()
 {
-    Icons.clear();
-    Calls.clear();
-    AreaWatch.Resync();
-}
-
-void SetNotificationAreaForTests(std::optional<bool> available)
-{
-    AreaForTests = available;
+    TNotificationArea& area = Area();
+    area.Icons.clear();
+    area.Calls.clear();
+    area.Watch.Resync();
 }

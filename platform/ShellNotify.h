@@ -5,7 +5,6 @@
 #include <QSystemTrayIcon>
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,9 +86,6 @@ bool HasNotifyIconForTests(HWND hwnd, UINT id);
 BOOL SendNotifyIconMouseForTests(HWND hwnd, UINT id, UINT mouseMessage);
 BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason);
 void ResetNotifyIconsForTests();
-// Test seam for the desktop's notification area: true stands for one that takes icons without
-// showing them anywhere, false for none; no value is the desktop's own. The change is noticed
-// by the watch, as a real one would be.
-void SetNotificationAreaForTests(std::optional<bool> available);
+// A test may stand in for the desktop's notification area: TPlatformSeams::NotificationArea.
 // How often the watch looks for a notification area that appeared or went away.
 constexpr UINT NotificationAreaWatchMs = 2000;

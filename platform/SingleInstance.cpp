@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Seams.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -28,14 +30,7 @@ constexpr int RetryMs = 50;
 // A holder that is alive accepts at once: the kernel queues the connection for it.
 constexpr int SocketTimeoutMs = 1000;
 
-std::optional<int> PatienceOverride;
-
 } // namespace
-
-void SetInstancePatienceForTests(std::optional<int> ms)
-{
-    PatienceOverride = ms;
-}
 
 TSingleInstance::TSingleInstance(const QString& folder)
 {
@@ -78,7 +73,7 @@ TInstanceClaim TSingleInstance::Claim()
     if (FLockFd < 0)
         return TInstanceClaim::icFirst;
 
-    QDeadlineTimer patience(PatienceOverride.value_or(ProgramPatienceMs));
+    QDeadlineTimer patience(PlatformSeams().InstancePatienceMs.value_or(ProgramPatienceMs));
     for (;;) {
         if (::flock(FLockFd, LOCK_EX | LOCK_NB) == 0) {
             Listen();

@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -53,7 +52,3 @@ private:
     int FLockFd = -1;
     std::unique_ptr<QLocalServer> FServer;
 };
-
-// Test seam: how long a start waits for a holder that does not answer (an empty value
-// restores the program's own patience).
-void SetInstancePatienceForTests(std::optional<int> ms);

@@ -16,7 +16,7 @@ struct TLineDevice {
     DWORD MaxRate = 0;
 };
 
-struct TLineApp {
+struct TLineAppState {
     std::vector<TLineDevice> Devices;
 };
 
@@ -33,11 +33,20 @@ struct TCall {
     DWORD Rate;
 };
 
-std::map<HLINEAPP, TLineApp> Apps;
-std::map<HLINE, TOpenLine> Lines;
-std::map<HCALL, TCall> Calls;
-// One counter for all three kinds, so a handle of one kind is never taken for another.
-DWORD NextHandle = 0x00010001;
+// The telephony service of this process: its applications, open lines and known calls.
+struct TTelephonyState {
+    std::map<HLINEAPP, TLineAppState> Apps;
+    std::map<HLINE, TOpenLine> Lines;
+    std::map<HCALL, TCall> Calls;
+    // One counter for all three kinds, so a handle of one kind is never taken for another.
+    DWORD NextHandle = 0x00010001;
+};
+
+TTelephonyState& Telephony()
+{
+    static TTelephonyState State;
+    return State;
+}
 
 constexpr std::string_view ProviderInfo = "Zeltix dial-up service";
 
@@ -58,6 +67,7 @@ std::vector<TLineDevice> LineDevices()
 
 const TLineDevice* FindDevice(HLINEAPP App, DWORD DeviceID, LONG& Error)
 {
+    const auto& Apps = Telephony().Apps;
     auto FoundApp = Apps.find(App);
     if (FoundApp == Apps.end()) {
         Error = LINEERR_INVALAPPHANDLE;
@@ -113,8 +123,8 @@ LONG lineInitialize(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK, LPCSTR, LPDW
 {
     if (!lphLineApp || !lpdwNumDevs)
         return LINEERR_INVALPOINTER;
-    const HLINEAPP App = NextHandle++;
-    TLineApp& State = Apps[App];
+    const HLINEAPP App = Telephony().NextHandle++;
+    TLineAppState& State = Telephony().Apps[App];
     State.Devices = LineDevices();
     *lphLineApp = App;
     *lpdwNumDevs = static_cast<DWORD>(State.Devices.size());
@@ -180,16 +190,17 @@ LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIV
     // Only watching is offered: nothing here owns or answers calls.
     if (dwPrivileges != LINECALLPRIVILEGE_NONE)
         return LINEERR_INVALPRIVSELECT;
-    const HLINE Line = NextHandle++;
-    Lines[Line] = {hLineApp, dwDeviceID};
+    const HLINE Line = Telephony().NextHandle++;
+    Telephony().Lines[Line] = {hLineApp, dwDeviceID};
     *lphLine = Line;
     return 0;
 }
 
 LONG lineGetNewCalls(HLINE hLine, DWORD, DWORD dwSelect, LPLINECALLLIST lpCallList)
 {
-    auto FoundLine = Lines.find(hLine);
-    if (FoundLine == Lines.end())
+    TTelephonyState& State = Telephony();
+    auto FoundLine = State.Lines.find(hLine);
+    if (FoundLine == State.Lines.end())
         return LINEERR_INVALLINEHANDLE;
     // Calls are asked for by line only; the address then plays no part.
     if (dwSelect != LINECALLSELECT_LINE)
@@ -200,17 +211,17 @@ LONG lineGetNewCalls(HLINE hLine, DWORD, DWORD dwSelect, LPLINECALLLIST lpCallLi
         return LINEERR_STRUCTURETOOSMALL;
 
     const TOpenLine& Line = FoundLine->second;
-    const std::string& DeviceName = Apps[Line.App].Devices[Line.DeviceID].Name;
+    const std::string& DeviceName = State.Apps[Line.App].Devices[Line.DeviceID].Name;
     std::vector<HCALL> Handles;
     for (const TConnectionView& Connection : DialUpConnections()) {
         if (Connection.State != RASCS_Connected || Connection.DeviceName != DeviceName)
             continue;
         // A call asked about again keeps its handle.
-        auto Known = std::find_if(Calls.begin(), Calls.end(), [&](const auto& Call) {
+        auto Known = std::find_if(State.Calls.begin(), State.Calls.end(), [&](const auto& Call) {
             return Call.second.Line == hLine && Call.second.Connection == Connection.Handle;
         });
-        HCALL Handle = Known != Calls.end() ? Known->first : NextHandle++;
-        Calls[Handle] = {Line.App, hLine, Line.DeviceID, Connection.Handle, Connection.Speed};
+        HCALL Handle = Known != State.Calls.end() ? Known->first : State.NextHandle++;
+        State.Calls[Handle] = {Line.App, hLine, Line.DeviceID, Connection.Handle, Connection.Speed};
         Handles.push_back(Handle);
     }
 
@@ -225,6 +236,7 @@ LONG lineGetNewCalls(HLINE hLine, DWORD, DWORD dwSelect, LPLINECALLLIST lpCallLi
 
 LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo)
 {
+    const std::map<HCALL, TCall>& Calls = Telephony().Calls;
     auto Found = Calls.find(hCall);
     if (Found == Calls.end())
         return LINEERR_INVALCALLHANDLE;
@@ -249,9 +261,16 @@ LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo)
 
 LONG lineShutdown(HLINEAPP hLineApp)
 {
-    if (!Apps.erase(hLineApp))
+    TTelephonyState& State = Telephony();
+    if (!State.Apps.erase(hLineApp))
         return LINEERR_INVALAPPHANDLE;
-    std::erase_if(Lines, [&](const auto& Line) { return Line.second.App == hLineApp; });
-    std::erase_if(Calls, [&](const auto& Call) { return Call.second.App == hLineApp; });
+    std::erase_if(State.Lines, [&](const auto& Line) { return Line.second.App == hLineApp; });
+    std::erase_if(State.Calls, [&](const auto& Call) { return Call.second.App == hLineApp; });
     return 0;
+}
+
+TLineApp::~TLineApp()
+{
+    if (FHandle)
+        lineShutdown(FHandle);
 }

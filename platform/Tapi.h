@@ -247,3 +247,21 @@ LONG lineGetNewCalls(HLINE hLine, DWORD dwAddressID, DWORD dwSelect, LPLINECALLL
 LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo);
 // Ends the application and closes its lines and calls.
 LONG lineShutdown(HLINEAPP hLineApp);
+
+// Holds a line application that lineInitialize started and shuts it down (lineShutdown) when it
+// goes, which also closes every line opened through it.
+class TLineApp {
+public:
+    TLineApp() = default;
+    ~TLineApp();
+    TLineApp(const TLineApp&) = delete;
+    TLineApp& operator=(const TLineApp&) = delete;
+
+    // Where lineInitialize writes the application; only a started one is shut down, so a
+    // failed start leaves nothing to end.
+    LPHLINEAPP Receive() { return &FHandle; }
+    HLINEAPP Handle() const { return FHandle; }
+
+private:
+    HLINEAPP FHandle = 0;
+};

@@ -1,5 +1,6 @@
 #include "platform/Windows.h"
 
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 
 #include <QApplication>
@@ -25,18 +26,7 @@ namespace {
 
 using TProcedure = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
-// Window procedures by number. Numbers look like code addresses of a 32-bit program and are
-// never reused, so a stale one calls nothing.
-std::map<WNDPROC, std::shared_ptr<TProcedure>> Procedures;
-WNDPROC NextProcedure = 0x00401000;
-
-WNDPROC AddProcedure(TProcedure procedure)
-{
-    const WNDPROC number = NextProcedure;
-    NextProcedure += 0x10;
-    Procedures[number] = std::make_shared<TProcedure>(std::move(procedure));
-    return number;
-}
+WNDPROC AddProcedure(TProcedure procedure);
 
 // The procedure a widget's window starts with.
 WNDPROC DefaultProcedure()
@@ -87,26 +77,43 @@ public:
     QPointer<QWidget> Widget;
 };
 
-// All user-interface work runs on one thread, so the tables need no lock.
-std::map<HWND, std::unique_ptr<TWindowObject>> Windows;
+// The window manager's state: every window, procedure and registered message there is. All
+// user-interface work runs on one thread, so it needs no lock.
+struct TWindowTable {
+    // Window procedures by number. Numbers look like code addresses of a 32-bit program and
+    // are never reused, so a stale one calls nothing.
+    std::map<WNDPROC, std::shared_ptr<TProcedure>> Procedures;
+    WNDPROC NextProcedure = 0x00401000;
+    std::map<HWND, std::unique_ptr<TWindowObject>> Windows;
+    uintptr_t NextHandle = 0x10000;
+    std::map<std::string, UINT> Messages;
+    UINT NextWindowMessage = 0xC000;
+    HWND ApplicationHandle = nullptr;
+    HWND ForegroundHandle = nullptr;
+};
+
 // Components register their messages while the program's statics are being made, so the table
 // is made on first use.
-std::map<std::string, UINT>& WindowMessages()
+TWindowTable& Table()
 {
-    static std::map<std::string, UINT> Table;
+    static TWindowTable Table;
     return Table;
 }
-uintptr_t NextHandle = 0x10000;
-HWND ApplicationHandle = nullptr;
-HWND ForegroundHandle = nullptr;
-UINT NextWindowMessage = 0xC000;
-std::optional<POINT> FixedCursorPos;
-bool TimersExhausted = false;
+
+WNDPROC AddProcedure(TProcedure procedure)
+{
+    TWindowTable& table = Table();
+    const WNDPROC number = table.NextProcedure;
+    table.NextProcedure += 0x10;
+    table.Procedures[number] = std::make_shared<TProcedure>(std::move(procedure));
+    return number;
+}
 
 TWindowObject* Find(HWND hwnd)
 {
-    auto it = Windows.find(hwnd);
-    return it == Windows.end() ? nullptr : it->second.get();
+    auto& windows = Table().Windows;
+    auto it = windows.find(hwnd);
+    return it == windows.end() ? nullptr : it->second.get();
 }
 
 // Looks the window up again on every delivery, so a window destroyed meanwhile gets nothing.
@@ -130,8 +137,9 @@ void Dispose(QObject* object)
 
 HWND NewHandle()
 {
-    HWND hwnd = reinterpret_cast<HWND>(NextHandle);
-    NextHandle += 4;
+    uintptr_t& nextHandle = Table().NextHandle;
+    HWND hwnd = reinterpret_cast<HWND>(nextHandle);
+    nextHandle += 4;
     return hwnd;
 }
 
@@ -156,13 +164,13 @@ WNDPROC MakeObjectInstance(TWndMethod method)
 void FreeObjectInstance(WNDPROC procedure)
 {
     if (procedure != DefaultProcedure())
-        Procedures.erase(procedure);
+        Table().Procedures.erase(procedure);
 }
 
 LRESULT CallWindowProcA(WNDPROC procedure, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto it = Procedures.find(procedure);
-    if (it == Procedures.end())
+    auto it = Table().Procedures.find(procedure);
+    if (it == Table().Procedures.end())
         return 0;
     // Held for the call, so a procedure freed by its own message finishes first.
     std::shared_ptr<TProcedure> held = it->second;
@@ -194,17 +202,17 @@ HWND AllocateHWnd(TWndMethod method, const char* className)
     auto window = std::make_unique<TWindowObject>(hwnd, className ? className : "");
     window->OwnProcedure = MakeObjectInstance(std::move(method));
     window->Procedure = window->OwnProcedure;
-    Windows[hwnd] = std::move(window);
+    Table().Windows[hwnd] = std::move(window);
     return hwnd;
 }
 
 void DeallocateHWnd(HWND hwnd)
 {
-    auto it = Windows.find(hwnd);
-    if (it == Windows.end() || it->second->Widget)
+    auto it = Table().Windows.find(hwnd);
+    if (it == Table().Windows.end() || it->second->Widget)
         return;
     TWindowObject* window = it->second.release();
-    Windows.erase(it);
+    Table().Windows.erase(it);
     FreeObjectInstance(window->OwnProcedure);
     for (auto& [id, timer] : window->Timers)
         timer->SetEnabled(false);
@@ -237,7 +245,7 @@ BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (hwnd == HWND_BROADCAST) {
         if (!QCoreApplication::instance())
             return FALSE;
-        for (const auto& [each, window] : Windows)
+        for (const auto& [each, window] : Table().Windows)
             PostMessageA(each, msg, wParam, lParam);
         return TRUE;
     }
@@ -255,9 +263,10 @@ UINT RegisterWindowMessageA(LPCSTR name)
         return 0;
     std::string key(name);
     std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
-    auto [it, added] = WindowMessages().try_emplace(key, NextWindowMessage);
+    TWindowTable& table = Table();
+    auto [it, added] = table.Messages.try_emplace(key, table.NextWindowMessage);
     if (added)
-        ++NextWindowMessage;
+        ++table.NextWindowMessage;
     return it->second;
 }
 
@@ -266,7 +275,7 @@ HWND WidgetWindow(QWidget* widget)
     if (!widget)
         return nullptr;
     widget = widget->window();
-    for (auto& [hwnd, window] : Windows)
+    for (auto& [hwnd, window] : Table().Windows)
         if (window->Widget == widget)
             return hwnd;
     HWND hwnd = NewHandle();
@@ -276,14 +285,14 @@ HWND WidgetWindow(QWidget* widget)
     widget->installEventFilter(window.get());
     // The handle goes with the widget; whoever still holds it finds no window.
     QObject::connect(widget, &QObject::destroyed, window.get(), [hwnd] {
-        auto it = Windows.find(hwnd);
-        if (it == Windows.end())
+        auto it = Table().Windows.find(hwnd);
+        if (it == Table().Windows.end())
             return;
         TWindowObject* gone = it->second.release();
-        Windows.erase(it);
+        Table().Windows.erase(it);
         Dispose(gone);
     });
-    Windows[hwnd] = std::move(window);
+    Table().Windows[hwnd] = std::move(window);
     return hwnd;
 }
 
@@ -295,13 +304,15 @@ QWidget* WindowWidget(HWND hwnd)
 
 HWND SetApplicationWindow(QWidget* widget)
 {
-    ApplicationHandle = WidgetWindow(widget);
-    return ApplicationHandle;
+    HWND hwnd = WidgetWindow(widget);
+    Table().ApplicationHandle = hwnd;
+    return hwnd;
 }
 
 HWND ApplicationWindow()
 {
-    return Find(ApplicationHandle) ? ApplicationHandle : nullptr;
+    HWND hwnd = Table().ApplicationHandle;
+    return Find(hwnd) ? hwnd : nullptr;
 }
 
 BOOL ShowWindow(HWND hwnd, INT cmdShow)
@@ -341,7 +352,7 @@ BOOL SetForegroundWindow(HWND hwnd)
 {
     if (!Find(hwnd))
         return FALSE;
-    ForegroundHandle = hwnd;
+    Table().ForegroundHandle = hwnd;
     if (QWidget* widget = WindowWidget(hwnd); widget && widget->isVisible()) {
         widget->raise();
         widget->activateWindow();
@@ -351,8 +362,8 @@ BOOL SetForegroundWindow(HWND hwnd)
 
 HWND GetForegroundWindow()
 {
-    if (Find(ForegroundHandle))
-        return ForegroundHandle;
+    if (HWND hwnd = Table().ForegroundHandle; Find(hwnd))
+        return hwnd;
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         if (QWidget* active = QApplication::activeWindow())
             return WidgetWindow(active);
@@ -363,8 +374,8 @@ BOOL GetCursorPos(LPPOINT point)
 {
     if (!point)
         return FALSE;
-    if (FixedCursorPos) {
-        *point = *FixedCursorPos;
+    if (const std::optional<POINT>& fixed = PlatformSeams().CursorPos) {
+        *point = *fixed;
         return TRUE;
     }
     const QPoint pos = GuiApplication() ? QCursor::pos() : QPoint();
@@ -396,7 +407,7 @@ SHORT GetKeyState(int virtKey)
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc)
 {
     TWindowObject* window = Find(hwnd);
-    if (!window || idEvent == 0 || timerFunc || TimersExhausted)
+    if (!window || idEvent == 0 || timerFunc || PlatformSeams().TimersExhausted)
         return 0;
     TTimer*& timer = window->Timers[idEvent];
     if (!timer) {
@@ -422,14 +433,4 @@ BOOL KillTimer(HWND hwnd, UINT_PTR idEvent)
     Dispose(it->second);
     window->Timers.erase(it);
     return TRUE;
-}
-
-void SetCursorPosForTests(const POINT* point)
-{
-    FixedCursorPos = point ? std::optional<POINT>(*point) : std::nullopt;
-}
-
-void SetTimersExhaustedForTests(bool exhausted)
-{
-    TimersExhausted = exhausted;
 }

@@ -139,8 +139,3 @@ SHORT GetKeyState(int virtKey);
 // not supported: timerFunc must be null. Returns idEvent, or 0 for an invalid window or id 0.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc);
 BOOL KillTimer(HWND hwnd, UINT_PTR idEvent);
-
-// Test seams. A fixed cursor position for GetCursorPos (none: the real cursor); SetTimer failing
-// as when the system has run out of timers.
-void SetCursorPosForTests(const POINT* point);
-void SetTimersExhaustedForTests(bool exhausted);

@@ -1,5 +1,7 @@
 #include "platform/Winsock.h"
 
+#include "platform/Seams.h"
+
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -8,30 +10,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <set>
+#include <new>
 
 namespace Winsock {
 
 namespace {
 
 typedef std::array<uint8_t, 4> TAddress;
-
-// Process-wide state of the socket layer; sockets are made and used on the user-interface
-// thread, so no lock is needed.
-int Startups = 0;
-int StartupCalls = 0;
-int CleanupCalls = 0;
-std::set<SOCKET> OpenSockets;
-std::map<SOCKET, TAsyncSelection> Selections;
-std::vector<std::string> Calls;
-std::string LastLookedUp;
-
-std::optional<std::vector<TAddress>> InjectedAddresses;
-std::optional<std::string> InjectedHostName;
-std::optional<SOCKET> InjectedSocket;
 
 thread_local int LastError = 0;
 
@@ -47,7 +36,7 @@ thread_local THostStorage HostStorage;
 
 void Record(std::string call)
 {
-    Calls.push_back(std::move(call));
+    WinsockState().Calls.push_back(std::move(call));
 }
 
 int Fail(int error)
@@ -58,7 +47,7 @@ int Fail(int error)
 
 bool Started()
 {
-    if (Startups > 0)
+    if (WinsockState().Startups > 0)
         return true;
     LastError = WSANOTINITIALISED;
     return false;
@@ -66,8 +55,8 @@ bool Started()
 
 std::string LocalHostName()
 {
-    if (InjectedHostName)
-        return *InjectedHostName;
+    if (const std::optional<std::string>& chosen = PlatformSeams().Sockets.HostName)
+        return *chosen;
     char name[256] = {};
     if (::gethostname(name, sizeof(name) - 1) != 0)
         return {};
@@ -76,8 +65,8 @@ std::string LocalHostName()
 
 std::vector<TAddress> LocalAddresses()
 {
-    if (InjectedAddresses)
-        return *InjectedAddresses;
+    if (const auto& chosen = PlatformSeams().Sockets.LocalAddresses)
+        return *chosen;
     std::vector<TAddress> others;
     std::vector<TAddress> loopback;
     ifaddrs* list = nullptr;
@@ -140,12 +129,21 @@ hostent* Answer(std::string name, std::vector<TAddress> addresses)
 
 } // namespace
 
+TWinsockState& WinsockState()
+{
+    // Never destroyed: a socket component that goes at program end still cleans up.
+    alignas(TWinsockState) static unsigned char Storage[sizeof(TWinsockState)];
+    static TWinsockState* const State = new (Storage) TWinsockState;
+    return *State;
+}
+
 int WSAStartup(WORD versionRequested, LPWSADATA data)
 {
     Record("WSAStartup(" + std::to_string(versionRequested & 0xFF) + "." +
            std::to_string(versionRequested >> 8) + ")");
-    ++StartupCalls;
-    ++Startups;
+    TWinsockState& state = WinsockState();
+    ++state.StartupCalls;
+    ++state.Startups;
     if (data) {
         std::memset(data, 0, sizeof(*data));
         // The layer speaks up to 2.2 and answers a request for less with what was asked for.
@@ -163,10 +161,11 @@ int WSAStartup(WORD versionRequested, LPWSADATA data)
 int WSACleanup()
 {
     Record("WSACleanup()");
-    ++CleanupCalls;
-    if (Startups == 0)
+    TWinsockState& state = WinsockState();
+    ++state.CleanupCalls;
+    if (state.Startups == 0)
         return Fail(WSANOTINITIALISED);
-    --Startups;
+    --state.Startups;
     return 0;
 }
 
@@ -180,16 +179,16 @@ SOCKET socket(int af, int type, int protocol)
     Record("socket(" + std::to_string(af) + "," + std::to_string(type) + "," + std::to_string(protocol) + ")");
     if (!Started())
         return INVALID_SOCKET;
-    if (InjectedSocket) {
+    if (const std::optional<SOCKET>& chosen = PlatformSeams().Sockets.SocketHandle) {
         LastError = WSAEINVAL;
-        return *InjectedSocket;
+        return *chosen;
     }
     int fd = ::socket(af, type | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
         LastError = WSAEINVAL;
         return INVALID_SOCKET;
     }
-    OpenSockets.insert(static_cast<SOCKET>(fd));
+    WinsockState().OpenSockets.insert(static_cast<SOCKET>(fd));
     return static_cast<SOCKET>(fd);
 }
 
@@ -205,7 +204,7 @@ int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen)
                           std::to_string(optlen) + ")");
     if (!Started())
         return SOCKET_ERROR;
-    if (!OpenSockets.count(s))
+    if (!WinsockState().OpenSockets.count(s))
         return Fail(WSAENOTSOCK);
     if (!optval || optlen < 0 || (isLinger && optlen < static_cast<int>(sizeof(windowsLinger))))
         return Fail(WSAEFAULT);
@@ -225,9 +224,10 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT msg, long events)
     Record("WSAAsyncSelect(" + std::to_string(msg) + "," + std::to_string(events) + ")");
     if (!Started())
         return SOCKET_ERROR;
-    if (!OpenSockets.count(s))
+    TWinsockState& state = WinsockState();
+    if (!state.OpenSockets.count(s))
         return Fail(WSAENOTSOCK);
-    Selections[s] = TAsyncSelection{hwnd, msg, events};
+    state.Selections[s] = TAsyncSelection{hwnd, msg, events};
     return 0;
 }
 
@@ -237,10 +237,11 @@ int closesocket(SOCKET s)
     // Only sockets made here are closed, so a stray number never closes someone else's file.
     if (!Started())
         return SOCKET_ERROR;
-    if (!OpenSockets.count(s))
+    TWinsockState& state = WinsockState();
+    if (!state.OpenSockets.count(s))
         return Fail(WSAENOTSOCK);
-    OpenSockets.erase(s);
-    Selections.erase(s);
+    state.OpenSockets.erase(s);
+    state.Selections.erase(s);
     ::close(static_cast<int>(s));
     return 0;
 }
@@ -259,12 +260,13 @@ int gethostname(char* name, int namelen)
 
 hostent* gethostbyname(const char* name)
 {
-    LastLookedUp = name ? name : "";
-    Record("gethostbyname(" + LastLookedUp + ")");
+    const std::string lookedUp = name ? name : "";
+    WinsockState().LastLookedUp = lookedUp;
+    Record("gethostbyname(" + lookedUp + ")");
     if (!Started())
         return nullptr;
     std::string localName = LocalHostName();
-    if (LastLookedUp.empty() || ::strcasecmp(LastLookedUp.c_str(), localName.c_str()) == 0) {
+    if (lookedUp.empty() || ::strcasecmp(lookedUp.c_str(), localName.c_str()) == 0) {
         std::vector<TAddress> addresses = LocalAddresses();
         if (addresses.empty()) {
             LastError = WSANO_DATA;
@@ -273,71 +275,41 @@ hostent* gethostbyname(const char* name)
         return Answer(localName, std::move(addresses));
     }
     std::string canonicalName;
-    std::optional<std::vector<TAddress>> addresses = ResolvedAddresses(LastLookedUp.c_str(), canonicalName);
+    std::optional<std::vector<TAddress>> addresses = ResolvedAddresses(lookedUp.c_str(), canonicalName);
     if (!addresses || addresses->empty()) {
         LastError = WSAHOST_NOT_FOUND;
         return nullptr;
     }
-    return Answer(canonicalName.empty() ? LastLookedUp : canonicalName, std::move(*addresses));
+    return Answer(canonicalName.empty() ? lookedUp : canonicalName, std::move(*addresses));
 }
 
 std::optional<TAsyncSelection> AsyncSelectionOf(SOCKET s)
 {
-    auto it = Selections.find(s);
-    if (it == Selections.end())
+    const std::map<SOCKET, TAsyncSelection>& selections = WinsockState().Selections;
+    auto it = selections.find(s);
+    if (it == selections.end())
         return std::nullopt;
     return it->second;
 }
 
-void SetLocalAddressesForTests(std::vector<std::array<uint8_t, 4>> addresses)
-{
-    InjectedAddresses = std::move(addresses);
-}
-
-void SetSocketFailureForTests(bool fail)
-{
-    InjectedSocket = fail ? std::optional<SOCKET>(INVALID_SOCKET) : std::nullopt;
-}
-
-void SetSocketHandleForTests(std::optional<SOCKET> handle)
-{
-    InjectedSocket = handle;
-}
-
-void SetHostNameForTests(std::string hostName)
-{
-    InjectedHostName = std::move(hostName);
-}
-
 int WSAStartupCallsForTests()
 {
-    return StartupCalls;
+    return WinsockState().StartupCalls;
 }
 
 int WSACleanupCallsForTests()
 {
-    return CleanupCalls;
+    return WinsockState().CleanupCalls;
 }
 
 std::vector<std::string> CallsForTests()
 {
-    return Calls;
+    return WinsockState().Calls;
 }
 
 std::string LastHostNameLookedUpForTests()
 {
-    return LastLookedUp;
-}
-
-void ResetForTests()
-{
-    InjectedAddresses.reset();
-    InjectedHostName.reset();
-    InjectedSocket.reset();
-    StartupCalls = 0;
-    CleanupCalls = 0;
-    Calls.clear();
-    LastLookedUp.clear();
+    return WinsockState().LastLookedUp;
 }
 
 } // namespace Winsock

@@ -6,10 +6,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,21 +107,29 @@ struct TAsyncSelection {
 };
 std::optional<TAsyncSelection> AsyncSelectionOf(SOCKET s);
 
-// Test seams. All of them are undone by ResetForTests, which also clears the counters and the
-// call record.
-// Addresses of the local host instead of the machine's interfaces (an empty list: none).
-void SetLocalAddressesForTests(std::vector<std::array<uint8_t, 4>> addresses);
-// While set, socket fails with INVALID_SOCKET and makes nothing.
-void SetSocketFailureForTests(bool fail);
-// While set, socket returns this handle and makes nothing; closesocket refuses such a handle.
-void SetSocketHandleForTests(std::optional<SOCKET> handle);
-void SetHostNameForTests(std::string hostName);
+// The socket layer of this process: what it has started and made, and every call in order.
+// Sockets are made and used on the user-interface thread, so it needs no lock. The machine
+// underneath (host name, addresses, a socket that fails) is TPlatformSeams::Sockets.
+struct TWinsockState {
+    // WSAStartup calls not yet undone by WSACleanup.
+    int Startups = 0;
+    int StartupCalls = 0;
+    int CleanupCalls = 0;
+    std::set<SOCKET> OpenSockets;
+    std::map<SOCKET, TAsyncSelection> Selections;
+    // Every call of the stand-in, as a short text such as "socket(2,1,6)".
+    std::vector<std::string> Calls;
+    // The name gethostbyname was last asked for.
+    std::string LastLookedUp;
+};
+TWinsockState& WinsockState();
+
+// Readers of the record for tests.
 int WSAStartupCallsForTests();
 int WSACleanupCallsForTests();
 // Every call of the stand-in in order, as a short text such as "socket(2,1,6)".
 std::vector<std::string> CallsForTests();
 // The name gethostbyname was last asked for.
 std::string LastHostNameLookedUpForTests();
-void ResetForTests();
 
 } // namespace Winsock

@@ -3,16 +3,20 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/HistoryModel.h"
+#include "app/Seams.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
-#include "platform/ProgramDir.h"
-#include "platform/Registry.h"
+#include "dialup/Seams.h"
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 #include "platform/ShellNotify.h"
+#include "platform/Winsock.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,26 +32,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")) << "the test command generates de_DE.UTF-8";
-        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
-        SetRegistryConfigHomeForTests(ConfigHome.Path());
-        SetNotificationAreaForTests(true);
-        ResetNotifyIconsForTests();
-        SetDialogAnswererForTests([this](const TDialogRequest& request) {
+        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
+        Seams->RegistryConfigHome = ConfigHome.Path();
+        App->DialogAnswerer = [this](const TDialogRequest& request) {
             Dialogs.push_back(request);
             return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
-        });
+        };
     }
 
     void TearDown() override
     {
         Form.reset();
         Application()->OnException = nullptr;
-        SetDialogAnswererForTests(nullptr);
-        SetProgramDirForTests({});
-        SetRegistryConfigHomeForTests({});
-        SetRegistryFoldersReadOnlyForTests(false);
-        SetNotificationAreaForTests(std::nullopt);
-        ResetNotifyIconsForTests();
         UseLocaleForFormats({});
     }
 
@@ -67,15 +63,21 @@ protected:
     // would act while the dialog is on the screen.
     void KeepDialogsOpenFor(int64_t ms, std::function<void(const TDialogRequest&)> whileOpen = nullptr)
     {
-        SetDialogAnswererForTests([this, ms, whileOpen](const TDialogRequest& request) {
+        App->DialogAnswerer = [this, ms, whileOpen](const TDialogRequest& request) {
             Dialogs.push_back(request);
             if (whileOpen)
                 whileOpen(request);
             RunFor(ms);
             return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
-        });
+        };
     }
 
+    // Declared first, so everything a test changed is put back after the window has gone.
+    TPlatformSeamScope Seams;
+    TSeamScope<TAppSeams> App{AppSeams()};
+    TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
+    TSeamScope<Winsock::TWinsockState> Sockets{Winsock::WinsockState()};
+    TNotificationAreaScope NotificationArea{true};
     TFakeClock Clock;
     TTempDir ProgramFolder;
     TTempDir ConfigHome; // the desktop's configuration folder: autostart entries

@@ -32,13 +32,8 @@ protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        Winsock::SetLocalAddressesForTests({{10, 0, 0, 7}, {127, 0, 0, 1}});
+        Seams->Sockets.LocalAddresses = {{10, 0, 0, 7}, {127, 0, 0, 1}};
         DialUp.AddEntry("Provider", "modem", "Standard 56000 bps Modem");
-    }
-    void TearDown() override
-    {
-        AppFixture::TearDown();
-        Winsock::SetLocalAddressesForTests({});
     }
 
     HRASCONN Connect()

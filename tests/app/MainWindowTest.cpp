@@ -2,8 +2,6 @@
 
 #include "app/Program.h"
 #include "base/Exceptions.h"
-#include "dialup/RasBinding.h"
-#include "platform/Library.h"
 #include "platform/Winsock.h"
 #include "widgets/RarBar.h"
 #include "widgets/SpinEdit.h"
@@ -164,8 +162,8 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerBecomesOneLineOfErrorLog)
 TEST_F(MainWindowTest, MissingDialUpLibraryIsRecordedOnEveryPoll)
 {
     TForm1& form = Start();
-    ResetRasBindingForTests();
-    SetLibrarySearchPathForTests({"/nonexistent-zeltix-libs"});
+    DialUpShared->RasBinding = {};
+    Seams->LibrarySearchPath = {"/nonexistent-zeltix-libs"};
     RunFor(2000);
     EXPECT_EQ(ProgramFolder.Read("error.log"), "Error opening rasapi.dll\r\nError opening rasapi.dll\r\n");
     EXPECT_EQ(form.Label1->text(), "Offline");
@@ -177,9 +175,9 @@ namespace {
 
 TEST_F(MainWindowTest, WithoutSocketsTheWindowCannotBeCreatedAndNothingIsWritten)
 {
-    Winsock::SetSocketFailureForTests(true);
+    Seams->Sockets.SocketHandle = Winsock::INVALID_SOCKET;
     std::unique_ptr<TForm1> form = CreateMainWindow();
-    Winsock::SetSocketFailureForTests(false);
+    Seams->Sockets.SocketHandle.reset();
     EXPECT_EQ(form, nullptr);
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Caption, "Application Error");

@@ -1,6 +1,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "app/Program.h"
+#include "platform/ProgramDir.h"
 #include "platform/SingleInstance.h"
 #include "reports/ProtokollFrm.h"
 
@@ -68,14 +69,14 @@ TEST_F(StartAndStopTest, AConnectionUpDuringTheMonthlyQuestionIsTimedOnceTheWind
     FirstOfTheMonthWithAHistory();
     DialUp.Dial("Provider", {0, {}, 0, 60000});
     int rowsWhileAsked = -1;
-    SetDialogAnswererForTests([&](const TDialogRequest& request) {
+    App->DialogAnswerer = [&](const TDialogRequest& request) {
         Dialogs.push_back(request);
         RunFor(5000); // the user thinks it over
         for (QWidget* window : QApplication::topLevelWidgets())
             if (auto* starting = qobject_cast<TForm1*>(window))
                 rowsWhileAsked = starting->History->Count();
         return TDialogAnswer{TModalResult::mrNo, {}};
-    });
+    };
     Start();
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Text, "Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?");
@@ -95,13 +96,13 @@ TEST_F(StartAndStopTest, ALogoutWhileTheMonthlyQuestionIsOpenEndsTheProgramWriti
 {
     FirstOfTheMonthWithAHistory();
     const std::string before = FilesOfTheProgramFolder();
-    SetDialogAnswererForTests([&](const TDialogRequest& request) {
+    App->DialogAnswerer = [&](const TDialogRequest& request) {
         Dialogs.push_back(request);
         ::raise(SIGTERM);
         RunFor(1000);
         // The question's loop has ended: the box closes as if cancelled.
         return TDialogAnswer{TModalResult::mrNo, {}};
-    });
+    };
     EXPECT_EQ(ExecuteProgram(), 0);
     EXPECT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(FilesOfTheProgramFolder(), before);
@@ -163,7 +164,7 @@ TEST_F(StartAndStopTest, AStartDuringTheMonthlyQuestionIsAnsweredOnceTheWindowsE
 {
     FirstOfTheMonthWithAHistory();
     bool shown = false;
-    SetDialogAnswererForTests([&](const TDialogRequest& request) {
+    App->DialogAnswerer = [&](const TDialogRequest& request) {
         Dialogs.push_back(request);
         TSingleInstance second(ProgramDir());
         EXPECT_EQ(second.Claim(), TInstanceClaim::icHandedOver);
@@ -175,7 +176,7 @@ TEST_F(StartAndStopTest, AStartDuringTheMonthlyQuestionIsAnsweredOnceTheWindowsE
                 form->close();
         });
         return TDialogAnswer{TModalResult::mrNo, {}};
-    });
+    };
     EXPECT_EQ(ExecuteProgram(), 0);
     EXPECT_EQ(Dialogs.size(), 1u);
     EXPECT_TRUE(shown);
@@ -190,9 +191,8 @@ TEST_F(StartAndStopTest, AFolderHeldByAProgramThatDoesNotAnswerIsRefusedWritingN
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     const std::string before = FilesOfTheProgramFolder();
 
-    SetInstancePatienceForTests(0);
+    Seams->InstancePatienceMs = 0;
     EXPECT_EQ(ExecuteProgram(), 1);
-    SetInstancePatienceForTests(std::nullopt);
     ASSERT_EQ(Dialogs.size(), 1u);
     EXPECT_EQ(Dialogs[0].Text, "Zeltix läuft bereits für diesen Programmordner (unter einem anderen Benutzer) "
                                "und kann hier nicht ein zweites Mal gestartet werden.");

@@ -44,12 +44,12 @@ protected:
     // Answers the next input box with text (or cancels it when text is null).
     void AnswerInput(const QString& text)
     {
-        SetDialogAnswererForTests([this, text](const TDialogRequest& request) {
+        App->DialogAnswerer = [this, text](const TDialogRequest& request) {
             Dialogs.push_back(request);
             if (text.isNull())
                 return TDialogAnswer{TModalResult::mrCancel, {}};
             return TDialogAnswer{TModalResult::mrOk, text};
-        });
+        };
     }
 
     QStringList ColumnsShown() const
@@ -62,10 +62,10 @@ protected:
 
     void AnswerConfirmation(TModalResult answer)
     {
-        SetDialogAnswererForTests([this, answer](const TDialogRequest& request) {
+        App->DialogAnswerer = [this, answer](const TDialogRequest& request) {
             Dialogs.push_back(request);
             return TDialogAnswer{answer, {}};
-        });
+        };
     }
 };
 
@@ -309,7 +309,7 @@ TEST_F(TariffsAndHistoryTest, AHistoryThatFailsAnywhereChangesNothingAndIsKeptAs
     };
     for (const auto& [damaged, failure] : cases) {
         TTempDir folder;
-        SetProgramDirForTests(QString::fromStdString(folder.Path()));
+        Seams->ProgramDir = QString::fromStdString(folder.Path());
         folder.Write("connhistory.dat", damaged);
         Start();
         EXPECT_EQ(folder.Read("error.log"), failure + "\r\n");

@@ -2,6 +2,7 @@
 
 #include "desktop/DesktopApplication.h"
 #include "desktop/abfComponents.h"
+#include "platform/ProgramDir.h"
 #include "platform/Windows.h"
 
 #include <QAction>
@@ -37,7 +38,7 @@ protected:
 
 TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppears)
 {
-    SetNotificationAreaForTests(false);
+    Seams->NotificationArea = false;
     ResetNotifyIconsForTests();
     Start();
     EXPECT_TRUE(ApplicationShowMainForm()) << "the program entry shows the main window";
@@ -48,7 +49,7 @@ TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppea
     EXPECT_TRUE(Form->isMinimized());
 
     // A panel starts later: the icon arrives and the window is brought back.
-    SetNotificationAreaForTests(true);
+    Seams->NotificationArea = true;
     RunFor(NotificationAreaWatchMs + 1000);
     EXPECT_EQ(NotifyIconCountForTests(), 1);
     EXPECT_TRUE(Form->abfTrayIcon1->IconShown());
@@ -105,7 +106,7 @@ TEST_F(TrayAndAutostartTest, TheAutostartItemWritesAndRemovesTheEntry)
 TEST_F(TrayAndAutostartTest, AnUnwritableAutostartFolderIsRecordedAndShowsUnticked)
 {
     Start();
-    SetRegistryFoldersReadOnlyForTests(true);
+    Seams->RegistryFoldersReadOnly = true;
     Form->AutomatischbeimStartvonWindowsausfhren1->setChecked(false);
     Form->AutomatischbeimStartvonWindowsausfhren1->trigger();
     EXPECT_EQ(ProgramFolder.Read("error.log"), "Failed to set data for 'Zeltix'\r\n");

@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
         folder.Write(other, "x");
     ASSERT_EQ(::mkdir(folder.File("connhistory.dat.Folder").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("connhistory.dat", folder.File("connhistory.dat.Link12").c_str()), 0);
-    SetAtomicWriteHookForTests([](const std::string& tempPath) {
+    TAtomicWriteHookScope hook([](const std::string& tempPath) {
         TempFile = tempPath;
         SeenDuringWrite = AtomicWriteLeftovers(Target);
     });
@@ -37,7 +38,6 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
         EXPECT_EQ(SeenDuringWrite, std::vector<std::string>{TempFile});
         EXPECT_TRUE(AtomicWriteLeftovers(Target).empty()) << "after a completed save";
     }
-    SetAtomicWriteHookForTests(nullptr);
 }
 
 TEST(AtomicFile, PiecesAreWrittenInOrderAndGivingUpKeepsTheOldFile)

@@ -1,5 +1,10 @@
 #include "desktop/Psock.h"
 
+#include "platform/Seams.h"
+#include "platform/Winsock.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -18,16 +23,19 @@ class PsockTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Winsock::ResetForTests();
-        Winsock::SetHostNameForTests("zeltix-host");
-        Winsock::SetLocalAddressesForTests({{192, 168, 0, 1}});
+        // The socket layer as at program start, with nothing recorded.
+        *Sockets = {};
+        Seams->Sockets.HostName = "zeltix-host";
+        Seams->Sockets.LocalAddresses = {{192, 168, 0, 1}};
     }
     void TearDown() override
     {
-        Winsock::ResetForTests();
         // Windows of destroyed components go with the next turn of the event loop.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+
+    TPlatformSeamScope Seams;
+    TSeamScope<Winsock::TWinsockState> Sockets{Winsock::WinsockState()};
 };
 
 std::string ClassNameOf(HWND window)
@@ -118,7 +126,7 @@ TEST_F(PsockTest, LocalAddressIsTheFirstAddressInDottedDecimal)
     TPowersock sock(nullptr);
     for (const TAddressCase& c : cases) {
         SCOPED_TRACE(c.Text);
-        Winsock::SetLocalAddressesForTests(c.Addresses);
+        Seams->Sockets.LocalAddresses = c.Addresses;
         EXPECT_EQ(sock.QueryLocalAddress(), QString::fromLatin1(c.Text));
         EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), "zeltix-host");
     }
@@ -127,7 +135,7 @@ TEST_F(PsockTest, LocalAddressIsTheFirstAddressInDottedDecimal)
 TEST_F(PsockTest, NoAddressForTheLocalNameGivesZeros)
 {
     TPowersock sock(nullptr);
-    Winsock::SetLocalAddressesForTests({});
+    Seams->Sockets.LocalAddresses = std::vector<Address>{};
     EXPECT_EQ(sock.QueryLocalAddress(), "0.0.0.0");
 }
 
@@ -136,21 +144,21 @@ TEST_F(PsockTest, HostNameOf199CharactersIsLookedUpWhole)
     TPowersock sock(nullptr);
     std::string longName(199, 'h');
     longName.back() = 'Z';
-    Winsock::SetHostNameForTests(longName);
-    Winsock::SetLocalAddressesForTests({{10, 0, 0, 7}});
+    Seams->Sockets.HostName = longName;
+    Seams->Sockets.LocalAddresses = {{10, 0, 0, 7}};
     EXPECT_EQ(sock.QueryLocalAddress(), "10.0.0.7");
     EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), longName);
 
     // One character more does not fit the 200 bytes: the empty buffer is looked up, which the
     // layer answers for the local host as well.
-    Winsock::SetHostNameForTests(longName + "x");
+    Seams->Sockets.HostName = longName + "x";
     EXPECT_EQ(sock.QueryLocalAddress(), "10.0.0.7");
     EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), "");
 }
 
 TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
 {
-    Winsock::SetSocketFailureForTests(true);
+    Seams->Sockets.SocketHandle = Winsock::INVALID_SOCKET;
     try {
         TPowersock sock(nullptr);
         FAIL() << "construction succeeded";
@@ -163,9 +171,9 @@ TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
               (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "WSACleanup()"}));
 
     // Beside a working instance the failure takes back only its own count.
-    Winsock::SetSocketFailureForTests(false);
+    Seams->Sockets.SocketHandle.reset();
     TPowersock working(nullptr);
-    Winsock::SetSocketFailureForTests(true);
+    Seams->Sockets.SocketHandle = Winsock::INVALID_SOCKET;
     EXPECT_THROW(TPowersock(nullptr), ESockError);
     EXPECT_EQ(TPowersock::InstanceCount(), 1);
     EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 2);
@@ -176,15 +184,15 @@ TEST_F(PsockTest, HandlesBeyond16BitsAreErrors)
 {
     for (Winsock::SOCKET handle : {Winsock::SOCKET{0x10000}, Winsock::SOCKET{0xFFFF}, Winsock::SOCKET{0x7FFFFFFF}}) {
         SCOPED_TRACE(handle);
-        Winsock::ResetForTests();
-        Winsock::SetSocketHandleForTests(handle);
+        *Sockets = {};
+        Seams->Sockets.SocketHandle = handle;
         EXPECT_THROW(TPowersock(nullptr), ESockError);
         EXPECT_EQ(TPowersock::InstanceCount(), 0);
         // The handle is given back to the layer rather than kept or forgotten.
         EXPECT_EQ(Winsock::CallsForTests(), (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)",
                                                                       "closesocket()", "WSACleanup()"}));
     }
-    Winsock::SetSocketHandleForTests(0xFFFE);
+    Seams->Sockets.SocketHandle = 0xFFFE;
     TPowersock sock(nullptr);
     EXPECT_EQ(sock.SocketHandle(), 0xFFFE);
 }

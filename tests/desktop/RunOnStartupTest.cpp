@@ -1,6 +1,8 @@
 #include "desktop/BURunOnStartup.h"
 
 #include "platform/Registry.h"
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +19,7 @@ const QString ExePath = "/opt/zeltix/bin/zeltix";
 
 class RunOnStartupTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryConfigHomeForTests(Config.Path()); }
-    void TearDown() override
-    {
-        SetRegistryFoldersReadOnlyForTests(false);
-        SetRegistryConfigHomeForTests({});
-    }
+    void SetUp() override { Seams->RegistryConfigHome = Config.Path(); }
 
     // Puts a value straight into a key, as another program would have.
     static void Put(const char* path, const char* name, const std::string& data)
@@ -50,6 +47,7 @@ protected:
 
     std::string DesktopFile() const { return Config.File("autostart/Zeltix.desktop"); }
 
+    TPlatformSeamScope Seams;
     TTempDir Config;
     TBURunOnStartup BURunOnStartup1{nullptr};
 };
@@ -77,7 +75,7 @@ TEST_F(RunOnStartupTest, UntickingRemovesBothAndSaysNothingWhenThereIsNone)
     EXPECT_FALSE(BURunOnStartup1.GetRun("Zeltix"));
 
     TTempDir empty;
-    SetRegistryConfigHomeForTests(empty.Path());
+    Seams->RegistryConfigHome = empty.Path();
     EXPECT_NO_THROW(BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, false, false));
     EXPECT_TRUE(std::filesystem::is_empty(empty.Path())) << "nothing was written";
 }
@@ -104,7 +102,7 @@ TEST_F(RunOnStartupTest, AKeyThatCannotBeOpenedWithFullAccessReadsAsNoEntryAndRe
 {
     BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, false, true);
     const std::string before = Config.Read("autostart/Zeltix.desktop");
-    SetRegistryFoldersReadOnlyForTests(true);
+    Seams->RegistryFoldersReadOnly = true;
     EXPECT_FALSE(BURunOnStartup1.GetRun("Zeltix")) << "the entry exists, but the key cannot be opened";
     try {
         BURunOnStartup1.SetRunOnStartup("Zeltix", "/new/zeltix", false, true);

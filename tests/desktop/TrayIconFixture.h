@@ -1,8 +1,12 @@
 #pragma once
 
 #include "desktop/DesktopApplication.h"
+#include "desktop/Seams.h"
 #include "desktop/abfComponents.h"
+#include "platform/Seams.h"
 #include "platform/ShellNotify.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -31,17 +35,15 @@ protected:
 
     void SetUp() override
     {
-        SetNotificationAreaForTests(true);
-        ResetNotifyIconsForTests();
         Form = std::make_unique<QWidget>();
         Form->setObjectName("Form1");
         AppWindow = SetApplicationMainForm(Form.get());
         SetApplicationShowMainForm(true);
         const POINT cursor{1204, 12};
-        SetCursorPosForTests(&cursor);
-        TabfTrayIcon::SetPopupHandlerForTests([this](QMenu* menu, const QPoint& pos) {
+        Seams->CursorPos = cursor;
+        Desktop->TrayPopupHandler = [this](QMenu* menu, const QPoint& pos) {
             Popups.push_back({menu, pos, GetForegroundWindow(), menu->property("PopupComponent").value<QObject*>()});
-        });
+        };
         PopupMenu2 = new QMenu(Form.get());
         Show1 = PopupMenu2->addAction("Show");
         PopupMenu2->addSeparator();
@@ -51,12 +53,8 @@ protected:
     void TearDown() override
     {
         Form.reset();
-        TabfTrayIcon::SetPopupHandlerForTests({});
-        SetCursorPosForTests(nullptr);
         SetApplicationMainForm(nullptr);
         SetApplicationShowMainForm(true);
-        SetNotificationAreaForTests(std::nullopt);
-        ResetNotifyIconsForTests();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -100,6 +98,10 @@ protected:
         return messages;
     }
 
+    // Declared first, so everything a test changed is put back after the window has gone.
+    TPlatformSeamScope Seams;
+    TSeamScope<TDesktopSeams> Desktop{DesktopSeams()};
+    TNotificationAreaScope NotificationArea{true};
     std::unique_ptr<QWidget> Form;
     HWND AppWindow = nullptr;
     QMenu* PopupMenu2 = nullptr;

@@ -495,7 +495,7 @@ TEST_F(TrayIconTest, AGoneMenuIsForgotten)
 
 TEST_F(TrayIconTest, WithoutANotificationAreaTheApplicationStartsShownAndTheIconComesWithTheArea)
 {
-    SetNotificationAreaForTests(false);
+    Seams->NotificationArea = false;
     MakeTray();
     Tray->Loaded();
     EXPECT_TRUE(ApplicationShowMainForm()) << "the window is the only way in";
@@ -508,7 +508,7 @@ TEST_F(TrayIconTest, WithoutANotificationAreaTheApplicationStartsShownAndTheIcon
     EXPECT_TRUE(Form->isVisible());
 
     // The shell announces its new taskbar: the icon is added.
-    SetNotificationAreaForTests(true);
+    Seams->NotificationArea = true;
     ClearShellNotifyCallsForTests();
     SendMessageA(Tray->Handle(), TabfTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(Tray->IconShown());

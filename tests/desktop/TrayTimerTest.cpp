@@ -1,6 +1,7 @@
 #include "tests/desktop/TrayIconFixture.h"
 
 #include "desktop/ImageList.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <QPixmap>
 
@@ -17,10 +18,11 @@ class CustomTimerTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        SetTimersExhaustedForTests(false);
         SetApplicationExceptionHook({});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+
+    TPlatformSeamScope Seams;
 };
 
 TEST_F(CustomTimerTest, TheTimerStartsOnlyWithAHandlerAndFailsWhenNoTimerIsLeft)
@@ -30,7 +32,7 @@ TEST_F(CustomTimerTest, TheTimerStartsOnlyWithAHandlerAndFailsWhenNoTimerIsLeft)
     EXPECT_TRUE(timer.Enabled());
     EXPECT_TRUE(IsWindow(timer.Handle()));
 
-    SetTimersExhaustedForTests(true);
+    Seams->TimersExhausted = true;
     // Without a handler the timer is never asked for.
     timer.SetInterval(500);
     timer.SetEnabled(false);
@@ -42,7 +44,6 @@ TEST_F(CustomTimerTest, TheTimerStartsOnlyWithAHandlerAndFailsWhenNoTimerIsLeft)
         EXPECT_EQ(e.Message(), "Not enough timers available");
     }
     timer.SetInterval(0);
-    SetTimersExhaustedForTests(false);
 }
 
 TEST_F(CustomTimerTest, TicksReachTheHandlerAndAFailingTickGoesToTheApplication)

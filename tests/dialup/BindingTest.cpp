@@ -1,7 +1,11 @@
 #include "dialup/RasBinding.h"
 
 #include "base/Exceptions.h"
+#include "dialup/Seams.h"
 #include "platform/Library.h"
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +16,20 @@
 
 namespace {
 
+// The program's one binding, forgotten (as at program start) by assigning {}.
+TRasBindingState& Binding()
+{
+    return DialUpSeams().RasBinding;
+}
+
 // The fake libraries answer with their base (rasapi32 100, rnaph 300) plus a number per name;
 // a name with a second "A" appended answers 50 higher.
 class BindingTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetRasBindingForTests(); }
-    void TearDown() override
-    {
-        ResetRasBindingForTests();
-        SetLibrarySearchPathForTests({});
-    }
+    void SetUp() override { Binding() = {}; }
 
     static std::string VariantDir(const char* variant) { return std::string(FAKE_RAS_DIR) + "/" + variant; }
-    static void UseVariant(const char* variant) { SetLibrarySearchPathForTests({VariantDir(variant)}); }
+    static void UseVariant(const char* variant) { PlatformSeams().LibrarySearchPath = {VariantDir(variant)}; }
 
     static QString MessageOf(const std::function<void()>& call)
     {
@@ -56,6 +61,9 @@ protected:
         FreeLibrary(module);
         return module;
     }
+
+    TPlatformSeamScope Seams;
+    TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
 };
 
 TEST_F(BindingTest, WithoutLibraryEveryFunctionFailsAndNothingIsRemembered)
@@ -81,15 +89,15 @@ TEST_F(BindingTest, WithoutLibraryEveryFunctionFailsAndNothingIsRemembered)
     for (int round = 0; round < 2; ++round) {
         for (const auto& call : calls) {
             EXPECT_EQ(MessageOf(call), "Error opening rasapi.dll");
-            EXPECT_FALSE(RasLibraryLoaded);
-            EXPECT_FALSE(RasFallbackUsed);
+            EXPECT_FALSE(Binding().Loaded);
+            EXPECT_FALSE(Binding().FallbackUsed);
         }
     }
 
     // Once the library is there, the very next call binds it.
     UseVariant("bound");
     EXPECT_EQ(EnumEntries(), 101u);
-    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_TRUE(Binding().Loaded);
 }
 
 TEST_F(BindingTest, FirstFoundFunctionBindsRasapi32AndArgumentsPassThrough)
@@ -98,9 +106,9 @@ TEST_F(BindingTest, FirstFoundFunctionBindsRasapi32AndArgumentsPassThrough)
     std::string name;
     EXPECT_EQ(EnumEntries(&name), 101u);
     EXPECT_EQ(name, "rasapi32");
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_FALSE(RasFallbackUsed);
-    EXPECT_EQ(RasLibrary, Loaded("rasapi32.dll"));
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_FALSE(Binding().FallbackUsed);
+    EXPECT_EQ(Binding().Library, Loaded("rasapi32.dll"));
 
     RASCONNSTATUSA status = {};
     EXPECT_EQ(RasBinding::RasGetConnectStatusA(7, &status), 103u);
@@ -118,7 +126,7 @@ TEST_F(BindingTest, Rasapi32IsAskedForTheNameWithAppendedAFirst)
     DWORD bytes = sizeof(connections), count = 0;
     // First use, then bound: both times "RasEnumConnectionsAA" wins over "RasEnumConnectionsA".
     EXPECT_EQ(RasBinding::RasEnumConnectionsA(connections, &bytes, &count), 152u);
-    EXPECT_TRUE(RasLibraryLoaded);
+    EXPECT_TRUE(Binding().Loaded);
     EXPECT_EQ(RasBinding::RasEnumConnectionsA(connections, &bytes, &count), 152u);
 }
 
@@ -126,12 +134,12 @@ TEST_F(BindingTest, BoundLibraryLackingAFunctionStaysBound)
 {
     UseVariant("bound");
     EnumEntries();
-    HMODULE bound = RasLibrary;
+    HMODULE bound = Binding().Library;
 
     EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_FALSE(RasFallbackUsed);
-    EXPECT_EQ(RasLibrary, bound);
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_FALSE(Binding().FallbackUsed);
+    EXPECT_EQ(Binding().Library, bound);
 
     RASCONNSTATUSA status = {};
     EXPECT_EQ(RasBinding::RasGetConnectStatusA(1, &status), 103u);
@@ -142,12 +150,12 @@ TEST_F(BindingTest, FirstFunctionMissingAndNoRnaphLeavesTheBindingOpen)
     UseVariant("bound"); // has no librnaph.so
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
-        EXPECT_FALSE(RasLibraryLoaded);
-        EXPECT_FALSE(RasFallbackUsed);
+        EXPECT_FALSE(Binding().Loaded);
+        EXPECT_FALSE(Binding().FallbackUsed);
     }
     EXPECT_EQ(EnumEntries(), 101u);
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_FALSE(RasFallbackUsed);
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_FALSE(Binding().FallbackUsed);
 }
 
 TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
@@ -156,9 +164,9 @@ TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
     std::string name;
     EXPECT_EQ(EnumEntries(&name), 301u);
     EXPECT_EQ(name, "rnaph");
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_TRUE(RasFallbackUsed);
-    EXPECT_EQ(RasLibrary, Loaded("rnaph.dll"));
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_TRUE(Binding().FallbackUsed);
+    EXPECT_EQ(Binding().Library, Loaded("rnaph.dll"));
 
     // From now on only the bare name is asked for, although rnaph also has "RasHangUpAA".
     EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
@@ -168,8 +176,8 @@ TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
                   RasBinding::RasGetErrorStringA(678, text, 100);
               }),
               "Function RasGetErrorStringA not found!");
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_TRUE(RasFallbackUsed);
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_TRUE(Binding().FallbackUsed);
     EXPECT_EQ(EnumEntries(), 301u);
 }
 
@@ -181,11 +189,11 @@ TEST_F(BindingTest, FunctionInNeitherLibraryOnFirstUseBindsNothing)
                   RasBinding::RasGetErrorStringA(678, text, 100);
               }),
               "Function RasGetErrorStringA not found!");
-    EXPECT_FALSE(RasLibraryLoaded);
-    EXPECT_FALSE(RasFallbackUsed);
+    EXPECT_FALSE(Binding().Loaded);
+    EXPECT_FALSE(Binding().FallbackUsed);
 
     EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
-    EXPECT_TRUE(RasFallbackUsed);
+    EXPECT_TRUE(Binding().FallbackUsed);
 }
 
 // The addresses found are kept only for the library bound: after a reset or a release, a
@@ -194,15 +202,15 @@ TEST_F(BindingTest, AddressesFoundAreForgottenWithTheirBinding)
 {
     for (bool release : {false, true}) {
         SCOPED_TRACE(release ? "released" : "reset");
-        ResetRasBindingForTests();
+        Binding() = {};
         UseVariant("fallback");
         EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
         EXPECT_EQ(RasBinding::RasHangUpA(3), 307u);
-        ASSERT_TRUE(RasFallbackUsed);
+        ASSERT_TRUE(Binding().FallbackUsed);
         if (release)
             ReleaseRasBinding();
         else
-            ResetRasBindingForTests();
+            Binding() = {};
 
         UseVariant("bound");
         EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
@@ -216,14 +224,14 @@ TEST_F(BindingTest, ProgramEndReleasesOnlyTheFallbackLibrary)
 {
     UseVariant("bound");
     EnumEntries();
-    HMODULE bound = RasLibrary;
+    HMODULE bound = Binding().Library;
     ReleaseRasBinding();
-    EXPECT_TRUE(RasLibraryLoaded);
-    EXPECT_EQ(RasLibrary, bound);
+    EXPECT_TRUE(Binding().Loaded);
+    EXPECT_EQ(Binding().Library, bound);
     EXPECT_EQ(EnumEntries(), 101u);
 
     // This folder is used by no other test, so the binding holds the only reference.
-    ResetRasBindingForTests();
+    Binding() = {};
     UseVariant("fallback-release");
     EXPECT_EQ(EnumEntries(), 301u);
     const std::string rnaph = VariantDir("fallback-release") + "/librnaph.so";
@@ -233,9 +241,9 @@ TEST_F(BindingTest, ProgramEndReleasesOnlyTheFallbackLibrary)
 
     ReleaseRasBinding();
     EXPECT_EQ(::dlopen(rnaph.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
-    EXPECT_FALSE(RasLibraryLoaded);
-    EXPECT_FALSE(RasFallbackUsed);
-    EXPECT_EQ(RasLibrary, nullptr);
+    EXPECT_FALSE(Binding().Loaded);
+    EXPECT_FALSE(Binding().FallbackUsed);
+    EXPECT_EQ(Binding().Library, nullptr);
 }
 
 } // namespace

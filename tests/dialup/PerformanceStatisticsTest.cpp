@@ -19,11 +19,11 @@ protected:
     void SetUp() override
     {
         StatisticsTest::SetUp();
-        SetPerfDataSourceForTests([this](std::string& Bytes) {
+        Seams->PerfDataSource = [this](std::string& Bytes) {
             ++Queries;
             Bytes = Data;
             return Answer;
-        });
+        };
         DialUp = Create(VER_PLATFORM_WIN32_NT);
     }
 
@@ -212,7 +212,7 @@ TEST_F(PerformanceStatisticsTest, TheBufferGrowsByAKilobyteUntilTheDataFitsAndKe
     Data.resize(9000, '\0');
     EXPECT_TRUE(DialUp->GetStatistics());
     EXPECT_EQ(DialUp->BytesXmit(), 5000u);
-    EXPECT_EQ(PerfDataBufferSize, 9216u);
+    EXPECT_EQ(DialUpShared->PerfDataBufferSize, 9216u);
     EXPECT_EQ(Queries, 2); // 8192 bytes, then 9216
 
     // Shared by every component, and never shrunk.
@@ -221,7 +221,7 @@ TEST_F(PerformanceStatisticsTest, TheBufferGrowsByAKilobyteUntilTheDataFitsAndKe
     Data = Counters(1, 2);
     EXPECT_TRUE(Other->GetStatistics());
     EXPECT_EQ(Queries, 1);
-    EXPECT_EQ(PerfDataBufferSize, 9216u);
+    EXPECT_EQ(DialUpShared->PerfDataBufferSize, 9216u);
 }
 
 TEST_F(PerformanceStatisticsTest, ThePlatformAskingForMoreForeverEndsAtSixteenMegabytes)
@@ -229,7 +229,7 @@ TEST_F(PerformanceStatisticsTest, ThePlatformAskingForMoreForeverEndsAtSixteenMe
     Data = Counters(5000, 7000);
     Answer = ERROR_MORE_DATA;
     EXPECT_FALSE(DialUp->GetStatistics());
-    EXPECT_EQ(PerfDataBufferSize, 16u * 1024 * 1024);
+    EXPECT_EQ(DialUpShared->PerfDataBufferSize, 16u * 1024 * 1024);
     EXPECT_EQ(Queries, (16 * 1024 * 1024 - 8192) / 1024 + 1);
     EXPECT_EQ(DialUp->BytesXmit(), 0u);
 

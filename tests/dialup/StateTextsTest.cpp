@@ -3,8 +3,13 @@
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
 #include "dialup/RasBinding.h"
+#include "dialup/Seams.h"
 #include "dialup/StringResources.h"
 #include "platform/Library.h"
+#include "platform/Seams.h"
+
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -68,13 +73,8 @@ class StatusStringTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetRasBindingForTests();
-        SetLibrarySearchPathForTests({RASAPI32_DIR});
-    }
-    void TearDown() override
-    {
-        ResetRasBindingForTests();
-        SetLibrarySearchPathForTests({});
+        DialUpShared->RasBinding = {};
+        Seams->LibrarySearchPath = {RASAPI32_DIR};
     }
 
     // What the stand-in platform itself says for an error code.
@@ -89,6 +89,8 @@ protected:
         return AnsiToString(text);
     }
 
+    TPlatformSeamScope Seams;
+    TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
     QObject Owner;
     TDialUp* DialUp = new TDialUp(&Owner);
 };
@@ -147,13 +149,13 @@ TEST_F(StatusStringTest, ErrorCodeGivesThePlatformTextInAnyLanguage)
 
 TEST_F(StatusStringTest, ErrorTextIsAskedWithSize100AndConvertedFromAnsi)
 {
-    SetLibrarySearchPathForTests({std::string(FAKE_RAS_DIR) + "/bound"});
+    Seams->LibrarySearchPath = {std::string(FAKE_RAS_DIR) + "/bound"};
     EXPECT_EQ(DialUp->GetStatusString(0, 678), U("rasapi32 error 678 size 100 café"));
 }
 
 TEST_F(StatusStringTest, OnlyErrorTextsNeedTheDialUpLibrary)
 {
-    SetLibrarySearchPathForTests({std::string(FAKE_RAS_DIR) + "/missing"});
+    Seams->LibrarySearchPath = {std::string(FAKE_RAS_DIR) + "/missing"};
     EXPECT_EQ(DialUp->GetStatusString(8192, 0), "Connected");
     try {
         DialUp->GetStatusString(8192, 678);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "dialup/DialUp.h"
-#include "platform/DialUpSource.h"
+#include "dialup/Seams.h"
 #include "platform/Kernel.h"
 #include "platform/PerfData.h"
 #include "platform/PerfStats.h"
+#include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 
 #include <QObject>
 
@@ -35,23 +38,13 @@ class StatisticsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        PerfDataBufferSize = 0;
-        SetDialUpServiceForTests(&Service.Service(), [this] { return Clock.EpochMs(); });
-    }
-
-    void TearDown() override
-    {
-        SetPerfDataSourceForTests(nullptr);
-        SetPerfStatsForTests(nullptr);
-        SetDialUpServiceForTests(nullptr, {});
-        SetPlatformIdForTests(-1);
-        PerfDataBufferSize = 0;
+        DialUpShared->PerfDataBufferSize = 0;
     }
 
     // The component as created on that platform (creation reads the adapter list).
     TDialUp* Create(int PlatformId)
     {
-        SetPlatformIdForTests(PlatformId);
+        Seams->PlatformId = PlatformId;
         return new TDialUp(&Owner);
     }
 
@@ -70,6 +63,8 @@ protected:
         return *Service.Service().Find(Handle, Clock.EpochMs());
     }
 
+    TPlatformSeamScope Seams;
+    TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
     TFakeClock Clock;
     TFakeDialUpService Service{Clock};
     QObject Owner;

@@ -17,7 +17,7 @@ protected:
         Table.Objects = {"KERNEL", "Dial-Up Adapter"};
         Table.Values = {{"KERNEL\\CPUUsage", PerfStatBytes(3)}};
         SetCounters("Dial-Up Adapter", 1000, 2000, 28800);
-        SetPerfStatsForTests(&Table);
+        Seams->PerfStats = &Table;
     }
 
     void SetCounters(const std::string& Adapter, DWORD Xmit, DWORD Recvd, DWORD Speed)
@@ -225,11 +225,11 @@ TEST_F(AdapterStatisticsTest, OtherPlatformsLeaveTheAdapterListAlone)
     ASSERT_EQ(DialUp->DUNA().size(), 1);
     Table.Objects = {"KERNEL"};
     for (int Platform : {0, 2, 3}) {
-        SetPlatformIdForTests(Platform);
+        Seams->PlatformId = Platform;
         EXPECT_FALSE(DialUp->GetDUNA());
         EXPECT_EQ(DialUp->DUNA(), QStringList{"Dial-Up Adapter"});
     }
-    SetPlatformIdForTests(VER_PLATFORM_WIN32_WINDOWS);
+    Seams->PlatformId = VER_PLATFORM_WIN32_WINDOWS;
     EXPECT_TRUE(DialUp->GetDUNA());
     EXPECT_TRUE(DialUp->DUNA().isEmpty());
 }
@@ -241,7 +241,7 @@ TEST_F(AdapterStatisticsTest, Win32sReportsFailureAndOnlyRemembersTheConnection)
     SetCounters("Dial-Up Adapter", 1500, 2600, 28800);
     ASSERT_TRUE(DialUp->GetStatistics());
 
-    SetPlatformIdForTests(VER_PLATFORM_WIN32s);
+    Seams->PlatformId = VER_PLATFORM_WIN32s;
     SetCounters("Dial-Up Adapter", 1, 2, 3);
     EXPECT_FALSE(DialUp->SwitchStatistics(true, true, 9, "ISDN"));
     EXPECT_FALSE(DialUp->GetStatistics());
@@ -292,7 +292,7 @@ TEST_F(StatisticsTest, PerformanceDataAndLineFollowTheServicesConnection)
     EXPECT_EQ(DialUp->BytesRecv(), static_cast<DWORD>(Now.BytesReceived));
     EXPECT_GT(DialUp->BytesXmit(), 0u);
     EXPECT_EQ(DialUp->ConnectionSpeed(), 56000u);
-    EXPECT_EQ(PerfDataBufferSize, 8192u);
+    EXPECT_EQ(DialUpShared->PerfDataBufferSize, 8192u);
 }
 
 TEST_F(StatisticsTest, WithNoConnectionTheReadSucceedsWithNothingFound)

@@ -3,8 +3,12 @@
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
 #include "dialup/RasBinding.h"
+#include "dialup/Seams.h"
 #include "platform/Library.h"
+#include "platform/Seams.h"
 #include "ras/service/RasService.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <QTimer>
@@ -39,8 +43,8 @@ protected:
     void SetUp() override
     {
         ::setenv("ZELTIX_RAS_DIR", Dir.Path().c_str(), 1);
-        ResetRasBindingForTests();
-        SetLibrarySearchPathForTests({RASAPI32_DIR});
+        DialUpShared->RasBinding = {};
+        Seams->LibrarySearchPath = {RASAPI32_DIR};
         Library = LoadLibraryA("rasapi32.dll");
         ASSERT_NE(Library, nullptr);
         SetTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(
@@ -65,8 +69,6 @@ protected:
         if (SetTimeSource)
             SetTimeSource(nullptr);
         FreeLibrary(Library);
-        ResetRasBindingForTests();
-        SetLibrarySearchPathForTests({});
         ::unsetenv("ZELTIX_RAS_DIR");
     }
 
@@ -89,6 +91,8 @@ protected:
         return AnsiToString(text);
     }
 
+    TPlatformSeamScope Seams;
+    TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
     TTempDir Dir;
     TRasService Service{Dir.Path()};
     static inline HMODULE Library = nullptr;
@@ -260,8 +264,8 @@ TEST_F(WatcherTest, MissingLibraryRaisesOutOfEveryOperation)
 {
     AddEntry("Arcor");
     ASSERT_EQ(DialUp->GetEntries(), 0);
-    SetLibrarySearchPathForTests({std::string(FAKE_RAS_DIR) + "/missing"});
-    ResetRasBindingForTests();
+    Seams->LibrarySearchPath = {std::string(FAKE_RAS_DIR) + "/missing"};
+    DialUpShared->RasBinding = {};
 
     int Count = 0;
     EXPECT_THROW(DialUp->GetEntries(), Exception);

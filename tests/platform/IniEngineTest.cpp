@@ -2,6 +2,7 @@
 #include "platform/Profile.h"
 
 #include "base/AtomicFile.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -101,10 +102,11 @@ TEST(IniEngineTest, ACrashBetweenWriteAndRenameLeavesTheOldFile)
 {
     TTempDir dir;
     dir.Write("settings.ini", "[Main]\r\nLimit=2500\r\n");
-    SetAtomicWriteHookForTests(&CrashBeforeRename);
-    EXPECT_THROW(WritePrivateProfileStringA("Main", "Limit", "0", dir.File("settings.ini").c_str()),
-                 std::runtime_error);
-    SetAtomicWriteHookForTests(nullptr);
+    {
+        TAtomicWriteHookScope crash(&CrashBeforeRename);
+        EXPECT_THROW(WritePrivateProfileStringA("Main", "Limit", "0", dir.File("settings.ini").c_str()),
+                     std::runtime_error);
+    }
     EXPECT_EQ(dir.Read("settings.ini"), "[Main]\r\nLimit=2500\r\n");
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))

@@ -1,6 +1,8 @@
 #include "platform/Kernel.h"
 
+#include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +29,13 @@ TEST(KernelTest, FakeClockDrivesTicksAndLocalTimeUntilItIsGone)
 
 TEST(KernelTest, PlatformIsTheNtFamilyUnlessATestSaysOtherwise)
 {
+    TPlatformSeamScope Seams;
     EXPECT_EQ(Win32Platform(), VER_PLATFORM_WIN32_NT);
-    SetPlatformIdForTests(VER_PLATFORM_WIN32_WINDOWS);
+    Seams->PlatformId = VER_PLATFORM_WIN32_WINDOWS;
     EXPECT_EQ(Win32Platform(), VER_PLATFORM_WIN32_WINDOWS);
-    SetPlatformIdForTests(VER_PLATFORM_WIN32s);
+    Seams->PlatformId = VER_PLATFORM_WIN32s;
     EXPECT_EQ(Win32Platform(), VER_PLATFORM_WIN32s);
-    SetPlatformIdForTests(-1);
+    Seams->PlatformId.reset();
     EXPECT_EQ(Win32Platform(), VER_PLATFORM_WIN32_NT);
 }
 

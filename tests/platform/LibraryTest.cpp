@@ -1,5 +1,7 @@
 #include "platform/Library.h"
 #include "platform/ProgramDir.h"
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +9,9 @@ namespace {
 
 class LibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetLibrarySearchPathForTests({"/nonexistent-zeltix", PROBE_LIBRARY_DIR}); }
-    void TearDown() override { SetLibrarySearchPathForTests({}); }
+    void SetUp() override { Seams->LibrarySearchPath = {"/nonexistent-zeltix", PROBE_LIBRARY_DIR}; }
+
+    TPlatformSeamScope Seams;
 };
 
 TEST_F(LibraryTest, WindowsNameIsFoundAsSharedObjectAlongTheSearchPath)
@@ -34,28 +37,27 @@ TEST_F(LibraryTest, MissingLibraryAndBadArgumentsGiveNull)
 
 TEST_F(LibraryTest, NormalSearchPathIsProgramDirThenInstalledFolder)
 {
-    SetLibrarySearchPathForTests({});
-    SetProgramDirForTests("/opt/zeltix-test");
+    Seams->LibrarySearchPath = {};
+    Seams->ProgramDir = "/opt/zeltix-test";
     std::vector<std::string> path = LibrarySearchPath();
     ASSERT_EQ(path.size(), 2u);
     EXPECT_EQ(path[0], "/opt/zeltix-test/");
     EXPECT_NE(path[1].find("zeltix"), std::string::npos);
-    SetProgramDirForTests({});
 }
 
 TEST(ProgramDirTest, EndsWithExactlyOneSeparator)
 {
-    SetProgramDirForTests({});
+    TPlatformSeamScope Seams;
+    Seams->ProgramDir = {};
     QString real = ProgramDir();
     EXPECT_TRUE(real.endsWith('/'));
     EXPECT_FALSE(real.endsWith("//"));
     EXPECT_TRUE(ExeName().startsWith(real));
 
-    SetProgramDirForTests("/data/zeltix");
+    Seams->ProgramDir = "/data/zeltix";
     EXPECT_EQ(ProgramDir(), "/data/zeltix/");
-    SetProgramDirForTests("/data/zeltix//");
+    Seams->ProgramDir = "/data/zeltix//";
     EXPECT_EQ(ProgramDir(), "/data/zeltix/");
-    SetProgramDirForTests({});
 }
 
 } // namespace

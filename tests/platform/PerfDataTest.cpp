@@ -1,9 +1,11 @@
 #include "platform/PerfData.h"
 
 #include "platform/DialUpSource.h"
+#include "platform/Seams.h"
 #include "platform/Registry.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -116,16 +118,7 @@ TEST(PerfDataTest, OtherObjectsAreNotThere)
 // The value "906" of HKEY_PERFORMANCE_DATA, from the stand-in service.
 class PerformanceDataKeyTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetDialUpServiceForTests(&Service.Service(), [this] { return Clock.EpochMs(); });
-    }
-    void TearDown() override
-    {
-        SetDialUpServiceForTests(nullptr, {});
-        SetPerfDataSourceForTests(nullptr);
-    }
-
+    TPlatformSeamScope Seams;
     TFakeClock Clock;
     TFakeDialUpService Service{Clock};
 };
@@ -156,19 +149,19 @@ TEST_F(PerformanceDataKeyTest, TheValueIsTheBlockOfTheServicesConnections)
 
 TEST_F(PerformanceDataKeyTest, TheSourceSeamAnswersInstead)
 {
-    SetPerfDataSourceForTests([](std::string& Bytes) {
+    Seams->PerfDataSource = [](std::string& Bytes) {
         Bytes = "abcdef";
         return LONG{ERROR_ACCESS_DENIED};
-    });
+    };
     BYTE Buffer[4] = {};
     DWORD Size = sizeof(Buffer);
     EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size),
               LONG{ERROR_ACCESS_DENIED});
 
-    SetPerfDataSourceForTests([](std::string& Bytes) {
+    Seams->PerfDataSource = [](std::string& Bytes) {
         Bytes = std::string(300, 'x');
         return LONG{ERROR_SUCCESS};
-    });
+    };
     Size = sizeof(Buffer);
     EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size),
               LONG{ERROR_MORE_DATA});

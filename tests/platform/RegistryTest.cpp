@@ -2,8 +2,10 @@
 #include "platform/Registry.h"
 
 #include "platform/DialUpSource.h"
+#include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +34,13 @@ protected:
                         {"Dial-Up Adapter\\TotalBytesXmit", PerfStatBytes(0x01020304)},
                         {"Dial-Up Adapter\\ConnectSpeed", PerfStatBytes(28800)},
                         {"Dial-Up Adapter\\Long", std::string(12, 'x')}};
-        SetPerfStatsForTests(&Table);
+        Seams->PerfStats = &Table;
     }
 
     void TearDown() override
     {
         for (HKEY Key : Opened)
             RegCloseKey(Key);
-        SetPerfStatsForTests(nullptr);
     }
 
     HKEY Open(HKEY Root, const char* Path)
@@ -50,6 +51,7 @@ protected:
         return Key;
     }
 
+    TPlatformSeamScope Seams;
     TPerfStatsTable Table;
     std::vector<HKEY> Opened;
 };
@@ -80,6 +82,27 @@ TEST_F(RegistryTest, MissingKeysAndClosedHandles)
     DWORD Size = 0;
     EXPECT_EQ(RegQueryValueExA(Key, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size),
               LONG{ERROR_INVALID_HANDLE});
+}
+
+// A held key is closed when its holder goes; a key that could not be opened is not closed.
+TEST_F(RegistryTest, AHeldKeyIsClosedWithItsHolder)
+{
+    HKEY Held = nullptr;
+    {
+        TRegKey Key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, Key.Receive()),
+                  LONG{ERROR_SUCCESS});
+        Held = Key.Key();
+        DWORD Size = 0;
+        EXPECT_EQ(RegQueryValueExA(Held, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size),
+                  LONG{ERROR_SUCCESS});
+    }
+    EXPECT_EQ(RegCloseKey(Held), LONG{ERROR_INVALID_HANDLE}) << "already closed";
+
+    TRegKey Missing;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, Missing.Receive()),
+              LONG{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(Missing.Key(), nullptr);
 }
 
 TEST_F(RegistryTest, ValuesAnswerSizeDataOrMoreData)
@@ -162,11 +185,9 @@ class ServiceStatisticsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDialUpServiceForTests(&Service.Service(), [this] { return Clock.EpochMs(); });
         Service.AddEntry("Provider", "modem", "Modem A", 56000);
         Service.AddEntry("Office", "isdn", "ISDN B", 64000);
     }
-    void TearDown() override { SetDialUpServiceForTests(nullptr, {}); }
 
     std::string Value(const TPerfStatsTable& Table, const std::string& Name)
     {

@@ -1,6 +1,8 @@
 #include "platform/Registry.h"
 #include "platform/RunKeys.h"
 
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +14,7 @@ namespace {
 
 class RunKeysTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetRegistryConfigHomeForTests(Config.Path()); }
-    void TearDown() override { SetRegistryConfigHomeForTests({}); }
+    void SetUp() override { Seams->RegistryConfigHome = Config.Path(); }
 
     static HKEY Open(const char* path, REGSAM access = KEY_ALL_ACCESS)
     {
@@ -41,6 +42,7 @@ protected:
         return std::string(buffer, size);
     }
 
+    TPlatformSeamScope Seams;
     TTempDir Config;
 };
 
@@ -147,7 +149,7 @@ TEST_F(RunKeysTest, AFolderThatCannotBeWrittenRefusesFullAccessButCanBeRead)
 {
     // As root, permissions stop nothing; a folder below a plain file can never be made.
     Config.Write("plain", "x");
-    SetRegistryConfigHomeForTests(Config.File("plain") + "/config");
+    Seams->RegistryConfigHome = Config.File("plain") + "/config";
     for (const char* path : {RunKeyPath, RunOnceKeyPath}) {
         HKEY key = reinterpret_cast<HKEY>(1);
         EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), LONG{ERROR_ACCESS_DENIED});

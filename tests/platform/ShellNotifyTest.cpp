@@ -1,8 +1,10 @@
 #include "platform/ShellNotify.h"
 
+#include "platform/Seams.h"
 #include "tests/platform/GuiTestApplication.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <QCoreApplication>
 #include <QIcon>
@@ -25,15 +27,11 @@ protected:
 
     void SetUp() override
     {
-        SetNotificationAreaForTests(true);
-        ResetNotifyIconsForTests();
         Window = AllocateHWnd([this](TMessage& message) { Received.push_back(message); });
     }
     void TearDown() override
     {
         DeallocateHWnd(Window);
-        SetNotificationAreaForTests(std::nullopt);
-        ResetNotifyIconsForTests();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -49,6 +47,8 @@ protected:
         return data;
     }
 
+    TPlatformSeamScope Seams;
+    TNotificationAreaScope NotificationArea{true};
     HWND Window = nullptr;
     std::vector<TMessage> Received;
 };
@@ -179,7 +179,7 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
                              [&](const TMessage& m) { return m.Msg == taskbarCreated; });
     };
 
-    SetNotificationAreaForTests(false);
+    Seams->NotificationArea = false;
     ResetNotifyIconsForTests();
     NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_ICON);
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "no icon is reported as shown when it is not";
@@ -189,18 +189,18 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
     EXPECT_EQ(announcements(), 0);
 
     // A panel starts: every window hears "TaskbarCreated" once, and the icon can be added.
-    SetNotificationAreaForTests(true);
+    Seams->NotificationArea = true;
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
     EXPECT_EQ(announcements(), 1);
     EXPECT_EQ(std::count(other.begin(), other.end(), taskbarCreated), 1);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
 
     // The panel goes, taking its icons; a new one is announced again.
-    SetNotificationAreaForTests(false);
+    Seams->NotificationArea = false;
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
     EXPECT_FALSE(HasNotifyIconForTests(Window, 0));
     EXPECT_EQ(announcements(), 1);
-    SetNotificationAreaForTests(true);
+    Seams->NotificationArea = true;
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
     EXPECT_EQ(announcements(), 2);
     DeallocateHWnd(otherWindow);

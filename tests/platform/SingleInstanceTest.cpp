@@ -1,6 +1,8 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/Seams.h"
 #include "tests/platform/GuiTestApplication.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <QCoreApplication>
@@ -25,8 +27,7 @@ protected:
     static void SetUpTestSuite() { TGuiTestApplication::Start(); }
     static void TearDownTestSuite() { TGuiTestApplication::Stop(); }
     // A start that finds no answer says so at once instead of giving a starting holder time.
-    void SetUp() override { SetInstancePatienceForTests(0); }
-    void TearDown() override { SetInstancePatienceForTests(std::nullopt); }
+    void SetUp() override { Seams->InstancePatienceMs = 0; }
 
     // Lets the event loop run until done, within a bound far above any real hand-over.
     static bool RunUntil(const std::function<bool()>& done)
@@ -51,6 +52,7 @@ protected:
         return folder.File(TSingleInstance::LockFileName().toStdString());
     }
 
+    TPlatformSeamScope Seams;
     TTempDir Folder;
 };
 

@@ -22,7 +22,6 @@ class TapiTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDialUpServiceForTests(&Service.Service(), [this] { return Clock.EpochMs(); });
         Service.AddEntry("Provider", "modem", "Modem A", 33600);
         Service.AddEntry("Office", "isdn", "ISDN B", 64000);
         Service.AddEntry("Backup", "modem", "Modem A", 56000);
@@ -33,7 +32,6 @@ protected:
     {
         if (App)
             lineShutdown(App);
-        SetDialUpServiceForTests(nullptr, {});
     }
 
     std::vector<DWORD> Storage = std::vector<DWORD>(1024);
@@ -71,6 +69,29 @@ protected:
     HLINEAPP App = 0;
     DWORD NumDevs = 0;
 };
+
+// A held line application is shut down when its holder goes, and its lines with it; one that
+// never started leaves nothing to shut down.
+TEST_F(TapiTest, AHeldLineApplicationEndsWithItsHolder)
+{
+    HLINEAPP Held = 0;
+    HLINE Line = 0;
+    {
+        TLineApp Holder;
+        DWORD Devices = 0;
+        ASSERT_EQ(lineInitialize(Holder.Receive(), nullptr, &NoEvents, "RasBaud", &Devices), 0);
+        Held = Holder.Handle();
+        ASSERT_EQ(lineOpen(Held, 0, &Line, TAPI_VERSION_2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
+    }
+    EXPECT_EQ(lineShutdown(Held), LINEERR_INVALAPPHANDLE) << "already shut down";
+    EXPECT_EQ(lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, Record<LINECALLLIST>(4096)),
+              LINEERR_INVALLINEHANDLE);
+
+    TLineApp Unstarted;
+    EXPECT_EQ(lineInitialize(Unstarted.Receive(), nullptr, &NoEvents, "RasBaud", nullptr),
+              LINEERR_INVALPOINTER);
+    EXPECT_EQ(Unstarted.Handle(), 0u);
+}
 
 TEST_F(TapiTest, OneLinePerDistinctDeviceNamedByIt)
 {

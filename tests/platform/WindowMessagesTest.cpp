@@ -1,6 +1,8 @@
 #include "platform/Windows.h"
 
+#include "platform/Seams.h"
 #include "tests/platform/GuiTestApplication.h"
+#include "tests/support/PlatformSeamScope.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -18,6 +20,8 @@ protected:
     static void SetUpTestSuite() { TGuiTestApplication::Start(); }
     static void TearDownTestSuite() { TGuiTestApplication::Stop(); }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    TPlatformSeamScope Seams;
 };
 
 TEST_F(WindowMessagesTest, PostedMessagesArriveFromTheEventLoopInOrderAndNotAfterTheWindowHasGone)
@@ -165,12 +169,12 @@ TEST_F(WindowMessagesTest, HiddenWindowsHaveNothingToShow)
 TEST_F(WindowMessagesTest, CursorAndKeysCanBeFixedForTests)
 {
     const POINT fixed{640, 12};
-    SetCursorPosForTests(&fixed);
+    Seams->CursorPos = fixed;
     POINT pos{};
     EXPECT_TRUE(GetCursorPos(&pos));
     EXPECT_EQ(pos.x, 640);
     EXPECT_EQ(pos.y, 12);
-    SetCursorPosForTests(nullptr);
+    Seams->CursorPos.reset();
     EXPECT_FALSE(GetCursorPos(nullptr));
     EXPECT_GE(GetKeyState(VK_SHIFT), 0) << "no key is down on the offscreen platform";
     EXPECT_EQ(GetKeyState('A'), 0);
@@ -179,9 +183,9 @@ TEST_F(WindowMessagesTest, CursorAndKeysCanBeFixedForTests)
 TEST_F(WindowMessagesTest, ExhaustedTimersRefuseToStart)
 {
     HWND window = AllocateHWnd({});
-    SetTimersExhaustedForTests(true);
+    Seams->TimersExhausted = true;
     EXPECT_EQ(SetTimer(window, 1, 100, nullptr), 0u);
-    SetTimersExhaustedForTests(false);
+    Seams->TimersExhausted = false;
     EXPECT_EQ(SetTimer(window, 1, 100, nullptr), 1u);
     DeallocateHWnd(window);
 }

@@ -1,5 +1,9 @@
 #include "platform/Winsock.h"
 
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
+
 #include <gtest/gtest.h>
 
 #include <ifaddrs.h>
@@ -15,8 +19,11 @@ using Address = std::array<uint8_t, 4>;
 
 class WinsockTest : public ::testing::Test {
 protected:
-    void SetUp() override { Winsock::ResetForTests(); }
-    void TearDown() override { Winsock::ResetForTests(); }
+    // The socket layer as at program start, with nothing recorded.
+    void SetUp() override { *Sockets = {}; }
+
+    TPlatformSeamScope Seams;
+    TSeamScope<Winsock::TWinsockState> Sockets{Winsock::WinsockState()};
 };
 
 // Starts the layer for one test and stops it again, whatever the test asserts.
@@ -126,13 +133,13 @@ TEST_F(WinsockTest, AsyncSelectIsRememberedUntilTheSocketCloses)
 TEST_F(WinsockTest, SocketSeamsFailOrHandOutAHandleWithoutMakingAnything)
 {
     TStartedLayer layer;
-    Winsock::SetSocketFailureForTests(true);
+    Seams->Sockets.SocketHandle = Winsock::INVALID_SOCKET;
     EXPECT_EQ(Winsock::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), Winsock::INVALID_SOCKET);
-    Winsock::SetSocketHandleForTests(0x12345);
+    Seams->Sockets.SocketHandle = 0x12345;
     EXPECT_EQ(Winsock::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), 0x12345u);
     // A handle the layer never made is never closed on the system.
     EXPECT_EQ(Winsock::closesocket(0x12345), Winsock::SOCKET_ERROR);
-    Winsock::SetSocketFailureForTests(false);
+    Seams->Sockets.SocketHandle.reset();
     Winsock::SOCKET s = Winsock::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     EXPECT_LT(s, 0x10000u);
     EXPECT_EQ(Winsock::closesocket(s), 0);
@@ -141,7 +148,7 @@ TEST_F(WinsockTest, SocketSeamsFailOrHandOutAHandleWithoutMakingAnything)
 TEST_F(WinsockTest, HostNameMustFitWithItsTerminator)
 {
     TStartedLayer layer;
-    Winsock::SetHostNameForTests("zeltix-host");
+    Seams->Sockets.HostName = "zeltix-host";
     char name[12];
     std::memset(name, 'x', sizeof(name));
     ASSERT_EQ(Winsock::gethostname(name, 12), 0);
@@ -155,9 +162,9 @@ TEST_F(WinsockTest, HostNameMustFitWithItsTerminator)
 TEST_F(WinsockTest, LocalHostNameInAnyCaseAndTheEmptyNameAnswerWithTheLocalAddresses)
 {
     TStartedLayer layer;
-    Winsock::SetHostNameForTests("Zeltix-Host");
+    Seams->Sockets.HostName = "Zeltix-Host";
     std::vector<Address> injected{{192, 168, 0, 1}, {10, 0, 0, 7}, {127, 0, 0, 1}};
-    Winsock::SetLocalAddressesForTests(injected);
+    Seams->Sockets.LocalAddresses = injected;
 
     for (const char* name : {"Zeltix-Host", "ZELTIX-HOST", ""}) {
         SCOPED_TRACE(name);
@@ -172,7 +179,7 @@ TEST_F(WinsockTest, LocalHostNameInAnyCaseAndTheEmptyNameAnswerWithTheLocalAddre
         EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), name);
     }
 
-    Winsock::SetLocalAddressesForTests({});
+    Seams->Sockets.LocalAddresses = std::vector<Address>{};
     EXPECT_EQ(Winsock::gethostbyname("zeltix-host"), nullptr);
     EXPECT_EQ(Winsock::WSAGetLastError(), Winsock::WSANO_DATA);
 }
@@ -180,8 +187,8 @@ TEST_F(WinsockTest, LocalHostNameInAnyCaseAndTheEmptyNameAnswerWithTheLocalAddre
 TEST_F(WinsockTest, OtherNamesGoToTheResolver)
 {
     TStartedLayer layer;
-    Winsock::SetHostNameForTests("zeltix-host");
-    Winsock::SetLocalAddressesForTests({{192, 168, 0, 1}});
+    Seams->Sockets.HostName = "zeltix-host";
+    Seams->Sockets.LocalAddresses = {{192, 168, 0, 1}};
     // A numeric name needs no network to resolve.
     Winsock::hostent* host = Winsock::gethostbyname("10.1.2.3");
     ASSERT_NE(host, nullptr);

@@ -5,6 +5,7 @@
 #include "platform/PerfData.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
@@ -291,9 +292,13 @@ TEST_F(PppServiceTest, CountersPastFourGibibytesWrapOnlyWhereThePlatformPublishe
 
     // The performance data's port counters are 32 bits: the counter block of the one
     // instance ends the data, as its length, the bytes sent and received, padded to 8.
-    SetDialUpServiceForTests(&Service, [] { return T0 + 1000; });
-    std::string data = BuildPerformanceData("906", DialUpConnections(), T0 + 1000);
-    SetDialUpServiceForTests(nullptr, nullptr);
+    std::string data;
+    {
+        TPlatformSeamScope seams;
+        seams->DialUpService = &Service;
+        seams->DialUpNow = [] { return T0 + 1000; };
+        data = BuildPerformanceData("906", DialUpConnections(), T0 + 1000);
+    }
     ASSERT_GE(data.size(), 16u);
     uint32_t counters[2];
     std::memcpy(counters, data.data() + data.size() - 12, sizeof counters);

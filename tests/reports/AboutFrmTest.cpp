@@ -1,8 +1,10 @@
 #include "reports/AboutFrm.h"
 
+#include "platform/Seams.h"
 #include "platform/Shell.h"
 #include "reports/LinkLabel.h"
 #include "tests/reports/ReportsTestSupport.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QFrame>
@@ -20,10 +22,10 @@ class AboutFrmTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetShellExecuteRecorderForTests([this](const TShellExecuteCall& call) { Calls.push_back(call); });
+        Seams->ShellExecuteRecorder = [this](const TShellExecuteCall& call) { Calls.push_back(call); };
     }
-    void TearDown() override { SetShellExecuteRecorderForTests({}); }
 
+    TPlatformSeamScope Seams;
     QString Caption = QStringLiteral("Zeltix");
     std::vector<TShellExecuteCall> Calls;
     TRecordingGuard Guard;

@@ -2,7 +2,9 @@
 
 #include "base/Exceptions.h"
 #include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "tests/reports/ReportsTestSupport.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
@@ -45,8 +47,9 @@ bool ShowsTheEnd(const TForm3& form)
 // Each test gets a program directory of its own, holding Protokol.txt or not.
 class ProtokollFrmTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetProgramDirForTests(QString::fromStdString(Dir.Path())); }
-    void TearDown() override { SetProgramDirForTests({}); }
+    void SetUp() override { Seams->ProgramDir = QString::fromStdString(Dir.Path()); }
+
+    TPlatformSeamScope Seams;
 
     std::unique_ptr<TForm3> Create() { return std::make_unique<TForm3>(); }
     QString LogPath() const { return QString::fromStdString(Dir.File("Protokol.txt")); }

@@ -1,5 +1,8 @@
 #include "platform/Shell.h"
 
+#include "platform/Seams.h"
+#include "tests/support/PlatformSeamScope.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,13 +17,13 @@ uintptr_t Code(HINSTANCE result)
 
 class ShellTest : public ::testing::Test {
 protected:
-    void TearDown() override { SetShellExecuteRecorderForTests({}); }
+    TPlatformSeamScope Seams;
 };
 
 TEST_F(ShellTest, RecorderTakesTheCallAsMadeAndReportsSuccess)
 {
     std::vector<TShellExecuteCall> calls;
-    SetShellExecuteRecorderForTests([&calls](const TShellExecuteCall& call) { calls.push_back(call); });
+    Seams->ShellExecuteRecorder = [&calls](const TShellExecuteCall& call) { calls.push_back(call); };
     int window = 0;
     HINSTANCE result = ShellExecuteA(&window, "open", "mailto:a@b.c", "", nullptr, SW_SHOWNORMAL);
     EXPECT_GT(Code(result), 32u);

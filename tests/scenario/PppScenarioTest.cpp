@@ -1,17 +1,21 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/Seams.h"
 #include "app/Program.h"
 #include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
 #include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "platform/Winsock.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <QLabel>
@@ -35,22 +39,20 @@ struct TProgramEnvironment {
     {
         GermanFormats = UseLocaleForFormats("de_DE.UTF-8");
         ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
-        SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
-        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
-        SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
-        Winsock::SetLocalAddressesForTests({localAddress});
+        Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
+        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
+        App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
+        Seams->Sockets.LocalAddresses = {localAddress};
     }
     ~TProgramEnvironment()
     {
-        Winsock::SetLocalAddressesForTests({});
         Application()->OnException = nullptr;
-        SetDialogAnswererForTests(nullptr);
-        SetProgramDirForTests({});
-        SetLibrarySearchPathForTests({});
         ::unsetenv("ZELTIX_RAS_DIR");
         UseLocaleForFormats({});
     }
 
+    TPlatformSeamScope Seams;
+    TSeamScope<TAppSeams> App{AppSeams()};
     bool GermanFormats = false;
     TTempDir ProgramFolder;
     TTempDir RasFolder;
@@ -125,12 +127,14 @@ namespace {
 TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
 {
     ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+    TPlatformSeamScope Seams;
+    TSeamScope App{AppSeams()};
     TTempDir programFolder;
     TFakeClock clock;
     TFakeDialUpService dialUp(clock);
     TPppTree tree;
-    SetProgramDirForTests(QString::fromStdString(programFolder.Path()));
-    SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+    Seams->ProgramDir = QString::fromStdString(programFolder.Path());
+    App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
 
     tree.Peer("isp", "/dev/ttyUSB0\n");
     programFolder.Write("conns.ini", "[isp]\r\nChecked=0\r\n");
@@ -151,8 +155,6 @@ TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
     EXPECT_TRUE(pppd.EndedBySigterm());
 
     Application()->OnException = nullptr;
-    SetDialogAnswererForTests(nullptr);
-    SetProgramDirForTests({});
     UseLocaleForFormats({});
 }
 

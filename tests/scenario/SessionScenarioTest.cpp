@@ -1,16 +1,20 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/Seams.h"
 #include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
 #include "platform/ProgramDir.h"
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <QLabel>
@@ -31,17 +35,14 @@ protected:
     {
         ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
         ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
-        SetLibrarySearchPathForTests({TFakeDialUpService::BinaryDir()});
-        SetProgramDirForTests(QString::fromStdString(ProgramFolder.Path()));
-        SetDialogAnswererForTests([](const TDialogRequest&) { return TDialogAnswer{}; });
+        Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
+        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
+        App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
     }
 
     void TearDown() override
     {
         Application()->OnException = nullptr;
-        SetDialogAnswererForTests(nullptr);
-        SetProgramDirForTests({});
-        SetLibrarySearchPathForTests({});
         ::unsetenv("ZELTIX_RAS_DIR");
         UseLocaleForFormats({});
     }
@@ -54,6 +55,8 @@ protected:
     // One second of the running program: its timers tick through the event loop.
     void Second() { RunEventLoopFor(Clock, 1000); }
 
+    TPlatformSeamScope Seams;
+    TSeamScope<TAppSeams> App{AppSeams()};
     TTempDir ProgramFolder;
     TTempDir RasFolder;
     TFakeClock Clock;

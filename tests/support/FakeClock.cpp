@@ -1,17 +1,18 @@
 #include "tests/support/FakeClock.h"
 
+#include "platform/Seams.h"
 #include "platform/Timer.h"
 
 TFakeClock::TFakeClock(TLocalTime start, DWORD startTick)
-    : FTick(startTick), FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
+    : FPrevious(PlatformSeams().Clock), FTick(startTick), FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
 {
     SetLocalTime(start);
-    SetClockForTests(this);
+    PlatformSeams().Clock = this;
 }
 
 TFakeClock::~TFakeClock()
 {
-    SetClockForTests(nullptr);
+    PlatformSeams().Clock = FPrevious;
 }
 
 TLocalTime TFakeClock::LocalTime()

@@ -5,7 +5,7 @@
 #include <QDateTime>
 
 // A clock that stands still until the test moves it. It installs itself as the platform's clock
-// for its lifetime, so tick counts and local time come from it. Every move lets the program's
+// for its lifetime (and puts back the clock it found), so tick counts and local time come from it. Every move lets the program's
 // timers that fall due post their ticks; Sleep moves it too, so a wait of the program that gives
 // up its time slice lets time pass.
 class TFakeClock : public TClock {
@@ -29,6 +29,7 @@ public:
     void SetLocalTime(const TLocalTime& t);
 
 private:
+    TClock* FPrevious;
     DWORD FTick;
     int64_t FEpochMs;
     QDateTime FLocal; // kept as a plain calendar time, free of time zones

@@ -1,7 +1,6 @@
 #include "tests/support/FakeDialUpService.h"
 
-#include "platform/DialUpSource.h"
-#include "platform/Library.h"
+#include "platform/Seams.h"
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -39,24 +38,29 @@ std::string TFakeDialUpService::BinaryDir()
 }
 
 TFakeDialUpService::TFakeDialUpService(TFakeClock& clock)
-    : FClock(clock), FService(FFolder.Path())
+    : FClock(clock), FService(FFolder.Path()), FPreviousSearchPath(PlatformSeams().LibrarySearchPath),
+      FPreviousService(PlatformSeams().DialUpService), FPreviousNow(PlatformSeams().DialUpNow)
 {
     ::setenv("ZELTIX_RAS_DIR", FFolder.Path().c_str(), 1);
-    SetLibrarySearchPathForTests({BinaryDir()});
+    TPlatformSeams& seams = PlatformSeams();
+    seams.LibrarySearchPath = {BinaryDir()};
     ServiceClock = &clock;
     FLibrary = LoadLibraryWithTimeSource(&FakeNow);
     // The link statistics read the same service at the same time.
-    SetDialUpServiceForTests(&FService, [&clock] { return clock.EpochMs(); });
+    seams.DialUpService = &FService;
+    seams.DialUpNow = [&clock] { return clock.EpochMs(); };
 }
 
 TFakeDialUpService::~TFakeDialUpService()
 {
-    SetDialUpServiceForTests(nullptr, nullptr);
+    TPlatformSeams& seams = PlatformSeams();
+    seams.DialUpService = FPreviousService;
+    seams.DialUpNow = FPreviousNow;
     auto setTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(::dlsym(FLibrary, "ZeltixRasSetTimeSource"));
     setTimeSource(nullptr);
     ::dlclose(FLibrary);
     ServiceClock = nullptr;
-    SetLibrarySearchPathForTests({});
+    seams.LibrarySearchPath = FPreviousSearchPath;
     ::unsetenv("ZELTIX_RAS_DIR");
 }
 

@@ -4,11 +4,14 @@
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // A dial-up service of the test's own: an empty phonebook in a temporary folder, the built
 // librasapi32.so as the library the program loads, and the fake clock as the time of both.
-// Only one may exist at a time.
+// Only one may exist at a time; it puts back the library search path and the service it found.
 class TFakeDialUpService {
 public:
     explicit TFakeDialUpService(TFakeClock& clock);
@@ -31,4 +34,7 @@ private:
     TTempDir FFolder;
     TRasService FService;
     void* FLibrary = nullptr;
+    std::vector<std::string> FPreviousSearchPath;
+    TRasService* FPreviousService;
+    std::function<int64_t()> FPreviousNow;
 };

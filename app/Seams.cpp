@@ -1,0 +1,7 @@
+#include "app/Seams.h"
+
+TAppSeams& AppSeams()
+{
+    static TAppSeams Seams;
+    return Seams;
+}

@@ -1,0 +1,7 @@
+#include "desktop/Seams.h"
+
+TDesktopSeams& DesktopSeams()
+{
+    static TDesktopSeams Seams;
+    return Seams;
+}

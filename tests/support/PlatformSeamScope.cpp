@@ -1,0 +1,18 @@
+#include "tests/support/PlatformSeamScope.h"
+
+#include "platform/ShellNotify.h"
+
+TPlatformSeamScope::TPlatformSeamScope() : TSeamScope(PlatformSeams()) {}
+
+TNotificationAreaScope::TNotificationAreaScope(std::optional<bool> available)
+    : FPrevious(PlatformSeams().NotificationArea)
+{
+    PlatformSeams().NotificationArea = available;
+    ResetNotifyIconsForTests();
+}
+
+TNotificationAreaScope::~TNotificationAreaScope()
+{
+    PlatformSeams().NotificationArea = FPrevious;
+    ResetNotifyIconsForTests();
+}
