@@ -100,9 +100,9 @@ public:
     THugeLog()
     {
         WriteHugeLog(Folder.File("Protokol.txt"));
-        SetProgramDirForTests(QString::fromStdString(Folder.Path()));
+        PlatformSeams().ProgramDir = QString::fromStdString(Folder.Path());
     }
-    ~THugeLog() { SetProgramDirForTests({}); }
+    ~THugeLog() { PlatformSeams().ProgramDir.clear(); }
 
 private:
     TTempDir Folder;
