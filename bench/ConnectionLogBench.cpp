@@ -3,6 +3,7 @@
 
 #include "platform/Seams.h"
 #include "reports/ProtokollFrm.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <QApplication>
@@ -36,24 +37,24 @@ void BM_LoadConnectionLog(benchmark::State& state)
 {
     TTempDir folder;
     folder.Write("Protokol.txt", LargeLog());
-    PlatformSeams().ProgramDir = QString::fromStdString(folder.Path());
+    TPlatformSeamScope seams;
+    seams->ProgramDir = QString::fromStdString(folder.Path());
     for (auto _ : state) {
         TForm3 viewer;
         benchmark::DoNotOptimize(viewer.LineCount());
     }
-    PlatformSeams().ProgramDir.clear();
 }
 
 void BM_SaveConnectionLog(benchmark::State& state)
 {
     TTempDir folder;
     folder.Write("Protokol.txt", LargeLog());
-    PlatformSeams().ProgramDir = QString::fromStdString(folder.Path());
+    TPlatformSeamScope seams;
+    seams->ProgramDir = QString::fromStdString(folder.Path());
     TForm3 viewer;
     viewer.AppendLine(QStringLiteral("[08.12.2026 15:00:00] Verbindung zu Provider aufgenommen!"));
     for (auto _ : state)
         viewer.SaveToFile(TForm3::LogFileName());
-    PlatformSeams().ProgramDir.clear();
 }
 
 // The 200 MB log is written once, block by block, so the benchmark process never holds it.
@@ -100,12 +101,12 @@ public:
     THugeLog()
     {
         WriteHugeLog(Folder.File("Protokol.txt"));
-        PlatformSeams().ProgramDir = QString::fromStdString(Folder.Path());
+        Seams->ProgramDir = QString::fromStdString(Folder.Path());
     }
-    ~THugeLog() { PlatformSeams().ProgramDir.clear(); }
 
 private:
     TTempDir Folder;
+    TPlatformSeamScope Seams;
 };
 
 void BM_LoadConnectionLog200MB(benchmark::State& state)

@@ -5,6 +5,7 @@
 #include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 #include "widgets/SpinEdit.h"
 
@@ -18,22 +19,19 @@ namespace {
 struct THistoryBench {
     TFakeClock Clock;
     TTempDir ProgramFolder;
+    TPlatformSeamScope Seams;
     TFakeDialUpService DialUp{Clock};
     std::unique_ptr<TForm1> Form;
 
     explicit THistoryBench(int rows)
     {
-        PlatformSeams().ProgramDir = QString::fromStdString(ProgramFolder.Path());
+        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
         Form = std::make_unique<TForm1>();
         for (int i = 0; i < rows; ++i)
             Form->History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
                                   QStringLiteral("00:10:00"), QStringLiteral("45,00"));
     }
-    ~THistoryBench()
-    {
-        Form.reset();
-        PlatformSeams().ProgramDir.clear();
-    }
+    ~THistoryBench() { Form.reset(); }
 };
 
 void BM_SaveHistory(benchmark::State& state)

@@ -5,6 +5,7 @@
 #include "ras/service/PppLinks.h"
 #include "ras/service/RasService.h"
 #include "ras/service/SystemRoot.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <benchmark/benchmark.h>
@@ -55,7 +56,7 @@ void PollPppLinks(benchmark::State& state, bool realProc)
 {
     TTempDir root, folder;
     BuildTree(root, realProc);
-    SetSystemRootForTests(root.Path());
+    TSystemRootScope systemRoot(root.Path());
     TRasService service(folder.Path());
     int64_t now = T0;
     // The link's handle is written once, as on the first poll. Over the fake tree's /proc the
@@ -67,7 +68,6 @@ void PollPppLinks(benchmark::State& state, bool realProc)
         state.SkipWithError("the pppd link is not connected");
     for (auto _ : state)
         benchmark::DoNotOptimize(service.Connections(now += 1000));
-    SetSystemRootForTests({});
 }
 
 void BM_PppPoll(benchmark::State& state)
@@ -90,7 +90,7 @@ void BM_IdlePollPeersNotRunning(benchmark::State& state)
     Put(root, "etc/ppp/peers/dsl", "plugin rp-pppoe.so\nnic-eth0\nnoauth\n");
     std::filesystem::create_directories(root.File("run"));
     std::filesystem::create_directory_symlink("/proc", root.File("proc"));
-    SetSystemRootForTests(root.Path());
+    TSystemRootScope systemRoot(root.Path());
     TRasService service(folder.Path());
     int64_t now = T0;
     if (!service.Connections(now).empty())
@@ -100,7 +100,6 @@ void BM_IdlePollPeersNotRunning(benchmark::State& state)
         benchmark::DoNotOptimize(service.Connections(now += 1000));
     state.counters["scans_per_poll"] = benchmark::Counter(
         static_cast<double>(PppProcessScans() - scans) / static_cast<double>(state.iterations()));
-    SetSystemRootForTests({});
 }
 
 } // namespace

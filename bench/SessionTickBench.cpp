@@ -10,6 +10,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/PlatformSeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include "app/HistoryModel.h"
@@ -22,8 +23,9 @@ static void BM_PollAndSessionTick(benchmark::State& state)
 {
     TFakeClock clock;
     TTempDir programFolder;
+    TPlatformSeamScope seams;
     TFakeDialUpService dialUp(clock);
-    PlatformSeams().ProgramDir = QString::fromStdString(programFolder.Path());
+    seams->ProgramDir = QString::fromStdString(programFolder.Path());
     dialUp.AddEntry("Provider");
     TForm1 form;
     for (int i = 0; i < state.range(0); ++i)
@@ -40,7 +42,6 @@ static void BM_PollAndSessionTick(benchmark::State& state)
         RunEventLoopFor(clock, 1000, 1000);
     form.Timer1->SetEnabled(false);
     form.OnCheckTimer->SetEnabled(false);
-    PlatformSeams().ProgramDir.clear();
 }
 BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
