@@ -1,18 +1,22 @@
 #include "app/Application.h"
 
 #include "app/Dialogs.h"
+#include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
 #include "widgets/Graphics.h"
 
-#include <exception>
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     SubstituteLayoutFonts();
+    SetExceptionHandler([](QObject* sender, const Exception& e) { HandleException(sender, e); });
 }
 
-TApplication::~TApplication() = default;
+TApplication::~TApplication()
+{
+    SetExceptionHandler({});
+}
 
 TApplication* Application()
 {
@@ -32,24 +36,6 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     } catch (...) {
         HandleCurrentException(receiver);
         return false;
-    }
-}
-
-void TApplication::HandleCurrentException(QObject* sender) noexcept
-{
-    try {
-        try {
-            throw;
-        } catch (const Exception& e) {
-            HandleException(sender, e);
-        } catch (const std::exception& e) {
-            HandleException(sender, Exception(QString::fromLocal8Bit(e.what())));
-        } catch (...) {
-            HandleException(sender, Exception(QStringLiteral("Unknown exception")));
-        }
-    } catch (...) {
-        // The handler itself failed (for instance error.log cannot be written): nothing is
-        // left to tell, and the event loop must go on.
     }
 }
 

@@ -7,7 +7,8 @@
 class Exception;
 
 // The application object. Every event handler runs inside notify, so an exception that leaves a
-// handler ends here and goes to OnException instead of crossing the event loop.
+// handler ends here; it and every guarded handler (base/ExceptionRoute.h) go to OnException
+// instead of crossing the event loop.
 class TApplication : public QApplication {
 public:
     using TExceptionEvent = std::function<void(QObject* Sender, const Exception& E)>;
@@ -17,20 +18,7 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Runs a handler that Qt calls directly (a slot, an event override): whatever it raises is
-    // handed to HandleException, so the failing handler stops and the program carries on.
-    template <class F>
-    static void Guard(QObject* sender, F&& handler) noexcept
-    {
-        try {
-            handler();
-        } catch (...) {
-            HandleCurrentException(sender);
-        }
-    }
-
-    // Hands the exception being handled to OnException; without a handler the message is shown.
-    static void HandleCurrentException(QObject* sender) noexcept;
+    // Hands the exception to OnException; without a handler the message is shown.
     static void HandleException(QObject* sender, const Exception& e);
 
     void SetTitle(const QString& title);

@@ -4,6 +4,7 @@
 #include "app/HistoryModel.h"
 #include "app/StoredFiles.h"
 #include "base/Ansi.h"
+#include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
 #include "desktop/BURunOnStartup.h"
 #include "desktop/Psock.h"
@@ -20,7 +21,6 @@
 #include "reports/AboutFrm.h"
 #include "reports/ProtokollFrm.h"
 #include "reports/StatFrm.h"
-#include "reports/ReportGuard.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -106,7 +106,7 @@ TForm1::TForm1(QWidget* parent)
 
     // A failing start-up step is recorded like any handler's failure; only a component that
     // cannot be constructed keeps the window from being created.
-    TApplication::Guard(this, [this] { FormCreate(); });
+    RunGuarded(this, [this] { FormCreate(); });
     CreateSecondaryWindows();
     // Polls start only now: a connection seen while the start-up's question is still open would
     // start a session whose log lines have no log viewer to go to.
@@ -115,9 +115,6 @@ TForm1::TForm1(QWidget* parent)
 
 void TForm1::CreateSecondaryWindows()
 {
-    // Failures of the report windows' own handlers (a log that cannot be read) go where every
-    // handler's failure goes.
-    SetReportGuard([](QObject* sender, const std::function<void()>& handler) { TApplication::Guard(sender, handler); });
     Form2 = std::make_unique<TForm2>(std::make_unique<THistoryModelRows>(History));
     Form3 = std::make_unique<TForm3>();
     AboutBox = std::make_unique<TAboutBox>([this] { return windowTitle(); });
@@ -233,7 +230,7 @@ void TForm1::CreateLayout()
 
 void TForm1::CreateComponents()
 {
-    SpinEdit1->OnChange = [this](QObject*) { TApplication::Guard(SpinEdit1, [this] { SpinEdit1Change(); }); };
+    SpinEdit1->OnChange = [this](QObject*) { RunGuarded(SpinEdit1, [this] { SpinEdit1Change(); }); };
 
     DialUp1 = new TDialUp(this);
     DialUp1->SetDialMode(dmAsync);
@@ -248,13 +245,13 @@ void TForm1::CreateComponents()
     Timer1 = new TTimer(this);
     Timer1->SetEnabled(false);
     Timer1->SetInterval(1000);
-    Timer1->SetOnTimer([this](QObject*) { TApplication::Guard(Timer1, [this] { Timer1Timer(); }); });
+    Timer1->SetOnTimer([this](QObject*) { RunGuarded(Timer1, [this] { Timer1Timer(); }); });
 
     // The poll starts once the windows it reports to exist (see the constructor).
     OnCheckTimer = new TTimer(this);
     OnCheckTimer->SetEnabled(false);
     OnCheckTimer->SetInterval(1000);
-    OnCheckTimer->SetOnTimer([this](QObject*) { TApplication::Guard(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
+    OnCheckTimer->SetOnTimer([this](QObject*) { RunGuarded(OnCheckTimer, [this] { OnCheckTimerTimer(); }); });
 }
 
 void TForm1::CreateLateComponents()
@@ -266,7 +263,7 @@ void TForm1::CreateLateComponents()
     abfTrayIcon1->SetMinimizeOnStart(true);
     abfTrayIcon1->SetPopupMenu(PopupMenu2);
     abfTrayIcon1->OnClick = [this](QObject*) {
-        TApplication::Guard(abfTrayIcon1, [this] { abfTrayIcon1Click(); });
+        RunGuarded(abfTrayIcon1, [this] { abfTrayIcon1Click(); });
     };
     BURunOnStartup1 = new TBURunOnStartup(this);
 
@@ -284,7 +281,7 @@ void TForm1::CreateMenus()
             action->setShortcut(shortcut);
         if constexpr (!std::is_same_v<decltype(handler), std::nullptr_t>) {
             connect(action, &QAction::triggered, this,
-                    [this, action, handler] { TApplication::Guard(action, [this, handler] { (this->*handler)(); }); });
+                    [this, action, handler] { RunGuarded(action, [this, handler] { (this->*handler)(); }); });
         } else {
             // Its window or component is not part of the program yet.
             action->setEnabled(false);
@@ -315,7 +312,7 @@ void TForm1::CreateMenus()
     AutomatischbeimStartvonWindowsausfhren1->setCheckable(true);
     AutomatischbeimStartvonWindowsausfhren1->setChecked(true);
     connect(Einstellungen1, &QMenu::aboutToShow, this,
-            [this] { TApplication::Guard(Einstellungen1, [this] { Einstellungen1Click(); }); });
+            [this] { RunGuarded(Einstellungen1, [this] { Einstellungen1Click(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
     About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), &TForm1::About1Click);
@@ -323,7 +320,7 @@ void TForm1::CreateMenus()
     PopupMenu1 = new QMenu(this);
     Leeren1 = PopupMenu1->addAction(QStringLiteral("Leeren"));
     connect(Leeren1, &QAction::triggered, this,
-            [this] { TApplication::Guard(Leeren1, [this] { Leeren1Click(); }); });
+            [this] { RunGuarded(Leeren1, [this] { Leeren1Click(); }); });
     ListView2->viewport()->installEventFilter(this);
     ListView1->installEventFilter(this);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -354,10 +351,9 @@ QString TForm1::ProgramDir() const
 void TForm1::FormCreate()
 {
     Application()->OnException = [this](QObject* Sender, const Exception& E) { HandleAppException(Sender, E); };
-    SetApplicationExceptionHook([](QObject* Sender) { TApplication::HandleCurrentException(Sender); });
     // Each step's failure is recorded and the next step still runs: a history file that cannot
     // be read must not keep the settings from being read (and then overwritten at shutdown).
-    auto step = [this](auto&& body) { TApplication::Guard(this, body); };
+    auto step = [this](auto&& body) { RunGuarded(this, body); };
     step([this] { ListView2->clear(); });
     step([this] { LoadHistory(); });
     step([this] { UpdateCostTotals(false); });
@@ -404,7 +400,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         FClosing = true;
         OnCheckTimer->SetEnabled(false);
         Timer1->SetEnabled(false);
-        TApplication::Guard(this, [this] { FormClose(); });
+        RunGuarded(this, [this] { FormClose(); });
     }
     event->accept();
     // Closing the main window ends the program, also while it is hidden in the tray.
@@ -429,12 +425,12 @@ void TForm1::AppendErrorLog(const QString& message)
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        TApplication::Guard(ListView2, [this] { ListView2DblClick(); });
+        RunGuarded(ListView2, [this] { ListView2DblClick(); });
         return true;
     }
     if (watched == ListView1 && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        TApplication::Guard(ListView1, [this, key] { ListView1KeyDown(key); });
+        RunGuarded(ListView1, [this, key] { ListView1KeyDown(key); });
         if (key->key() == Qt::Key_Delete)
             return true;
     }

@@ -1,22 +1,13 @@
 #include "desktop/DesktopApplication.h"
 
-#include "base/Exceptions.h"
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <QWidget>
-#include <QtDebug>
 
 namespace {
 
 QPointer<QWidget> MainForm;
 bool ShowMainForm = true;
-
-TApplicationExceptionHook& ExceptionHook()
-{
-    static TApplicationExceptionHook Hook;
-    return Hook;
-}
 
 } // namespace
 
@@ -39,28 +30,6 @@ bool ApplicationShowMainForm()
 void SetApplicationShowMainForm(bool value)
 {
     ShowMainForm = value;
-}
-
-void SetApplicationExceptionHook(TApplicationExceptionHook hook)
-{
-    ExceptionHook() = std::move(hook);
-}
-
-void HandleApplicationException(QObject* sender) noexcept
-{
-    try {
-        if (ExceptionHook()) {
-            ExceptionHook()(sender);
-            return;
-        }
-        throw;
-    } catch (const Exception& e) {
-        qWarning("%s", qUtf8Printable(e.Message()));
-    } catch (const std::exception& e) {
-        qWarning("%s", e.what());
-    } catch (...) {
-        qWarning("unknown exception");
-    }
 }
 
 void ApplicationProcessMessages()

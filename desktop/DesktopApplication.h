@@ -2,14 +2,12 @@
 
 #include "platform/Windows.h"
 
-#include <functional>
-
 class QObject;
 class QWidget;
 
 // What the desktop components need of the application object. The program fills it in: its
-// main window, which becomes the application window, and the handler that takes an exception
-// leaving a component's message handler.
+// main window, which becomes the application window. An exception leaving a component's
+// message handler takes the program's one route (base/ExceptionRoute.h).
 
 // Names the main window; the result is the application window's handle. Call it before the
 // components that hook the application window are made.
@@ -20,12 +18,6 @@ QWidget* ApplicationMainForm();
 // the program minimised says no.
 bool ApplicationShowMainForm();
 void SetApplicationShowMainForm(bool value);
-
-// Hands the exception being handled (call it inside a catch block) to the application's
-// handler. Without a handler the message goes to the debug output.
-using TApplicationExceptionHook = std::function<void(QObject* sender)>;
-void SetApplicationExceptionHook(TApplicationExceptionHook hook);
-void HandleApplicationException(QObject* sender) noexcept;
 
 // Lets the event loop deliver what is pending.
 void ApplicationProcessMessages();

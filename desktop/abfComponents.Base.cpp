@@ -1,5 +1,6 @@
 #include "desktop/abfComponents.h"
 
+#include "base/ExceptionRoute.h"
 #include "desktop/DesktopApplication.h"
 
 #include <QWidget>
@@ -79,11 +80,7 @@ void TabfCustomTimer::WndProc(TMessage& Message)
 {
     if (Message.Msg == WM_TIMER) {
         // A failing tick is reported and the timer keeps running.
-        try {
-            Timer();
-        } catch (...) {
-            HandleApplicationException(this);
-        }
+        RunGuarded(this, [this] { Timer(); });
         return;
     }
     Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);

@@ -1,6 +1,7 @@
 #include "desktop/abfComponents.h"
 
 #include "base/Ansi.h"
+#include "base/ExceptionRoute.h"
 #include "desktop/DesktopApplication.h"
 #include "desktop/ImageList.h"
 
@@ -40,11 +41,7 @@ TabfTrayIcon::~TabfTrayIcon()
     QObject::disconnect(FPopupMenuGone);
     QObject::disconnect(FImageListGone);
     // A destructor cannot pass the failure on; it goes where a failing handler's would.
-    try {
-        SetVisible(false);
-    } catch (...) {
-        HandleApplicationException(this);
-    }
+    RunGuarded(this, [this] { SetVisible(false); });
     UnhookApplication();
     if (FChangeLink->Sender())
         FChangeLink->Sender()->UnRegisterChanges(FChangeLink.get());

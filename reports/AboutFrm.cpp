@@ -3,7 +3,7 @@
 #include "base/Ansi.h"
 #include "platform/Shell.h"
 #include "reports/LinkLabel.h"
-#include "reports/ReportGuard.h"
+#include "base/ExceptionRoute.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -78,13 +78,13 @@ TAboutBox::TAboutBox(std::function<QString()> MainCaption, QWidget* parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(8, 120);
     Label1->adjustSize();
-    Label1->OnClick = [this] { RunReportHandler(this, [this] { Label1Click(); }); };
+    Label1->OnClick = [this] { RunGuarded(this, [this] { Label1Click(); }); };
 
     Label2 = new TLinkLabel(QString::fromLatin1(ZeltixMailAddress), Panel1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(8, 140);
     Label2->adjustSize();
-    Label2->OnClick = [this] { RunReportHandler(this, [this] { Label2Click(); }); };
+    Label2->OnClick = [this] { RunGuarded(this, [this] { Label2Click(); }); };
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
@@ -99,7 +99,7 @@ void TAboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        RunReportHandler(this, [this] { FormShow(); });
+        RunGuarded(this, [this] { FormShow(); });
 }
 
 void TAboutBox::FormShow()

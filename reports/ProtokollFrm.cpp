@@ -1,6 +1,6 @@
 #include "reports/ProtokollFrm.h"
 
-#include "reports/ReportGuard.h"
+#include "base/ExceptionRoute.h"
 
 #include <QAbstractListModel>
 #include <QListView>
@@ -118,7 +118,7 @@ TForm3::TForm3(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(ProtMem);
 
-    RunReportHandler(this, [this] { FormCreate(); });
+    RunGuarded(this, [this] { FormCreate(); });
 }
 
 TForm3::~TForm3() = default;

@@ -4,7 +4,7 @@
 #include "base/FormatSettings.h"
 #include "base/SysUtils.h"
 #include "reports/MainWindowView.h"
-#include "reports/ReportGuard.h"
+#include "base/ExceptionRoute.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -178,7 +178,7 @@ void TForm2::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // A spontaneous show is the desktop restoring the window, not the window being opened.
     if (!event->spontaneous())
-        RunReportHandler(this, [this] { FormShow(); });
+        RunGuarded(this, [this] { FormShow(); });
 }
 
 void TForm2::FormShow()

@@ -1,6 +1,7 @@
 #include "tests/app/AppFixture.h"
 
 #include "app/Program.h"
+#include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
 #include "platform/Winsock.h"
 #include "widgets/RarBar.h"
@@ -136,8 +137,8 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerBecomesOneLineOfErrorLog)
 {
     TForm1& form = Start();
     QDir::setCurrent(QDir::tempPath());
-    TApplication::Guard(&form, [] { throw Exception(QStringLiteral("Error opening rasapi.dll")); });
-    TApplication::Guard(&form, [] { throw std::runtime_error("bad thing"); });
+    RunGuarded(&form, [] { throw Exception(QStringLiteral("Error opening rasapi.dll")); });
+    RunGuarded(&form, [] { throw std::runtime_error("bad thing"); });
     EXPECT_EQ(ProgramFolder.Read("error.log"), "Error opening rasapi.dll\r\nbad thing\r\n");
     EXPECT_EQ(QDir::currentPath() + QLatin1Char('/'), QString::fromStdString(ProgramFolder.Path() + "/"));
     EXPECT_TRUE(Dialogs.empty()) << "no dialog for a failed handler";

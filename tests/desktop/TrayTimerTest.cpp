@@ -2,6 +2,7 @@
 
 #include "desktop/ImageList.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/SeamScope.h"
 
 #include <QPixmap>
 
@@ -16,11 +17,7 @@ QIcon Filled(Qt::GlobalColor colour)
 
 class CustomTimerTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        SetApplicationExceptionHook({});
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     TPlatformSeamScope Seams;
 };
@@ -49,13 +46,8 @@ TEST_F(CustomTimerTest, TheTimerStartsOnlyWithAHandlerAndFailsWhenNoTimerIsLeft)
 TEST_F(CustomTimerTest, TicksReachTheHandlerAndAFailingTickGoesToTheApplication)
 {
     std::vector<QString> reported;
-    SetApplicationExceptionHook([&](QObject* sender) {
-        try {
-            throw;
-        } catch (const Exception& e) {
-            reported.push_back(sender->objectName() + ": " + e.Message());
-        }
-    });
+    TExceptionHandlerScope route(
+        [&](QObject* sender, const Exception& e) { reported.push_back(sender->objectName() + ": " + e.Message()); });
     auto timer = std::make_unique<TabfCustomTimer>(nullptr);
     timer->setObjectName("Timer");
     int ticks = 0;

@@ -5,26 +5,13 @@
 
 #include <QTreeWidget>
 
-#include <exception>
 
 TRecordingGuard::TRecordingGuard()
+    : FScope([this](QObject* sender, const Exception& e) {
+        Messages.append(e.Message());
+        LastSender = sender;
+    })
 {
-    SetReportGuard([this](QObject* sender, const std::function<void()>& handler) {
-        try {
-            handler();
-        } catch (const Exception& e) {
-            Messages.append(e.Message());
-            LastSender = sender;
-        } catch (const std::exception& e) {
-            Messages.append(QString::fromUtf8(e.what()));
-            LastSender = sender;
-        }
-    });
-}
-
-TRecordingGuard::~TRecordingGuard()
-{
-    SetReportGuard({});
 }
 
 std::unique_ptr<QTreeWidget> MakeHistoryList()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/ReportGuard.h"
+#include "tests/support/SeamScope.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,17 +10,17 @@
 class QObject;
 class QTreeWidget;
 
-// Installs a report guard that keeps the message of every exception a handler raises, as the
-// program's handler writes it to error.log; the default guard comes back at the end.
+// Routes the exceptions of the reports' handlers to a handler that keeps every message, as the
+// program's handler writes it to error.log; the handler found comes back at the end.
 class TRecordingGuard {
 public:
     TRecordingGuard();
-    ~TRecordingGuard();
-    TRecordingGuard(const TRecordingGuard&) = delete;
-    TRecordingGuard& operator=(const TRecordingGuard&) = delete;
 
     QStringList Messages;
     QObject* LastSender = nullptr;
+
+private:
+    TExceptionHandlerScope FScope;
 };
 
 // A history list like the main window's: caption, entry, duration, cost in cents.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ExceptionRoute.h"
+
 #include <string>
 #include <utility>
 
@@ -41,4 +43,17 @@ public:
     ~TAtomicWriteHookScope();
     TAtomicWriteHookScope(const TAtomicWriteHookScope&) = delete;
     TAtomicWriteHookScope& operator=(const TAtomicWriteHookScope&) = delete;
+};
+
+// Routes the exceptions of guarded handlers to handler for the scope's lifetime; the handler
+// found comes back afterwards.
+class TExceptionHandlerScope {
+public:
+    explicit TExceptionHandlerScope(TExceptionHandler handler) : FPrevious(SetExceptionHandler(std::move(handler))) {}
+    ~TExceptionHandlerScope() { SetExceptionHandler(std::move(FPrevious)); }
+    TExceptionHandlerScope(const TExceptionHandlerScope&) = delete;
+    TExceptionHandlerScope& operator=(const TExceptionHandlerScope&) = delete;
+
+private:
+    TExceptionHandler FPrevious;
 };
