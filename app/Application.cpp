@@ -5,7 +5,6 @@
 #include "base/Exceptions.h"
 #include "widgets/Graphics.h"
 
-
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {

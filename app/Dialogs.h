@@ -19,7 +19,7 @@ bool InputQuery(const QString& caption, const QString& prompt, QString& value);
 // What a test sees of a dialog, and how it answers.
 struct TDialogRequest {
     enum TKind { kMessage, kInput } Kind = kMessage;
-    QString Text;    // message text or prompt
+    QString Text; // message text or prompt
     QString Caption;
     TMessageIcon Icon = TMessageIcon::miNone;
     TMessageButtons Buttons = TMessageButtons::mbOk;

@@ -76,7 +76,8 @@ void THistoryModel::Replace(int row, THistoryCell cell, std::string_view ansi)
     TRow& r = FRows.at(static_cast<size_t>(row));
     std::array<std::string, 4> texts;
     for (int c = hcStarted; c <= hcCost; ++c)
-        texts[static_cast<size_t>(c)] = c == cell ? std::string(ansi) : std::string(Slice(r, static_cast<THistoryCell>(c)));
+        texts[static_cast<size_t>(c)] =
+            c == cell ? std::string(ansi) : std::string(Slice(r, static_cast<THistoryCell>(c)));
     r = MakeRow({texts[0], texts[1], texts[2], texts[3]}, r.Session);
 }
 
@@ -104,11 +105,12 @@ int32_t THistoryModel::Seconds(int row) const
     return TryStrToTime(Text(row, hcDuration), seconds) ? seconds : 0;
 }
 
-void THistoryModel::Insert(int row, const QString& started, const QString& entry, const QString& duration,
-                           const QString& cost)
+void THistoryModel::Insert(
+    int row, const QString& started, const QString& entry, const QString& duration, const QString& cost)
 {
     row = std::clamp(row, 0, Count());
-    const std::string texts[] = {StringToAnsi(started), StringToAnsi(entry), StringToAnsi(duration), StringToAnsi(cost)};
+    const std::string texts[] = {
+        StringToAnsi(started), StringToAnsi(entry), StringToAnsi(duration), StringToAnsi(cost)};
     beginInsertRows({}, row, row);
     FRows.insert(FRows.begin() + row, MakeRow({texts[0], texts[1], texts[2], texts[3]}));
     FFinishedStale = true;

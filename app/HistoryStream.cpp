@@ -32,7 +32,7 @@ void WriteRowsBlock(std::string& out, size_t count, const std::function<THistory
         AppendInt32(out, -1); // state image index
         AppendInt32(out, -1); // overlay image index
         AppendInt32(out, SubItemsPerRow);
-        AppendInt32(out, 0);  // user data
+        AppendInt32(out, 0); // user data
         for (std::string_view text : texts)
             AppendShortString(out, Short(text));
     }
@@ -139,8 +139,8 @@ void ReadHistoryInto(std::string_view bytes, THistoryLayout& list, TReadRows&& r
 
 } // namespace
 
-std::string WriteHistoryRows(const THistoryLayout& list, size_t count,
-                             const std::function<THistoryRowTexts(size_t)>& row)
+std::string WriteHistoryRows(
+    const THistoryLayout& list, size_t count, const std::function<THistoryRowTexts(size_t)>& row)
 {
     // The fixed part is small; each row takes its five fields, four length bytes, its texts and
     // three image indices.

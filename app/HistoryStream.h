@@ -18,7 +18,7 @@ struct THistoryColumn {
 };
 
 struct THistoryRow {
-    QString Caption;     // start time stamp
+    QString Caption;      // start time stamp
     QStringList SubItems; // entry, duration, cost
 };
 
@@ -53,5 +53,5 @@ void ReadHistoryStream(std::string_view bytes, THistoryList& list);
 // place and columns in `layout`. On a failure the layout is left as it was.
 std::vector<THistoryRowTexts> ReadHistoryRows(std::string_view bytes, THistoryLayout& layout);
 // The file's bytes for the layout and `count` rows, row i's texts given by `row(i)`.
-std::string WriteHistoryRows(const THistoryLayout& layout, size_t count,
-                             const std::function<THistoryRowTexts(size_t)>& row);
+std::string WriteHistoryRows(
+    const THistoryLayout& layout, size_t count, const std::function<THistoryRowTexts(size_t)>& row);

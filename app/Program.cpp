@@ -19,7 +19,7 @@ namespace {
 void ShowApplicationError(const QString& className, const QString& message)
 {
     ShowMessageBox(QStringLiteral("Exception %1 in module zeltix.\n%2").arg(className, message),
-                   QStringLiteral("Application Error"), TMessageIcon::miError, TMessageButtons::mbOk);
+        QStringLiteral("Application Error"), TMessageIcon::miError, TMessageButtons::mbOk);
 }
 
 } // namespace
@@ -68,7 +68,7 @@ int ExecuteProgram()
     case TInstanceClaim::icHeldByAnother:
         ShowMessageBox(QStringLiteral("Zeltix läuft bereits für diesen Programmordner (unter einem anderen "
                                       "Benutzer) und kann hier nicht ein zweites Mal gestartet werden."),
-                       QStringLiteral("Zeltix"), TMessageIcon::miError, TMessageButtons::mbOk);
+            QStringLiteral("Zeltix"), TMessageIcon::miError, TMessageButtons::mbOk);
         return 1;
     }
 

@@ -4,19 +4,19 @@
 
 #include "app/Dialogs.h"
 #include "app/HistoryModel.h"
-#include "app/StoredFiles.h"
 #include "app/HistoryStream.h"
+#include "app/StoredFiles.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
 #include "base/SysUtils.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRegularExpression>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QTreeView>
 
 #include <algorithm>
@@ -33,7 +33,7 @@ void TForm1::UpdateOnlineTimeTotal()
 bool TForm1::Leeren1Click()
 {
     if (ShowMessageBox(QStringLiteral("Sollen alle bisherigen Verbindungsaufzeichnungen gelöscht werden?"),
-                       QStringLiteral("Confirm"), TMessageIcon::miQuestion, TMessageButtons::mbYesNo) != TModalResult::mrYes)
+            QStringLiteral("Confirm"), TMessageIcon::miQuestion, TMessageButtons::mbYesNo) != TModalResult::mrYes)
         return false;
     History->Clear();
     return true;
@@ -115,7 +115,8 @@ void TForm1::LoadHistory()
     std::string bytes;
     if (!ReadWholeFile(QFile::encodeName(path).toStdString(), bytes)) {
         FHistoryUnreadable = true;
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        throw EInOutError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
     THistoryLayout layout = LayoutOf(ListView1, History);
     std::vector<THistoryRowTexts> rows;
@@ -143,7 +144,8 @@ void TForm1::SaveHistory()
                            .arg(StoredFiles::History, QFileInfo(copy).fileName()));
     }
     const std::string bytes = WriteHistoryRows(LayoutOf(ListView1, History), static_cast<size_t>(History->Count()),
-                                               [this](size_t row) { return History->RowTexts(static_cast<int>(row)); });
+        [this](size_t row) { return History->RowTexts(static_cast<int>(row)); });
     if (!WriteFileAtomically(QFile::encodeName(path).toStdString(), bytes))
-        throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        throw EInOutError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
 }

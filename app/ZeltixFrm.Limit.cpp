@@ -48,7 +48,7 @@ void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
     const long double total = History->TotalCostCents();
 
     Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
-                    QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
+        QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
     Label6->adjustSize();
 
     const int32_t max = RarBar1->Max();
@@ -62,6 +62,6 @@ void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
         // Set first: ticks that run while the message is open must not show it again.
         LimitWarned = true;
         ShowMessageBox(QStringLiteral("Das Limit von %1 Euro wurde überschritten!").arg(max / 100),
-                       QStringLiteral("Error"), TMessageIcon::miError, TMessageButtons::mbOk);
+            QStringLiteral("Error"), TMessageIcon::miError, TMessageButtons::mbOk);
     }
 }

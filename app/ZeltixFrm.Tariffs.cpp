@@ -61,7 +61,7 @@ void TForm1::SaveTariffs()
         QTreeWidgetItem* row = ListView2->topLevelItem(i);
         const QString section = TariffSection(TariffText(*row, tcEntry));
         conns.WriteString(section, StoredFiles::CheckedKey,
-                          row->checkState(0) == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
+            row->checkState(0) == Qt::Checked ? QStringLiteral("1") : QStringLiteral("0"));
         conns.WriteString(section, StoredFiles::TariffKey, TariffText(*row, tcTariff));
     }
 }

@@ -48,7 +48,7 @@ bool TForm1::ReportIsCurrent() const
 }
 
 void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Status, const QString&,
-                                     const char* EntryName, const char* DeviceType, const char* DeviceName)
+    const char* EntryName, const char* DeviceType, const char* DeviceName)
 {
     // Reports listed before a nested poll ran are out of date: the nested poll has acted on
     // every connection as it is now.
@@ -90,11 +90,11 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
         if (result != 0) {
             RecordRefusedHangUp(Handle, entry, result);
             SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindung zu ") + entry +
-                          QStringLiteral(" konnte nicht getrennt werden!"));
+                QStringLiteral(" konnte nicht getrennt werden!"));
             return;
         }
         SetStatusText(FormatLongTime(GetLocalTime()) + QStringLiteral(" - Verbindungsversuch zu ") + entry +
-                      QStringLiteral(" abgebrochen!"));
+            QStringLiteral(" abgebrochen!"));
         return;
     }
 
@@ -139,7 +139,7 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
     SaveHistory();
     Timer1->SetEnabled(true);
     AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
-                  QStringLiteral(" aufgenommen!"));
+        QStringLiteral(" aufgenommen!"));
     AppendLogLine(QStringLiteral("  DeviceName: ") + deviceName);
     AppendLogLine(QStringLiteral("  DeviceType: ") + deviceType);
     AppendLogLine(QStringLiteral("  IP Address: ") + Powersock1->QueryLocalAddress());
@@ -154,8 +154,8 @@ void TForm1::EndSession(const QString& entry)
 {
     Timer1->SetEnabled(false);
     if (Online) {
-        AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
-                      QStringLiteral(" getrennt!"));
+        AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") +
+            entry + QStringLiteral(" getrennt!"));
         AppendLogLine(QString());
         SaveHistory();
     }
@@ -186,8 +186,8 @@ void TForm1::Timer1Timer()
         Label2->setText(QStringLiteral("Gesendete Bytes: ") + QString::number(DialUp1->BytesXmit()));
         Label3->setText(QStringLiteral("Empfangene Bytes: ") + QString::number(DialUp1->BytesRecv()));
     }
-    Label4->setText(QStringLiteral("Connectionspeed: ") + QString::number(DialUp1->ConnectionSpeed()) +
-                    QStringLiteral(" bps"));
+    Label4->setText(
+        QStringLiteral("Connectionspeed: ") + QString::number(DialUp1->ConnectionSpeed()) + QStringLiteral(" bps"));
     // Reading the statistics lets pending work run: the session may have ended meanwhile.
     if (!Online || FSessionId != session)
         return;
@@ -209,8 +209,7 @@ QString TForm1::AdvanceSessionClock(int32_t s)
     const int32_t minutes = (s - 3600 * hours) / 60;
     const int32_t seconds = s - (3600 * hours + 60 * minutes);
     const QString text = FormatFloat(QStringLiteral("00"), hours) + QLatin1Char(':') +
-                         FormatFloat(QStringLiteral("00"), minutes) + QLatin1Char(':') +
-                         FormatFloat(QStringLiteral("00"), seconds);
+        FormatFloat(QStringLiteral("00"), minutes) + QLatin1Char(':') + FormatFloat(QStringLiteral("00"), seconds);
     // Every minute begun is charged once: a tick that came late charges the minutes it skipped,
     // a second tick in the same second charges nothing more.
     const int64_t begun = static_cast<int64_t>(s) / 60 + 1;

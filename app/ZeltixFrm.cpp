@@ -7,20 +7,20 @@
 #include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
 #include "desktop/BURunOnStartup.h"
+#include "desktop/DesktopApplication.h"
 #include "desktop/Psock.h"
 #include "desktop/abfComponents.h"
-#include "desktop/DesktopApplication.h"
 #include "dialup/DialUp.h"
 #include "platform/IniFile.h"
 #include "platform/Kernel.h"
 #include "platform/ProgramDir.h"
 #include "platform/Timer.h"
-#include "widgets/RarBar.h"
-#include "widgets/SpinEdit.h"
-#include "reports/MainWindowView.h"
 #include "reports/AboutFrm.h"
+#include "reports/MainWindowView.h"
 #include "reports/ProtokollFrm.h"
 #include "reports/StatFrm.h"
+#include "widgets/RarBar.h"
+#include "widgets/SpinEdit.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -147,14 +147,14 @@ void TForm1::CreateLayout()
     GroupBox1 = new QGroupBox(QStringLiteral("Verbindungseinstellungen"), Splitter1);
     auto* box1 = new QVBoxLayout(GroupBox1);
     box1->setContentsMargins(2, 2, 2, 2);
-    ListView2 = CreateReportList(GroupBox1, {QStringLiteral("Verbindungsname"), QStringLiteral("Cent / Min.")},
-                                 {150, 70});
+    ListView2 =
+        CreateReportList(GroupBox1, {QStringLiteral("Verbindungsname"), QStringLiteral("Cent / Min.")}, {150, 70});
     ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
     box1->addWidget(ListView2, 1);
     Label5 = new QLabel(QStringLiteral("Klicken Sie doppelt auf eine Verbindung um die Kosten pro Minute zu ändern. "
                                        "Um eine Verbindung zu sperren, klicken Sie den Haken neben der Verbindung ab."),
-                        GroupBox1);
+        GroupBox1);
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignCenter);
     Label5->setFixedHeight(52);
@@ -166,8 +166,8 @@ void TForm1::CreateLayout()
     box2->setContentsMargins(2, 2, 2, 2);
     ListView1 = new QTreeView(GroupBox2);
     History = new THistoryModel({QStringLiteral("Datum"), QStringLiteral("Verbindung"), QStringLiteral("Dauer"),
-                                 QStringLiteral("Kosten (Cent)")},
-                                ListView1);
+                                    QStringLiteral("Kosten (Cent)")},
+        ListView1);
     ListView1->setModel(History);
     SetReportStyle(ListView1, {100, 150, 70, 76});
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -237,8 +237,8 @@ void TForm1::CreateComponents()
     DialUp1->SetLanguage(ralgGerman);
     DialUp1->OnEntryGet = [this](QObject* Sender, const char* EntryName) { DialUp1EntryGet(Sender, EntryName); };
     DialUp1->OnActiveConnection = [this](QObject* Sender, int Handle, TRasConnStatusA& Status,
-                                         const QString& StatusString, const char* EntryName, const char* DeviceType,
-                                         const char* DeviceName) {
+                                      const QString& StatusString, const char* EntryName, const char* DeviceType,
+                                      const char* DeviceName) {
         DialUp1ActiveConnection(Sender, Handle, Status, StatusString, EntryName, DeviceType, DeviceName);
     };
 
@@ -262,9 +262,7 @@ void TForm1::CreateLateComponents()
     abfTrayIcon1->SetMinimizeToTray(true);
     abfTrayIcon1->SetMinimizeOnStart(true);
     abfTrayIcon1->SetPopupMenu(PopupMenu2);
-    abfTrayIcon1->OnClick = [this](QObject*) {
-        RunGuarded(abfTrayIcon1, [this] { abfTrayIcon1Click(); });
-    };
+    abfTrayIcon1->OnClick = [this](QObject*) { RunGuarded(abfTrayIcon1, [this] { abfTrayIcon1Click(); }); };
     BURunOnStartup1 = new TBURunOnStartup(this);
 
     // Without a working socket layer the window cannot be created at all.
@@ -281,7 +279,7 @@ void TForm1::CreateMenus()
             action->setShortcut(shortcut);
         if constexpr (!std::is_same_v<decltype(handler), std::nullptr_t>) {
             connect(action, &QAction::triggered, this,
-                    [this, action, handler] { RunGuarded(action, [this, handler] { (this->*handler)(); }); });
+                [this, action, handler] { RunGuarded(action, [this, handler] { (this->*handler)(); }); });
         } else {
             // Its window or component is not part of the program yet.
             action->setEnabled(false);
@@ -291,7 +289,7 @@ void TForm1::CreateMenus()
 
     QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
     IndieTrayminimieren1 = addItem(datei, QStringLiteral("In die Tray minimieren"), QKeySequence(Qt::CTRL | Qt::Key_M),
-                                   &TForm1::IndieTrayminimieren1Click);
+        &TForm1::IndieTrayminimieren1Click);
     datei->addSeparator();
     Berenden1 = addItem(datei, QStringLiteral("Beenden"), QKeySequence(Qt::CTRL | Qt::Key_X), &TForm1::Berenden1Click);
 
@@ -299,7 +297,7 @@ void TForm1::CreateMenus()
     Statistik1 = addItem(tools, QStringLiteral("Statistik..."), QKeySequence(Qt::Key_F2), &TForm1::Statistik1Click);
     tools->addSeparator();
     Verbindungsprotokoll1 = addItem(tools, QStringLiteral("Verbindungsprotokoll anzeigen..."), QKeySequence(Qt::Key_F3),
-                                    &TForm1::Verbindungsprotokoll1Click);
+        &TForm1::Verbindungsprotokoll1Click);
 
     Einstellungen1 = menuBar()->addMenu(QStringLiteral("Einstellungen"));
     // A checkable item toggles its own check mark when chosen; the state is stored at shutdown.
@@ -308,24 +306,23 @@ void TForm1::CreateMenus()
     autoclear1->setChecked(true);
     AutomatischbeimStartvonWindowsausfhren1 =
         addItem(Einstellungen1, QStringLiteral("Automatisch beim Start von Windows ausführen"), QKeySequence(),
-                &TForm1::AutomatischbeimStartvonWindowsausfhren1Click);
+            &TForm1::AutomatischbeimStartvonWindowsausfhren1Click);
     AutomatischbeimStartvonWindowsausfhren1->setCheckable(true);
     AutomatischbeimStartvonWindowsausfhren1->setChecked(true);
     connect(Einstellungen1, &QMenu::aboutToShow, this,
-            [this] { RunGuarded(Einstellungen1, [this] { Einstellungen1Click(); }); });
+        [this] { RunGuarded(Einstellungen1, [this] { Einstellungen1Click(); }); });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
     About1 = addItem(help, QStringLiteral("About..."), QKeySequence(Qt::Key_F1), &TForm1::About1Click);
 
     PopupMenu1 = new QMenu(this);
     Leeren1 = PopupMenu1->addAction(QStringLiteral("Leeren"));
-    connect(Leeren1, &QAction::triggered, this,
-            [this] { RunGuarded(Leeren1, [this] { Leeren1Click(); }); });
+    connect(Leeren1, &QAction::triggered, this, [this] { RunGuarded(Leeren1, [this] { Leeren1Click(); }); });
     ListView2->viewport()->installEventFilter(this);
     ListView1->installEventFilter(this);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos)); });
+        [this](const QPoint& pos) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos)); });
 
     PopupMenu2 = new QMenu(this);
     Show1 = addItem(PopupMenu2, QStringLiteral("Show"), QKeySequence(), &TForm1::Show1Click);
@@ -369,7 +366,8 @@ void TForm1::FormCreate()
 void TForm1::ReadSettings()
 {
     TIniFile settings(ProgramDir() + StoredFiles::Settings);
-    autoclear1->setChecked(settings.ReadBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked()));
+    autoclear1->setChecked(
+        settings.ReadBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked()));
     RarBar1->SetMax(settings.ReadInteger(StoredFiles::MainSection, StoredFiles::LimitKey, 0));
     // Showing the limit in euros runs the spin edit's change handler only when the text changes.
     SpinEdit1->SetValue(RarBar1->Max() / 100);
@@ -460,8 +458,8 @@ void TForm1::Einstellungen1Click()
 void TForm1::AutomatischbeimStartvonWindowsausfhren1Click()
 {
     // A checkable item has already flipped its check mark when it is chosen.
-    BURunOnStartup1->SetRunOnStartup(QStringLiteral("Zeltix"), ExeName(), false,
-                                     AutomatischbeimStartvonWindowsausfhren1->isChecked());
+    BURunOnStartup1->SetRunOnStartup(
+        QStringLiteral("Zeltix"), ExeName(), false, AutomatischbeimStartvonWindowsausfhren1->isChecked());
 }
 
 void TForm1::abfTrayIcon1Click()

@@ -53,7 +53,7 @@ public:
     QTreeWidget* ListView2 = nullptr; // tariff list
     QLabel* Label5 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
-    QTreeView* ListView1 = nullptr; // history list
+    QTreeView* ListView1 = nullptr;   // history list
     THistoryModel* History = nullptr; // what the history list shows
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label8 = nullptr;
@@ -119,7 +119,7 @@ public:
     // Session tracker.
     void OnCheckTimerTimer();
     void DialUp1ActiveConnection(QObject* Sender, int Handle, TRasConnStatusA& Status, const QString& StatusString,
-                                 const char* EntryName, const char* DeviceType, const char* DeviceName);
+        const char* EntryName, const char* DeviceType, const char* DeviceName);
     void Timer1Timer();
     QString AdvanceSessionClock(int32_t s);
 
@@ -136,7 +136,6 @@ public:
     // Asks, then deletes all rows; true when they were deleted.
     bool Leeren1Click();
     void ListView1KeyDown(QKeyEvent* Key);
-
 
     // Monthly limit.
     void SpinEdit1Change();

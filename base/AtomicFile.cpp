@@ -114,7 +114,7 @@ std::vector<std::string> AtomicWriteLeftovers(const std::string& path)
             continue;
         std::string found = slash == std::string::npos ? std::string(name) : folder + std::string(name);
         // Only files: a folder or a link of that name is not one of ours.
-        struct stat info {};
+        struct stat info { };
         if (::lstat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode))
             leftovers.push_back(std::move(found));
     }
@@ -132,7 +132,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     // Read straight into a string of the file's size: growing it piece by piece would hold up
     // to twice a large file while it is copied. Files that report no size (/proc) or grow
     // meanwhile are read on until the end.
-    struct stat info {};
+    struct stat info { };
     std::size_t filled = 0;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
         bytes.resize(static_cast<std::size_t>(info.st_size));

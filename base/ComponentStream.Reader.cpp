@@ -47,8 +47,8 @@ std::int8_t TByteReader::ReadInt8()
 std::int16_t TByteReader::ReadInt16()
 {
     const std::string_view bytes = ReadBytes(2);
-    return static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[0])
-                                     | static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[1])) << 8);
+    return static_cast<std::int16_t>(
+        static_cast<std::uint8_t>(bytes[0]) | static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[1])) << 8);
 }
 
 std::int32_t TByteReader::ReadInt32()

@@ -22,7 +22,7 @@ void AppendInt32(std::string& out, std::int32_t value)
 {
     const auto bits = static_cast<std::uint32_t>(value);
     const char bytes[4] = {static_cast<char>(bits & 0xFF), static_cast<char>((bits >> 8) & 0xFF),
-                           static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
+        static_cast<char>((bits >> 16) & 0xFF), static_cast<char>((bits >> 24) & 0xFF)};
     out.append(bytes, sizeof bytes);
 }
 
@@ -99,7 +99,8 @@ void TStreamWriter::WriteString(const QString& text)
     const QByteArray utf8 = text.toUtf8();
     const std::string ansi = StringToAnsi(text);
     if (std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())) != ansi) {
-        WriteLongBytes(TValueType::vaUTF8String, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        WriteLongBytes(
+            TValueType::vaUTF8String, std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     } else if (ansi.size() <= 255) {
         WriteValue(TValueType::vaString);
         AppendShortString(FOut, ansi);

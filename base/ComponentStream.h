@@ -51,7 +51,10 @@ void AppendShortString(std::string& out, std::string_view ansi);
 // make it read outside the view; an overrun throws EReadError "Stream read error".
 class TByteReader {
 public:
-    explicit TByteReader(std::string_view data) : FData(data) {}
+    explicit TByteReader(std::string_view data)
+        : FData(data)
+    {
+    }
     // The reader only views the bytes; a temporary would be gone before the first read.
     explicit TByteReader(std::string&&) = delete;
 
@@ -87,7 +90,10 @@ private:
 // alive while the writer is used.
 class TStreamWriter {
 public:
-    explicit TStreamWriter(std::string& out) : FOut(out) {}
+    explicit TStreamWriter(std::string& out)
+        : FOut(out)
+    {
+    }
 
     // The four bytes "TPF0".
     void WriteSignature();
@@ -126,7 +132,10 @@ private:
 //   the format does not know (21 and beyond).
 class TStreamReader {
 public:
-    explicit TStreamReader(std::string_view data) : FBytes(data) {}
+    explicit TStreamReader(std::string_view data)
+        : FBytes(data)
+    {
+    }
     explicit TStreamReader(std::string&&) = delete;
 
     std::size_t Position() const { return FBytes.Position(); }

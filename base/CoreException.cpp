@@ -1,6 +1,7 @@
 #include "base/CoreException.h"
 
-ECoreException::ECoreException(std::string message) : FMessage(std::move(message))
+ECoreException::ECoreException(std::string message)
+    : FMessage(std::move(message))
 {
 }
 

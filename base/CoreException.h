@@ -21,9 +21,9 @@ private:
 };
 
 // Declares a named descendant of another exception class (of either family).
-#define ZELTIX_DECLARE_EXCEPTION(Name, Base)                                   \
-    class Name : public Base {                                                 \
-    public:                                                                    \
-        using Base::Base;                                                      \
-        const char* ClassName() const override { return #Name; }              \
+#define ZELTIX_DECLARE_EXCEPTION(Name, Base)                                                                           \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        using Base::Base;                                                                                              \
+        const char* ClassName() const override { return #Name; }                                                       \
     }

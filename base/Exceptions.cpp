@@ -1,7 +1,8 @@
 #include "base/Exceptions.h"
 
 Exception::Exception(QString message)
-    : FMessage(std::move(message)), FUtf8(FMessage.toStdString())
+    : FMessage(std::move(message))
+    , FUtf8(FMessage.toStdString())
 {
 }
 

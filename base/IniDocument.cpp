@@ -13,8 +13,7 @@ TIniDocument TIniDocument::Parse(std::string_view bytes)
     TIniDocument doc;
     TIniScanner scanner(bytes);
     while (const std::optional<TIniLine> line = scanner.Next())
-        doc.FLines.push_back(
-            {line->Kind, std::string(line->Name), std::string(line->Value), std::string(line->Raw)});
+        doc.FLines.push_back({line->Kind, std::string(line->Name), std::string(line->Value), std::string(line->Raw)});
     return doc;
 }
 
@@ -111,8 +110,8 @@ void TIniDocument::SetValue(std::string_view section, std::string_view key, std:
     size_t h = FindSection(section);
     if (h == npos) {
         // A new section is set off from the one before it by an empty line.
-        bool lastIsEmpty = !FLines.empty() && FLines.back().Kind == TIniLineKind::ilOther
-                           && TrimIniBlanks(FLines.back().Raw).empty();
+        bool lastIsEmpty =
+            !FLines.empty() && FLines.back().Kind == TIniLineKind::ilOther && TrimIniBlanks(FLines.back().Raw).empty();
         if (!FLines.empty() && !lastIsEmpty)
             FLines.push_back({TIniLineKind::ilOther, {}, {}, {}});
         FLines.push_back({TIniLineKind::ilSection, std::string(TrimIniBlanks(section)), {}, {}});
@@ -148,7 +147,7 @@ bool TIniDocument::DeleteSection(std::string_view section)
     size_t h = FindSection(section);
     if (h == npos)
         return false;
-    FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(h),
-                 FLines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(h)));
+    FLines.erase(
+        FLines.begin() + static_cast<std::ptrdiff_t>(h), FLines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(h)));
     return true;
 }

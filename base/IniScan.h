@@ -33,7 +33,10 @@ TIniLine ScanIniLine(std::string_view raw);
 // The lines of an INI text in order; a last line without a line break counts as a line.
 class TIniScanner {
 public:
-    explicit TIniScanner(std::string_view text) : FRest(text) {}
+    explicit TIniScanner(std::string_view text)
+        : FRest(text)
+    {
+    }
 
     std::optional<TIniLine> Next();
     // The number of the line Next returned last, counting from 1.

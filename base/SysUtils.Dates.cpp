@@ -16,7 +16,7 @@ namespace {
 
 struct tm ToTm(const TLocalTime& t)
 {
-    struct tm result {};
+    struct tm result { };
     result.tm_year = t.Year - 1900;
     result.tm_mon = t.Month - 1;
     result.tm_mday = t.Day;
@@ -26,8 +26,8 @@ struct tm ToTm(const TLocalTime& t)
     // Weekday and day of the year, for locales whose patterns name them.
     if (t.Year >= 1 && t.Year <= 9999 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31) {
         using namespace std::chrono;
-        const year_month_day date{year{t.Year}, month{static_cast<unsigned>(t.Month)},
-                                  day{static_cast<unsigned>(t.Day)}};
+        const year_month_day date{
+            year{t.Year}, month{static_cast<unsigned>(t.Month)}, day{static_cast<unsigned>(t.Day)}};
         if (date.ok()) {
             const sys_days days{date};
             result.tm_wday = static_cast<int>(weekday{days}.c_encoding());
@@ -69,17 +69,33 @@ std::vector<TDatePart> DateOrder(std::string_view pattern)
         if (pattern[i] != '%')
             continue;
         // Skip flags, width and the E/O modifiers between '%' and the conversion.
-        while (++i < pattern.size() && std::string_view("_-0^#EO123456789").find(pattern[i]) != std::string_view::npos) {
+        while (
+            ++i < pattern.size() && std::string_view("_-0^#EO123456789").find(pattern[i]) != std::string_view::npos) {
         }
         if (i >= pattern.size())
             break;
         switch (pattern[i]) {
-        case 'd': case 'e': add({TDatePart::dpDay}); break;
-        case 'm': add({TDatePart::dpMonth}); break;
-        case 'Y': case 'y': case 'G': case 'g': add({TDatePart::dpYear}); break;
-        case 'D': add({TDatePart::dpMonth, TDatePart::dpDay, TDatePart::dpYear}); break;
-        case 'F': add({TDatePart::dpYear, TDatePart::dpMonth, TDatePart::dpDay}); break;
-        default: break;
+        case 'd':
+        case 'e':
+            add({TDatePart::dpDay});
+            break;
+        case 'm':
+            add({TDatePart::dpMonth});
+            break;
+        case 'Y':
+        case 'y':
+        case 'G':
+        case 'g':
+            add({TDatePart::dpYear});
+            break;
+        case 'D':
+            add({TDatePart::dpMonth, TDatePart::dpDay, TDatePart::dpYear});
+            break;
+        case 'F':
+            add({TDatePart::dpYear, TDatePart::dpMonth, TDatePart::dpDay});
+            break;
+        default:
+            break;
         }
     }
     // A pattern without all three numbers still reads day, month, year.
@@ -100,7 +116,7 @@ bool IsDigit(QChar c)
 int CurrentYear()
 {
     const std::time_t now = std::time(nullptr);
-    struct tm local {};
+    struct tm local { };
     ::localtime_r(&now, &local);
     return local.tm_year + 1900;
 }
@@ -183,8 +199,12 @@ bool TryStrToDate(const QString& text, TDate& date)
     const std::vector<TDatePart> order = DateOrder(FormatSettings().ShortDateFormat);
     for (size_t n = 0; n < values.size(); ++n) {
         switch (order[n]) {
-        case TDatePart::dpDay: result.Day = values[n]; break;
-        case TDatePart::dpMonth: result.Month = values[n]; break;
+        case TDatePart::dpDay:
+            result.Day = values[n];
+            break;
+        case TDatePart::dpMonth:
+            result.Month = values[n];
+            break;
         case TDatePart::dpYear:
             result.Year = lengths[n] <= 2 ? ExpandYear(values[n]) : values[n];
             break;
@@ -193,8 +213,8 @@ bool TryStrToDate(const QString& text, TDate& date)
     if (result.Year < 1 || result.Month < 1 || result.Month > 12 || result.Day < 1)
         return false;
     using namespace std::chrono;
-    const year_month_day check{year{result.Year}, month{static_cast<unsigned>(result.Month)},
-                               day{static_cast<unsigned>(result.Day)}};
+    const year_month_day check{
+        year{result.Year}, month{static_cast<unsigned>(result.Month)}, day{static_cast<unsigned>(result.Day)}};
     if (!check.ok())
         return false;
     date = result;

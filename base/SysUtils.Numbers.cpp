@@ -66,8 +66,7 @@ void RoundTo(TDecimal& d, long long count)
 // 0.Digits; places before or beyond Digits hold zeros.
 char DigitAt(const TDecimal& d, long long index)
 {
-    return index >= 0 && index < static_cast<long long>(d.Digits.size())
-        ? d.Digits[static_cast<size_t>(index)] : '0';
+    return index >= 0 && index < static_cast<long long>(d.Digits.size()) ? d.Digits[static_cast<size_t>(index)] : '0';
 }
 
 QString NonFinite(long double value)
@@ -180,8 +179,8 @@ QString FormatFloat(const QString& picture, long double value)
             const long long from = std::max(intIndex == 0 ? 0 : intIndex + surplus, 0LL);
             const long long to = intIndex + surplus + 1;
             if (to > from)
-                result += QString::fromLatin1(intDigits.substr(static_cast<size_t>(from),
-                                                               static_cast<size_t>(to - from)));
+                result +=
+                    QString::fromLatin1(intDigits.substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
             ++intIndex;
         } else {
             if (fracIndex < static_cast<long long>(fracDigits.size()))

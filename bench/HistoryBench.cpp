@@ -29,7 +29,7 @@ struct THistoryBench {
         Form = std::make_unique<TForm1>();
         for (int i = 0; i < rows; ++i)
             Form->History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
-                                  QStringLiteral("00:10:00"), QStringLiteral("45,00"));
+                QStringLiteral("00:10:00"), QStringLiteral("45,00"));
     }
     ~THistoryBench() { Form.reset(); }
 };

@@ -63,8 +63,8 @@ void PollPppLinks(benchmark::State& state, bool realProc)
     // link must be up, or the benchmark would measure a dialing link; the machine's /proc has
     // no pppd of it.
     const std::vector<TConnectionView> first = service.Connections(now);
-    if (!realProc && std::none_of(first.begin(), first.end(),
-                                  [](const TConnectionView& c) { return c.State == RASCS_Connected; }))
+    if (!realProc &&
+        std::none_of(first.begin(), first.end(), [](const TConnectionView& c) { return c.State == RASCS_Connected; }))
         state.SkipWithError("the pppd link is not connected");
     for (auto _ : state)
         benchmark::DoNotOptimize(service.Connections(now += 1000));
@@ -98,8 +98,8 @@ void BM_IdlePollPeersNotRunning(benchmark::State& state)
     const uint64_t scans = PppProcessScans();
     for (auto _ : state)
         benchmark::DoNotOptimize(service.Connections(now += 1000));
-    state.counters["scans_per_poll"] = benchmark::Counter(
-        static_cast<double>(PppProcessScans() - scans) / static_cast<double>(state.iterations()));
+    state.counters["scans_per_poll"] =
+        benchmark::Counter(static_cast<double>(PppProcessScans() - scans) / static_cast<double>(state.iterations()));
 }
 
 } // namespace

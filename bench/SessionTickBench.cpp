@@ -30,7 +30,7 @@ static void BM_PollAndSessionTick(benchmark::State& state)
     TForm1 form;
     for (int i = 0; i < state.range(0); ++i)
         form.History->Append(QStringLiteral("01.12.2026 10:00:00"), QStringLiteral("Provider"),
-                             QStringLiteral("00:10:00"), QStringLiteral("45,00"));
+            QStringLiteral("00:10:00"), QStringLiteral("45,00"));
     TDialOptions options;
     options.ConnectAfterMs = 0;
     dialUp.Dial("Provider", options);
@@ -44,4 +44,3 @@ static void BM_PollAndSessionTick(benchmark::State& state)
     form.OnCheckTimer->SetEnabled(false);
 }
 BENCHMARK(BM_PollAndSessionTick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-

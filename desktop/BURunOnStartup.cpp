@@ -12,16 +12,14 @@ namespace {
 // key that cannot be opened leaves no current key.
 class TRunKey {
 public:
-    explicit TRunKey(const char* Path)
-    {
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_ALL_ACCESS, FKey.Receive());
-    }
+    explicit TRunKey(const char* Path) { RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_ALL_ACCESS, FKey.Receive()); }
 
     bool ValueExists(const std::string& Name) const
     {
         DWORD Type = 0;
         DWORD Size = 0;
-        return FKey.Key() && RegQueryValueExA(FKey.Key(), Name.c_str(), nullptr, &Type, nullptr, &Size) == ERROR_SUCCESS;
+        return FKey.Key() &&
+            RegQueryValueExA(FKey.Key(), Name.c_str(), nullptr, &Type, nullptr, &Size) == ERROR_SUCCESS;
     }
 
     void WriteString(const QString& Name, const QString& Data)
@@ -46,12 +44,12 @@ private:
     {
         const std::string AnsiName = StringToAnsi(Name);
         if (const std::optional<std::string> AnsiData = TryStringToAnsi(Data))
-            return RegSetValueExA(FKey.Key(), AnsiName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(AnsiData->c_str()),
-                                  static_cast<DWORD>(AnsiData->size() + 1));
+            return RegSetValueExA(FKey.Key(), AnsiName.c_str(), 0, REG_SZ,
+                reinterpret_cast<const BYTE*>(AnsiData->c_str()), static_cast<DWORD>(AnsiData->size() + 1));
         const std::u16string WideName = Name.toStdU16String();
         const std::u16string WideData = Data.toStdU16String();
         return RegSetValueExW(FKey.Key(), WideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(WideData.c_str()),
-                              static_cast<DWORD>((WideData.size() + 1) * sizeof(char16_t)));
+            static_cast<DWORD>((WideData.size() + 1) * sizeof(char16_t)));
     }
 
     TRegKey FKey;

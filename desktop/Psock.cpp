@@ -26,9 +26,8 @@ void TakeBackInstance()
 } // namespace
 
 TThreadTimer::TThreadTimer(QObject* owner)
-    : QObject(owner),
-      FWindowHandle(AllocateHWnd([this](TMessage& message) { WndProc(message); }, "TmrWindowClass"),
-                    DeallocateHWnd)
+    : QObject(owner)
+    , FWindowHandle(AllocateHWnd([this](TMessage& message) { WndProc(message); }, "TmrWindowClass"), DeallocateHWnd)
 {
     UpdateTimer();
 }
@@ -75,7 +74,10 @@ TPowersock::TPowersock(QObject* owner)
 }
 
 TPowersock::TPowersock(QObject* owner, int reportLevel, TStatusEvent onStatus)
-    : QObject(owner), OnStatus(std::move(onStatus)), FReportLevel(reportLevel), FWindowHandle(nullptr, DeallocateHWnd)
+    : QObject(owner)
+    , OnStatus(std::move(onStatus))
+    , FReportLevel(reportLevel)
+    , FWindowHandle(nullptr, DeallocateHWnd)
 {
     ReportStatus(QStringLiteral("Create"), StatusLevel);
     FWindowHandle.reset(AllocateHWnd([this](TMessage& message) { WndProc(message); }, "PsockWindowClass"));
@@ -134,11 +136,10 @@ void TPowersock::StartWinsock()
         } else {
             FSocket = static_cast<WORD>(handle);
             Winsock::linger lingering{1, 0};
-            Winsock::setsockopt(FSocket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingering),
-                                sizeof(lingering));
+            Winsock::setsockopt(
+                FSocket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingering), sizeof(lingering));
             Winsock::WSAAsyncSelect(FSocket, WindowHandle(), WM_ASYNCSELECT,
-                                    Winsock::FD_READ | Winsock::FD_OOB | Winsock::FD_ACCEPT |
-                                        Winsock::FD_CONNECT | Winsock::FD_CLOSE);
+                Winsock::FD_READ | Winsock::FD_OOB | Winsock::FD_ACCEPT | Winsock::FD_CONNECT | Winsock::FD_CLOSE);
             usable = true;
         }
     } catch (...) {

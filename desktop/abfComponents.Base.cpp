@@ -34,8 +34,8 @@ HWND TabfComponent::OwnerWindow() const
 }
 
 TabfCustomTimer::TabfCustomTimer(QObject* Owner)
-    : TabfComponent(Owner),
-      FHandle(AllocateHWnd([this](TMessage& Message) { WndProc(Message); }))
+    : TabfComponent(Owner)
+    , FHandle(AllocateHWnd([this](TMessage& Message) { WndProc(Message); }))
 {
 }
 

@@ -24,7 +24,9 @@ UINT TabfTrayIcon::TaskbarCreatedMessage()
 }
 
 TabfTrayIcon::TabfTrayIcon(QObject* Owner)
-    : TabfCustomTimer(Owner), FIcon(std::make_unique<TIcon>()), FChangeLink(std::make_unique<TChangeLink>())
+    : TabfCustomTimer(Owner)
+    , FIcon(std::make_unique<TIcon>())
+    , FChangeLink(std::make_unique<TChangeLink>())
 {
     FChangeLink->OnChange = [this](QObject*) { UpdateIconFromImageList(); };
     // The timer runs only with a handler; its ticks go to CycleStep.

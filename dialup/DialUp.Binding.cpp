@@ -10,14 +10,7 @@
 
 namespace {
 
-enum TRasFunction {
-    rfEnumEntries,
-    rfEnumConnections,
-    rfGetConnectStatus,
-    rfHangUp,
-    rfGetErrorString,
-    rfCount
-};
+enum TRasFunction { rfEnumEntries, rfEnumConnections, rfGetConnectStatus, rfHangUp, rfGetErrorString, rfCount };
 
 static_assert(rfCount == std::tuple_size_v<decltype(TRasBindingState::Procs)>);
 
@@ -40,8 +33,8 @@ template <typename TProc>
 TProc BoundProc(TRasFunction Function, const QString& Name)
 {
     TRasBindingState& State = Binding();
-    if (State.Loaded && State.ProcsLibrary == State.Library &&
-        State.ProcsFallback == State.FallbackUsed && State.Procs[Function])
+    if (State.Loaded && State.ProcsLibrary == State.Library && State.ProcsFallback == State.FallbackUsed &&
+        State.Procs[Function])
         return reinterpret_cast<TProc>(State.Procs[Function]);
     const FARPROC Proc = GetRasProc(Name);
     if (State.ProcsLibrary != State.Library || State.ProcsFallback != State.FallbackUsed) {
@@ -122,8 +115,8 @@ struct TRasBindingRelease {
 
 namespace RasBinding {
 
-DWORD RasEnumEntriesA(LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNames,
-                      LPDWORD ByteCount, LPDWORD EntryCount)
+DWORD RasEnumEntriesA(
+    LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNames, LPDWORD ByteCount, LPDWORD EntryCount)
 {
     auto Proc = BoundProc<TRasEnumEntriesA>(rfEnumEntries, QStringLiteral("RasEnumEntriesA"));
     return Proc(Reserved, Phonebook, EntryNames, ByteCount, EntryCount);
@@ -131,15 +124,13 @@ DWORD RasEnumEntriesA(LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNa
 
 DWORD RasEnumConnectionsA(LPRASCONNA Connections, LPDWORD ByteCount, LPDWORD ConnectionCount)
 {
-    auto Proc =
-        BoundProc<TRasEnumConnectionsA>(rfEnumConnections, QStringLiteral("RasEnumConnectionsA"));
+    auto Proc = BoundProc<TRasEnumConnectionsA>(rfEnumConnections, QStringLiteral("RasEnumConnectionsA"));
     return Proc(Connections, ByteCount, ConnectionCount);
 }
 
 DWORD RasGetConnectStatusA(HRASCONN Connection, LPRASCONNSTATUSA Status)
 {
-    auto Proc = BoundProc<TRasGetConnectStatusA>(rfGetConnectStatus,
-                                                 QStringLiteral("RasGetConnectStatusA"));
+    auto Proc = BoundProc<TRasGetConnectStatusA>(rfGetConnectStatus, QStringLiteral("RasGetConnectStatusA"));
     return Proc(Connection, Status);
 }
 
@@ -151,8 +142,7 @@ DWORD RasHangUpA(HRASCONN Connection)
 
 DWORD RasGetErrorStringA(UINT ErrorValue, LPSTR ErrorString, DWORD BufferSize)
 {
-    auto Proc =
-        BoundProc<TRasGetErrorStringA>(rfGetErrorString, QStringLiteral("RasGetErrorStringA"));
+    auto Proc = BoundProc<TRasGetErrorStringA>(rfGetErrorString, QStringLiteral("RasGetErrorStringA"));
     return Proc(ErrorValue, ErrorString, BufferSize);
 }
 

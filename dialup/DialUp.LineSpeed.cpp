@@ -17,7 +17,9 @@ static_assert(CallInfoBytes == sizeof(LINECALLINFO));
 // What a line could sensibly need; a platform asking for more is not answered.
 constexpr DWORD MaxRecordBytes = 1024 * 1024;
 
-void IgnoreLineEvents(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
+void IgnoreLineEvents(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)
+{
+}
 
 // A telephony record of a size that can grow, aligned for its 32-bit fields.
 template <typename TRecord>
@@ -89,12 +91,9 @@ bool TDialUp::GetLineSpeed(const char* DeviceName, DWORD& Speed)
     for (DWORD Device = 0; Device < NumDevs && !Found; ++Device) {
         DWORD Version = 0;
         LINEEXTENSIONID Extension{};
-        if (lineNegotiateAPIVersion(LineApp, Device, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version,
-                                    &Extension) != 0)
+        if (lineNegotiateAPIVersion(LineApp, Device, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version, &Extension) != 0)
             continue;
-        if (!DevCaps.Fill([&](LINEDEVCAPS* Caps) {
-                return lineGetDevCaps(LineApp, Device, Version, 0, Caps);
-            }))
+        if (!DevCaps.Fill([&](LINEDEVCAPS* Caps) { return lineGetDevCaps(LineApp, Device, Version, 0, Caps); }))
             continue;
         // The line is the device's when the names match exactly, letter case included.
         const std::string Name = LineName(DevCaps, *DevCaps.Record());
@@ -104,13 +103,10 @@ bool TDialUp::GetLineSpeed(const char* DeviceName, DWORD& Speed)
         HLINE Line = 0;
         if (lineOpen(LineApp, Device, &Line, Version, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr) != 0)
             continue;
-        if (!CallList.Fill([&](LINECALLLIST* List) {
-                return lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, List);
-            }))
+        if (!CallList.Fill([&](LINECALLLIST* List) { return lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, List); }))
             continue;
         const LINECALLLIST& List = *CallList.Record();
-        if (List.dwCallsNumEntries == 0 ||
-            uint64_t{List.dwCallsOffset} + sizeof(HCALL) > CallList.Bytes())
+        if (List.dwCallsNumEntries == 0 || uint64_t{List.dwCallsOffset} + sizeof(HCALL) > CallList.Bytes())
             continue;
         std::memcpy(&Call, CallList.Data() + List.dwCallsOffset, sizeof(HCALL));
         Found = true;

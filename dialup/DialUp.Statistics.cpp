@@ -39,16 +39,15 @@ bool TouchCounter(HKEY Key, const std::string& Name)
     DWORD Size = 0;
     RegQueryValueExA(Key, Name.c_str(), nullptr, nullptr, nullptr, &Size);
     std::vector<BYTE> Data(Size);
-    return RegQueryValueExA(Key, Name.c_str(), nullptr, nullptr, Data.data(), &Size) ==
-           ERROR_SUCCESS;
+    return RegQueryValueExA(Key, Name.c_str(), nullptr, nullptr, Data.data(), &Size) == ERROR_SUCCESS;
 }
 
 // Reads a 4-byte counter; a longer value does not fit and fails.
 bool ReadCounter(HKEY Key, const std::string& Name, DWORD& Value)
 {
     DWORD Size = sizeof(Value);
-    return RegQueryValueExA(Key, Name.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(&Value),
-                            &Size) == ERROR_SUCCESS;
+    return RegQueryValueExA(Key, Name.c_str(), nullptr, nullptr, reinterpret_cast<LPBYTE>(&Value), &Size) ==
+        ERROR_SUCCESS;
 }
 
 // Raises the byte values to the largest found, letting pending events run as the walk goes so
@@ -56,7 +55,8 @@ bool ReadCounter(HKEY Key, const std::string& Name, DWORD& Value)
 class TByteCounterVisitor : public TPerfDataVisitor {
 public:
     TByteCounterVisitor(DWORD& BytesXmit, DWORD& BytesRecv)
-        : FBytesXmit(BytesXmit), FBytesRecv(BytesRecv)
+        : FBytesXmit(BytesXmit)
+        , FBytesRecv(BytesRecv)
     {
     }
 
@@ -85,14 +85,14 @@ bool TDialUp::GetDUNA()
     // Both keys are closed as this returns, the start key first.
     TRegKey EnumKey;
     TRegKey StartKey;
-    const bool EnumOpened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, PerfStatsEnumKey, 0, KEY_READ,
-                                          EnumKey.Receive()) == ERROR_SUCCESS;
-    const bool Opened = EnumOpened && RegOpenKeyExA(HKEY_DYN_DATA, StartStatKey, 0, KEY_READ,
-                                                    StartKey.Receive()) == ERROR_SUCCESS;
+    const bool EnumOpened =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, PerfStatsEnumKey, 0, KEY_READ, EnumKey.Receive()) == ERROR_SUCCESS;
+    const bool Opened =
+        EnumOpened && RegOpenKeyExA(HKEY_DYN_DATA, StartStatKey, 0, KEY_READ, StartKey.Receive()) == ERROR_SUCCESS;
     if (Opened) {
         DWORD SubKeys = 0;
-        RegQueryInfoKeyA(EnumKey.Key(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr, nullptr);
+        RegQueryInfoKeyA(EnumKey.Key(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr, nullptr, nullptr,
+            nullptr, nullptr, nullptr);
         for (DWORD i = 0; i < SubKeys; ++i) {
             // Emptied for each index, so a name that cannot be read is not taken for the last.
             char Name[MaxObjectName + 1] = {};
@@ -100,8 +100,8 @@ bool TDialUp::GetDUNA()
             RegEnumKeyExA(EnumKey.Key(), i, Name, &Length, nullptr, nullptr, nullptr, nullptr);
             // Only the dial-up adapters count their connection's speed.
             const std::string SpeedValue = std::string(Name) + "\\ConnectSpeed";
-            if (RegQueryValueExA(StartKey.Key(), SpeedValue.c_str(), nullptr, nullptr, nullptr,
-                                 nullptr) == ERROR_SUCCESS)
+            if (RegQueryValueExA(StartKey.Key(), SpeedValue.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                ERROR_SUCCESS)
                 FDUNA.append(AnsiToString(Name));
         }
     }
@@ -109,8 +109,8 @@ bool TDialUp::GetDUNA()
     if (!FDUNA.isEmpty()) {
         QCollator Collator;
         Collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::sort(FDUNA.begin(), FDUNA.end(),
-                  [&](const QString& a, const QString& b) { return Collator.compare(a, b) < 0; });
+        std::sort(
+            FDUNA.begin(), FDUNA.end(), [&](const QString& a, const QString& b) { return Collator.compare(a, b) < 0; });
     }
     return Opened;
 }
@@ -145,13 +145,12 @@ bool TDialUp::SwitchStatistics(bool On, bool RefreshAdapters, int Handle, const 
 bool TDialUp::StartAdapterCounters(bool On)
 {
     TRegKey Key;
-    if (RegOpenKeyExA(HKEY_DYN_DATA, On ? StartStatKey : StopStatKey, 0, KEY_ALL_ACCESS,
-                      Key.Receive()) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_DYN_DATA, On ? StartStatKey : StopStatKey, 0, KEY_ALL_ACCESS, Key.Receive()) !=
+        ERROR_SUCCESS)
         return false;
     const std::string Prefix = StringToAnsi(FDUNA_Key) + "\\";
-    return TouchCounter(Key.Key(), Prefix + "TotalBytesXmit") &&
-           TouchCounter(Key.Key(), Prefix + "TotalBytesRecvd") &&
-           TouchCounter(Key.Key(), Prefix + "ConnectSpeed");
+    return TouchCounter(Key.Key(), Prefix + "TotalBytesXmit") && TouchCounter(Key.Key(), Prefix + "TotalBytesRecvd") &&
+        TouchCounter(Key.Key(), Prefix + "ConnectSpeed");
 }
 
 bool TDialUp::GetStatistics()
@@ -174,8 +173,8 @@ bool TDialUp::GetAdapterStatistics()
     const std::string Prefix = StringToAnsi(FDUNA_Key) + "\\";
     DWORD Speed = 0;
     const bool Read = ReadCounter(Key.Key(), Prefix + "TotalBytesXmit", RawBytesXmit) &&
-                      ReadCounter(Key.Key(), Prefix + "TotalBytesRecvd", RawBytesRecv) &&
-                      ReadCounter(Key.Key(), Prefix + "ConnectSpeed", Speed);
+        ReadCounter(Key.Key(), Prefix + "TotalBytesRecvd", RawBytesRecv) &&
+        ReadCounter(Key.Key(), Prefix + "ConnectSpeed", Speed);
     if (!Read)
         return false;
 
@@ -202,8 +201,7 @@ bool TDialUp::GetPerformanceStatistics()
     DWORD BufferSize = PerfDataBufferSize;
     auto Buffer = std::make_unique_for_overwrite<BYTE[]>(BufferSize);
     DWORD ByteCount = BufferSize;
-    LONG Result = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.get(),
-                                   &ByteCount);
+    LONG Result = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.get(), &ByteCount);
     while (Result == ERROR_MORE_DATA) {
         Buffer.reset();
         if (PerfDataBufferSize > MaxPerfDataBufferSize - PerfDataBufferGrowth)
@@ -212,8 +210,7 @@ bool TDialUp::GetPerformanceStatistics()
         BufferSize = PerfDataBufferSize;
         Buffer = std::make_unique_for_overwrite<BYTE[]>(BufferSize);
         ByteCount = BufferSize;
-        Result = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.get(),
-                                  &ByteCount);
+        Result = RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.get(), &ByteCount);
     }
     // After any other failure the buffer holds nothing that may be read.
     if (Result != ERROR_SUCCESS)

@@ -40,8 +40,7 @@ int TDialUp::GetEntries()
     DWORD ByteCount = sizeof(EntryNames);
     DWORD EntryCount = 0;
 
-    const DWORD Result =
-        RasBinding::RasEnumEntriesA(nullptr, nullptr, EntryNames.data(), &ByteCount, &EntryCount);
+    const DWORD Result = RasBinding::RasEnumEntriesA(nullptr, nullptr, EntryNames.data(), &ByteCount, &EntryCount);
     if (Result != 0)
         return static_cast<int>(Result);
 
@@ -71,8 +70,8 @@ int TDialUp::GetActiveConnections(int& Count)
     DWORD ByteCount = sizeof(Connections);
 
     // The platform writes the number of connections straight into the caller's variable.
-    const DWORD Result = RasBinding::RasEnumConnectionsA(Connections.data(), &ByteCount,
-                                                         reinterpret_cast<LPDWORD>(&Count));
+    const DWORD Result =
+        RasBinding::RasEnumConnectionsA(Connections.data(), &ByteCount, reinterpret_cast<LPDWORD>(&Count));
     if (Result != 0)
         return static_cast<int>(Result);
 
@@ -80,12 +79,10 @@ int TDialUp::GetActiveConnections(int& Count)
     for (int i = 0; i < Reported; ++i) {
         RASCONNA& Connection = Connections[i];
         RasBinding::RasGetConnectStatusA(Connection.hrasconn, &Status);
-        const QString StatusString =
-            GetStatusString(Status.rasconnstate, static_cast<int>(Status.dwError));
+        const QString StatusString = GetStatusString(Status.rasconnstate, static_cast<int>(Status.dwError));
         if (OnActiveConnection)
             OnActiveConnection(this, static_cast<int>(Connection.hrasconn), Status, StatusString,
-                               Connection.szEntryName, Connection.szDeviceType,
-                               Connection.szDeviceName);
+                Connection.szEntryName, Connection.szDeviceType, Connection.szDeviceName);
     }
     return 0;
 }
@@ -99,8 +96,7 @@ int TDialUp::HangUp(int Handle)
     if (Result == 0) {
         // The line is only free once the platform has forgotten the handle. The timers keep
         // running meanwhile, so a poll tick may report (and even hang up) inside this wait.
-        while (RasBinding::RasGetConnectStatusA(static_cast<HRASCONN>(Handle), &Status) !=
-               ERROR_INVALID_HANDLE) {
+        while (RasBinding::RasGetConnectStatusA(static_cast<HRASCONN>(Handle), &Status) != ERROR_INVALID_HANDLE) {
             Sleep(0);
             QCoreApplication::processEvents();
         }

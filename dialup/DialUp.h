@@ -22,14 +22,12 @@ enum TRasLanguage { ralgGerman, ralgEnglish, ralgCzech, ralgPortuguese, ralgPoli
 using TOnEntryGet = std::function<void(QObject* Sender, const char* EntryName)>;
 using TStandartEv = std::function<void(QObject* Sender)>;
 using TOnNotConn = std::function<void(QObject* Sender, int ErrorCode, const QString& ErrorMessage)>;
-using TOnAsyncEvent =
-    std::function<void(QObject* Sender, int State, int Error, const QString& MessageText)>;
+using TOnAsyncEvent = std::function<void(QObject* Sender, int State, int Error, const QString& MessageText)>;
 using TOnError = std::function<void(QObject* Sender, int ErrorCode, const QString& ErrorMessage)>;
 // Status and the three strings live in GetActiveConnections' own buffers: a handler copies
 // what it keeps.
 using TOnActiveConn = std::function<void(QObject* Sender, int Handle, TRasConnStatusA& Status,
-                                         const QString& StatusString, const char* EntryName,
-                                         const char* DeviceType, const char* DeviceName)>;
+    const QString& StatusString, const char* EntryName, const char* DeviceType, const char* DeviceName)>;
 
 struct TStatisticsProbe;
 

@@ -19,7 +19,10 @@ struct TDefinition {
 // 32-bit lengths can wrap around.
 class TBlockReader {
 public:
-    explicit TBlockReader(std::span<const BYTE> Bytes) : FBytes(Bytes) {}
+    explicit TBlockReader(std::span<const BYTE> Bytes)
+        : FBytes(Bytes)
+    {
+    }
 
     uint64_t Size() const { return FBytes.size(); }
 
@@ -43,8 +46,7 @@ bool IsByteCounter(DWORD TitleIndex)
 // One counter block within [Start, End): its byte counters go to the visitor, Next is where the
 // following instance begins.
 bool WalkCounterBlock(const TBlockReader& Reader, uint64_t Start, uint64_t End,
-                      const std::vector<TDefinition>& Definitions, TPerfDataVisitor& Visitor,
-                      uint64_t& Next)
+    const std::vector<TDefinition>& Definitions, TPerfDataVisitor& Visitor, uint64_t& Next)
 {
     DWORD Length = 0;
     if (!Reader.Dword(Start, Length) || Length < sizeof(PERF_COUNTER_BLOCK) || Start + Length > End)
@@ -63,8 +65,7 @@ bool WalkCounterBlock(const TBlockReader& Reader, uint64_t Start, uint64_t End,
 }
 
 // One object that lies within [Start, End).
-bool WalkObject(const TBlockReader& Reader, uint64_t Start, uint64_t End,
-                TPerfDataVisitor& Visitor)
+bool WalkObject(const TBlockReader& Reader, uint64_t Start, uint64_t End, TPerfDataVisitor& Visitor)
 {
     DWORD HeaderLength = 0, NumCounters = 0, RawInstances = 0;
     if (!Reader.Dword(Start + offsetof(PERF_OBJECT_TYPE, HeaderLength), HeaderLength) ||
@@ -82,12 +83,9 @@ bool WalkObject(const TBlockReader& Reader, uint64_t Start, uint64_t End,
             return false;
         DWORD Length = 0;
         TDefinition Definition{};
-        if (!Reader.Dword(Position, Length) || Length < sizeof(PERF_COUNTER_DEFINITION) ||
-            Position + Length > End ||
-            !Reader.Dword(Position + offsetof(PERF_COUNTER_DEFINITION, CounterNameTitleIndex),
-                          Definition.TitleIndex) ||
-            !Reader.Dword(Position + offsetof(PERF_COUNTER_DEFINITION, CounterOffset),
-                          Definition.CounterOffset))
+        if (!Reader.Dword(Position, Length) || Length < sizeof(PERF_COUNTER_DEFINITION) || Position + Length > End ||
+            !Reader.Dword(Position + offsetof(PERF_COUNTER_DEFINITION, CounterNameTitleIndex), Definition.TitleIndex) ||
+            !Reader.Dword(Position + offsetof(PERF_COUNTER_DEFINITION, CounterOffset), Definition.CounterOffset))
             return false;
         Definitions.push_back(Definition);
         Visitor.Definition();
@@ -103,8 +101,7 @@ bool WalkObject(const TBlockReader& Reader, uint64_t Start, uint64_t End,
     }
     for (LONG i = 0; i < NumInstances; ++i) {
         DWORD Length = 0;
-        if (!Reader.Dword(Position, Length) || Length < sizeof(PERF_INSTANCE_DEFINITION) ||
-            Position + Length > End)
+        if (!Reader.Dword(Position, Length) || Length < sizeof(PERF_INSTANCE_DEFINITION) || Position + Length > End)
             return false;
         if (!WalkCounterBlock(Reader, Position + Length, End, Definitions, Visitor, Position))
             return false;
@@ -121,8 +118,8 @@ bool WalkPerfData(std::span<const BYTE> Block, TPerfDataVisitor& Visitor)
     const TBlockReader Reader(Block);
     DWORD HeaderLength = 0, NumObjectTypes = 0;
     if (!Reader.Dword(offsetof(PERF_DATA_BLOCK, HeaderLength), HeaderLength) ||
-        !Reader.Dword(offsetof(PERF_DATA_BLOCK, NumObjectTypes), NumObjectTypes) ||
-        NumObjectTypes == 0 || HeaderLength < sizeof(PERF_DATA_BLOCK))
+        !Reader.Dword(offsetof(PERF_DATA_BLOCK, NumObjectTypes), NumObjectTypes) || NumObjectTypes == 0 ||
+        HeaderLength < sizeof(PERF_DATA_BLOCK))
         return false;
 
     uint64_t Object = HeaderLength;

@@ -9,11 +9,11 @@ class TPerfDataVisitor {
 public:
     virtual ~TPerfDataVisitor();
     // Before each object.
-    virtual void Object() {}
+    virtual void Object() { }
     // After each counter definition collected.
-    virtual void Definition() {}
+    virtual void Definition() { }
     // A bytes-transmitted (872) or bytes-received (874) value in a counter block.
-    virtual void Counter(DWORD /*TitleIndex*/, DWORD /*Value*/) {}
+    virtual void Counter(DWORD /*TitleIndex*/, DWORD /*Value*/) { }
 };
 
 // Walks every object of the block, its counter definitions and its counter blocks (one per

@@ -23,8 +23,8 @@ void ReleaseRasBinding();
 // not collide with the library's exported functions of the same names.
 namespace RasBinding {
 
-DWORD RasEnumEntriesA(LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNames,
-                      LPDWORD ByteCount, LPDWORD EntryCount);
+DWORD RasEnumEntriesA(
+    LPCSTR Reserved, LPCSTR Phonebook, LPRASENTRYNAMEA EntryNames, LPDWORD ByteCount, LPDWORD EntryCount);
 DWORD RasEnumConnectionsA(LPRASCONNA Connections, LPDWORD ByteCount, LPDWORD ConnectionCount);
 DWORD RasGetConnectStatusA(HRASCONN Connection, LPRASCONNSTATUSA Status);
 DWORD RasHangUpA(HRASCONN Connection);

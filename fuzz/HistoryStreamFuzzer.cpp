@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     if (!SameRows(list, layout, rows))
         std::abort();
-    const std::string fromRows =
-        WriteHistoryRows(layout, rows.size(), [&rows](size_t r) { return rows[r]; });
+    const std::string fromRows = WriteHistoryRows(layout, rows.size(), [&rows](size_t r) { return rows[r]; });
     if (fromRows != WriteHistoryStream(list))
         std::abort();
     THistoryList saved;

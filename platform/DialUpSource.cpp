@@ -29,7 +29,8 @@ TResult ReadService(TRead read)
 
 std::vector<TPhonebookEntry> DialUpPhonebook()
 {
-    return ReadService<std::vector<TPhonebookEntry>>([](const TRasService& Service, int64_t) { return Service.Phonebook(); });
+    return ReadService<std::vector<TPhonebookEntry>>(
+        [](const TRasService& Service, int64_t) { return Service.Phonebook(); });
 }
 
 std::vector<TConnectionView> DialUpConnections()
@@ -43,7 +44,6 @@ int64_t DialUpNowMs()
     const TPlatformSeams& seams = PlatformSeams();
     if (seams.DialUpService && seams.DialUpNow)
         return seams.DialUpNow();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }

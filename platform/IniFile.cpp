@@ -16,9 +16,9 @@ TIniFile::TIniFile(QString fileName)
 QString TIniFile::ReadString(const QString& section, const QString& ident, const QString& def) const
 {
     std::vector<char> buffer(2048);
-    DWORD n = GetPrivateProfileStringA(StringToAnsi(section).c_str(), StringToAnsi(ident).c_str(), StringToAnsi(def).c_str(),
-                                       buffer.data(), static_cast<DWORD>(buffer.size()),
-                                       QFile::encodeName(FFileName).constData());
+    DWORD n =
+        GetPrivateProfileStringA(StringToAnsi(section).c_str(), StringToAnsi(ident).c_str(), StringToAnsi(def).c_str(),
+            buffer.data(), static_cast<DWORD>(buffer.size()), QFile::encodeName(FFileName).constData());
     return AnsiToString(std::string_view(buffer.data(), n));
 }
 
@@ -37,8 +37,8 @@ bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) 
 
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value)
 {
-    if (!WritePrivateProfileStringA(StringToAnsi(section).c_str(), StringToAnsi(ident).c_str(), StringToAnsi(value).c_str(),
-                                    QFile::encodeName(FFileName).constData()))
+    if (!WritePrivateProfileStringA(StringToAnsi(section).c_str(), StringToAnsi(ident).c_str(),
+            StringToAnsi(value).c_str(), QFile::encodeName(FFileName).constData()))
         throw EIniFileException(QStringLiteral("Unable to write to %1").arg(FFileName));
 }
 

@@ -17,8 +17,8 @@ namespace {
 // "rasapi32.dll" -> "librasapi32.so"; a name without an extension gets one, as on Windows.
 std::string SharedObjectName(std::string name)
 {
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(
+        name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0)
         name.resize(name.size() - 4);
     return "lib" + name + ".so";

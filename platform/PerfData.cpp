@@ -49,10 +49,9 @@ SYSTEMTIME UtcSystemTime(int64_t NowMs)
     const time_t Seconds = static_cast<time_t>(NowMs / 1000);
     std::tm Tm{};
     ::gmtime_r(&Seconds, &Tm);
-    return {static_cast<WORD>(Tm.tm_year + 1900), static_cast<WORD>(Tm.tm_mon + 1),
-            static_cast<WORD>(Tm.tm_wday), static_cast<WORD>(Tm.tm_mday),
-            static_cast<WORD>(Tm.tm_hour), static_cast<WORD>(Tm.tm_min),
-            static_cast<WORD>(Tm.tm_sec), static_cast<WORD>(NowMs % 1000)};
+    return {static_cast<WORD>(Tm.tm_year + 1900), static_cast<WORD>(Tm.tm_mon + 1), static_cast<WORD>(Tm.tm_wday),
+        static_cast<WORD>(Tm.tm_mday), static_cast<WORD>(Tm.tm_hour), static_cast<WORD>(Tm.tm_min),
+        static_cast<WORD>(Tm.tm_sec), static_cast<WORD>(NowMs % 1000)};
 }
 
 LARGE_INTEGER Large(int64_t Value)
@@ -86,8 +85,7 @@ std::string RasPortObject(const std::vector<TConnectionView>& Connections, int64
     for (const TConnectionView& Connection : Connections) {
         const std::string Name = WideName(AnsiToString(Connection.DeviceName));
         PERF_INSTANCE_DEFINITION Instance{};
-        Instance.ByteLength =
-            static_cast<DWORD>((sizeof(PERF_INSTANCE_DEFINITION) + Name.size() + 7) / 8 * 8);
+        Instance.ByteLength = static_cast<DWORD>((sizeof(PERF_INSTANCE_DEFINITION) + Name.size() + 7) / 8 * 8);
         Instance.UniqueID = PERF_NO_UNIQUE_ID;
         Instance.NameOffset = sizeof(PERF_INSTANCE_DEFINITION);
         Instance.NameLength = static_cast<DWORD>(Name.size());
@@ -141,9 +139,8 @@ public:
 
 } // namespace
 
-std::string BuildPerformanceData(std::string_view ValueName,
-                                 const std::vector<TConnectionView>& Connections,
-                                 int64_t NowMs)
+std::string BuildPerformanceData(
+    std::string_view ValueName, const std::vector<TConnectionView>& Connections, int64_t NowMs)
 {
     const std::string Objects = ValueName == "906" ? RasPortObject(Connections, NowMs) : "";
     const std::string Name = WideName(SystemName());

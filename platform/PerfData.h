@@ -116,9 +116,8 @@ constexpr DWORD RasBytesReceivedIndex = 874;
 
 // The whole block for the value name: "906" holds the dial-up port object with an instance per
 // connection that exists, named by its device; any other name an empty block.
-std::string BuildPerformanceData(std::string_view ValueName,
-                                 const std::vector<TConnectionView>& Connections,
-                                 int64_t NowMs);
+std::string BuildPerformanceData(
+    std::string_view ValueName, const std::vector<TConnectionView>& Connections, int64_t NowMs);
 
 // A test may answer the value "906" itself: TPlatformSeams::PerfDataSource.
 

@@ -18,8 +18,7 @@ TPerfStatsTable CurrentTable()
 
 std::string AdapterName(size_t Index)
 {
-    return Index == 0 ? std::string("Dial-Up Adapter")
-                      : "Dial-Up Adapter #" + std::to_string(Index + 1);
+    return Index == 0 ? std::string("Dial-Up Adapter") : "Dial-Up Adapter #" + std::to_string(Index + 1);
 }
 
 // StatData, StartStat and StopStat answer the same counters.
@@ -48,20 +47,14 @@ public:
 
 class TEnumKey : public TRegistryKey {
 public:
-    LONG QueryValue(std::string_view, DWORD&, std::string&) override
-    {
-        return ERROR_FILE_NOT_FOUND;
-    }
+    LONG QueryValue(std::string_view, DWORD&, std::string&) override { return ERROR_FILE_NOT_FOUND; }
     std::vector<std::string> SubKeyNames() override { return CurrentTable().Objects; }
 };
 
 // A statistic object's own key: present, but nothing in it is read.
 class TObjectKey : public TRegistryKey {
 public:
-    LONG QueryValue(std::string_view, DWORD&, std::string&) override
-    {
-        return ERROR_FILE_NOT_FOUND;
-    }
+    LONG QueryValue(std::string_view, DWORD&, std::string&) override { return ERROR_FILE_NOT_FOUND; }
 };
 
 } // namespace
@@ -91,10 +84,9 @@ TPerfStatsTable DialUpPerfStats()
         // The adapter's counters are 32 bits wide and wrap like them.
         const DWORD Speed = Connection.State == RASCS_Connected ? Connection.Speed : 0;
         Table.Objects.push_back(Name);
-        Table.Values.emplace_back(Name + "\\TotalBytesXmit",
-                                  PerfStatBytes(static_cast<DWORD>(Connection.BytesSent)));
-        Table.Values.emplace_back(Name + "\\TotalBytesRecvd",
-                                  PerfStatBytes(static_cast<DWORD>(Connection.BytesReceived)));
+        Table.Values.emplace_back(Name + "\\TotalBytesXmit", PerfStatBytes(static_cast<DWORD>(Connection.BytesSent)));
+        Table.Values.emplace_back(
+            Name + "\\TotalBytesRecvd", PerfStatBytes(static_cast<DWORD>(Connection.BytesReceived)));
         Table.Values.emplace_back(Name + "\\ConnectSpeed", PerfStatBytes(Speed));
     }
     return Table;
@@ -102,8 +94,7 @@ TPerfStatsTable DialUpPerfStats()
 
 std::unique_ptr<TRegistryKey> OpenDynDataKey(std::string_view Path)
 {
-    for (std::string_view Counters : {"PerfStats\\StatData", "PerfStats\\StartStat",
-                                      "PerfStats\\StopStat"})
+    for (std::string_view Counters : {"PerfStats\\StatData", "PerfStats\\StartStat", "PerfStats\\StopStat"})
         if (SameRegistryName(Path, Counters))
             return std::make_unique<TCounterKey>();
     return nullptr;

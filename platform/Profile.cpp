@@ -65,8 +65,8 @@ DWORD CopyOutList(const std::vector<std::string>& names, LPSTR returned, DWORD s
 
 } // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
-                               DWORD size, LPCSTR fileName)
+DWORD GetPrivateProfileStringA(
+    LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned, DWORD size, LPCSTR fileName)
 {
     TIniDocument doc;
     if (!fileName || !LoadDocument(fileName, doc))

@@ -11,8 +11,8 @@
 // and returns the number of characters copied without the NUL. With no section name, the buffer
 // receives the section names, with no key name the section's key names, each ended by a NUL and
 // the list by a second NUL.
-DWORD GetPrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned,
-                               DWORD size, LPCSTR fileName);
+DWORD GetPrivateProfileStringA(
+    LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned, DWORD size, LPCSTR fileName);
 
 // The value read as a decimal number (leading digits with an optional sign; 0 when there are
 // none), or the default when the key is missing.

@@ -8,7 +8,6 @@
 #include <climits>
 #include <unistd.h>
 
-
 QString ExeName()
 {
     // /proc/self/exe names the real file, with every link resolved.

@@ -40,10 +40,7 @@ bool IsPredefinedKey(HKEY hKey)
 // A root that no provider fills in: it exists, but holds nothing.
 class TEmptyKey : public TRegistryKey {
 public:
-    LONG QueryValue(std::string_view, DWORD&, std::string&) override
-    {
-        return ERROR_FILE_NOT_FOUND;
-    }
+    LONG QueryValue(std::string_view, DWORD&, std::string&) override { return ERROR_FILE_NOT_FOUND; }
 };
 
 std::unique_ptr<TRegistryKey> OpenPath(HKEY Root, std::string_view Path)
@@ -179,8 +176,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
     return ERROR_SUCCESS;
 }
 
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
-                      LPDWORD lpcbData)
+LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     std::optional<TKeyRef> Ref = Resolve(hKey);
     if (!Ref)
@@ -219,8 +215,7 @@ LONG RegCloseKey(HKEY hKey)
 {
     if (IsPredefinedKey(hKey))
         return ERROR_SUCCESS;
-    return OpenKeys().Keys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS
-                                                                 : ERROR_INVALID_HANDLE;
+    return OpenKeys().Keys.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 TRegKey::~TRegKey()
@@ -229,10 +224,9 @@ TRegKey::~TRegKey()
         RegCloseKey(FKey);
 }
 
-LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD,
-                      LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
-                      LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
+LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPDWORD lpcSubKeys,
+    LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+    LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
 {
     std::optional<TKeyRef> Ref = Resolve(hKey);
     if (!Ref)
@@ -268,8 +262,8 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD,
     return ERROR_SUCCESS;
 }
 
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD,
-                   LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD, LPSTR lpClass,
+    LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
 {
     std::optional<TKeyRef> Ref = Resolve(hKey);
     if (!Ref)
@@ -311,8 +305,7 @@ LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD, DWORD dwType, co
         return ERROR_ACCESS_DENIED;
     if ((!lpData && cbData) || (dwType != REG_SZ && dwType != REG_EXPAND_SZ) || cbData % sizeof(WCHAR) != 0)
         return ERROR_INVALID_PARAMETER;
-    const std::optional<std::string> Name =
-        TryStringToAnsi(QString::fromUtf16(lpValueName ? lpValueName : u""));
+    const std::optional<std::string> Name = TryStringToAnsi(QString::fromUtf16(lpValueName ? lpValueName : u""));
     if (!Name)
         return ERROR_INVALID_PARAMETER;
     // The data ends at its terminating zero, or with the bytes given.

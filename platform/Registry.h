@@ -36,12 +36,11 @@ constexpr DWORD REG_DWORD = 4;
 // Opens subKey below hKey (a predefined root or an open key); an empty name opens hKey again.
 // Asking for the right to write (KEY_SET_VALUE or KEY_CREATE_SUB_KEY, as KEY_ALL_ACCESS does)
 // fails with ERROR_ACCESS_DENIED where the key cannot be written.
-LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                   PHKEY phkResult);
+LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 // With no data buffer, answers the value's type and size only. A buffer smaller than the
 // value gets ERROR_MORE_DATA and the size needed; the buffer's contents are then undefined.
-LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                      LPBYTE lpData, LPDWORD lpcbData);
+LONG RegQueryValueExA(
+    HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 LONG RegCloseKey(HKEY hKey);
 
 // Holds a key that RegOpenKeyExA opened and closes it (RegCloseKey) when it goes.
@@ -60,23 +59,20 @@ private:
     HKEY FKey = nullptr;
 };
 // Counts and longest lengths of the key's subkeys and values; any output may be null.
-LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
-                      LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
-                      LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
-                      LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved, LPDWORD lpcSubKeys,
+    LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
+    LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
 // The name of the subkey at dwIndex; lpcchName holds the buffer's size in characters with the
 // NUL and receives the name's length without it. ERROR_NO_MORE_ITEMS past the last subkey.
-LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
-                   LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
-                   PFILETIME lpftLastWriteTime);
+LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
+    LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
 // Writes cbData bytes of data as the value's data; string data includes its terminating NUL.
 // ERROR_ACCESS_DENIED on a key opened without KEY_SET_VALUE.
-LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData);
+LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
 // The same with the value's name and string data in UTF-16, for text that the ANSI code page
 // cannot hold (a program path in Cyrillic letters, say).
-LONG RegSetValueExW(HKEY hKey, const WCHAR* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
-                    DWORD cbData);
+LONG RegSetValueExW(
+    HKEY hKey, const WCHAR* lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData, DWORD cbData);
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 
 // The machine-wide autostart keys under HKEY_LOCAL_MACHINE. Run is the desktop's autostart

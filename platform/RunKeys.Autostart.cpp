@@ -27,8 +27,8 @@ std::optional<std::filesystem::path> FindEntry(std::string_view Name)
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(Folder(), error)) {
         const std::string file = entry.path().filename().string();
-        if (file.size() > std::string_view(Suffix).size() && file.ends_with(Suffix)
-            && SameRegistryName(std::string_view(file).substr(0, file.size() - 8), Name))
+        if (file.size() > std::string_view(Suffix).size() && file.ends_with(Suffix) &&
+            SameRegistryName(std::string_view(file).substr(0, file.size() - 8), Name))
             return entry.path();
     }
     return std::nullopt;
@@ -161,11 +161,15 @@ public:
         const std::string name = AnsiToString(Name).toStdString();
         std::string text = "[Desktop Entry]\n"
                            "Type=Application\n"
-                           "Name=" + EscapeString(name) + "\n"
-                           "Exec=" + EscapeString(ExecFromCommandLine(Text.toStdString())) + "\n"
-                           "Icon=zeltix\n"
-                           "Terminal=false\n"
-                           "X-GNOME-Autostart-enabled=true\n";
+                           "Name=" +
+            EscapeString(name) +
+            "\n"
+            "Exec=" +
+            EscapeString(ExecFromCommandLine(Text.toStdString())) +
+            "\n"
+            "Icon=zeltix\n"
+            "Terminal=false\n"
+            "X-GNOME-Autostart-enabled=true\n";
         std::error_code error;
         std::filesystem::create_directories(Folder(), error);
         const std::optional<std::filesystem::path> existing = FindEntry(Name);

@@ -53,14 +53,17 @@ bool DecodeValue(const std::string& text, DWORD& Type, std::string& Data)
 // Names that the INI form could not hold back are refused.
 bool StorableName(std::string_view Name)
 {
-    return !Name.empty() && Name.find_first_of("=\r\n") == std::string_view::npos && Name.front() != '['
-           && Name.front() != ';' && Name.front() != ' ' && Name.back() != ' ';
+    return !Name.empty() && Name.find_first_of("=\r\n") == std::string_view::npos && Name.front() != '[' &&
+        Name.front() != ';' && Name.front() != ' ' && Name.back() != ' ';
 }
 
 // One key of the store: a section of the store file named after the key's path.
 class TStoredKey : public TRegistryKey {
 public:
-    explicit TStoredKey(std::string Section) : FSection(std::move(Section)) {}
+    explicit TStoredKey(std::string Section)
+        : FSection(std::move(Section))
+    {
+    }
 
     LONG QueryValue(std::string_view Name, DWORD& Type, std::string& Data) override
     {

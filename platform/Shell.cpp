@@ -28,8 +28,8 @@ constexpr uintptr_t ShellSuccess = 42;
 
 } // namespace
 
-HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
-                        INT nShowCmd)
+HINSTANCE ShellExecuteA(
+    HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory, INT nShowCmd)
 {
     if (const auto recorder = PlatformSeams().ShellExecuteRecorder) {
         recorder({hwnd, TextOf(lpOperation), TextOf(lpFile), TextOf(lpParameters), TextOf(lpDirectory), nShowCmd});

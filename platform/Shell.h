@@ -8,8 +8,8 @@
 // The shell's "open a document or address" call. On Linux the desktop's default handler opens
 // the address (QDesktopServices::openUrl): a web address starts the browser, "mailto:" the mail
 // program. The result is greater than 32 on success and an error code of 32 or less otherwise.
-HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
-                        INT nShowCmd);
+HINSTANCE ShellExecuteA(
+    HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory, INT nShowCmd);
 
 // Also a ShowWindow command; whichever header comes first defines it, with the same value.
 #ifndef SW_SHOWNORMAL

@@ -98,8 +98,8 @@ void TAreaWatch::Look()
 TNotifyIcon* FindIcon(HWND hwnd, UINT id)
 {
     const auto& icons = Area().Icons;
-    auto it = std::find_if(icons.begin(), icons.end(),
-                           [&](const auto& icon) { return icon->Window == hwnd && icon->ID == id; });
+    auto it = std::find_if(
+        icons.begin(), icons.end(), [&](const auto& icon) { return icon->Window == hwnd && icon->ID == id; });
     return it == icons.end() ? nullptr : it->get();
 }
 
@@ -164,7 +164,7 @@ std::unique_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
         return nullptr;
     auto tray = std::make_unique<QSystemTrayIcon>();
     QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
-                     [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); });
+        [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); });
     return tray;
 }
 

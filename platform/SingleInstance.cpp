@@ -99,13 +99,13 @@ bool TSingleInstance::OpenLockFile()
     FLockFd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (FLockFd >= 0)
         return true;
-    struct stat st {};
+    struct stat st { };
     return ::lstat(path.constData(), &st) != 0 && errno == ENOENT;
 }
 
 bool TSingleInstance::LockFileIsOurs() const
 {
-    struct stat st {};
+    struct stat st { };
     return ::fstat(FLockFd, &st) == 0 && st.st_uid == ::geteuid();
 }
 

@@ -131,9 +131,8 @@ LONG lineInitialize(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK, LPCSTR, LPDW
     return 0;
 }
 
-LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
-                             DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
-                             LPLINEEXTENSIONID lpExtensionID)
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion,
+    LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID)
 {
     LONG Error = 0;
     if (!FindDevice(hLineApp, dwDeviceID, Error))
@@ -147,8 +146,8 @@ LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILow
     return 0;
 }
 
-LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
-                    LPLINEDEVCAPS lpLineDevCaps)
+LONG lineGetDevCaps(
+    HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps)
 {
     LONG Error = 0;
     const TLineDevice* Device = FindDevice(hLineApp, dwDeviceID, Error);
@@ -170,15 +169,14 @@ LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWO
     lpLineDevCaps->dwMediaModes = LINEMEDIAMODE_DATAMODEM;
     lpLineDevCaps->dwMaxNumActiveCalls = 1;
     const std::string Name = Device->Name + '\0';
-    AppendVariable(lpLineDevCaps, std::string(ProviderInfo) + '\0',
-                   lpLineDevCaps->dwProviderInfoSize, lpLineDevCaps->dwProviderInfoOffset);
-    AppendVariable(lpLineDevCaps, Name, lpLineDevCaps->dwLineNameSize,
-                   lpLineDevCaps->dwLineNameOffset);
+    AppendVariable(lpLineDevCaps, std::string(ProviderInfo) + '\0', lpLineDevCaps->dwProviderInfoSize,
+        lpLineDevCaps->dwProviderInfoOffset);
+    AppendVariable(lpLineDevCaps, Name, lpLineDevCaps->dwLineNameSize, lpLineDevCaps->dwLineNameOffset);
     return 0;
 }
 
-LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
-              DWORD dwExtVersion, DWORD_PTR, DWORD dwPrivileges, DWORD, LPLINECALLPARAMS)
+LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion, DWORD dwExtVersion, DWORD_PTR,
+    DWORD dwPrivileges, DWORD, LPLINECALLPARAMS)
 {
     LONG Error = 0;
     if (!FindDevice(hLineApp, dwDeviceID, Error))
@@ -217,17 +215,15 @@ LONG lineGetNewCalls(HLINE hLine, DWORD, DWORD dwSelect, LPLINECALLLIST lpCallLi
         if (Connection.State != RASCS_Connected || Connection.DeviceName != DeviceName)
             continue;
         // A call asked about again keeps its handle.
-        auto Known = std::find_if(State.Calls.begin(), State.Calls.end(), [&](const auto& Call) {
-            return Call.second.Line == hLine && Call.second.Connection == Connection.Handle;
-        });
+        auto Known = std::find_if(State.Calls.begin(), State.Calls.end(),
+            [&](const auto& Call) { return Call.second.Line == hLine && Call.second.Connection == Connection.Handle; });
         HCALL Handle = Known != State.Calls.end() ? Known->first : State.NextHandle++;
         State.Calls[Handle] = {Line.App, hLine, Line.DeviceID, Connection.Handle, Connection.Speed};
         Handles.push_back(Handle);
     }
 
     StartRecord(lpCallList);
-    const std::string_view Bytes(reinterpret_cast<const char*>(Handles.data()),
-                                 Handles.size() * sizeof(HCALL));
+    const std::string_view Bytes(reinterpret_cast<const char*>(Handles.data()), Handles.size() * sizeof(HCALL));
     AppendVariable(lpCallList, Bytes, lpCallList->dwCallsSize, lpCallList->dwCallsOffset);
     if (lpCallList->dwCallsSize == Bytes.size())
         lpCallList->dwCallsNumEntries = static_cast<DWORD>(Handles.size());

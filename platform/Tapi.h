@@ -20,8 +20,8 @@ typedef DWORD HCALL;
 typedef HLINEAPP* LPHLINEAPP;
 typedef HLINE* LPHLINE;
 typedef uintptr_t DWORD_PTR;
-typedef void (*LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
-                             DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+typedef void (*LINECALLBACK)(
+    DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
 
 constexpr LONG LINEERR_BADDEVICEID = static_cast<LONG>(0x80000002);
 constexpr LONG LINEERR_INCOMPATIBLEAPIVERSION = static_cast<LONG>(0x8000000C);
@@ -231,17 +231,15 @@ static_assert(offsetof(LINECALLINFO, dwCallTreatment) == 296);
 
 // Starts a line application; the line devices are those of the service at this moment and
 // stay so until lineShutdown. The callback is never called: nothing here raises line events.
-LONG lineInitialize(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
-                    LPCSTR lpszAppName, LPDWORD lpdwNumDevs);
+LONG lineInitialize(
+    LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback, LPCSTR lpszAppName, LPDWORD lpdwNumDevs);
 // Only version 2.0 is offered; the extension identifier is all zero (no extensions).
-LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
-                             DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
-                             LPLINEEXTENSIONID lpExtensionID);
-LONG lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
-                    DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
-LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
-              DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
-              DWORD dwMediaModes, LPLINECALLPARAMS lpCallParams);
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion,
+    LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID);
+LONG lineGetDevCaps(
+    HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
+LONG lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion, DWORD dwExtVersion,
+    DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, LPLINECALLPARAMS lpCallParams);
 // The calls on the line now; the call handles follow the record at dwCallsOffset.
 LONG lineGetNewCalls(HLINE hLine, DWORD dwAddressID, DWORD dwSelect, LPLINECALLLIST lpCallList);
 LONG lineGetCallInfo(HCALL hCall, LPLINECALLINFO lpCallInfo);

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <csignal>
-#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -24,7 +24,7 @@ void OnSignal(int)
 
 void SetDisposition(void (*handler)(int))
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -67,7 +67,11 @@ void TTerminationHandler::Handle()
         return;
     struct TBusy {
         bool& Flag;
-        explicit TBusy(bool& flag) : Flag(flag) { Flag = true; }
+        explicit TBusy(bool& flag)
+            : Flag(flag)
+        {
+            Flag = true;
+        }
         ~TBusy() { Flag = false; }
     } busy(FBusy);
     FOnTerminate();

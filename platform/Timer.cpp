@@ -17,7 +17,10 @@ namespace {
 class TTickEvent : public QEvent {
 public:
     explicit TTickEvent(uint64_t run)
-        : QEvent(Type()), Run(run) {}
+        : QEvent(Type())
+        , Run(run)
+    {
+    }
 
     static QEvent::Type Type()
     {

@@ -42,7 +42,10 @@ LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 class TWindowObject : public QObject {
 public:
     TWindowObject(HWND handle, std::string className)
-        : Handle(handle), ClassName(std::move(className)) {}
+        : Handle(handle)
+        , ClassName(std::move(className))
+    {
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -52,7 +55,8 @@ public:
             // Reported once the change is complete: showMinimized() shows the widget again
             // after its state has changed, which would undo a hide done at once.
             if (is != was)
-                QMetaObject::invokeMethod(this, [this, is] { ReportSize(is); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, is] { ReportSize(is); }, Qt::QueuedConnection);
         }
         return false;
     }

@@ -139,8 +139,7 @@ TWinsockState& WinsockState()
 
 int WSAStartup(WORD versionRequested, LPWSADATA data)
 {
-    Record("WSAStartup(" + std::to_string(versionRequested & 0xFF) + "." +
-           std::to_string(versionRequested >> 8) + ")");
+    Record("WSAStartup(" + std::to_string(versionRequested & 0xFF) + "." + std::to_string(versionRequested >> 8) + ")");
     TWinsockState& state = WinsockState();
     ++state.StartupCalls;
     ++state.Startups;
@@ -199,9 +198,9 @@ int setsockopt(SOCKET s, int level, int optname, const char* optval, int optlen)
     if (isLinger && optval && optlen >= static_cast<int>(sizeof(windowsLinger)))
         std::memcpy(&windowsLinger, optval, sizeof(windowsLinger));
     Record(isLinger ? "setsockopt(SO_LINGER," + std::to_string(windowsLinger.l_onoff) + "," +
-                          std::to_string(windowsLinger.l_linger) + "," + std::to_string(optlen) + ")"
+                std::to_string(windowsLinger.l_linger) + "," + std::to_string(optlen) + ")"
                     : "setsockopt(" + std::to_string(level) + "," + std::to_string(optname) + "," +
-                          std::to_string(optlen) + ")");
+                std::to_string(optlen) + ")");
     if (!Started())
         return SOCKET_ERROR;
     if (!WinsockState().OpenSockets.count(s))

@@ -1,9 +1,9 @@
 #include "reports/AboutFrm.h"
 
 #include "base/Ansi.h"
+#include "base/ExceptionRoute.h"
 #include "platform/Shell.h"
 #include "reports/LinkLabel.h"
-#include "base/ExceptionRoute.h"
 
 #include <QFrame>
 #include <QGuiApplication>

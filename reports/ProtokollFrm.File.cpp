@@ -79,9 +79,8 @@ QString TForm3::SaveToFile(const QString& path)
         }
     }
     const bool withHead = !FHead.empty() && target == path && SamePath(path, FHeadPath);
-    const bool written = WriteFileAtomicallyInPieces(NativePath(target), [&](const TPieceWriter& write) {
-        return (!withHead || write(FHead)) && FLines.Save(write);
-    });
+    const bool written = WriteFileAtomicallyInPieces(NativePath(target),
+        [&](const TPieceWriter& write) { return (!withHead || write(FHead)) && FLines.Save(write); });
     if (!written)
         throw EInOutError(QStringLiteral("Cannot create file \"%1\". %2").arg(target, ErrnoText()));
     return target;

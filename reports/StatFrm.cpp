@@ -1,10 +1,10 @@
 #include "reports/StatFrm.h"
 
 #include "base/DateTime.h"
+#include "base/ExceptionRoute.h"
 #include "base/FormatSettings.h"
 #include "base/SysUtils.h"
 #include "reports/MainWindowView.h"
-#include "base/ExceptionRoute.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -15,8 +15,8 @@
 #include <QGraphicsSimpleTextItem>
 #include <QLocale>
 #include <QShowEvent>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>

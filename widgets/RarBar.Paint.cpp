@@ -123,19 +123,19 @@ void TRarBar::DrawContents(QPainter& painter, int h, int f)
     const int y = FY;
     if (f > 0) {
         face(FFilledFrameColor, FFilledSideColor1,
-             {{x + 15, y + h}, {x, y + h - 5}, {x, y + h - f - 5}, {x + 15, y + h - f - 10}});
+            {{x + 15, y + h}, {x, y + h - 5}, {x, y + h - f - 5}, {x + 15, y + h - f - 10}});
         face(FFilledFrameColor, FFilledSideColor2,
-             {{x + 15, y + h}, {x + 30, y + h - 5}, {x + 30, y + h - f - 5}, {x + 15, y + h - f - 10}});
+            {{x + 15, y + h}, {x + 30, y + h - 5}, {x + 30, y + h - f - 5}, {x + 15, y + h - f - 10}});
         // The floor goes over the lower ends of both faces, the level over their upper ends.
         face(FBottomFrameColor, FBottomColor,
-             {{x + 15, y + h}, {x, y + h - 5}, {x + 15, y + h - 10}, {x + 30, y + h - 5}});
+            {{x + 15, y + h}, {x, y + h - 5}, {x + 15, y + h - 10}, {x + 30, y + h - 5}});
         face(FFilledFrameColor, FFilledColor,
-             {{x + 15, y + h - f}, {x, y + h - f - 5}, {x + 15, y + h - f - 10}, {x + 30, y + h - f - 5}});
+            {{x + 15, y + h - f}, {x, y + h - f - 5}, {x + 15, y + h - f - 10}, {x + 30, y + h - f - 5}});
     } else {
         face(FEmptyFrameColor1, FEmptyColor1,
-             {{x + 15, y + h}, {x, y + h - 5}, {x + 15, y + h - 10}, {x + 15, y + h - 5}});
+            {{x + 15, y + h}, {x, y + h - 5}, {x + 15, y + h - 10}, {x + 15, y + h - 5}});
         face(FEmptyFrameColor2, FEmptyColor2,
-             {{x + 15, y + h}, {x + 30, y + h - 5}, {x + 15, y + h - 10}, {x + 15, y + h - 5}});
+            {{x + 15, y + h}, {x + 30, y + h - 5}, {x + 15, y + h - 10}, {x + 15, y + h - 5}});
     }
 }
 

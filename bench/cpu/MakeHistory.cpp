@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     for (size_t i = 0; i < rows; ++i) {
         char started[32], duration[16], cost[16];
         std::snprintf(started, sizeof started, "%02zu.%02zu.%04zu %02zu:%02zu:%02zu", 1 + i % 28, 1 + i / 28 % 12,
-                      2026 - i / 336 % 30, i % 24, i % 60, (i * 7) % 60);
+            2026 - i / 336 % 30, i % 24, i % 60, (i * 7) % 60);
         std::snprintf(duration, sizeof duration, "00:%02zu:%02zu", i % 60, (i * 13) % 60);
         std::snprintf(cost, sizeof cost, "%zu,%02zu", i % 500, (i * 37) % 100);
         texts[i] = {started, "Provider", duration, cost};

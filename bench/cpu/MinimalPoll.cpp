@@ -3,10 +3,10 @@
    measured beside it in the same run (bench/cpu/cpu-per-second.sh). */
 
 #include <fcntl.h>
-#include <sys/types.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
 

@@ -26,8 +26,7 @@ int64_t NowMs()
 {
     if (long long (*source)(void) = TimeSource.load())
         return source();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 

@@ -27,8 +27,16 @@ const char* const kRasdialUsage =
 namespace {
 
 const std::set<std::string> kValueOptions = {
-    "--connect-after", "--state", "--error", "--linger", "--device",
-    "--type", "--speed", "--phone", "--add", "--remove",
+    "--connect-after",
+    "--state",
+    "--error",
+    "--linger",
+    "--device",
+    "--type",
+    "--speed",
+    "--phone",
+    "--add",
+    "--remove",
 };
 
 // An argument as the user typed it, for a message.
@@ -61,9 +69,9 @@ int64_t ParseSeconds(const std::string& option, const std::string& text)
     size_t dot = text.find('.');
     std::string whole = text.substr(0, dot);
     std::string fraction = dot == text.npos ? "" : text.substr(dot + 1);
-    bool ok = !whole.empty() && fraction.size() <= 3 && (dot == text.npos || !fraction.empty())
-              && whole.find_first_not_of("0123456789") == whole.npos
-              && fraction.find_first_not_of("0123456789") == fraction.npos;
+    bool ok = !whole.empty() && fraction.size() <= 3 && (dot == text.npos || !fraction.empty()) &&
+        whole.find_first_not_of("0123456789") == whole.npos &&
+        fraction.find_first_not_of("0123456789") == fraction.npos;
     int64_t seconds = 0;
     if (ok) {
         auto [end, ec] = std::from_chars(whole.data(), whole.data() + whole.size(), seconds);
@@ -88,8 +96,8 @@ int32_t ParseState(const std::string& text)
 // Switches in the Windows manner (/d) compare without regard to case, like the long ones.
 bool IsDisconnect(const std::string& arg)
 {
-    return SameIgnoringAsciiCase(arg, "/d") || SameIgnoringAsciiCase(arg, "/disconnect")
-           || SameIgnoringAsciiCase(arg, "--disconnect");
+    return SameIgnoringAsciiCase(arg, "/d") || SameIgnoringAsciiCase(arg, "/disconnect") ||
+        SameIgnoringAsciiCase(arg, "--disconnect");
 }
 
 bool IsHelp(const std::string& arg)
@@ -183,8 +191,8 @@ TRasdialAction ChooseAction(const TArguments& arguments)
 }
 
 // The options given, checked against those the chosen action accepts.
-void CheckOptions(const std::map<std::string, std::string>& options,
-                  const std::set<std::string>& allowed, const char* action)
+void CheckOptions(
+    const std::map<std::string, std::string>& options, const std::set<std::string>& allowed, const char* action)
 {
     for (const auto& [name, value] : options)
         if (!allowed.contains(name))
@@ -204,10 +212,10 @@ void FillNewEntry(TRasdialCommand& command, const std::map<std::string, std::str
     }
     bool isdn = entry.DeviceType == "isdn";
     entry.DeviceName = options.contains("--device") ? ToAnsi(options.at("--device"))
-                       : isdn                       ? "AVM ISDN Controller"
+        : isdn                                      ? "AVM ISDN Controller"
                                                     : "Standard 56000 bps Modem";
     entry.Speed = options.contains("--speed") ? ParseNumber<uint32_t>("--speed", options.at("--speed"))
-                  : isdn                      ? 64000
+        : isdn                                ? 64000
                                               : 56000;
     if (options.contains("--phone"))
         entry.PhoneNumber = ToAnsi(options.at("--phone"));

@@ -53,8 +53,8 @@ void ListPhonebook(TRasService& service, std::ostream& out)
     if (entries.empty())
         out << "No entries\n";
     for (const TPhonebookEntry& entry : entries) {
-        out << AnsiToUtf8(entry.Name) << ": " << AnsiToUtf8(entry.DeviceType) << ", "
-            << AnsiToUtf8(entry.DeviceName) << ", " << entry.Speed << " bps";
+        out << AnsiToUtf8(entry.Name) << ": " << AnsiToUtf8(entry.DeviceType) << ", " << AnsiToUtf8(entry.DeviceName)
+            << ", " << entry.Speed << " bps";
         if (!entry.PhoneNumber.empty())
             out << ", phone " << AnsiToUtf8(entry.PhoneNumber);
         out << '\n';
@@ -78,8 +78,7 @@ void Dial(const TRasdialCommand& command, TRasService& service, int64_t nowMs, s
 
 } // namespace
 
-void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int64_t nowMs,
-                       std::ostream& out)
+void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int64_t nowMs, std::ostream& out)
 {
     std::string name = AnsiToUtf8(command.Entry);
     switch (command.Action) {

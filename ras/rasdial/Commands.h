@@ -8,5 +8,4 @@
 
 // Carries out a parsed command against the service at the given time, writing what it did
 // to `out`. Failures throw the service's exceptions.
-void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int64_t nowMs,
-                       std::ostream& out);
+void RunRasdialCommand(const TRasdialCommand& command, TRasService& service, int64_t nowMs, std::ostream& out);

@@ -13,9 +13,9 @@ int main(int argc, char** argv)
     try {
         TRasdialCommand command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         TRasService service(command.Action == TRasdialAction::raHelp ? std::string() : ResolveRasFolder());
-        int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+        int64_t nowMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
         RunRasdialCommand(command, service, nowMs, std::cout);
         std::cout.flush();
         return std::cout ? 0 : 1;

@@ -11,11 +11,9 @@ enum class TReadResult { rrOk, rrMissing, rrUnreadable, rrTooBig };
 
 // Reads a regular file of at most `cap` bytes without ever blocking on it. rrTooBig keeps the
 // first `cap` bytes in `bytes`, for callers that may use a truncated file.
-TReadResult ReadBoundedFile(const std::string& path, std::string& bytes,
-                            size_t cap = kMaxSystemFileBytes);
+TReadResult ReadBoundedFile(const std::string& path, std::string& bytes, size_t cap = kMaxSystemFileBytes);
 // The same relative to an open folder, which saves the path walk when scanning /proc.
-TReadResult ReadBoundedFileAt(int dirFd, const std::string& path, std::string& bytes,
-                              size_t cap = kMaxSystemFileBytes);
+TReadResult ReadBoundedFileAt(int dirFd, const std::string& path, std::string& bytes, size_t cap = kMaxSystemFileBytes);
 
 // The file's first line without its line break, or "" when it cannot be read.
 std::string ReadFirstLine(const std::string& path);

@@ -7,8 +7,13 @@ namespace {
 
 // The states a dial passes through before it is connected, in order.
 constexpr int32_t kDialSteps[] = {
-    RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice, RASCS_DeviceConnected,
-    RASCS_AllDevicesConnected, RASCS_Authenticate, RASCS_Authenticated,
+    RASCS_OpenPort,
+    RASCS_PortOpened,
+    RASCS_ConnectDevice,
+    RASCS_DeviceConnected,
+    RASCS_AllDevicesConnected,
+    RASCS_Authenticate,
+    RASCS_Authenticated,
 };
 constexpr int64_t kDialStepCount = std::size(kDialSteps);
 
@@ -17,23 +22,41 @@ struct TStateName {
     const char* Name;
 };
 
-#define ZELTIX_STATE(name) {name, #name}
+#define ZELTIX_STATE(name)                                                                                             \
+    {                                                                                                                  \
+        name, #name                                                                                                    \
+    }
 constexpr TStateName kStateNames[] = {
-    ZELTIX_STATE(RASCS_OpenPort), ZELTIX_STATE(RASCS_PortOpened),
-    ZELTIX_STATE(RASCS_ConnectDevice), ZELTIX_STATE(RASCS_DeviceConnected),
-    ZELTIX_STATE(RASCS_AllDevicesConnected), ZELTIX_STATE(RASCS_Authenticate),
-    ZELTIX_STATE(RASCS_AuthNotify), ZELTIX_STATE(RASCS_AuthRetry),
-    ZELTIX_STATE(RASCS_AuthCallback), ZELTIX_STATE(RASCS_AuthChangePassword),
-    ZELTIX_STATE(RASCS_AuthProject), ZELTIX_STATE(RASCS_AuthLinkSpeed),
-    ZELTIX_STATE(RASCS_AuthAck), ZELTIX_STATE(RASCS_ReAuthenticate),
-    ZELTIX_STATE(RASCS_Authenticated), ZELTIX_STATE(RASCS_PrepareForCallback),
-    ZELTIX_STATE(RASCS_WaitForModemReset), ZELTIX_STATE(RASCS_WaitForCallback),
-    ZELTIX_STATE(RASCS_Projected), ZELTIX_STATE(RASCS_StartAuthentication),
-    ZELTIX_STATE(RASCS_CallbackComplete), ZELTIX_STATE(RASCS_LogonNetwork),
-    ZELTIX_STATE(RASCS_SubEntryConnected), ZELTIX_STATE(RASCS_SubEntryDisconnected),
-    ZELTIX_STATE(RASCS_Interactive), ZELTIX_STATE(RASCS_RetryAuthentication),
-    ZELTIX_STATE(RASCS_CallbackSetByCaller), ZELTIX_STATE(RASCS_PasswordExpired),
-    ZELTIX_STATE(RASCS_InvokeEapUI), ZELTIX_STATE(RASCS_Connected),
+    ZELTIX_STATE(RASCS_OpenPort),
+    ZELTIX_STATE(RASCS_PortOpened),
+    ZELTIX_STATE(RASCS_ConnectDevice),
+    ZELTIX_STATE(RASCS_DeviceConnected),
+    ZELTIX_STATE(RASCS_AllDevicesConnected),
+    ZELTIX_STATE(RASCS_Authenticate),
+    ZELTIX_STATE(RASCS_AuthNotify),
+    ZELTIX_STATE(RASCS_AuthRetry),
+    ZELTIX_STATE(RASCS_AuthCallback),
+    ZELTIX_STATE(RASCS_AuthChangePassword),
+    ZELTIX_STATE(RASCS_AuthProject),
+    ZELTIX_STATE(RASCS_AuthLinkSpeed),
+    ZELTIX_STATE(RASCS_AuthAck),
+    ZELTIX_STATE(RASCS_ReAuthenticate),
+    ZELTIX_STATE(RASCS_Authenticated),
+    ZELTIX_STATE(RASCS_PrepareForCallback),
+    ZELTIX_STATE(RASCS_WaitForModemReset),
+    ZELTIX_STATE(RASCS_WaitForCallback),
+    ZELTIX_STATE(RASCS_Projected),
+    ZELTIX_STATE(RASCS_StartAuthentication),
+    ZELTIX_STATE(RASCS_CallbackComplete),
+    ZELTIX_STATE(RASCS_LogonNetwork),
+    ZELTIX_STATE(RASCS_SubEntryConnected),
+    ZELTIX_STATE(RASCS_SubEntryDisconnected),
+    ZELTIX_STATE(RASCS_Interactive),
+    ZELTIX_STATE(RASCS_RetryAuthentication),
+    ZELTIX_STATE(RASCS_CallbackSetByCaller),
+    ZELTIX_STATE(RASCS_PasswordExpired),
+    ZELTIX_STATE(RASCS_InvokeEapUI),
+    ZELTIX_STATE(RASCS_Connected),
     ZELTIX_STATE(RASCS_Disconnected),
 };
 #undef ZELTIX_STATE

@@ -35,7 +35,11 @@ void AppendOptional(std::string& out, const std::optional<T>& value)
 // Reads one line's blank-separated fields, each checked as it is taken.
 class TLineReader {
 public:
-    TLineReader(std::string_view line, size_t lineNo) : FRest(line), FLineNo(lineNo) {}
+    TLineReader(std::string_view line, size_t lineNo)
+        : FRest(line)
+        , FLineNo(lineNo)
+    {
+    }
 
     [[noreturn]] void Fail(const char* what) const
     {
@@ -119,8 +123,8 @@ std::string SerializeConnectionTable(const TConnectionTable& table)
         AppendQuoted(out, r.Entry);
         AppendQuoted(out, r.DeviceType);
         AppendQuoted(out, r.DeviceName);
-        out += ' ' + std::to_string(r.Speed) + ' ' + std::to_string(r.DialedAtMs) + ' '
-               + std::to_string(r.ConnectAfterMs);
+        out +=
+            ' ' + std::to_string(r.Speed) + ' ' + std::to_string(r.DialedAtMs) + ' ' + std::to_string(r.ConnectAfterMs);
         AppendOptional(out, r.PinnedState);
         out += ' ' + std::to_string(r.Error);
         AppendOptional(out, r.HungUpAtMs);
@@ -157,8 +161,7 @@ TConnectionTable ParseConnectionTable(std::string_view bytes)
         } else if (keyword == "Connection") {
             TConnectionRecord r;
             r.Handle = line.Number<HRASCONN>(1, UINT32_MAX);
-            if (r.Handle >= table.NextHandle
-                || (!table.Records.empty() && r.Handle <= table.Records.back().Handle))
+            if (r.Handle >= table.NextHandle || (!table.Records.empty() && r.Handle <= table.Records.back().Handle))
                 line.Fail("has a handle out of order");
             r.Entry = line.Quoted();
             r.DeviceType = line.Quoted();

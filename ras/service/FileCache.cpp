@@ -30,9 +30,8 @@ struct TIdentity {
 
 TIdentity IdentityOf(const struct stat& info)
 {
-    return {info.st_dev, info.st_ino, info.st_size,
-            int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec,
-            int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec};
+    return {info.st_dev, info.st_ino, info.st_size, int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec,
+        int64_t{info.st_ctim.tv_sec} * 1'000'000'000 + info.st_ctim.tv_nsec};
 }
 
 std::string FolderOf(const std::string& path)
@@ -135,15 +134,13 @@ struct TFileCache::TState {
     void Trim()
     {
         while (Files.size() > kMaxEntries) {
-            auto oldest = std::min_element(Files.begin(), Files.end(), [](const auto& a, const auto& b) {
-                return a.second.LastUse < b.second.LastUse;
-            });
+            auto oldest = std::min_element(Files.begin(), Files.end(),
+                [](const auto& a, const auto& b) { return a.second.LastUse < b.second.LastUse; });
             DropFile(oldest);
         }
         while (Folders.size() > kMaxEntries) {
-            auto oldest = std::min_element(Folders.begin(), Folders.end(), [](const auto& a, const auto& b) {
-                return a.second.LastUse < b.second.LastUse;
-            });
+            auto oldest = std::min_element(Folders.begin(), Folders.end(),
+                [](const auto& a, const auto& b) { return a.second.LastUse < b.second.LastUse; });
             DropFolder(oldest);
         }
     }
@@ -166,8 +163,8 @@ struct TFileCache::TState {
             }
             return nullptr;
         }
-        if (it != Files.end() && !it->second.Stale && it->second.Identity == IdentityOf(info)
-            && it->second.Cap == cap && it->second.RegularOnly == regularOnly) {
+        if (it != Files.end() && !it->second.Stale && it->second.Identity == IdentityOf(info) &&
+            it->second.Cap == cap && it->second.RegularOnly == regularOnly) {
             it->second.LastUse = ++Uses;
             file = it->second.File;
             return &it->second;
@@ -259,7 +256,8 @@ TFileCache& TFileCache::Shared()
     return *cache;
 }
 
-TFileCache::TFileCache() : FState(std::make_unique<TState>())
+TFileCache::TFileCache()
+    : FState(std::make_unique<TState>())
 {
 }
 
@@ -278,9 +276,8 @@ TCachedFile TFileCache::Read(const std::string& path, size_t cap, bool regularOn
     return file;
 }
 
-std::shared_ptr<const void> TFileCache::ParsedAs(
-    const std::string& path, TCachedFile& file, size_t cap, bool regularOnly, const void* kind,
-    const std::function<std::shared_ptr<const void>(std::string_view)>& parse)
+std::shared_ptr<const void> TFileCache::ParsedAs(const std::string& path, TCachedFile& file, size_t cap,
+    bool regularOnly, const void* kind, const std::function<std::shared_ptr<const void>(std::string_view)>& parse)
 {
     std::lock_guard<std::mutex> guard(FState->Lock);
     TFileEntry* entry = FState->Refresh(path, cap, regularOnly, file);

@@ -49,15 +49,14 @@ public:
     // nullptr for any other result, which `file` tells. A parse that threw throws the same
     // again until the file changes.
     template <typename T, typename TParse>
-    std::shared_ptr<const T> Parsed(const std::string& path, TCachedFile& file, TParse&& parse,
-                                    size_t cap = SIZE_MAX, bool regularOnly = false)
+    std::shared_ptr<const T> Parsed(
+        const std::string& path, TCachedFile& file, TParse&& parse, size_t cap = SIZE_MAX, bool regularOnly = false)
     {
         static const char kind = 0; // one slot per type and parser
         return std::static_pointer_cast<const T>(
-            ParsedAs(path, file, cap, regularOnly, &kind,
-                     [&](std::string_view bytes) -> std::shared_ptr<const void> {
-                         return std::make_shared<const T>(parse(bytes));
-                     }));
+            ParsedAs(path, file, cap, regularOnly, &kind, [&](std::string_view bytes) -> std::shared_ptr<const void> {
+                return std::make_shared<const T>(parse(bytes));
+            }));
     }
 
     TCachedFolder List(const std::string& folder);
@@ -69,8 +68,7 @@ public:
 
 private:
     struct TState;
-    std::shared_ptr<const void> ParsedAs(const std::string& path, TCachedFile& file, size_t cap,
-                                         bool regularOnly, const void* kind,
-                                         const std::function<std::shared_ptr<const void>(std::string_view)>& parse);
+    std::shared_ptr<const void> ParsedAs(const std::string& path, TCachedFile& file, size_t cap, bool regularOnly,
+        const void* kind, const std::function<std::shared_ptr<const void>(std::string_view)>& parse);
     std::unique_ptr<TState> FState;
 };

@@ -78,8 +78,7 @@ void TFolderWatch::Drain(const std::function<void(const std::string&, std::strin
             // A copy: the callback may add or remove watches.
             const std::vector<std::string> paths = found->second;
             const bool gone = event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF);
-            const std::string_view name =
-                gone || event->len == 0 ? std::string_view() : std::string_view(event->name);
+            const std::string_view name = gone || event->len == 0 ? std::string_view() : std::string_view(event->name);
             if (event->mask & IN_IGNORED)
                 FFolders.erase(event->wd);
             else if (gone) {

@@ -21,12 +21,11 @@ public:
     TFolderWatch& operator=(const TFolderWatch&) = delete;
 
     // What is reported for a name in a watched folder (and for the folder itself going).
-    static constexpr uint32_t kContentEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE
-                                               | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO
-                                               | IN_DELETE_SELF | IN_MOVE_SELF;
+    static constexpr uint32_t kContentEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+        IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
     // Only names coming and going, for a folder of process folders.
-    static constexpr uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO
-                                             | IN_DELETE_SELF | IN_MOVE_SELF;
+    static constexpr uint32_t kEntryEvents =
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
 
     // Starts watching the folder (following a symbolic link to it). False when it cannot be
     // watched: it is missing or no folder, or inotify is not available.

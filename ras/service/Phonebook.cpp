@@ -19,8 +19,7 @@ constexpr std::string_view kBlanks = " \t";
 // A value that the reader would trim or unquote is written inside quotes, so it reads back as given.
 std::string QuoteForIni(std::string_view v)
 {
-    bool edgeBlank = !v.empty() && (kBlanks.find(v.front()) != kBlanks.npos
-                                    || kBlanks.find(v.back()) != kBlanks.npos);
+    bool edgeBlank = !v.empty() && (kBlanks.find(v.front()) != kBlanks.npos || kBlanks.find(v.back()) != kBlanks.npos);
     if (edgeBlank || IsQuotedIniValue(v))
         return '"' + std::string(v) + '"';
     return std::string(v);
@@ -35,11 +34,16 @@ unsigned char FoldEntryNameByte(unsigned char c)
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) // À..Þ without ×
         return static_cast<unsigned char>(c + 32);
     switch (c) {
-    case 0x8A: return 0x9A; // Š
-    case 0x8C: return 0x9C; // Œ
-    case 0x8E: return 0x9E; // Ž
-    case 0x9F: return 0xFF; // Ÿ
-    default: return c;
+    case 0x8A:
+        return 0x9A; // Š
+    case 0x8C:
+        return 0x9C; // Œ
+    case 0x8E:
+        return 0x9E; // Ž
+    case 0x9F:
+        return 0xFF; // Ÿ
+    default:
+        return c;
     }
 }
 
@@ -75,8 +79,8 @@ void CheckText(std::string_view what, std::string_view text, size_t maxBytes, bo
     if (text.empty() && !mayBeEmpty)
         throw ERasInvalidEntry("The " + field + " must not be empty");
     if (text.size() > maxBytes)
-        throw ERasInvalidEntry("The " + field + " is " + std::to_string(text.size())
-                               + " characters long; at most " + std::to_string(maxBytes) + " are allowed");
+        throw ERasInvalidEntry("The " + field + " is " + std::to_string(text.size()) + " characters long; at most " +
+            std::to_string(maxBytes) + " are allowed");
     if (text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos)
         throw ERasInvalidEntry("The " + field + " must not contain line breaks or NUL characters");
 }

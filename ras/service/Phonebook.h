@@ -10,7 +10,7 @@ struct TPhonebookEntry {
     std::string Name;
     std::string DeviceType; // "modem", "isdn", ...
     std::string DeviceName;
-    uint32_t Speed = 0;     // bits per second
+    uint32_t Speed = 0; // bits per second
     std::string PhoneNumber;
 
     friend bool operator==(const TPhonebookEntry&, const TPhonebookEntry&) = default;

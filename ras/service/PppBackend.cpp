@@ -34,7 +34,8 @@ std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers, int6
 
 } // namespace
 
-TPppBackend::TPppBackend(std::string folder) : FFolder(std::move(folder))
+TPppBackend::TPppBackend(std::string folder)
+    : FFolder(std::move(folder))
 {
 }
 
@@ -50,8 +51,7 @@ std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
     return *table;
 }
 
-std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs,
-                                                  TPppLinkTable* tableOut) const
+std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* tableOut) const
 {
     std::vector<TPppPeer> peers = ReadPppPeers();
     bool exists = false;
@@ -124,14 +124,14 @@ bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const
         // links were discovered in: it must be that very pppd, started at the time seen.
         std::optional<uint64_t> start = PppdStartTime("/proc/" + std::to_string(record.Pid));
         if (!start || *start != record.StartTime)
-            throw ERasHangUpRefused("Process " + std::to_string(record.Pid) + " of the connection "
-                                    + HandleText(handle) + " is not its pppd");
+            throw ERasHangUpRefused("Process " + std::to_string(record.Pid) + " of the connection " +
+                HandleText(handle) + " is not its pppd");
         if (::kill(record.Pid, SIGTERM) != 0) {
             const int error = errno;
             if (error == ESRCH)
                 return false;
-            const std::string message = "Cannot end pppd " + std::to_string(record.Pid) + " of the connection "
-                                        + HandleText(handle) + ": " + std::strerror(error);
+            const std::string message = "Cannot end pppd " + std::to_string(record.Pid) + " of the connection " +
+                HandleText(handle) + ": " + std::strerror(error);
             if (error == EPERM)
                 throw ERasHangUpDenied(message);
             throw ERasHangUpRefused(message);

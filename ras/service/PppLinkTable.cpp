@@ -26,8 +26,7 @@ template <typename T>
 bool ParseNumber(std::string_view text, T min, T max, T& value)
 {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min
-           && value <= max;
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min && value <= max;
 }
 
 bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
@@ -46,12 +45,11 @@ bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
 std::optional<TPppLinkRecord> ParseRecord(std::string_view line)
 {
     TPppLinkRecord r;
-    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstPppHandle, UINT32_MAX, r.Handle)
-        || !ParseNumber<int>(Field(line), 1, INT32_MAX, r.Pid)
-        || !ParseNumber<uint64_t>(Field(line), 0, UINT64_MAX, r.StartTime)
-        || !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs)
-        || !ParseOptional(Field(line), r.ConnectedSinceMs) || !ParseOptional(Field(line), r.GoneAtMs)
-        || line.empty())
+    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstPppHandle, UINT32_MAX, r.Handle) ||
+        !ParseNumber<int>(Field(line), 1, INT32_MAX, r.Pid) ||
+        !ParseNumber<uint64_t>(Field(line), 0, UINT64_MAX, r.StartTime) ||
+        !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs) ||
+        !ParseOptional(Field(line), r.ConnectedSinceMs) || !ParseOptional(Field(line), r.GoneAtMs) || line.empty())
         return std::nullopt;
     // The entry name is the rest of the line: peer names hold no line breaks.
     r.Entry = line;
@@ -79,9 +77,7 @@ TConnectionView View(const TPppLinkRecord& record, const std::vector<TPppPeer>& 
     view.DialedAtMs = record.SeenAtMs;
     view.ConnectedSinceMs = record.ConnectedSinceMs;
     view.HungUpAtMs = record.GoneAtMs;
-    view.State = record.GoneAtMs ? RASCS_Disconnected
-                 : record.ConnectedSinceMs ? RASCS_Connected
-                                           : RASCS_ConnectDevice;
+    view.State = record.GoneAtMs ? RASCS_Disconnected : record.ConnectedSinceMs ? RASCS_Connected : RASCS_ConnectDevice;
     return view;
 }
 
@@ -104,8 +100,8 @@ std::string SerializePppLinks(const TPppLinkTable& table)
     std::string out(kVersionLine);
     out += "\nNextHandle " + std::to_string(table.NextHandle) + "\n";
     for (const TPppLinkRecord& r : table.Links) {
-        out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.Pid) + ' '
-               + std::to_string(r.StartTime) + ' ' + std::to_string(r.SeenAtMs);
+        out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.Pid) + ' ' + std::to_string(r.StartTime) +
+            ' ' + std::to_string(r.SeenAtMs);
         AppendOptional(out, r.ConnectedSinceMs);
         AppendOptional(out, r.GoneAtMs);
         out += ' ' + r.Entry + '\n';
@@ -137,9 +133,8 @@ std::optional<TPppLinkTable> ParsePppLinks(std::string_view bytes)
     return table;
 }
 
-std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
-                                           const std::vector<TObservedLink>& observed,
-                                           const std::vector<TPppPeer>& peers, int64_t nowMs)
+std::vector<TConnectionView> MergePppLinks(
+    TPppLinkTable& table, const std::vector<TObservedLink>& observed, const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
     nowMs = ClampTime(nowMs);
     std::vector<bool> matched(table.Links.size(), false);
@@ -193,8 +188,8 @@ std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
     }
     table.Links = std::move(kept);
     std::sort(views.begin(), views.end(),
-              [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
+        [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
     std::stable_sort(table.Links.begin(), table.Links.end(),
-                     [](const TPppLinkRecord& a, const TPppLinkRecord& b) { return a.Handle < b.Handle; });
+        [](const TPppLinkRecord& a, const TPppLinkRecord& b) { return a.Handle < b.Handle; });
     return views;
 }

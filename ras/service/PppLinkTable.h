@@ -53,6 +53,5 @@ constexpr int64_t kPppLingerMs = 2000;
 // at nowMs: a new process gets the next handle, a running pppd is connecting the device until
 // its interface is up, then connected; a link no longer observed is disconnected for
 // kPppLingerMs, then forgotten.
-std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table,
-                                           const std::vector<TObservedLink>& observed,
-                                           const std::vector<TPppPeer>& peers, int64_t nowMs);
+std::vector<TConnectionView> MergePppLinks(TPppLinkTable& table, const std::vector<TObservedLink>& observed,
+    const std::vector<TPppPeer>& peers, int64_t nowMs);

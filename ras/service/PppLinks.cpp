@@ -45,10 +45,8 @@ std::optional<T> Number(std::string_view text, int base = 10)
 // as a path below /sys.
 bool ValidInterfaceName(std::string_view name)
 {
-    return !name.empty() && name.size() < 16 && name != "." && name != ".."
-           && std::none_of(name.begin(), name.end(), [](char c) {
-                  return c == '/' || static_cast<unsigned char>(c) <= ' ';
-              });
+    return !name.empty() && name.size() < 16 && name != "." && name != ".." &&
+        std::none_of(name.begin(), name.end(), [](char c) { return c == '/' || static_cast<unsigned char>(c) <= ' '; });
 }
 
 // Field 22 of /proc/<pid>/stat, counted after the command name, which may hold blanks and
@@ -78,8 +76,8 @@ std::optional<uint64_t> StartTimeFromStat(std::string_view stat)
 std::optional<uint64_t> PppdStartTimeAt(int dirFd, const std::string& prefix)
 {
     std::string bytes;
-    if (ReadBoundedFileAt(dirFd, prefix + "comm", bytes, 256) != TReadResult::rrOk
-        || bytes.substr(0, bytes.find('\n')) != "pppd")
+    if (ReadBoundedFileAt(dirFd, prefix + "comm", bytes, 256) != TReadResult::rrOk ||
+        bytes.substr(0, bytes.find('\n')) != "pppd")
         return std::nullopt;
     if (ReadBoundedFileAt(dirFd, prefix + "stat", bytes, 4096) != TReadResult::rrOk)
         return std::nullopt;
@@ -134,8 +132,8 @@ int64_t MonotonicMs()
 bool IsOtherProcess(int dirFd, const std::string& prefix)
 {
     std::string comm;
-    return ReadBoundedFileAt(dirFd, prefix + "comm", comm, 256) == TReadResult::rrOk
-           && comm.substr(0, comm.find('\n')) != "pppd";
+    return ReadBoundedFileAt(dirFd, prefix + "comm", comm, 256) == TReadResult::rrOk &&
+        comm.substr(0, comm.find('\n')) != "pppd";
 }
 
 // The pppd processes below the root's /proc that name a peer on their command line.
@@ -149,8 +147,8 @@ std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
         return found;
     std::lock_guard<std::mutex> guard(ScanMemory.Lock);
     const int64_t nowMs = MonotonicMs();
-    if (ScanMemory.Root != root || nowMs - ScanMemory.FullScanAtMs >= kFullScanEveryMs
-        || nowMs < ScanMemory.FullScanAtMs) {
+    if (ScanMemory.Root != root || nowMs - ScanMemory.FullScanAtMs >= kFullScanEveryMs ||
+        nowMs < ScanMemory.FullScanAtMs) {
         ScanMemory.Root = root;
         ScanMemory.FullScanAtMs = nowMs;
         ScanMemory.NotPppd.clear();
@@ -214,8 +212,7 @@ std::optional<TPppLink> LinkFromPidFile(const TPppPeer& peer)
         return std::nullopt;
     for (const char* folder : kPidFolders) {
         std::string bytes;
-        if (ReadBoundedFile(SystemPath(folder) + "/ppp-" + linkName + ".pid", bytes, 4096)
-            != TReadResult::rrOk)
+        if (ReadBoundedFile(SystemPath(folder) + "/ppp-" + linkName + ".pid", bytes, 4096) != TReadResult::rrOk)
             continue;
         std::string_view text = bytes;
         size_t eol = text.find('\n');
@@ -268,13 +265,13 @@ bool KernelSaysRunning(const std::string& interface)
 // asked; there the same is read from sysfs's other files: carrier and operstate.
 bool InterfaceRunning(const std::string& interface, const std::string& folder)
 {
-    struct statfs fs {};
+    struct statfs fs { };
     if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == SYSFS_MAGIC)
         return KernelSaysRunning(interface);
     std::optional<unsigned> flags = Number<unsigned>(ReadFirstLine(folder + "/flags"), 16);
     const std::string operstate = ReadFirstLine(folder + "/operstate");
-    return flags && (*flags & IFF_UP) && ReadFirstLine(folder + "/carrier") == "1"
-           && (operstate == "up" || operstate == "unknown");
+    return flags && (*flags & IFF_UP) && ReadFirstLine(folder + "/carrier") == "1" &&
+        (operstate == "up" || operstate == "unknown");
 }
 
 } // namespace
@@ -296,8 +293,8 @@ void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> 
         auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
         if (std::any_of(links.begin(), links.end(), claimed))
             continue;
-        auto peer = std::find_if(unfound.begin(), unfound.end(),
-                                 [&](const TPppPeer* p) { return p->FileName == fileName; });
+        auto peer =
+            std::find_if(unfound.begin(), unfound.end(), [&](const TPppPeer* p) { return p->FileName == fileName; });
         if (peer == unfound.end())
             continue;
         link.Entry = (*peer)->Name;
@@ -375,9 +372,9 @@ void WatchSystemFolders(TLinkMemory& memory)
             memory.Unwatched.push_back({path, Exists(path)});
     }
     memory.ProcFolder = SystemPath("/proc");
-    struct statfs fs {};
-    if (::statfs(memory.ProcFolder.c_str(), &fs) != 0 || fs.f_type == PROC_SUPER_MAGIC
-        || !memory.Watch->Add(memory.ProcFolder, TFolderWatch::kEntryEvents))
+    struct statfs fs { };
+    if (::statfs(memory.ProcFolder.c_str(), &fs) != 0 || fs.f_type == PROC_SUPER_MAGIC ||
+        !memory.Watch->Add(memory.ProcFolder, TFolderWatch::kEntryEvents))
         memory.ProcFolder.clear();
 }
 
@@ -434,9 +431,8 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t n
     }
     if (TakeEvents(memory))
         memory.Changed = true;
-    const bool scanDue = memory.Unfound
-                         && (!memory.ScannedAtMs || nowMs < *memory.ScannedAtMs
-                             || nowMs - *memory.ScannedAtMs >= kDialingScanEveryMs);
+    const bool scanDue = memory.Unfound &&
+        (!memory.ScannedAtMs || nowMs < *memory.ScannedAtMs || nowMs - *memory.ScannedAtMs >= kDialingScanEveryMs);
     bool scanned = false;
     if (!memory.Changed && peers == memory.Peers && StillRunning(memory.Links)) {
         if (!scanDue)
@@ -445,7 +441,7 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t n
         std::vector<const TPppPeer*> unfound;
         for (const TPppPeer& peer : peers)
             if (std::none_of(memory.Links.begin(), memory.Links.end(),
-                             [&peer](const TPppLink& link) { return link.Entry == peer.Name; }))
+                    [&peer](const TPppLink& link) { return link.Entry == peer.Name; }))
                 unfound.push_back(&peer);
         AddDialingLinks(memory.Links, std::move(unfound));
         scanned = true;

@@ -32,34 +32,133 @@ void ReportOnce(const std::string& key, const std::string& message)
 // pppd's options that take the next word as their argument, so that "mtu 1492" or
 // "holdoff 30" is never taken for a speed or a device.
 constexpr std::string_view kOptionsWithArgument[] = {
-    "active-filter", "asyncmap", "bsdcomp", "call", "chap-interval", "chap-max-challenge",
-    "chap-restart", "chap-timeout", "connect", "connect-delay", "defaultroute-metric", "deflate",
-    "disconnect", "domain", "eap-interval", "eap-max-rreq", "eap-max-sreq", "eap-restart",
-    "eap-timeout", "endpoint", "escape", "file", "holdoff", "host-uniq", "idle", "ifname",
-    "init", "ip-down-script", "ip-up-script", "ipcp-max-configure", "ipcp-max-failure",
-    "ipcp-max-terminate", "ipcp-restart", "ipparam", "ipv6", "ipv6-down-script",
-    "ipv6-up-script", "ipv6cp-max-configure", "ipv6cp-max-failure", "ipv6cp-max-terminate",
-    "ipv6cp-restart", "ipx-network", "kdebug", "lcp-echo-failure", "lcp-echo-interval",
-    "lcp-max-configure", "lcp-max-failure", "lcp-max-terminate", "lcp-restart", "linkname",
-    "logfd", "logfile", "maxconnect", "maxfail", "mrru", "ms-dns", "ms-wins", "mru", "mtu",
-    "name", "netmask", "pap-max-authreq", "pap-restart", "pap-timeout", "pass-filter",
-    "password", "persist-holdoff", "plugin", "pppoe-ac", "pppoe-mac", "pppoe-padi-attempts",
-    "pppoe-padi-timeout", "pppoe-service", "predictor1", "pty", "record", "remotename",
-    "remotenumber", "rp_pppoe_ac", "rp_pppoe_mac", "rp_pppoe_service", "rp_pppoe_sess",
-    "socket", "unit", "user", "vj-max-slots", "welcome",
+    "active-filter",
+    "asyncmap",
+    "bsdcomp",
+    "call",
+    "chap-interval",
+    "chap-max-challenge",
+    "chap-restart",
+    "chap-timeout",
+    "connect",
+    "connect-delay",
+    "defaultroute-metric",
+    "deflate",
+    "disconnect",
+    "domain",
+    "eap-interval",
+    "eap-max-rreq",
+    "eap-max-sreq",
+    "eap-restart",
+    "eap-timeout",
+    "endpoint",
+    "escape",
+    "file",
+    "holdoff",
+    "host-uniq",
+    "idle",
+    "ifname",
+    "init",
+    "ip-down-script",
+    "ip-up-script",
+    "ipcp-max-configure",
+    "ipcp-max-failure",
+    "ipcp-max-terminate",
+    "ipcp-restart",
+    "ipparam",
+    "ipv6",
+    "ipv6-down-script",
+    "ipv6-up-script",
+    "ipv6cp-max-configure",
+    "ipv6cp-max-failure",
+    "ipv6cp-max-terminate",
+    "ipv6cp-restart",
+    "ipx-network",
+    "kdebug",
+    "lcp-echo-failure",
+    "lcp-echo-interval",
+    "lcp-max-configure",
+    "lcp-max-failure",
+    "lcp-max-terminate",
+    "lcp-restart",
+    "linkname",
+    "logfd",
+    "logfile",
+    "maxconnect",
+    "maxfail",
+    "mrru",
+    "ms-dns",
+    "ms-wins",
+    "mru",
+    "mtu",
+    "name",
+    "netmask",
+    "pap-max-authreq",
+    "pap-restart",
+    "pap-timeout",
+    "pass-filter",
+    "password",
+    "persist-holdoff",
+    "plugin",
+    "pppoe-ac",
+    "pppoe-mac",
+    "pppoe-padi-attempts",
+    "pppoe-padi-timeout",
+    "pppoe-service",
+    "predictor1",
+    "pty",
+    "record",
+    "remotename",
+    "remotenumber",
+    "rp_pppoe_ac",
+    "rp_pppoe_mac",
+    "rp_pppoe_service",
+    "rp_pppoe_sess",
+    "socket",
+    "unit",
+    "user",
+    "vj-max-slots",
+    "welcome",
 };
 
 // The line rates a serial port can be set to; any other number is not a speed.
 constexpr uint32_t kBaudRates[] = {
-    50, 75, 110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600, 19200, 38400,
-    57600, 115200, 230400, 460800, 500000, 576000, 921600, 1000000, 1152000, 1500000,
-    2000000, 2500000, 3000000, 3500000, 4000000,
+    50,
+    75,
+    110,
+    134,
+    150,
+    200,
+    300,
+    600,
+    1200,
+    1800,
+    2400,
+    4800,
+    9600,
+    19200,
+    38400,
+    57600,
+    115200,
+    230400,
+    460800,
+    500000,
+    576000,
+    921600,
+    1000000,
+    1152000,
+    1500000,
+    2000000,
+    2500000,
+    3000000,
+    3500000,
+    4000000,
 };
 
 bool TakesArgument(std::string_view option)
 {
-    return std::find(std::begin(kOptionsWithArgument), std::end(kOptionsWithArgument), option)
-           != std::end(kOptionsWithArgument);
+    return std::find(std::begin(kOptionsWithArgument), std::end(kOptionsWithArgument), option) !=
+        std::end(kOptionsWithArgument);
 }
 
 // The words of an options file as pppd reads them: blanks separate, "#" starts a comment,
@@ -123,8 +222,8 @@ bool IsPppoePlugin(std::string_view path)
 
 bool IsDecimal(std::string_view text)
 {
-    return !text.empty() && text.size() < 10
-           && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() && text.size() < 10 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A file name that can stand as a phonebook entry; dot files (editor swap files and the like)
@@ -133,8 +232,8 @@ std::optional<std::string> EntryName(std::string_view fileName)
 {
     if (fileName.empty() || fileName.front() == '.')
         return std::nullopt;
-    if (std::any_of(fileName.begin(), fileName.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    if (std::any_of(
+            fileName.begin(), fileName.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
         return std::nullopt;
     std::optional<std::string> name = Utf8ToAnsi(fileName);
     if (!name || name->size() > RAS_MaxEntryName)
@@ -147,8 +246,8 @@ std::optional<std::string> EntryName(std::string_view fileName)
 std::string CommandDevice(const std::string& option, const std::string& argument)
 {
     std::optional<std::string> ansi = Utf8ToAnsi(argument);
-    if (!ansi || ansi->empty()
-        || std::any_of(ansi->begin(), ansi->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+    if (!ansi || ansi->empty() ||
+        std::any_of(ansi->begin(), ansi->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         return option;
     ansi->resize(std::min<size_t>(ansi->size(), RAS_MaxDeviceName));
     return *ansi;
@@ -161,8 +260,8 @@ struct TParsedPeer {
 
 } // namespace
 
-TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
-                       const std::function<bool(const std::string&)>& isInterface)
+TPppPeer ParsePeerFile(
+    std::string_view fileName, std::string_view bytes, const std::function<bool(const std::string&)>& isInterface)
 {
     TPppPeer peer;
     peer.FileName = fileName;
@@ -230,8 +329,9 @@ std::vector<TPppPeer> ReadPppPeers()
         // is said once per process, where a library's messages go (the terminal, or the
         // session's journal for a program started from the desktop).
         if (listing.Error != ENOENT)
-            ReportOnce(folder, "zeltix-ras: " + folder + " cannot be read (" + std::strerror(listing.Error) +
-                                   "): its pppd peers are not listed. Debian lets the group dip read it.");
+            ReportOnce(folder,
+                "zeltix-ras: " + folder + " cannot be read (" + std::strerror(listing.Error) +
+                    "): its pppd peers are not listed. Debian lets the group dip read it.");
         return {};
     }
 

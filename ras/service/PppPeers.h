@@ -22,8 +22,8 @@ struct TPppPeer {
 
 // Reads the options of one peer file. isInterface tells whether a bare word names a network
 // interface, as the PPPoE plugin accepts "eth0" as well as "nic-eth0".
-TPppPeer ParsePeerFile(std::string_view fileName, std::string_view bytes,
-                       const std::function<bool(const std::string&)>& isInterface);
+TPppPeer ParsePeerFile(
+    std::string_view fileName, std::string_view bytes, const std::function<bool(const std::string&)>& isInterface);
 
 // The peers below the system root, sorted by file name. A file that is unreadable, too big,
 // not a regular file or whose name cannot be an entry name is left out.

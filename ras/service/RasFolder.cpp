@@ -22,8 +22,8 @@ std::string HomeFolder()
     struct passwd entry;
     struct passwd* found = nullptr;
     char buffer[4096];
-    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found
-        && found->pw_dir && *found->pw_dir)
+    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir &&
+        *found->pw_dir)
         return found->pw_dir;
     throw ERasService("Cannot find the home folder for the dial-up settings (HOME is not set)");
 }

@@ -146,11 +146,9 @@ static_assert(offsetof(RASCONNSTATUSA, szDeviceName) == 29);
 
 extern "C" {
 
-ZELTIX_RAS_API DWORD RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook,
-                                     LPRASENTRYNAMEA lpRasEntryName, LPDWORD lpcb,
-                                     LPDWORD lpcEntries);
-ZELTIX_RAS_API DWORD RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb,
-                                         LPDWORD lpcConnections);
+ZELTIX_RAS_API DWORD RasEnumEntriesA(
+    LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNAMEA lpRasEntryName, LPDWORD lpcb, LPDWORD lpcEntries);
+ZELTIX_RAS_API DWORD RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections);
 ZELTIX_RAS_API DWORD RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
 ZELTIX_RAS_API DWORD RasHangUpA(HRASCONN hrasconn);
 ZELTIX_RAS_API DWORD RasGetErrorStringA(UINT uErrorValue, LPSTR lpszErrorString, DWORD cBufSize);

@@ -22,7 +22,9 @@ void CheckDuration(const char* what, int64_t ms)
 
 } // namespace
 
-TRasService::TRasService(std::string folder) : FFolder(std::move(folder)), FPpp(FFolder)
+TRasService::TRasService(std::string folder)
+    : FFolder(std::move(folder))
+    , FPpp(FFolder)
 {
 }
 
@@ -40,8 +42,8 @@ std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
     if (file.Result == TReadResult::rrMissing)
         return std::make_shared<const std::string>();
     if (file.Result != TReadResult::rrOk)
-        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
-                                      + std::strerror(file.Error));
+        throw ERasCannotOpenPhonebook(
+            "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
     return file.Bytes;
 }
 
@@ -54,8 +56,8 @@ std::vector<TPhonebookEntry> TRasService::OwnEntries() const
         return *entries;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": "
-                                  + std::strerror(file.Error));
+    throw ERasCannotOpenPhonebook(
+        "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
 }
 
 TConnectionTable TRasService::ReadTable() const
@@ -67,8 +69,8 @@ TConnectionTable TRasService::ReadTable() const
         return *table;
     if (file.Result == TReadResult::rrMissing)
         return {};
-    throw ERasService("Cannot read the connection table " + ReadableUtf8(TablePath()) + ": "
-                      + std::strerror(file.Error));
+    throw ERasService(
+        "Cannot read the connection table " + ReadableUtf8(TablePath()) + ": " + std::strerror(file.Error));
 }
 
 void TRasService::EnsureFolder() const
@@ -99,11 +101,11 @@ std::vector<TPhonebookEntry> TRasService::Phonebook() const
     std::vector<TPppPeer> peers = FPpp.Peers();
     std::erase_if(entries, [&peers](const TPhonebookEntry& entry) {
         return std::any_of(peers.begin(), peers.end(),
-                           [&entry](const TPppPeer& peer) { return SameEntryName(peer.Name, entry.Name); });
+            [&entry](const TPppPeer& peer) { return SameEntryName(peer.Name, entry.Name); });
     });
     for (TPppPeer& peer : peers)
-        entries.push_back({std::move(peer.Name), std::move(peer.DeviceType),
-                           std::move(peer.DeviceName), peer.Speed, {}});
+        entries.push_back(
+            {std::move(peer.Name), std::move(peer.DeviceType), std::move(peer.DeviceName), peer.Speed, {}});
     return entries;
 }
 
@@ -159,8 +161,8 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
     TConnectionTable table = ReadTable();
     for (const TConnectionRecord& r : table.Records)
         if (!r.HungUpAtMs && SameEntryName(r.Entry, entry->Name))
-            throw ERasAlreadyConnected(QuotedName(entry->Name) + " is already connected (handle "
-                                       + HandleText(r.Handle) + ")");
+            throw ERasAlreadyConnected(
+                QuotedName(entry->Name) + " is already connected (handle " + HandleText(r.Handle) + ")");
     if (table.NextHandle > UINT32_MAX)
         throw ERasService("No connection handles are left");
 

@@ -15,7 +15,7 @@
 struct TDialOptions {
     int64_t ConnectAfterMs = 5000;
     std::optional<int32_t> PinnedState = std::nullopt; // reported until the hang-up instead of the dial walk
-    uint32_t Error = 0;                 // what the status record's dwError carries
+    uint32_t Error = 0;                                // what the status record's dwError carries
     int64_t LingerMs = 2000;
 };
 
@@ -53,8 +53,8 @@ public:
     bool HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
     // Hangs up the entry's connection that is not yet hung up and returns it as stored;
     // ERasNotConnected when there is none.
-    TConnectionRecord HangUpEntry(std::string_view entry, int64_t nowMs,
-                         std::optional<int64_t> lingerMs = std::nullopt);
+    TConnectionRecord HangUpEntry(
+        std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
 
     // The connections that exist at that moment (dialing, connected or lingering), in dial
     // order, then the pppd links in handle order.

@@ -8,8 +8,8 @@
 #include "base/FormatSettings.h"
 #include "dialup/Seams.h"
 #include "platform/Seams.h"
-#include "platform/Timer.h"
 #include "platform/ShellNotify.h"
+#include "platform/Timer.h"
 #include "platform/Winsock.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
@@ -36,7 +36,8 @@ protected:
         Seams->RegistryConfigHome = ConfigHome.Path();
         App->DialogAnswerer = [this](const TDialogRequest& request) {
             Dialogs.push_back(request);
-            return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
+            return TDialogAnswer{
+                request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
         };
     }
 
@@ -68,7 +69,8 @@ protected:
             if (whileOpen)
                 whileOpen(request);
             RunFor(ms);
-            return TDialogAnswer{request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
+            return TDialogAnswer{
+                request.Buttons == TMessageButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk, {}};
         };
     }
 

@@ -50,9 +50,9 @@ TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
 {
     Start();
     HRASCONN handle = Connect();
-    EXPECT_EQ(LogLines(*Form->Form3), (QStringList{"[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!",
-                                                   "  DeviceName: Standard 56000 bps Modem", "  DeviceType: modem",
-                                                   "  IP Address: 10.0.0.7"}));
+    EXPECT_EQ(LogLines(*Form->Form3),
+        (QStringList{"[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!",
+            "  DeviceName: Standard 56000 bps Modem", "  DeviceType: modem", "  IP Address: 10.0.0.7"}));
     RunEventLoopFor(Clock, 31 * 60000, 1000);
     DialUp.HangUp(handle, 60000);
     Second();
@@ -64,12 +64,12 @@ TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
 
     Form->close();
     EXPECT_EQ(ProgramFolder.Read("Protokol.txt"),
-              "[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!\r\n"
-              "  DeviceName: Standard 56000 bps Modem\r\n"
-              "  DeviceType: modem\r\n"
-              "  IP Address: 10.0.0.7\r\n"
-              "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!\r\n"
-              "\r\n");
+        "[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!\r\n"
+        "  DeviceName: Standard 56000 bps Modem\r\n"
+        "  DeviceType: modem\r\n"
+        "  IP Address: 10.0.0.7\r\n"
+        "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!\r\n"
+        "\r\n");
 }
 
 TEST_F(ConnectionLogTest, AnExistingLogKeepsItsTextFirst)

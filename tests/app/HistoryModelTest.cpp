@@ -13,7 +13,7 @@ namespace {
 QString CostLabel(long double cents)
 {
     return FormatFloat(QStringLiteral("0.00"), cents / 100) + QStringLiteral(" Euro (") + FloatToStr(cents) +
-           QStringLiteral(" Cent)");
+        QStringLiteral(" Cent)");
 }
 
 // Every row summed afresh in list order, as the totals were computed on every tick before.
@@ -54,7 +54,8 @@ TEST_F(HistoryModelTest, KeptTotalsAreThoseOfAFullRecomputationAfterAnyChange)
     auto duration = [&random] {
         const int seconds = std::uniform_int_distribution<int>(0, 5 * 3600)(random);
         return FormatFloat(QStringLiteral("00"), seconds / 3600) + ':' +
-               FormatFloat(QStringLiteral("00"), seconds / 60 % 60) + ':' + FormatFloat(QStringLiteral("00"), seconds % 60);
+            FormatFloat(QStringLiteral("00"), seconds / 60 % 60) + ':' +
+            FormatFloat(QStringLiteral("00"), seconds % 60);
     };
 
     THistoryModel history(Captions);
@@ -73,11 +74,12 @@ TEST_F(HistoryModelTest, KeptTotalsAreThoseOfAFullRecomputationAfterAnyChange)
             break;
         case 2: // rows deleted, perhaps the running one
             if (history.Count() > 0)
-                history.Remove({static_cast<int>(random() % history.Count()), static_cast<int>(random() % history.Count())});
+                history.Remove(
+                    {static_cast<int>(random() % history.Count()), static_cast<int>(random() % history.Count())});
             break;
         case 3: // a row of a loaded file, anywhere
             history.Insert(static_cast<int>(random() % (history.Count() + 1)), "01.12.2026 08:00:00", "Provider",
-                           duration(), cost());
+                duration(), cost());
             break;
         case 4: // a finished row changed
             if (history.Count() > 0)

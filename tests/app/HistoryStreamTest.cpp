@@ -41,13 +41,16 @@ std::string StandardHead()
 {
     std::string head = "TPF0" + Short("TListView") + Short("ListView1");
     head += Short("Left") + "\x02\x02" + Short("Top") + "\x02\x0F";
-    head += Short("Width") + "\x03" + std::string("\xAB\x01", 2) + Short("Height") + "\x03" + std::string("\x7C\x01", 2);
+    head +=
+        Short("Width") + "\x03" + std::string("\xAB\x01", 2) + Short("Height") + "\x03" + std::string("\x7C\x01", 2);
     head += Short("Align") + "\x07" + Short("alClient");
     head += Short("Columns") + "\x0E";
     head += "\x01" + Short("Caption") + "\x06" + Short("Datum") + Short("Width") + "\x02\x64" + std::string(1, '\0');
-    head += "\x01" + Short("Caption") + "\x06" + Short("Verbindung") + Short("Width") + "\x03" + std::string("\x96\x00", 2) + std::string(1, '\0');
+    head += "\x01" + Short("Caption") + "\x06" + Short("Verbindung") + Short("Width") + "\x03" +
+        std::string("\x96\x00", 2) + std::string(1, '\0');
     head += "\x01" + Short("Caption") + "\x06" + Short("Dauer") + Short("Width") + "\x02\x46" + std::string(1, '\0');
-    head += "\x01" + Short("Caption") + "\x06" + Short("Kosten (Cent)") + Short("Width") + "\x02\x4C" + std::string(1, '\0');
+    head += "\x01" + Short("Caption") + "\x06" + Short("Kosten (Cent)") + Short("Width") + "\x02\x4C" +
+        std::string(1, '\0');
     head += std::string(1, '\0');
     head += Short("ColumnClick") + "\x08";
     return head;
@@ -56,7 +59,7 @@ std::string StandardHead()
 std::string StandardTail()
 {
     return Short("MultiSelect") + "\x09" + Short("PopupMenu") + "\x07" + Short("Form1.PopupMenu1") + Short("TabOrder") +
-           "\x02" + std::string(1, '\0') + Short("ViewStyle") + "\x07" + Short("vsReport") + std::string(2, '\0');
+        "\x02" + std::string(1, '\0') + Short("ViewStyle") + "\x07" + Short("vsReport") + std::string(2, '\0');
 }
 
 TEST(HistoryStreamTest, AnEmptyListIsWrittenWithoutRows)
@@ -77,13 +80,13 @@ TEST(HistoryStreamTest, OneRowIsWrittenByteForByte)
     THistoryList list = StandardList();
     list.Rows.push_back({"08.12.2026 14:03:22", {"Provider", "00:01:00", "9,00"}});
     std::string rows = Le32(0) + Le32(-1) + Le32(-1) + Le32(3) + Le32(0) + Short("08.12.2026 14:03:22") +
-                       Short("Provider") + Short("00:01:00") + Short("9,00") + std::string(6, '\xFF');
+        Short("Provider") + Short("00:01:00") + Short("9,00") + std::string(6, '\xFF');
     // 8 + 21 + caption + the three sub-items with 3 bytes each.
     const int32_t size = 8 + 21 + 19 + (8 + 3) + (8 + 3) + (4 + 3);
     ASSERT_EQ(static_cast<size_t>(size), 8 + rows.size());
     std::string block = Le32(size) + Le32(1) + rows;
-    std::string expected =
-        StandardHead() + Short("Items.Data") + "\x0A" + Le32(static_cast<int32_t>(block.size())) + block + StandardTail();
+    std::string expected = StandardHead() + Short("Items.Data") + "\x0A" + Le32(static_cast<int32_t>(block.size())) +
+        block + StandardTail();
     EXPECT_EQ(WriteHistoryStream(list), expected);
 
     THistoryList read;
@@ -101,10 +104,14 @@ TEST(HistoryStreamTest, LongAndForeignTextsTakeTheirForms)
     list.Rows.push_back({QString(300, 'x'), {QString::fromUtf8("Café [ISDN]"), "00:00:00", "0,00"}});
     std::string bytes = WriteHistoryStream(list);
     EXPECT_NE(bytes.find(Short("Caption") + "\x0C" + Le32(300) + std::string(300, 'D') + std::string(1, '\0')),
-              std::string::npos) << "long caption as type 12, no width";
+        std::string::npos)
+        << "long caption as type 12, no width";
     EXPECT_NE(bytes.find(Short("Caption") + "\x14" + Le32(23) + "Verbindungsm\xC3\xB6glichkeit"), std::string::npos)
         << "non-ASCII caption as type 20 in UTF-8";
-    EXPECT_NE(bytes.find("\xFF" + std::string(255, 'x') + "\x0B" "Caf\xE9 [ISDN]"), std::string::npos)
+    EXPECT_NE(bytes.find("\xFF" + std::string(255, 'x') +
+                  "\x0B"
+                  "Caf\xE9 [ISDN]"),
+        std::string::npos)
         << "row texts are ANSI short strings cut at 255";
 
     THistoryList read;
@@ -169,7 +176,7 @@ TEST(HistoryStreamTest, DamagedFilesEndInTheirMessageAndChangeNothing)
     }
     for (const QString& outcome : outcomes)
         EXPECT_TRUE(outcome.isEmpty() || outcome == "Stream read error" || outcome == "Invalid stream format" ||
-                    outcome == "Invalid property value")
+            outcome == "Invalid property value")
             << outcome.toStdString();
 }
 

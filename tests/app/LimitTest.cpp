@@ -131,8 +131,7 @@ TEST_F(LimitTest, EveryFormOfANumberIsBoundedBeforeItsCentsAreCounted)
         Form->SpinEdit1->SetText(c.Typed);
         EXPECT_EQ(Form->SpinEdit1->Text(), c.Shown) << c.Typed;
         EXPECT_EQ(Form->RarBar1->Max(), c.Max) << c.Typed;
-        EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nLimit=" + std::to_string(c.Max) + "\r\n")
-            << c.Typed;
+        EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nLimit=" + std::to_string(c.Max) + "\r\n") << c.Typed;
     }
     ProgramFolder.Write("settings.ini", "");
     Form->SpinEdit1->SetText("0x147AE15");

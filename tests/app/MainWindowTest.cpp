@@ -12,9 +12,9 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QImage>
-#include <QPalette>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPalette>
 #include <QTreeWidget>
 
 namespace {
@@ -25,8 +25,8 @@ QStringList MenuTexts(QMenu* menu)
 {
     QStringList texts;
     for (QAction* action : menu->actions())
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text() + QLatin1Char('|') +
-                                                                  action->shortcut().toString());
+        texts << (action->isSeparator() ? QStringLiteral("-")
+                                        : action->text() + QLatin1Char('|') + action->shortcut().toString());
     return texts;
 }
 
@@ -35,7 +35,7 @@ QStringList HeaderTexts(QTreeView* list)
     QStringList texts;
     for (int i = 0; i < list->model()->columnCount(); ++i)
         texts << list->model()->headerData(i, Qt::Horizontal).toString() + QLatin1Char('/') +
-                     QString::number(list->columnWidth(i));
+                QString::number(list->columnWidth(i));
     return texts;
 }
 
@@ -49,8 +49,8 @@ TEST_F(MainWindowTest, LayoutMenusAndTextsAreThoseOfTheProgram)
     EXPECT_EQ(form.GroupBox3->title(), "Limits");
     EXPECT_EQ(form.GroupBox3->width(), 125);
     EXPECT_EQ(HeaderTexts(form.ListView2), (QStringList{"Verbindungsname/150", "Cent / Min./70"}));
-    EXPECT_EQ(HeaderTexts(form.ListView1),
-              (QStringList{"Datum/100", "Verbindung/150", "Dauer/70", "Kosten (Cent)/76"}));
+    EXPECT_EQ(
+        HeaderTexts(form.ListView1), (QStringList{"Datum/100", "Verbindung/150", "Dauer/70", "Kosten (Cent)/76"}));
     EXPECT_EQ(form.ListView1->selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(form.ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(form.Label1->text(), "Offline");
@@ -65,12 +65,11 @@ TEST_F(MainWindowTest, LayoutMenusAndTextsAreThoseOfTheProgram)
 
     QList<QAction*> menus = form.menuBar()->actions();
     ASSERT_EQ(menus.size(), 4);
-    EXPECT_EQ(MenuTexts(menus[0]->menu()),
-              (QStringList{"In die Tray minimieren|Ctrl+M", "-", "Beenden|Ctrl+X"}));
-    EXPECT_EQ(MenuTexts(menus[1]->menu()),
-              (QStringList{"Statistik...|F2", "-", "Verbindungsprotokoll anzeigen...|F3"}));
-    EXPECT_EQ(MenuTexts(menus[2]->menu()), (QStringList{"Onlinehistory am 1. jeden Monats leeren|",
-                                                        "Automatisch beim Start von Windows ausführen|"}));
+    EXPECT_EQ(MenuTexts(menus[0]->menu()), (QStringList{"In die Tray minimieren|Ctrl+M", "-", "Beenden|Ctrl+X"}));
+    EXPECT_EQ(
+        MenuTexts(menus[1]->menu()), (QStringList{"Statistik...|F2", "-", "Verbindungsprotokoll anzeigen...|F3"}));
+    EXPECT_EQ(MenuTexts(menus[2]->menu()),
+        (QStringList{"Onlinehistory am 1. jeden Monats leeren|", "Automatisch beim Start von Windows ausführen|"}));
     EXPECT_EQ(MenuTexts(menus[3]->menu()), (QStringList{"About...|F1"}));
     EXPECT_EQ(menus[3]->text(), "?");
     EXPECT_EQ(MenuTexts(form.PopupMenu1), (QStringList{"Leeren|"}));
@@ -156,8 +155,8 @@ TEST_F(MainWindowTest, AnExceptionInAHandlerBecomesOneLineOfErrorLog)
     target.installEventFilter(&filter);
     QEvent event(QEvent::User);
     QCoreApplication::sendEvent(&target, &event);
-    EXPECT_EQ(ProgramFolder.Read("error.log"),
-              "Error opening rasapi.dll\r\nbad thing\r\nFunction RasHangUpA not found!\r\n");
+    EXPECT_EQ(
+        ProgramFolder.Read("error.log"), "Error opening rasapi.dll\r\nbad thing\r\nFunction RasHangUpA not found!\r\n");
 }
 
 TEST_F(MainWindowTest, MissingDialUpLibraryIsRecordedOnEveryPoll)

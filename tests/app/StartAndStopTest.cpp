@@ -186,7 +186,7 @@ TEST_F(StartAndStopTest, AFolderHeldByAProgramThatDoesNotAnswerIsRefusedWritingN
 {
     // Another user's program holds the lock; its socket is not this user's to reach.
     const int fd = ::open(ProgramFolder.File(TSingleInstance::LockFileName().toStdString()).c_str(),
-                          O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     const std::string before = FilesOfTheProgramFolder();
@@ -194,8 +194,9 @@ TEST_F(StartAndStopTest, AFolderHeldByAProgramThatDoesNotAnswerIsRefusedWritingN
     Seams->InstancePatienceMs = 0;
     EXPECT_EQ(ExecuteProgram(), 1);
     ASSERT_EQ(Dialogs.size(), 1u);
-    EXPECT_EQ(Dialogs[0].Text, "Zeltix läuft bereits für diesen Programmordner (unter einem anderen Benutzer) "
-                               "und kann hier nicht ein zweites Mal gestartet werden.");
+    EXPECT_EQ(Dialogs[0].Text,
+        "Zeltix läuft bereits für diesen Programmordner (unter einem anderen Benutzer) "
+        "und kann hier nicht ein zweites Mal gestartet werden.");
     EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::miError);
     EXPECT_EQ(FilesOfTheProgramFolder(), before);
     EXPECT_EQ(RunningForm(), nullptr);

@@ -31,7 +31,7 @@ protected:
         QStringList rows;
         for (int i = 0; i < Form->History->Count(); ++i)
             rows << QStringList{Form->History->Text(i, hcStarted), Form->History->Text(i, hcEntry),
-                                Form->History->Text(i, hcDuration), Form->History->Text(i, hcCost)}
+                Form->History->Text(i, hcDuration), Form->History->Text(i, hcCost)}
                         .join('|');
         return rows;
     }
@@ -89,7 +89,8 @@ TEST_F(TariffsAndHistoryTest, TariffsRoundTripThroughConnsIniWithBracketsAsBytes
     Form->FindTariffRow("ISP [fast]")->setText(1, "4,50");
     Form->close();
     EXPECT_EQ(ProgramFolder.Read("conns.ini"),
-              "[Provider]\r\nChecked=1\r\nKosten=0,00\r\n\r\n[ISP \xFF" "fast\xFE]\r\nChecked=0\r\nKosten=4,50\r\n");
+        "[Provider]\r\nChecked=1\r\nKosten=0,00\r\n\r\n[ISP \xFF"
+        "fast\xFE]\r\nChecked=0\r\nKosten=4,50\r\n");
 
     // Sections of entries no longer in the phonebook stay; a hand-edited tariff shows as it is.
     DialUp.Service().RemoveEntry("Provider");
@@ -168,12 +169,12 @@ TEST_F(TariffsAndHistoryTest, DeleteRemovesTheSelectedRowsWithoutAsking)
     for (int i = 1; i <= 5; ++i)
         AddHistoryRow(QStringLiteral("0%1.12.2026 10:00:00").arg(i), "00:01:00", "1,00");
     for (int i : {0, 2, 4})
-        Form->ListView1->selectionModel()->select(Form->History->index(i, 0),
-                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        Form->ListView1->selectionModel()->select(
+            Form->History->index(i, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QCoreApplication::sendEvent(Form->ListView1, &del);
-    EXPECT_EQ(HistoryRows(), (QStringList{"02.12.2026 10:00:00|Provider|00:01:00|1,00",
-                                          "04.12.2026 10:00:00|Provider|00:01:00|1,00"}));
+    EXPECT_EQ(HistoryRows(),
+        (QStringList{"02.12.2026 10:00:00|Provider|00:01:00|1,00", "04.12.2026 10:00:00|Provider|00:01:00|1,00"}));
     EXPECT_TRUE(Dialogs.empty());
 }
 
@@ -242,7 +243,7 @@ TEST_F(TariffsAndHistoryTest, AnUnreadableHistoryIsKeptAsideBeforeItIsReplaced)
     Form->close();
     EXPECT_EQ(ProgramFolder.Read("connhistory.dat.bad"), std::string("TPF0\x09TListView"));
     EXPECT_EQ(ProgramFolder.Read("error.log"),
-              "Stream read error\r\nconnhistory.dat could not be read; it was kept as connhistory.dat.bad\r\n");
+        "Stream read error\r\nconnhistory.dat could not be read; it was kept as connhistory.dat.bad\r\n");
     EXPECT_TRUE(ProgramFolder.Exists("settings.ini"));
 }
 
@@ -276,8 +277,8 @@ TEST_F(TariffsAndHistoryTest, HistoriesWrittenByFreePascalLoadWhole)
         {"fpc-text.dat", QString::fromUtf8("Kosten (¢)/76")},
         {"fpc-typed.dat", QString::fromUtf8("Kosten (Cent, €)/76")},
     };
-    const QStringList rows{"08.12.2026 14:03:23|Provider|00:01:00|9,00", "07.12.2026 09:00:00|ISP [fast]|00:10:00|45,00",
-                           "01.12.2026 23:59:59|Café|01:00:00|270,00"};
+    const QStringList rows{"08.12.2026 14:03:23|Provider|00:01:00|9,00",
+        "07.12.2026 09:00:00|ISP [fast]|00:10:00|45,00", "01.12.2026 23:59:59|Café|01:00:00|270,00"};
     for (const auto& [file, lastColumn] : cases) {
         ProgramFolder.Write("connhistory.dat", Fixture(file));
         Start();
@@ -300,11 +301,12 @@ TEST_F(TariffsAndHistoryTest, AHistoryThatFailsAnywhereChangesNothingAndIsKeptAs
         saved.Rows.push_back({QStringLiteral("0%1.12.2026 10:00:00").arg(i), {"Provider", "00:10:00", "45,00"}});
     const std::string good = WriteHistoryStream(saved);
     std::string thirdCaptionUnreadable = good, negativeRowCount = good;
-    thirdCaptionUnreadable[good.find("\x05" "Dauer") - 1] = '\x15';
+    thirdCaptionUnreadable[good.find("\x05"
+                                     "Dauer") -
+        1] = '\x15';
     negativeRowCount.replace(good.find("Items.Data") + 10 + 1 + 4 + 4, 4, "\xFF\xFF\xFF\xFF");
     const std::pair<std::string, std::string> cases[] = {
-        {thirdCaptionUnreadable, "Invalid property value"},
-        {negativeRowCount, "Stream read error"},
+        {thirdCaptionUnreadable, "Invalid property value"}, {negativeRowCount, "Stream read error"},
         {Fixture("fpc-unicodestring.dat"), "Invalid property value"}, // Free Pascal's type 21
     };
     for (const auto& [damaged, failure] : cases) {
@@ -333,9 +335,14 @@ TEST_F(TariffsAndHistoryTest, LeftoversOfAKilledSaveAreRemovedAtStart)
         const char* Name;
         bool Removed;
     } files[] = {
-        {"connhistory.dat.Ab3xY9", true}, {"connhistory.dat.q1W2e3", true},  {"connhistory.dat.bad", false},
-        {"connhistory.dat.bad7", false},  {"connhistory.dat.bad100", false}, {"connhistory.dat.Ab3xY9~", false},
-        {"conns.ini.Ab3xY9", false},      {"settings.ini.Ab3xY9", false},
+        {"connhistory.dat.Ab3xY9", true},
+        {"connhistory.dat.q1W2e3", true},
+        {"connhistory.dat.bad", false},
+        {"connhistory.dat.bad7", false},
+        {"connhistory.dat.bad100", false},
+        {"connhistory.dat.Ab3xY9~", false},
+        {"conns.ini.Ab3xY9", false},
+        {"settings.ini.Ab3xY9", false},
     };
     for (const auto& file : files)
         ProgramFolder.Write(file.Name, "TPF0");

@@ -3,7 +3,6 @@
 #include "reports/ProtokollFrm.h"
 #include "tests/support/PppTree.h"
 
-
 #include <QLabel>
 #include <QTreeWidget>
 
@@ -77,9 +76,10 @@ TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
         shown << Form->StatusText();
         EXPECT_EQ(Form->History->Count(), i < 7 ? 0 : 1);
     }
-    EXPECT_EQ(shown, (QStringList{"Provider: Anschluss wird geöffnet", "Provider: Anschluss ist geöffnet",
-                                  "Provider: Verbinde", "Provider: Verbunden", "Provider: Alle verbunden",
-                                  "Provider: Starte Identifizierung", "Provider: Identifziert", "Provider: Verbunden"}));
+    EXPECT_EQ(shown,
+        (QStringList{"Provider: Anschluss wird geöffnet", "Provider: Anschluss ist geöffnet", "Provider: Verbinde",
+            "Provider: Verbunden", "Provider: Alle verbunden", "Provider: Starte Identifizierung",
+            "Provider: Identifziert", "Provider: Verbunden"}));
     EXPECT_TRUE(Form->Online);
     EXPECT_EQ(Form->Label1->text(), "Online");
     EXPECT_TRUE(Form->Timer1->Enabled());
@@ -263,7 +263,8 @@ TEST_F(TrackerTest, ABlockedEntryIsShownHungUpAndNeverTimed)
     EXPECT_GE(Clock.EpochMs() - before, 1000 + 2500) << "the hang-up returned before its linger time had passed";
     EXPECT_EQ(DialUp.State(handle), -1) << "the connection is gone when the report is finished";
     EXPECT_TRUE(Form->isVisible());
-    EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!")) << Form->StatusText().toStdString();
+    EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Teuer abgebrochen!"))
+        << Form->StatusText().toStdString();
     EXPECT_EQ(Form->History->Count(), 0);
     EXPECT_FALSE(Form->Online);
     EXPECT_FALSE(Form->Timer1->Enabled());
@@ -339,7 +340,7 @@ TEST_F(TrackerTest, AHangUpThatIsRefusedIsShownAsSuchAndRecordedOncePerConnectio
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindung zu isp konnte nicht getrennt werden!"))
         << Form->StatusText().toStdString();
     EXPECT_EQ(ProgramFolder.Read("error.log"),
-              "The connection to isp could not be hung up: The connection could not be disconnected. (error 753)\r\n");
+        "The connection to isp could not be hung up: The connection could not be disconnected. (error 753)\r\n");
 
     // A new pppd of the same peer is another connection.
     tree.RemoveProcess(4242);

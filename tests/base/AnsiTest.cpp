@@ -22,9 +22,19 @@ TEST(Ansi, NamedCharacters)
         char16_t Unicode;
         unsigned char Byte;
     } cases[] = {
-        {u'ÿ', 0xFF}, {u'þ', 0xFE}, {u'€', 0x80}, {u'ä', 0xE4}, {u'™', 0x99}, {u'Œ', 0x8C},
-        {u'A', 0x41}, {0x0000, 0x00}, {0x0081, 0x81}, {0x008D, 0x8D}, {0x008F, 0x8F},
-        {0x0090, 0x90}, {0x009D, 0x9D},
+        {u'ÿ', 0xFF},
+        {u'þ', 0xFE},
+        {u'€', 0x80},
+        {u'ä', 0xE4},
+        {u'™', 0x99},
+        {u'Œ', 0x8C},
+        {u'A', 0x41},
+        {0x0000, 0x00},
+        {0x0081, 0x81},
+        {0x008D, 0x8D},
+        {0x008F, 0x8F},
+        {0x0090, 0x90},
+        {0x009D, 0x9D},
     };
     for (const auto& c : cases) {
         const std::string byte(1, static_cast<char>(c.Byte));

@@ -25,7 +25,7 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
     TTempDir folder;
     Target = folder.File("connhistory.dat");
     for (const char* other : {"connhistory.dat.bad", "connhistory.dat.Ab3xY", "connhistory.dat.Ab3xY9z",
-                              "connhistory.dat.Ab-xY9", "connhistory.datXAb3xY9", "settings.ini.Ab3xY9"})
+             "connhistory.dat.Ab-xY9", "connhistory.datXAb3xY9", "settings.ini.Ab3xY9"})
         folder.Write(other, "x");
     ASSERT_EQ(::mkdir(folder.File("connhistory.dat.Folder").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("connhistory.dat", folder.File("connhistory.dat.Link12").c_str()), 0);
@@ -44,9 +44,8 @@ TEST(AtomicFile, PiecesAreWrittenInOrderAndGivingUpKeepsTheOldFile)
 {
     TTempDir folder;
     const std::string target = folder.File("Protokol.txt");
-    ASSERT_TRUE(WriteFileAtomicallyInPieces(target, [](const TPieceWriter& write) {
-        return write("alt\r\n") && write("") && write(std::string(100000, 'x'));
-    }));
+    ASSERT_TRUE(WriteFileAtomicallyInPieces(target,
+        [](const TPieceWriter& write) { return write("alt\r\n") && write("") && write(std::string(100000, 'x')); }));
     EXPECT_EQ(folder.Read("Protokol.txt"), "alt\r\n" + std::string(100000, 'x'));
 
     EXPECT_FALSE(WriteFileAtomicallyInPieces(target, [](const TPieceWriter& write) {

@@ -34,7 +34,9 @@ const std::string BadFormat = "EFilerError: Invalid stream format";
 // A copy on the heap of exactly the data's size, so that the address sanitizer sees any read
 // beyond its end.
 struct TExactCopy {
-    explicit TExactCopy(std::string_view data) : Bytes(new char[data.size()]), Size(data.size())
+    explicit TExactCopy(std::string_view data)
+        : Bytes(new char[data.size()])
+        , Size(data.size())
     {
         std::memcpy(Bytes.get(), data.data(), data.size());
     }
@@ -49,9 +51,15 @@ TEST(ComponentStream, IntegersTakeTheShortestForm)
         std::int32_t Value;
         std::string Bytes;
     } cases[] = {
-        {0, "\x02\x00"s}, {127, "\x02\x7F"s}, {-128, "\x02\x80"s}, {128, "\x03\x80\x00"s},
-        {-129, "\x03\x7F\xFF"s}, {32767, "\x03\xFF\x7F"s}, {32768, "\x04\x00\x80\x00\x00"s},
-        {-32769, "\x04\xFF\x7F\xFF\xFF"s}, {INT32_MIN, "\x04\x00\x00\x00\x80"s},
+        {0, "\x02\x00"s},
+        {127, "\x02\x7F"s},
+        {-128, "\x02\x80"s},
+        {128, "\x03\x80\x00"s},
+        {-129, "\x03\x7F\xFF"s},
+        {32767, "\x03\xFF\x7F"s},
+        {32768, "\x04\x00\x80\x00\x00"s},
+        {-32769, "\x04\xFF\x7F\xFF\xFF"s},
+        {INT32_MIN, "\x04\x00\x00\x00\x80"s},
     };
     for (const auto& c : cases) {
         std::string out;
@@ -70,10 +78,11 @@ TEST(ComponentStream, StringsChooseTheirTypeByContent)
         QString Text;
         std::string Bytes;
     } cases[] = {
-        {QString(), "\x06\x00"s},
-        {QString::fromLatin1(a255), "\x06\xFF"s + a255},
+        {QString(), "\x06\x00"s}, {QString::fromLatin1(a255), "\x06\xFF"s + a255},
         {QString::fromLatin1(a256), "\x0C\x00\x01\x00\x00"s + a256},
-        {QString::fromUtf8("Grüße"), "\x14\x07\x00\x00\x00Gr\xC3\xBC\xC3\x9F" "e"s},
+        {QString::fromUtf8("Grüße"),
+            "\x14\x07\x00\x00\x00Gr\xC3\xBC\xC3\x9F"
+            "e"s},
         {QString::fromUtf8("€"), "\x14\x03\x00\x00\x00\xE2\x82\xAC"s}, // in the code page, yet not ASCII
     };
     for (const auto& c : cases) {
@@ -90,7 +99,8 @@ TEST(ComponentStream, StringsChooseTheirTypeByContent)
     EXPECT_EQ(ansi.ReadString(), QString::fromUtf8("€"));
     // Other writers' wide strings: UTF-16LE at an odd offset, with a surrogate pair, and unpaired
     // surrogates as the replacement character.
-    const TExactCopy wide("\x12\x06\x00\x00\x00" "G\x00\xAC\x20\x3D\xD8\x00\xDE\x00\xDE\x3D\xD8"s);
+    const TExactCopy wide("\x12\x06\x00\x00\x00"
+                          "G\x00\xAC\x20\x3D\xD8\x00\xDE\x00\xDE\x3D\xD8"s);
     EXPECT_EQ(TStreamReader(wide.View()).ReadString(), QString::fromUtf8("G€\xF0\x9F\x98\x80\uFFFD\uFFFD"));
 }
 
@@ -107,7 +117,10 @@ TEST(ComponentStream, NamesIdentifiersBooleansAndBinary)
     writer.WriteBinary("\x01\x00\xFF"s);
     writer.WriteListBegin();
     writer.WriteListEnd();
-    EXPECT_EQ(out, "TPF0\x09TListView\x05" "Align\x07\x08" "alClient\x08\x09\x0A\x03\x00\x00\x00\x01\x00\xFF\x01\x00"s);
+    EXPECT_EQ(out,
+        "TPF0\x09TListView\x05"
+        "Align\x07\x08"
+        "alClient\x08\x09\x0A\x03\x00\x00\x00\x01\x00\xFF\x01\x00"s);
 
     TStreamReader reader(out);
     reader.ReadSignature();
@@ -130,7 +143,7 @@ TEST(ComponentStream, WriterRefusesNamesLongerThan255)
     std::string out;
     TStreamWriter writer(out);
     EXPECT_EQ(FailureOf([&] { writer.WriteStr(std::string(256, 'x')); }),
-              "EFilerError: Short string longer than 255 characters");
+        "EFilerError: Short string longer than 255 characters");
     EXPECT_THROW(writer.WriteIdent(std::string(256, 'x')), EFilerError);
     EXPECT_EQ(out, "") << "nothing half written";
     writer.WriteStr(std::string(255, 'x'));
@@ -160,8 +173,13 @@ std::string TwoColumns()
 TEST(ComponentStream, CollectionOfTwoItems)
 {
     const std::string out = TwoColumns();
-    EXPECT_EQ(out, "\x0E\x01\x07" "Caption\x06\x05" "Datum\x05Width\x02\x64\x00"
-                   "\x01\x07" "Caption\x06\x05" "Dauer\x00\x00"s);
+    EXPECT_EQ(out,
+        "\x0E\x01\x07"
+        "Caption\x06\x05"
+        "Datum\x05Width\x02\x64\x00"
+        "\x01\x07"
+        "Caption\x06\x05"
+        "Dauer\x00\x00"s);
     TStreamReader reader(out);
     reader.ReadCollectionBegin();
     QStringList captions;
@@ -185,12 +203,34 @@ TEST(ComponentStream, CollectionOfTwoItems)
 
 TEST(ComponentStream, SkipValuePassesEveryKnownType)
 {
-    const std::string values =
-        "\x02\x01" "\x03\x01\x02" "\x04\x01\x02\x03\x04" "\x05" "0123456789" "\x06\x02hi" "\x07\x02id"
-        "\x08" "\x09" "\x0A\x02\x00\x00\x00xy" "\x0B\x01" "a\x01" "b\x00" "\x0C\x01\x00\x00\x00z"
-        "\x0D" "\x0F" "0123" "\x10" "01234567" "\x11" "01234567"
-        "\x12\x02\x00\x00\x00" "a\x00" "b\x00" "\x13" "01234567" "\x14\x01\x00\x00\x00u"
-        "\x01\x01\x02\x07\x00\x00"s; // a list holding a list holding 7
+    const std::string values = "\x02\x01"
+                               "\x03\x01\x02"
+                               "\x04\x01\x02\x03\x04"
+                               "\x05"
+                               "0123456789"
+                               "\x06\x02hi"
+                               "\x07\x02id"
+                               "\x08"
+                               "\x09"
+                               "\x0A\x02\x00\x00\x00xy"
+                               "\x0B\x01"
+                               "a\x01"
+                               "b\x00"
+                               "\x0C\x01\x00\x00\x00z"
+                               "\x0D"
+                               "\x0F"
+                               "0123"
+                               "\x10"
+                               "01234567"
+                               "\x11"
+                               "01234567"
+                               "\x12\x02\x00\x00\x00"
+                               "a\x00"
+                               "b\x00"
+                               "\x13"
+                               "01234567"
+                               "\x14\x01\x00\x00\x00u"
+                               "\x01\x01\x02\x07\x00\x00"s; // a list holding a list holding 7
     const std::string stream = "\x01"s + values + "\x00"s + TwoColumns() + "\x02\x2A"s;
     TStreamReader reader(stream);
     reader.SkipValue();
@@ -210,8 +250,14 @@ TEST(ComponentStream, SignatureChecks)
         std::string Data;
         std::string Failure;
     } cases[] = {
-        {"TPF0", ""}, {"", ReadError}, {"T", ReadError}, {"TPF", ReadError},
-        {"X", BadFormat}, {"TPX", BadFormat}, {"TPF1", BadFormat}, {"tpf0", BadFormat},
+        {"TPF0", ""},
+        {"", ReadError},
+        {"T", ReadError},
+        {"TPF", ReadError},
+        {"X", BadFormat},
+        {"TPX", BadFormat},
+        {"TPF1", BadFormat},
+        {"tpf0", BadFormat},
     };
     for (const auto& c : cases) {
         const TExactCopy copy(c.Data);
@@ -223,22 +269,37 @@ TEST(ComponentStream, ReadersRefuseOtherTypes)
 {
     using TRead = std::function<void(TStreamReader&)>;
     const std::pair<std::string, TRead> cases[] = {
-        {"\x06\x01" "1"s, [](TStreamReader& r) { r.ReadInteger(); }},
-        {"\x0F" "01234567"s, [](TStreamReader& r) { r.ReadInteger(); }},
+        {"\x06\x01"
+         "1"s,
+            [](TStreamReader& r) { r.ReadInteger(); }},
+        {"\x0F"
+         "01234567"s,
+            [](TStreamReader& r) { r.ReadInteger(); }},
         {"\x02\x01"s, [](TStreamReader& r) { r.ReadString(); }},
-        {"\x07\x01" "a"s, [](TStreamReader& r) { r.ReadString(); }},
-        {"\x13" "01234567"s, [](TStreamReader& r) { r.ReadString(); }},
-        {"\x15\x01\x00\x00\x00" "a\x00"s, [](TStreamReader& r) { r.ReadString(); }},
-        {"\x06\x01" "a"s, [](TStreamReader& r) { r.ReadIdent(); }},
+        {"\x07\x01"
+         "a"s,
+            [](TStreamReader& r) { r.ReadString(); }},
+        {"\x13"
+         "01234567"s,
+            [](TStreamReader& r) { r.ReadString(); }},
+        {"\x15\x01\x00\x00\x00"
+         "a\x00"s,
+            [](TStreamReader& r) { r.ReadString(); }},
+        {"\x06\x01"
+         "a"s,
+            [](TStreamReader& r) { r.ReadIdent(); }},
         {"\x02\x01"s, [](TStreamReader& r) { r.ReadBoolean(); }},
         {"\x0C\x00\x00\x00\x00"s, [](TStreamReader& r) { r.ReadBinary(); }},
         {"\x01\x00"s, [](TStreamReader& r) { r.ReadCollectionBegin(); }},
         {"\x0E\x00"s, [](TStreamReader& r) { r.ReadListBegin(); }},
         {"\x02\x00"s, [](TStreamReader& r) { r.ReadListEnd(); }},
-        {"\x15\x01\x00\x00\x00" "a\x00"s, [](TStreamReader& r) { r.SkipValue(); }}, // sized differently by each writer
-        {"\x16" "01234567"s, [](TStreamReader& r) { r.SkipValue(); }},
-        {"\xFF"s, [](TStreamReader& r) { r.SkipValue(); }},
-        {"\x00"s, [](TStreamReader& r) { r.SkipValue(); }},
+        {"\x15\x01\x00\x00\x00"
+         "a\x00"s,
+            [](TStreamReader& r) { r.SkipValue(); }}, // sized differently by each writer
+        {"\x16"
+         "01234567"s,
+            [](TStreamReader& r) { r.SkipValue(); }},
+        {"\xFF"s, [](TStreamReader& r) { r.SkipValue(); }}, {"\x00"s, [](TStreamReader& r) { r.SkipValue(); }},
         {"\x0E\x02\x00"s, [](TStreamReader& r) { r.SkipValue(); }}, // an item must open a list
     };
     for (const auto& [data, read] : cases) {
@@ -257,7 +318,9 @@ TEST(ComponentStream, LittleEndianHelpersAndByteReader)
     AppendInt16(block, -1);
     AppendInt16(block, 0x0102);
     AppendShortString(block, "abc");
-    EXPECT_EQ(block, "\xFE\xFF\xFF\xFF\x04\x03\x02\x01\xFF\xFF\x02\x01\x03" "abc"s);
+    EXPECT_EQ(block,
+        "\xFE\xFF\xFF\xFF\x04\x03\x02\x01\xFF\xFF\x02\x01\x03"
+        "abc"s);
     const TExactCopy copy(block);
     TByteReader bytes(copy.View());
     EXPECT_EQ(bytes.ReadInt32(), -2);
@@ -405,12 +468,43 @@ TEST(ComponentStreamHostile, AnyByteAnywhereFailsCleanly)
 TEST(ComponentStreamHostile, LengthsBeyondTheDataAreReadErrors)
 {
     const std::string cases[] = {
-        "\x0A\xFF\xFF\xFF\xFF" "ab"s, "\x0A\x00\x00\x00\x80"s, "\x0A\xFF\xFF\xFF\x7F"s, "\x0A\x03\x00\x00\x00" "ab"s,
-        "\x0C\xFF\xFF\xFF\xFF"s, "\x0C\xFF\xFF\xFF\x7F" "abc"s, "\x14\xFE\xFF\xFF\xFF"s, "\x14\x05\x00\x00\x00"s,
-        "\x06\x05" "ab"s, "\x07\xFF"s, "\x12\xFF\xFF\xFF\x7F" "ab"s, "\x12\x00\x00\x00\x40"s,
-        "\x12\xFF\xFF\xFF\xFF"s, "\x12\x02\x00\x00\x00" "abc"s, "\x0B\x01" "a\x01"s, "\x05" "012345678"s,
-        "\x0F" "012"s, "\x10" "0123456"s, "\x11" "0123456"s, "\x13" "0123456"s,
-        "\x04\x01\x02\x03"s, "\x01\x02\x01"s, "\x0E\x01\x04" "Left"s, "\x0E\x01\x09"s,
+        "\x0A\xFF\xFF\xFF\xFF"
+        "ab"s,
+        "\x0A\x00\x00\x00\x80"s,
+        "\x0A\xFF\xFF\xFF\x7F"s,
+        "\x0A\x03\x00\x00\x00"
+        "ab"s,
+        "\x0C\xFF\xFF\xFF\xFF"s,
+        "\x0C\xFF\xFF\xFF\x7F"
+        "abc"s,
+        "\x14\xFE\xFF\xFF\xFF"s,
+        "\x14\x05\x00\x00\x00"s,
+        "\x06\x05"
+        "ab"s,
+        "\x07\xFF"s,
+        "\x12\xFF\xFF\xFF\x7F"
+        "ab"s,
+        "\x12\x00\x00\x00\x40"s,
+        "\x12\xFF\xFF\xFF\xFF"s,
+        "\x12\x02\x00\x00\x00"
+        "abc"s,
+        "\x0B\x01"
+        "a\x01"s,
+        "\x05"
+        "012345678"s,
+        "\x0F"
+        "012"s,
+        "\x10"
+        "0123456"s,
+        "\x11"
+        "0123456"s,
+        "\x13"
+        "0123456"s,
+        "\x04\x01\x02\x03"s,
+        "\x01\x02\x01"s,
+        "\x0E\x01\x04"
+        "Left"s,
+        "\x0E\x01\x09"s,
     };
     for (const auto& data : cases) {
         const TExactCopy copy(data);

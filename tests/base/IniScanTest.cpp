@@ -1,5 +1,5 @@
-#include "base/AsciiCase.h"
 #include "base/IniScan.h"
+#include "base/AsciiCase.h"
 
 #include <gtest/gtest.h>
 
@@ -58,8 +58,12 @@ TEST(IniScan, ValuesLoseBlanksAndOnePairOfMatchingQuotes)
         const char* Value;
         const char* Read;
     } cases[] = {
-        {"\"quoted\"", "quoted"}, {"'single'", "single"}, {"\"\"x\"\"", "\"x\""},
-        {"\"mixed'", "\"mixed'"}, {"\"", "\""}, {"plain", "plain"},
+        {"\"quoted\"", "quoted"},
+        {"'single'", "single"},
+        {"\"\"x\"\"", "\"x\""},
+        {"\"mixed'", "\"mixed'"},
+        {"\"", "\""},
+        {"plain", "plain"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(UnquoteIniValue(c.Value), c.Read) << c.Value;

@@ -50,8 +50,8 @@ TEST_F(PsockTest, ConstructionStartsTheLayerAndPreparesOneLingeringSocket)
     auto sock = std::make_unique<TPowersock>(nullptr);
     EXPECT_EQ(TPowersock::InstanceCount(), 1);
     EXPECT_EQ(Winsock::CallsForTests(),
-              (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "setsockopt(SO_LINGER,1,0,4)",
-                                        "WSAAsyncSelect(1125,61)"}));
+        (std::vector<std::string>{
+            "WSAStartup(1.1)", "socket(2,1,6)", "setsockopt(SO_LINGER,1,0,4)", "WSAAsyncSelect(1125,61)"}));
     EXPECT_NE(sock->SocketHandle(), TPowersock::NoSocket);
     std::optional<Winsock::TAsyncSelection> selection = Winsock::AsyncSelectionOf(sock->SocketHandle());
     ASSERT_TRUE(selection);
@@ -167,8 +167,7 @@ TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
         EXPECT_STREQ(e.ClassName(), "ESockError");
     }
     EXPECT_EQ(TPowersock::InstanceCount(), 0);
-    EXPECT_EQ(Winsock::CallsForTests(),
-              (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "WSACleanup()"}));
+    EXPECT_EQ(Winsock::CallsForTests(), (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "WSACleanup()"}));
 
     // Beside a working instance the failure takes back only its own count.
     Seams->Sockets.SocketHandle.reset();
@@ -189,8 +188,8 @@ TEST_F(PsockTest, HandlesBeyond16BitsAreErrors)
         EXPECT_THROW(TPowersock(nullptr), ESockError);
         EXPECT_EQ(TPowersock::InstanceCount(), 0);
         // The handle is given back to the layer rather than kept or forgotten.
-        EXPECT_EQ(Winsock::CallsForTests(), (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)",
-                                                                      "closesocket()", "WSACleanup()"}));
+        EXPECT_EQ(Winsock::CallsForTests(),
+            (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "closesocket()", "WSACleanup()"}));
     }
     Seams->Sockets.SocketHandle = 0xFFFE;
     TPowersock sock(nullptr);
@@ -223,11 +222,9 @@ TEST_F(PsockTest, StatusReportsComeAtLevelEightBeforeTheirSteps)
     using Report = std::pair<QString, size_t>;
     // Create and Initializing Winsock come before WSAStartup; Getting Local IP before
     // gethostname; Request Close Socket before closesocket, the last but one call.
-    EXPECT_EQ(log.Reports, (std::vector<Report>{{"Create", 0},
-                                                {"Initializing Winsock", 0},
-                                                {"Getting Local IP", 4},
-                                                {"Destroy", 6},
-                                                {"Request Close Socket", 6}}));
+    EXPECT_EQ(log.Reports,
+        (std::vector<Report>{{"Create", 0}, {"Initializing Winsock", 0}, {"Getting Local IP", 4}, {"Destroy", 6},
+            {"Request Close Socket", 6}}));
     EXPECT_EQ(Winsock::CallsForTests()[6], "closesocket()");
 }
 

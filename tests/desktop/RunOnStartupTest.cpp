@@ -27,8 +27,8 @@ protected:
         HKEY key = nullptr;
         ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), LONG{ERROR_SUCCESS});
         ASSERT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                 static_cast<DWORD>(data.size() + 1)),
-                  LONG{ERROR_SUCCESS});
+                      static_cast<DWORD>(data.size() + 1)),
+            LONG{ERROR_SUCCESS});
         RegCloseKey(key);
     }
 
@@ -144,7 +144,8 @@ TEST_F(RunOnStartupTest, AnEntryTheDesktopDoesNotStartShowsUntickedAndTickingSwi
     for (const std::string& line : switchedOff) {
         std::filesystem::create_directories(Config.Path() + "/autostart");
         std::ofstream(DesktopFile()) << "[Desktop Entry]\nType=Application\nName=Zeltix\nExec=" << ExePath.toStdString()
-                                     << "\n" << line;
+                                     << "\n"
+                                     << line;
         EXPECT_FALSE(BURunOnStartup1.GetRun("Zeltix")) << line;
         BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, false, false);
         EXPECT_TRUE(std::filesystem::exists(DesktopFile())) << "unticking leaves the user's own switch as it is";

@@ -83,7 +83,10 @@ protected:
     }
 
     // A mouse message on the icon, as the shell reports it.
-    void Mouse(UINT message) { SendNotifyIconMouseForTests(Tray->Handle(), static_cast<UINT>(Tray->IconID()), message); }
+    void Mouse(UINT message)
+    {
+        SendNotifyIconMouseForTests(Tray->Handle(), static_cast<UINT>(Tray->IconID()), message);
+    }
     void Click()
     {
         Mouse(WM_LBUTTONDOWN);

@@ -252,7 +252,7 @@ TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
     Tray->OnMouseMove = [&](QObject*, TShiftState, int, int) { ++events; };
     Tray->OnDblClick = [&](QObject*) { ++events; };
     for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
-                         WM_MBUTTONDOWN, WM_MBUTTONUP})
+             WM_MBUTTONDOWN, WM_MBUTTONUP})
         Mouse(message);
     EXPECT_EQ(events, 0);
     EXPECT_EQ(Clicks, 0);

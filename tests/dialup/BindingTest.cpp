@@ -172,10 +172,10 @@ TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
     EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
 
     EXPECT_EQ(MessageOf([] {
-                  char text[101] = {};
-                  RasBinding::RasGetErrorStringA(678, text, 100);
-              }),
-              "Function RasGetErrorStringA not found!");
+        char text[101] = {};
+        RasBinding::RasGetErrorStringA(678, text, 100);
+    }),
+        "Function RasGetErrorStringA not found!");
     EXPECT_TRUE(Binding().Loaded);
     EXPECT_TRUE(Binding().FallbackUsed);
     EXPECT_EQ(EnumEntries(), 301u);
@@ -185,10 +185,10 @@ TEST_F(BindingTest, FunctionInNeitherLibraryOnFirstUseBindsNothing)
 {
     UseVariant("fallback");
     EXPECT_EQ(MessageOf([] {
-                  char text[101] = {};
-                  RasBinding::RasGetErrorStringA(678, text, 100);
-              }),
-              "Function RasGetErrorStringA not found!");
+        char text[101] = {};
+        RasBinding::RasGetErrorStringA(678, text, 100);
+    }),
+        "Function RasGetErrorStringA not found!");
     EXPECT_FALSE(Binding().Loaded);
     EXPECT_FALSE(Binding().FallbackUsed);
 

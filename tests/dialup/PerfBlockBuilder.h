@@ -13,8 +13,8 @@ class TPerfBlockBuilder {
 public:
     // An object with the given counter title indexes. Without instances (NumInstances < 1)
     // Blocks holds the single counter block's values; else one row of values per instance.
-    TPerfBlockBuilder& Object(const std::vector<DWORD>& Counters, LONG NumInstances,
-                              const std::vector<std::vector<DWORD>>& Blocks)
+    TPerfBlockBuilder& Object(
+        const std::vector<DWORD>& Counters, LONG NumInstances, const std::vector<std::vector<DWORD>>& Blocks)
     {
         std::string Body;
         for (size_t i = 0; i < Counters.size(); ++i) {

@@ -19,7 +19,6 @@ private:
     std::unique_ptr<QCoreApplication> FApp;
 };
 
-[[maybe_unused]] ::testing::Environment* const QtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+[[maybe_unused]] ::testing::Environment* const QtEnvironment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 } // namespace

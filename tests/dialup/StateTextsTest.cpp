@@ -81,8 +81,7 @@ protected:
     static QString PlatformText(UINT error)
     {
         HMODULE library = LoadLibraryA("rasapi32.dll");
-        auto getErrorString =
-            reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(library, "RasGetErrorStringA"));
+        auto getErrorString = reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(library, "RasGetErrorStringA"));
         char text[101] = {};
         getErrorString(error, text, 100);
         FreeLibrary(library);
@@ -116,20 +115,18 @@ TEST_F(StatusStringTest, EveryStateCodeFindsItsIndexInEveryLanguage)
     const struct {
         int State;
         int Index;
-    } mapping[] = {{0, 1},      {1, 2},      {13, 14},    {21, 22},    {4096, 23},
-                   {4097, 24},  {4098, 25},  {4099, 26},  {8192, 27},  {8193, 28}};
+    } mapping[] = {
+        {0, 1}, {1, 2}, {13, 14}, {21, 22}, {4096, 23}, {4097, 24}, {4098, 25}, {4099, 26}, {8192, 27}, {8193, 28}};
     const int noText[] = {-1, 22, 23, 24, 4095, 4100, 8191, 8194};
 
-    for (TRasLanguage language :
-         {ralgGerman, ralgEnglish, ralgCzech, ralgPortuguese, ralgPolish, ralgSlovak}) {
+    for (TRasLanguage language : {ralgGerman, ralgEnglish, ralgCzech, ralgPortuguese, ralgPolish, ralgSlovak}) {
         DialUp->SetLanguage(language);
         const int base = (static_cast<int>(language) + 1) * 1000;
         for (const auto& m : mapping)
             EXPECT_EQ(DialUp->GetStatusString(m.State, 0), LoadStr(base + m.Index))
                 << "language " << language << ", state " << m.State;
         for (int state : noText)
-            EXPECT_TRUE(DialUp->GetStatusString(state, 0).isEmpty())
-                << "language " << language << ", state " << state;
+            EXPECT_TRUE(DialUp->GetStatusString(state, 0).isEmpty()) << "language " << language << ", state " << state;
     }
     // The last language set is the one that speaks.
     EXPECT_EQ(DialUp->GetStatusString(8193, 0), U("Rozpojené"));

@@ -20,10 +20,7 @@
 // The statistics fields that only the component itself reads.
 struct TStatisticsProbe {
     static int StatHandle(const TDialUp& DialUp) { return DialUp.StatHandle; }
-    static const std::string& StatDeviceName(const TDialUp& DialUp)
-    {
-        return DialUp.StatDeviceName;
-    }
+    static const std::string& StatDeviceName(const TDialUp& DialUp) { return DialUp.StatDeviceName; }
     static DWORD BaseBytesXmit(const TDialUp& DialUp) { return DialUp.BaseBytesXmit; }
     static DWORD BaseBytesRecv(const TDialUp& DialUp) { return DialUp.BaseBytesRecv; }
     static DWORD RawBytesXmit(const TDialUp& DialUp) { return DialUp.RawBytesXmit; }
@@ -36,10 +33,7 @@ constexpr const char* ModemName = "Standard 56000 bps Modem";
 // component created on the platform the test chooses. Every seam is put back afterwards.
 class StatisticsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        DialUpShared->PerfDataBufferSize = 0;
-    }
+    void SetUp() override { DialUpShared->PerfDataBufferSize = 0; }
 
     // The component as created on that platform (creation reads the adapter list).
     TDialUp* Create(int PlatformId)
@@ -49,8 +43,8 @@ protected:
     }
 
     // A connection that has been connected for a minute.
-    HRASCONN DialConnected(const std::string& Entry = "Provider",
-                           const std::string& Device = ModemName, uint32_t Speed = 56000)
+    HRASCONN DialConnected(
+        const std::string& Entry = "Provider", const std::string& Device = ModemName, uint32_t Speed = 56000)
     {
         Service.AddEntry(Entry, "modem", Device, Speed);
         const HRASCONN Handle = Service.Dial(Entry);
@@ -58,10 +52,7 @@ protected:
         return Handle;
     }
 
-    TConnectionView View(HRASCONN Handle)
-    {
-        return *Service.Service().Find(Handle, Clock.EpochMs());
-    }
+    TConnectionView View(HRASCONN Handle) { return *Service.Service().Find(Handle, Clock.EpochMs()); }
 
     TPlatformSeamScope Seams;
     TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};

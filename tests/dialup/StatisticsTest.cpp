@@ -269,8 +269,7 @@ TEST_F(StatisticsTest, AdapterCountsFollowTheServicesConnection)
     const TConnectionView Later = View(Handle);
     ASSERT_TRUE(DialUp->GetStatistics());
     EXPECT_EQ(DialUp->BytesXmit(), static_cast<DWORD>(Later.BytesSent - AtStart.BytesSent));
-    EXPECT_EQ(DialUp->BytesRecv(),
-              static_cast<DWORD>(Later.BytesReceived - AtStart.BytesReceived));
+    EXPECT_EQ(DialUp->BytesRecv(), static_cast<DWORD>(Later.BytesReceived - AtStart.BytesReceived));
     EXPECT_GT(DialUp->BytesRecv(), 0u);
     EXPECT_EQ(DialUp->ConnectionSpeed(), 56000u);
 }
@@ -325,8 +324,8 @@ TEST_F(StatisticsTest, LineNamesMustMatchInLetterCase)
 {
     DialConnected();
     TDialUp* DialUp = Create(VER_PLATFORM_WIN32_NT);
-    for (const char* Name : {"standard 56000 bps modem", "STANDARD 56000 BPS MODEM",
-                             "Standard 56000 bps Modem ", "Standard", ""}) {
+    for (const char* Name :
+        {"standard 56000 bps modem", "STANDARD 56000 BPS MODEM", "Standard 56000 bps Modem ", "Standard", ""}) {
         SCOPED_TRACE(Name);
         DWORD Speed = 1;
         EXPECT_FALSE(DialUp->GetLineSpeed(Name, Speed));

@@ -47,8 +47,7 @@ protected:
         Seams->LibrarySearchPath = {RASAPI32_DIR};
         Library = LoadLibraryA("rasapi32.dll");
         ASSERT_NE(Library, nullptr);
-        SetTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(
-            GetProcAddress(Library, "ZeltixRasSetTimeSource"));
+        SetTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(GetProcAddress(Library, "ZeltixRasSetTimeSource"));
         ASSERT_NE(SetTimeSource, nullptr);
         SetTimeSource(&FakeNowMs);
 
@@ -57,10 +56,9 @@ protected:
             EntryEvents.emplace_back(EntryName);
         };
         DialUp->OnActiveConnection = [this](QObject* Sender, int Handle, TRasConnStatusA& Status,
-                                            const QString& StatusString, const char* EntryName,
-                                            const char* DeviceType, const char* DeviceName) {
-            Reports.push_back({Sender, Handle, Status, StatusString, EntryName, DeviceType,
-                               DeviceName});
+                                         const QString& StatusString, const char* EntryName, const char* DeviceType,
+                                         const char* DeviceName) {
+            Reports.push_back({Sender, Handle, Status, StatusString, EntryName, DeviceType, DeviceName});
         };
     }
 
@@ -72,20 +70,13 @@ protected:
         ::unsetenv("ZELTIX_RAS_DIR");
     }
 
-    void AddEntry(const std::string& name)
-    {
-        Service.AddEntry({name, "modem", "Standard Modem", 56000, "0191011"});
-    }
+    void AddEntry(const std::string& name) { Service.AddEntry({name, "modem", "Standard Modem", 56000, "0191011"}); }
 
-    HRASCONN Dial(const std::string& entry, TDialOptions options = {})
-    {
-        return Service.Dial(entry, options, FakeNow);
-    }
+    HRASCONN Dial(const std::string& entry, TDialOptions options = {}) { return Service.Dial(entry, options, FakeNow); }
 
     static QString PlatformText(UINT error)
     {
-        auto getErrorString =
-            reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(Library, "RasGetErrorStringA"));
+        auto getErrorString = reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(Library, "RasGetErrorStringA"));
         char text[101] = {};
         getErrorString(error, text, 100);
         return AnsiToString(text);
@@ -121,8 +112,8 @@ TEST_F(WatcherTest, EntriesArriveInPhonebookOrderWholeAndUnconverted)
     for (int call = 0; call < 2; ++call) {
         EntryEvents.clear();
         EXPECT_EQ(DialUp->GetEntries(), 0);
-        EXPECT_EQ(DialUp->Entries(), QStringList({"T-Online", QString::fromUtf8("Café Net"),
-                                                  QString::fromStdString(longName)}));
+        EXPECT_EQ(DialUp->Entries(),
+            QStringList({"T-Online", QString::fromUtf8("Café Net"), QString::fromStdString(longName)}));
         EXPECT_EQ(EntryEvents, (std::vector<std::string>{"T-Online", "Caf\xE9 Net", longName}));
     }
 }

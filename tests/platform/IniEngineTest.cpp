@@ -51,12 +51,20 @@ TEST(IniEngineTest, SectionBytesOfTheAnsiCodePageRoundTrip)
     TTempDir dir;
     std::string file = dir.File("conns.ini");
     // "ISP [fast]" is kept under a section whose brackets became the bytes 0xFF and 0xFE.
-    const std::string section = "ISP \xFF" "fast\xFE";
+    const std::string section = "ISP \xFF"
+                                "fast\xFE";
     ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), "Checked", "0", file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA(section.c_str(), "Kosten", "4,50", file.c_str()));
-    EXPECT_EQ(dir.Read("conns.ini"), "[ISP \xFF" "fast\xFE]\r\nChecked=0\r\nKosten=4,50\r\n");
+    EXPECT_EQ(dir.Read("conns.ini"),
+        "[ISP \xFF"
+        "fast\xFE]\r\nChecked=0\r\nKosten=4,50\r\n");
     EXPECT_EQ(Get(file, section.c_str(), "Kosten"), "4,50");
-    EXPECT_EQ(Get(file, "ISP \xDF" "fast\xDE", "Kosten"), "dflt") << "only ASCII letters fold their case";
+    EXPECT_EQ(Get(file,
+                  "ISP \xDF"
+                  "fast\xDE",
+                  "Kosten"),
+        "dflt")
+        << "only ASCII letters fold their case";
 }
 
 TEST(IniEngineTest, WritesKeepEverythingElseInPlace)
@@ -67,8 +75,7 @@ TEST(IniEngineTest, WritesKeepEverythingElseInPlace)
     ASSERT_TRUE(WritePrivateProfileStringA("one", "a", "10", file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("One", "C", "3", file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Three", "D", "4", file.c_str()));
-    EXPECT_EQ(dir.Read("a.ini"),
-              "; keep me\r\n[One]\r\nA=10\r\nC=3\r\n\r\n[Two]\r\nB=2\r\n\r\n[Three]\r\nD=4\r\n");
+    EXPECT_EQ(dir.Read("a.ini"), "; keep me\r\n[One]\r\nA=10\r\nC=3\r\n\r\n[Two]\r\nB=2\r\n\r\n[Three]\r\nD=4\r\n");
 
     ASSERT_TRUE(WritePrivateProfileStringA("One", "A", nullptr, file.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Two", nullptr, nullptr, file.c_str()));
@@ -104,8 +111,8 @@ TEST(IniEngineTest, ACrashBetweenWriteAndRenameLeavesTheOldFile)
     dir.Write("settings.ini", "[Main]\r\nLimit=2500\r\n");
     {
         TAtomicWriteHookScope crash(&CrashBeforeRename);
-        EXPECT_THROW(WritePrivateProfileStringA("Main", "Limit", "0", dir.File("settings.ini").c_str()),
-                     std::runtime_error);
+        EXPECT_THROW(
+            WritePrivateProfileStringA("Main", "Limit", "0", dir.File("settings.ini").c_str()), std::runtime_error);
     }
     EXPECT_EQ(dir.Read("settings.ini"), "[Main]\r\nLimit=2500\r\n");
     size_t files = 0;

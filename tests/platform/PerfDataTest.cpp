@@ -1,8 +1,8 @@
 #include "platform/PerfData.h"
 
 #include "platform/DialUpSource.h"
-#include "platform/Seams.h"
 #include "platform/Registry.h"
+#include "platform/Seams.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/PlatformSeamScope.h"
@@ -134,17 +134,15 @@ TEST_F(PerformanceDataKeyTest, TheValueIsTheBlockOfTheServicesConnections)
     std::vector<BYTE> Buffer(100);
     DWORD Size = static_cast<DWORD>(Buffer.size());
     DWORD Type = REG_NONE;
-    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, &Type, Buffer.data(), &Size),
-              LONG{ERROR_MORE_DATA});
+    EXPECT_EQ(
+        RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, &Type, Buffer.data(), &Size), LONG{ERROR_MORE_DATA});
     Buffer.resize(8192);
     Size = static_cast<DWORD>(Buffer.size());
-    ASSERT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, &Type, Buffer.data(), &Size),
-              LONG{ERROR_SUCCESS});
+    ASSERT_EQ(
+        RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, &Type, Buffer.data(), &Size), LONG{ERROR_SUCCESS});
     EXPECT_EQ(Type, REG_BINARY);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(Buffer.data()), Size), Expected);
-    EXPECT_EQ(At<PERF_OBJECT_TYPE>(Expected, At<PERF_DATA_BLOCK>(Expected, 0).HeaderLength)
-                  .NumInstances,
-              1);
+    EXPECT_EQ(At<PERF_OBJECT_TYPE>(Expected, At<PERF_DATA_BLOCK>(Expected, 0).HeaderLength).NumInstances, 1);
 }
 
 TEST_F(PerformanceDataKeyTest, TheSourceSeamAnswersInstead)
@@ -155,16 +153,15 @@ TEST_F(PerformanceDataKeyTest, TheSourceSeamAnswersInstead)
     };
     BYTE Buffer[4] = {};
     DWORD Size = sizeof(Buffer);
-    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size),
-              LONG{ERROR_ACCESS_DENIED});
+    EXPECT_EQ(
+        RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size), LONG{ERROR_ACCESS_DENIED});
 
     Seams->PerfDataSource = [](std::string& Bytes) {
         Bytes = std::string(300, 'x');
         return LONG{ERROR_SUCCESS};
     };
     Size = sizeof(Buffer);
-    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size),
-              LONG{ERROR_MORE_DATA});
+    EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer, &Size), LONG{ERROR_MORE_DATA});
 }
 
 } // namespace

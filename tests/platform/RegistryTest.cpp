@@ -1,5 +1,5 @@
-#include "platform/PerfStats.h"
 #include "platform/Registry.h"
+#include "platform/PerfStats.h"
 
 #include "platform/DialUpSource.h"
 #include "platform/Seams.h"
@@ -31,9 +31,8 @@ protected:
     {
         Table.Objects = {"KERNEL", "Dial-Up Adapter"};
         Table.Values = {{"KERNEL\\CPUUsage", PerfStatBytes(5)},
-                        {"Dial-Up Adapter\\TotalBytesXmit", PerfStatBytes(0x01020304)},
-                        {"Dial-Up Adapter\\ConnectSpeed", PerfStatBytes(28800)},
-                        {"Dial-Up Adapter\\Long", std::string(12, 'x')}};
+            {"Dial-Up Adapter\\TotalBytesXmit", PerfStatBytes(0x01020304)},
+            {"Dial-Up Adapter\\ConnectSpeed", PerfStatBytes(28800)}, {"Dial-Up Adapter\\Long", std::string(12, 'x')}};
         Seams->PerfStats = &Table;
     }
 
@@ -69,19 +68,15 @@ TEST(RegistryRootsTest, PredefinedRootsHaveTheirPublishedValues)
 TEST_F(RegistryTest, MissingKeysAndClosedHandles)
 {
     HKEY Key = reinterpret_cast<HKEY>(uintptr_t{1});
-    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, &Key),
-              LONG{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, &Key), LONG{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(Key, nullptr);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Zeltix", 0, KEY_READ, &Key),
-              LONG{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Zeltix", 0, KEY_READ, &Key), LONG{ERROR_FILE_NOT_FOUND});
 
-    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &Key),
-              LONG{ERROR_SUCCESS});
+    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &Key), LONG{ERROR_SUCCESS});
     EXPECT_EQ(RegCloseKey(Key), LONG{ERROR_SUCCESS});
     EXPECT_EQ(RegCloseKey(Key), LONG{ERROR_INVALID_HANDLE});
     DWORD Size = 0;
-    EXPECT_EQ(RegQueryValueExA(Key, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size),
-              LONG{ERROR_INVALID_HANDLE});
+    EXPECT_EQ(RegQueryValueExA(Key, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size), LONG{ERROR_INVALID_HANDLE});
 }
 
 // A held key is closed when its holder goes; a key that could not be opened is not closed.
@@ -90,18 +85,16 @@ TEST_F(RegistryTest, AHeldKeyIsClosedWithItsHolder)
     HKEY Held = nullptr;
     {
         TRegKey Key;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, Key.Receive()),
-                  LONG{ERROR_SUCCESS});
+        ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, Key.Receive()), LONG{ERROR_SUCCESS});
         Held = Key.Key();
         DWORD Size = 0;
-        EXPECT_EQ(RegQueryValueExA(Held, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size),
-                  LONG{ERROR_SUCCESS});
+        EXPECT_EQ(RegQueryValueExA(Held, "KERNEL\\CPUUsage", nullptr, nullptr, nullptr, &Size), LONG{ERROR_SUCCESS});
     }
     EXPECT_EQ(RegCloseKey(Held), LONG{ERROR_INVALID_HANDLE}) << "already closed";
 
     TRegKey Missing;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, Missing.Receive()),
-              LONG{ERROR_FILE_NOT_FOUND});
+    EXPECT_EQ(
+        RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\Nothing", 0, KEY_READ, Missing.Receive()), LONG{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(Missing.Key(), nullptr);
 }
 
@@ -113,34 +106,29 @@ TEST_F(RegistryTest, ValuesAnswerSizeDataOrMoreData)
         DWORD Type = REG_NONE;
         DWORD Size = 0;
         // Size only, and existence with no outputs at all.
-        EXPECT_EQ(RegQueryValueExA(Key, "dial-up adapter\\connectspeed", nullptr, &Type, nullptr,
-                                   &Size),
-                  LONG{ERROR_SUCCESS});
+        EXPECT_EQ(RegQueryValueExA(Key, "dial-up adapter\\connectspeed", nullptr, &Type, nullptr, &Size),
+            LONG{ERROR_SUCCESS});
         EXPECT_EQ(Size, 4u);
         EXPECT_EQ(Type, REG_BINARY);
-        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\ConnectSpeed", nullptr, nullptr,
-                                   nullptr, nullptr),
-                  LONG{ERROR_SUCCESS});
+        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\ConnectSpeed", nullptr, nullptr, nullptr, nullptr),
+            LONG{ERROR_SUCCESS});
 
         BYTE Data[16] = {};
         Size = sizeof(Data);
-        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\TotalBytesXmit", nullptr, nullptr, Data,
-                                   &Size),
-                  LONG{ERROR_SUCCESS});
+        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\TotalBytesXmit", nullptr, nullptr, Data, &Size),
+            LONG{ERROR_SUCCESS});
         EXPECT_EQ(Size, 4u);
         EXPECT_EQ(ValueOf(std::string(reinterpret_cast<char*>(Data), 4)), 0x01020304u);
 
         Size = 4;
-        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\Long", nullptr, nullptr, Data, &Size),
-                  LONG{ERROR_MORE_DATA});
+        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\Long", nullptr, nullptr, Data, &Size), LONG{ERROR_MORE_DATA});
         EXPECT_EQ(Size, 12u);
 
         Size = 4;
-        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\TotalBytesRecvd", nullptr, nullptr, Data,
-                                   &Size),
-                  LONG{ERROR_FILE_NOT_FOUND});
-        EXPECT_EQ(RegQueryValueExA(Key, "KERNEL\\CPUUsage", nullptr, nullptr, Data, nullptr),
-                  LONG{ERROR_INVALID_PARAMETER});
+        EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter\\TotalBytesRecvd", nullptr, nullptr, Data, &Size),
+            LONG{ERROR_FILE_NOT_FOUND});
+        EXPECT_EQ(
+            RegQueryValueExA(Key, "KERNEL\\CPUUsage", nullptr, nullptr, Data, nullptr), LONG{ERROR_INVALID_PARAMETER});
     }
 }
 
@@ -148,9 +136,9 @@ TEST_F(RegistryTest, TheEnumKeyListsTheStatisticObjects)
 {
     HKEY Key = Open(HKEY_LOCAL_MACHINE, EnumKey);
     DWORD SubKeys = 0, MaxSubKey = 0, Values = 7;
-    EXPECT_EQ(RegQueryInfoKeyA(Key, nullptr, nullptr, nullptr, &SubKeys, &MaxSubKey, nullptr,
-                               &Values, nullptr, nullptr, nullptr, nullptr),
-              LONG{ERROR_SUCCESS});
+    EXPECT_EQ(RegQueryInfoKeyA(Key, nullptr, nullptr, nullptr, &SubKeys, &MaxSubKey, nullptr, &Values, nullptr, nullptr,
+                  nullptr, nullptr),
+        LONG{ERROR_SUCCESS});
     EXPECT_EQ(SubKeys, 2u);
     EXPECT_EQ(MaxSubKey, 15u);
     EXPECT_EQ(Values, 0u);
@@ -170,8 +158,7 @@ TEST_F(RegistryTest, TheEnumKeyListsTheStatisticObjects)
 
     char Short[15] = {};
     DWORD Length = sizeof(Short);
-    EXPECT_EQ(RegEnumKeyExA(Key, 1, Short, &Length, nullptr, nullptr, nullptr, nullptr),
-              LONG{ERROR_MORE_DATA});
+    EXPECT_EQ(RegEnumKeyExA(Key, 1, Short, &Length, nullptr, nullptr, nullptr, nullptr), LONG{ERROR_MORE_DATA});
 
     // Each object is a key of its own, also below an open key.
     HKEY Object = nullptr;
@@ -220,23 +207,19 @@ TEST_F(ServiceStatisticsTest, EachConnectionHasAnAdapterWithItsCountersCutTo32Bi
     ASSERT_GT(View.BytesReceived, uint64_t{0xFFFFFFFF});
 
     const TPerfStatsTable Table = DialUpPerfStats();
-    EXPECT_EQ(Table.Objects,
-              (std::vector<std::string>{"KERNEL", "Dial-Up Adapter", "Dial-Up Adapter #2"}));
-    EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter\\TotalBytesRecvd")),
-              static_cast<DWORD>(View.BytesReceived));
-    EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter\\TotalBytesXmit")),
-              static_cast<DWORD>(View.BytesSent));
+    EXPECT_EQ(Table.Objects, (std::vector<std::string>{"KERNEL", "Dial-Up Adapter", "Dial-Up Adapter #2"}));
+    EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter\\TotalBytesRecvd")), static_cast<DWORD>(View.BytesReceived));
+    EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter\\TotalBytesXmit")), static_cast<DWORD>(View.BytesSent));
     EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter\\ConnectSpeed")), 56000u);
     EXPECT_EQ(ValueOf(Value(Table, "Dial-Up Adapter #2\\ConnectSpeed")), 64000u);
 
     // The registry answers the same through its keys.
     HKEY Key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &Key),
-              LONG{ERROR_SUCCESS});
+    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "PerfStats\\StatData", 0, KEY_READ, &Key), LONG{ERROR_SUCCESS});
     DWORD Speed = 0, Size = sizeof(Speed);
-    EXPECT_EQ(RegQueryValueExA(Key, "Dial-Up Adapter #2\\ConnectSpeed", nullptr, nullptr,
-                               reinterpret_cast<LPBYTE>(&Speed), &Size),
-              LONG{ERROR_SUCCESS});
+    EXPECT_EQ(RegQueryValueExA(
+                  Key, "Dial-Up Adapter #2\\ConnectSpeed", nullptr, nullptr, reinterpret_cast<LPBYTE>(&Speed), &Size),
+        LONG{ERROR_SUCCESS});
     EXPECT_EQ(Speed, 64000u);
     RegCloseKey(Key);
 }

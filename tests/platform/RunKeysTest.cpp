@@ -1,5 +1,5 @@
-#include "platform/Registry.h"
 #include "platform/RunKeys.h"
+#include "platform/Registry.h"
 
 #include "platform/Seams.h"
 #include "tests/support/PlatformSeamScope.h"
@@ -25,8 +25,8 @@ protected:
 
     static LONG SetString(HKEY key, const char* name, const std::string& data)
     {
-        return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                              static_cast<DWORD>(data.size() + 1));
+        return RegSetValueExA(
+            key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
     }
 
     // The value's data, or "<missing>".
@@ -51,13 +51,14 @@ TEST_F(RunKeysTest, ARunValueIsADesktopFileInTheAutostartFolder)
     HKEY key = Open(RunKeyPath);
     EXPECT_EQ(Query(key, "Zeltix"), "<missing>");
     ASSERT_EQ(SetString(key, "Zeltix", "/opt/zeltix/zeltix"), LONG{ERROR_SUCCESS});
-    EXPECT_EQ(Config.Read("autostart/Zeltix.desktop"), "[Desktop Entry]\n"
-                                                       "Type=Application\n"
-                                                       "Name=Zeltix\n"
-                                                       "Exec=/opt/zeltix/zeltix\n"
-                                                       "Icon=zeltix\n"
-                                                       "Terminal=false\n"
-                                                       "X-GNOME-Autostart-enabled=true\n");
+    EXPECT_EQ(Config.Read("autostart/Zeltix.desktop"),
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Zeltix\n"
+        "Exec=/opt/zeltix/zeltix\n"
+        "Icon=zeltix\n"
+        "Terminal=false\n"
+        "X-GNOME-Autostart-enabled=true\n");
     DWORD type = REG_NONE;
     EXPECT_EQ(Query(key, "zeltix", &type), std::string("/opt/zeltix/zeltix\0", 19)) << "names ignore case";
     EXPECT_EQ(type, REG_SZ);
@@ -77,7 +78,7 @@ TEST_F(RunKeysTest, EveryDesktopFileOfTheFolderThatTheDesktopStartsIsAValue)
 {
     std::filesystem::create_directories(Config.File("autostart"));
     Config.Write("autostart/Backup Tool.desktop",
-                 "[Desktop Entry]\nType=Application\nExec=backup --quiet %U\n[Desktop Action x]\nExec=no\nHidden=true\n");
+        "[Desktop Entry]\nType=Application\nExec=backup --quiet %U\n[Desktop Action x]\nExec=no\nHidden=true\n");
     Config.Write("autostart/notes.txt", "Exec=not a value\n");
     Config.Write("autostart/Hidden.desktop", "[Desktop Entry]\nExec=hidden\nHidden=true\n");
     Config.Write("autostart/Off.desktop", "[Desktop Entry]\nExec=off\nX-GNOME-Autostart-enabled = false\n");
@@ -88,8 +89,8 @@ TEST_F(RunKeysTest, EveryDesktopFileOfTheFolderThatTheDesktopStartsIsAValue)
     EXPECT_EQ(Query(key, "Off"), "<missing>") << "switched off in the desktop's settings";
     DWORD values = 0;
     EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                               nullptr, nullptr),
-              LONG{ERROR_SUCCESS});
+                  nullptr, nullptr),
+        LONG{ERROR_SUCCESS});
     EXPECT_EQ(values, 1u);
     RegCloseKey(key);
 }
@@ -127,21 +128,21 @@ TEST_F(RunKeysTest, TheRunOnceKeyIsKeptInTheRegistryFile)
     HKEY key = Open(RunOnceKeyPath);
     ASSERT_EQ(SetString(key, "Zeltix", "/usr/bin/zeltix"), LONG{ERROR_SUCCESS});
     EXPECT_EQ(Config.Read("zeltix-registry/HKEY_LOCAL_MACHINE.ini"),
-              "[Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\r\n"
-              "Zeltix=hex(1):2f,75,73,72,2f,62,69,6e,2f,7a,65,6c,74,69,78,00\r\n");
+        "[Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\r\n"
+        "Zeltix=hex(1):2f,75,73,72,2f,62,69,6e,2f,7a,65,6c,74,69,78,00\r\n");
     DWORD type = REG_NONE;
     EXPECT_EQ(Query(key, "ZELTIX", &type), std::string("/usr/bin/zeltix\0", 16));
     EXPECT_EQ(type, REG_SZ);
     const DWORD number = 0x01020304;
-    ASSERT_EQ(RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4),
-              LONG{ERROR_SUCCESS});
+    ASSERT_EQ(
+        RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4), LONG{ERROR_SUCCESS});
     EXPECT_EQ(Query(key, "Count", &type), std::string("\x04\x03\x02\x01", 4));
     EXPECT_EQ(type, REG_DWORD);
     EXPECT_EQ(RegDeleteValueA(key, "zeltix"), LONG{ERROR_SUCCESS});
     EXPECT_EQ(RegDeleteValueA(key, "zeltix"), LONG{ERROR_FILE_NOT_FOUND});
     EXPECT_EQ(Query(key, "Zeltix"), "<missing>");
-    EXPECT_EQ(RegSetValueExA(key, "a=b", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1),
-              LONG{ERROR_INVALID_PARAMETER});
+    EXPECT_EQ(
+        RegSetValueExA(key, "a=b", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1), LONG{ERROR_INVALID_PARAMETER});
     RegCloseKey(key);
 }
 
@@ -169,7 +170,7 @@ TEST_F(RunKeysTest, OnlyStringsCanBeRunValues)
     HKEY key = Open(RunKeyPath);
     const DWORD number = 1;
     EXPECT_EQ(RegSetValueExA(key, "Zeltix", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4),
-              LONG{ERROR_INVALID_PARAMETER});
+        LONG{ERROR_INVALID_PARAMETER});
     EXPECT_EQ(SetString(key, "a/b", "/x"), LONG{ERROR_INVALID_PARAMETER});
     RegCloseKey(key);
 }

@@ -7,8 +7,8 @@
 #include "platform/Winsock.h"
 #include "ras/service/RasService.h"
 
-#include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -175,8 +175,8 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
     std::vector<UINT> other;
     HWND otherWindow = AllocateHWnd([&](TMessage& message) { other.push_back(message.Msg); });
     auto announcements = [&] {
-        return std::count_if(Received.begin(), Received.end(),
-                             [&](const TMessage& m) { return m.Msg == taskbarCreated; });
+        return std::count_if(
+            Received.begin(), Received.end(), [&](const TMessage& m) { return m.Msg == taskbarCreated; });
     };
 
     Seams->NotificationArea = false;

@@ -15,7 +15,9 @@
 
 namespace {
 
-void NoEvents(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
+void NoEvents(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)
+{
+}
 
 // Telephony over a phonebook with two devices, one of them used by two entries.
 class TapiTest : public ::testing::Test {
@@ -48,9 +50,7 @@ protected:
     HLINE OpenLine(DWORD Device)
     {
         HLINE Line = 0;
-        EXPECT_EQ(lineOpen(App, Device, &Line, TAPI_VERSION_2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0,
-                           nullptr),
-                  0);
+        EXPECT_EQ(lineOpen(App, Device, &Line, TAPI_VERSION_2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
         return Line;
     }
 
@@ -84,20 +84,17 @@ TEST_F(TapiTest, AHeldLineApplicationEndsWithItsHolder)
         ASSERT_EQ(lineOpen(Held, 0, &Line, TAPI_VERSION_2_0, 0, 0, LINECALLPRIVILEGE_NONE, 0, nullptr), 0);
     }
     EXPECT_EQ(lineShutdown(Held), LINEERR_INVALAPPHANDLE) << "already shut down";
-    EXPECT_EQ(lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, Record<LINECALLLIST>(4096)),
-              LINEERR_INVALLINEHANDLE);
+    EXPECT_EQ(lineGetNewCalls(Line, 0, LINECALLSELECT_LINE, Record<LINECALLLIST>(4096)), LINEERR_INVALLINEHANDLE);
 
     TLineApp Unstarted;
-    EXPECT_EQ(lineInitialize(Unstarted.Receive(), nullptr, &NoEvents, "RasBaud", nullptr),
-              LINEERR_INVALPOINTER);
+    EXPECT_EQ(lineInitialize(Unstarted.Receive(), nullptr, &NoEvents, "RasBaud", nullptr), LINEERR_INVALPOINTER);
     EXPECT_EQ(Unstarted.Handle(), 0u);
 }
 
 TEST_F(TapiTest, OneLinePerDistinctDeviceNamedByIt)
 {
     EXPECT_EQ(NumDevs, 2u);
-    const std::vector<std::pair<std::string, DWORD>> Expected = {{"Modem A", 56000},
-                                                                 {"ISDN B", 64000}};
+    const std::vector<std::pair<std::string, DWORD>> Expected = {{"Modem A", 56000}, {"ISDN B", 64000}};
     for (DWORD Device = 0; Device < NumDevs; ++Device) {
         DWORD Version = 0;
         LINEEXTENSIONID Extension{1, 2, 3, 4};
@@ -120,14 +117,12 @@ TEST_F(TapiTest, VersionsAndDevicesOutsideTheOfferAreRefused)
 {
     DWORD Version = 0;
     LINEEXTENSIONID Extension{};
-    EXPECT_EQ(lineNegotiateAPIVersion(App, 0, 0x00010003, 0x00010004, &Version, &Extension),
-              LINEERR_INCOMPATIBLEAPIVERSION);
-    EXPECT_EQ(lineNegotiateAPIVersion(App, 2, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version,
-                                      &Extension),
-              LINEERR_BADDEVICEID);
-    EXPECT_EQ(lineNegotiateAPIVersion(App + 1000, 0, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version,
-                                      &Extension),
-              LINEERR_INVALAPPHANDLE);
+    EXPECT_EQ(
+        lineNegotiateAPIVersion(App, 0, 0x00010003, 0x00010004, &Version, &Extension), LINEERR_INCOMPATIBLEAPIVERSION);
+    EXPECT_EQ(
+        lineNegotiateAPIVersion(App, 2, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version, &Extension), LINEERR_BADDEVICEID);
+    EXPECT_EQ(lineNegotiateAPIVersion(App + 1000, 0, TAPI_VERSION_2_0, TAPI_VERSION_2_0, &Version, &Extension),
+        LINEERR_INVALAPPHANDLE);
     auto* Caps = Record<LINEDEVCAPS>(1276);
     EXPECT_EQ(lineGetDevCaps(App, 0, 0x00010004, 0, Caps), LINEERR_INCOMPATIBLEAPIVERSION);
 }
@@ -195,7 +190,7 @@ TEST_F(TapiTest, ASessionSecondReadsNoUnchangedFileOfTheService)
         std::vector<BYTE> Buffer(8192);
         DWORD Size = static_cast<DWORD>(Buffer.size());
         EXPECT_EQ(RegQueryValueExA(HKEY_PERFORMANCE_DATA, "906", nullptr, nullptr, Buffer.data(), &Size),
-                  LONG{ERROR_SUCCESS});
+            LONG{ERROR_SUCCESS});
         Clock.AdvanceSeconds(1);
         return Calls;
     };

@@ -37,50 +37,50 @@ TEST_F(TimerTest, TicksComeEveryIntervalOfThePlatformClock)
     const std::vector<TTimerCase> cases = {
         {"on time", [](TFakeClock& c, TTimer&) { RunEventLoopFor(c, 3500); }, {1000, 2000, 3000}},
         {"a stall folds the missed ticks into one and counts on from it",
-         [](TFakeClock& c, TTimer&) {
-             RunEventLoopFor(c, 1500);
-             StallThenRunEventLoop(c, 6600);
-             RunEventLoopFor(c, 1500);
-         },
-         {1000, 8100, 9100}},
+            [](TFakeClock& c, TTimer&) {
+                RunEventLoopFor(c, 1500);
+                StallThenRunEventLoop(c, 6600);
+                RunEventLoopFor(c, 1500);
+            },
+            {1000, 8100, 9100}},
         {"enabling a running timer keeps its interval",
-         [](TFakeClock& c, TTimer& t) {
-             RunEventLoopFor(c, 500);
-             t.SetEnabled(true);
-             RunEventLoopFor(c, 1000);
-         },
-         {1000}},
+            [](TFakeClock& c, TTimer& t) {
+                RunEventLoopFor(c, 500);
+                t.SetEnabled(true);
+                RunEventLoopFor(c, 1000);
+            },
+            {1000}},
         {"a new interval counts from now",
-         [](TFakeClock& c, TTimer& t) {
-             RunEventLoopFor(c, 500);
-             t.SetInterval(2000);
-             RunEventLoopFor(c, 3000);
-         },
-         {2500}},
+            [](TFakeClock& c, TTimer& t) {
+                RunEventLoopFor(c, 500);
+                t.SetInterval(2000);
+                RunEventLoopFor(c, 3000);
+            },
+            {2500}},
         {"a disabled timer drops the tick on its way; enabled again it starts a new interval",
-         [](TFakeClock& c, TTimer& t) {
-             c.AdvanceMilliseconds(1000); // due, not yet handled
-             t.SetEnabled(false);
-             t.SetEnabled(true);
-             RunEventLoopFor(c, 1500);
-         },
-         {2000}},
+            [](TFakeClock& c, TTimer& t) {
+                c.AdvanceMilliseconds(1000); // due, not yet handled
+                t.SetEnabled(false);
+                t.SetEnabled(true);
+                RunEventLoopFor(c, 1500);
+            },
+            {2000}},
         {"without a handler it does not run",
-         [](TFakeClock& c, TTimer& t) {
-             const TTimer::TNotifyEvent handler = t.OnTimer();
-             t.SetOnTimer({});
-             EXPECT_FALSE(t.Running());
-             RunEventLoopFor(c, 1500);
-             t.SetOnTimer(handler);
-             RunEventLoopFor(c, 1000);
-         },
-         {2500}},
+            [](TFakeClock& c, TTimer& t) {
+                const TTimer::TNotifyEvent handler = t.OnTimer();
+                t.SetOnTimer({});
+                EXPECT_FALSE(t.Running());
+                RunEventLoopFor(c, 1500);
+                t.SetOnTimer(handler);
+                RunEventLoopFor(c, 1000);
+            },
+            {2500}},
         {"a clock set back makes no time pass",
-         [](TFakeClock& c, TTimer&) {
-             c.SetTick(c.TickCount() - 60000);
-             RunEventLoopFor(c, 1500);
-         },
-         {1000}},
+            [](TFakeClock& c, TTimer&) {
+                c.SetTick(c.TickCount() - 60000);
+                RunEventLoopFor(c, 1500);
+            },
+            {1000}},
     };
     for (const TTimerCase& test : cases) {
         TFakeClock clock;

@@ -9,10 +9,12 @@ namespace {
 TEST(WindowsTest, HiddenWindowsHandTheirMessagesToTheirMethodUntilDestroyed)
 {
     std::vector<TMessage> received;
-    HWND first = AllocateHWnd([&](TMessage& message) {
-        received.push_back(message);
-        message.Result = 42;
-    }, "PsockWindowClass");
+    HWND first = AllocateHWnd(
+        [&](TMessage& message) {
+            received.push_back(message);
+            message.Result = 42;
+        },
+        "PsockWindowClass");
     HWND second = AllocateHWnd({});
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first, second);

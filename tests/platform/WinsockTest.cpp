@@ -66,8 +66,9 @@ TEST_F(WinsockTest, StartupDescribesTheLayerAndEveryCleanupTakesOneStartBack)
     EXPECT_EQ(Winsock::WSAGetLastError(), Winsock::WSANOTINITIALISED);
     EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 2);
     EXPECT_EQ(Winsock::WSACleanupCallsForTests(), 3);
-    EXPECT_EQ(Winsock::CallsForTests(), (std::vector<std::string>{"WSAStartup(1.1)", "WSAStartup(3.3)",
-                                                                  "WSACleanup()", "WSACleanup()", "WSACleanup()"}));
+    EXPECT_EQ(Winsock::CallsForTests(),
+        (std::vector<std::string>{
+            "WSAStartup(1.1)", "WSAStartup(3.3)", "WSACleanup()", "WSACleanup()", "WSACleanup()"}));
 }
 
 TEST_F(WinsockTest, NothingWorksBeforeTheLayerIsStarted)
@@ -87,9 +88,9 @@ TEST_F(WinsockTest, LingerTakesTheWindowsRecordAndReachesTheSystemSocket)
 
     for (Winsock::u_short seconds : {0, 7}) {
         Winsock::linger windowsLinger{1, seconds};
-        ASSERT_EQ(Winsock::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&windowsLinger),
-                                      sizeof(windowsLinger)),
-                  0);
+        ASSERT_EQ(Winsock::setsockopt(
+                      s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&windowsLinger), sizeof(windowsLinger)),
+            0);
         ::linger posixLinger{};
         socklen_t length = sizeof(posixLinger);
         ASSERT_EQ(::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &posixLinger, &length), 0);
@@ -104,8 +105,8 @@ TEST_F(WinsockTest, LingerTakesTheWindowsRecordAndReachesTheSystemSocket)
     EXPECT_EQ(posixLinger.l_onoff, 0);
 
     // Too short a record is refused rather than read past its end.
-    EXPECT_EQ(Winsock::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), 2),
-              Winsock::SOCKET_ERROR);
+    EXPECT_EQ(
+        Winsock::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), 2), Winsock::SOCKET_ERROR);
     EXPECT_EQ(Winsock::WSAGetLastError(), Winsock::WSAEFAULT);
     EXPECT_EQ(Winsock::closesocket(s), 0);
 }

@@ -1,8 +1,8 @@
 // The file cache over real files and real inotify: what it answers from memory, and that every
 // way a file can change is seen at the next call. The service's polls through it.
 
-#include "base/AtomicFile.h"
 #include "ras/service/FileCache.h"
+#include "base/AtomicFile.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
 #include "tests/support/TempDir.h"
@@ -30,31 +30,31 @@ struct TChange {
 };
 
 const TChange kChanges[] = {
-    {"replaced by a rename", [](const TTempDir& dir, const std::string& name) {
-         ASSERT_TRUE(WriteFileAtomically(dir.File(name), "after-1"));
-     }},
+    {"replaced by a rename",
+        [](const TTempDir& dir, const std::string& name) {
+            ASSERT_TRUE(WriteFileAtomically(dir.File(name), "after-1"));
+        }},
     // The same size, at once: the clock has not ticked, so only inotify can tell.
-    {"edited in place, same size", [](const TTempDir& dir, const std::string& name) {
-         dir.Write(name, "after-2");
-     }},
-    {"edited in place, other size", [](const TTempDir& dir, const std::string& name) {
-         dir.Write(name, "after-longer");
-     }},
-    {"deleted and made anew", [](const TTempDir& dir, const std::string& name) {
-         std::filesystem::remove(dir.File(name));
-         dir.Write(name, "after-3");
-     }},
-    {"given other times through a second name", [](const TTempDir& dir, const std::string& name) {
-         // A hard link elsewhere is outside the folder's watch: the times still tell.
-         TTempDir other;
-         ASSERT_EQ(::link(dir.File(name).c_str(), other.File("link").c_str()), 0);
-         int fd = ::open(other.File("link").c_str(), O_WRONLY | O_TRUNC);
-         ASSERT_GE(fd, 0);
-         ASSERT_EQ(::write(fd, "after-4", 7), 7);
-         const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
-         ASSERT_EQ(::futimens(fd, times), 0);
-         ::close(fd);
-     }},
+    {"edited in place, same size", [](const TTempDir& dir, const std::string& name) { dir.Write(name, "after-2"); }},
+    {"edited in place, other size",
+        [](const TTempDir& dir, const std::string& name) { dir.Write(name, "after-longer"); }},
+    {"deleted and made anew",
+        [](const TTempDir& dir, const std::string& name) {
+            std::filesystem::remove(dir.File(name));
+            dir.Write(name, "after-3");
+        }},
+    {"given other times through a second name",
+        [](const TTempDir& dir, const std::string& name) {
+            // A hard link elsewhere is outside the folder's watch: the times still tell.
+            TTempDir other;
+            ASSERT_EQ(::link(dir.File(name).c_str(), other.File("link").c_str()), 0);
+            int fd = ::open(other.File("link").c_str(), O_WRONLY | O_TRUNC);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::write(fd, "after-4", 7), 7);
+            const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}};
+            ASSERT_EQ(::futimens(fd, times), 0);
+            ::close(fd);
+        }},
 };
 
 TEST(FileCacheTest, AnUnchangedFileIsReadOnceAndEveryChangeIsSeenAtTheNextCall)

@@ -3,8 +3,8 @@
 
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
-#include "tests/support/PppTree.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -112,7 +112,7 @@ TEST_F(PppLibraryTest, LinkFromDialingToConnectedToHungUp)
     ASSERT_EQ(State(kFirstPppHandle, status), 0u);
     EXPECT_EQ(status.rasconnstate, RASCS_Disconnected);
     ASSERT_EQ(Connections().size(), 1u);
-    Now = T0 + 2000; // the ended link's linger time is over
+    Now = T0 + 2000;                                                 // the ended link's linger time is over
     EXPECT_EQ(State(kFirstPppHandle, status), ERROR_INVALID_HANDLE); // what the program waits for
 }
 
@@ -136,8 +136,8 @@ TEST_F(PppLibraryTest, RasdialListsPppLinksAndSendsPeersToPon)
     EXPECT_EQ(list.Out, "isp 0x00800001 RASCS_ConnectDevice\n");
 
     TChildResult book = RunChild(RASDIAL_PATH, {"--phonebook"});
-    EXPECT_NE(book.Out.find("dsl: PPPoE, eth0, 0 bps\nisp: modem, /dev/ttyUSB0, 115200 bps\n"),
-              std::string::npos) << book.Out;
+    EXPECT_NE(book.Out.find("dsl: PPPoE, eth0, 0 bps\nisp: modem, /dev/ttyUSB0, 115200 bps\n"), std::string::npos)
+        << book.Out;
 
     TChildResult dial = RunChild(RASDIAL_PATH, {"isp"});
     EXPECT_EQ(dial.ExitCode, 1);

@@ -1,8 +1,8 @@
 // Reading peer files and the link file: what a peer's options make of its entry, and which
 // files are passed over.
 
-#include "ras/service/PppLinkTable.h"
 #include "ras/service/PppPeers.h"
+#include "ras/service/PppLinkTable.h"
 #include "tests/support/PppTree.h"
 
 #include <gtest/gtest.h>
@@ -19,10 +19,11 @@ bool NoInterface(const std::string&)
 
 TEST(PppPeerFileTest, SerialDeviceAndSpeed)
 {
-    TPppPeer peer = ParsePeerFile("isp", "# dial the provider\n/dev/ttyUSB0\n115200\n"
-                                         "connect \"/usr/sbin/chat -v -f /etc/chatscripts/isp\"\n"
-                                         "noauth defaultroute usepeerdns\n",
-                                  NoInterface);
+    TPppPeer peer = ParsePeerFile("isp",
+        "# dial the provider\n/dev/ttyUSB0\n115200\n"
+        "connect \"/usr/sbin/chat -v -f /etc/chatscripts/isp\"\n"
+        "noauth defaultroute usepeerdns\n",
+        NoInterface);
     EXPECT_EQ(peer.Name, "isp");
     EXPECT_EQ(peer.DeviceType, "modem");
     EXPECT_EQ(peer.DeviceName, "/dev/ttyUSB0");
@@ -42,15 +43,15 @@ TEST(PppPeerFileTest, NumbersThatAreArgumentsOrNoLineRateAreNoSpeed)
 
 TEST(PppPeerFileTest, PppoePluginWithNicWordOrBareInterface)
 {
-    TPppPeer peer = ParsePeerFile("dsl", "plugin rp-pppoe.so nic-eth0\nuser \"me@isp\"\nlinkname dsl-link\n",
-                                  NoInterface);
+    TPppPeer peer =
+        ParsePeerFile("dsl", "plugin rp-pppoe.so nic-eth0\nuser \"me@isp\"\nlinkname dsl-link\n", NoInterface);
     EXPECT_EQ(peer.DeviceType, "PPPoE");
     EXPECT_EQ(peer.DeviceName, "eth0");
     EXPECT_EQ(peer.LinkName, "dsl-link");
 
     // The interface may come before the plugin line, and be given bare.
     peer = ParsePeerFile("dsl", "enp3s0\nnoauth\nplugin /usr/lib/pppd/2.4.9/pppoe.so\n",
-                         [](const std::string& name) { return name == "enp3s0"; });
+        [](const std::string& name) { return name == "enp3s0"; });
     EXPECT_EQ(peer.DeviceType, "PPPoE");
     EXPECT_EQ(peer.DeviceName, "enp3s0");
 }
@@ -85,10 +86,8 @@ TEST(PppPeerFileTest, PtyAndSocketPeersNameWhatTheyTalkThrough)
     for (const TCase& c : std::vector<TCase>{
              {"pty \"ssh -t gw.example.net pppd notty\"\nnoauth\n", "ssh -t gw.example.net pppd notty"},
              {"/dev/ttyS0 115200 pty 'pptp vpn.example.net --nolaunchpppd'\n", "pptp vpn.example.net --nolaunchpppd"},
-             {"socket 192.0.2.1:5000\n", "192.0.2.1:5000"},
-             {"pty '" + longCommand + "'\n", longCommand.substr(0, 128)},
-             {"pty 'ssh gr\xC3\xBCn.example'\n", "ssh gr\xFCn.example"},
-             {"pty ''\n", "pty"},
+             {"socket 192.0.2.1:5000\n", "192.0.2.1:5000"}, {"pty '" + longCommand + "'\n", longCommand.substr(0, 128)},
+             {"pty 'ssh gr\xC3\xBCn.example'\n", "ssh gr\xFCn.example"}, {"pty ''\n", "pty"},
              {"pty 'ssh \xE4\xB8\xAD'\n", "pty"},      // not representable in ANSI
              {"pty 'ssh host\nsecond line'\n", "pty"}, // a line break would split the log line
          }) {
@@ -115,8 +114,10 @@ TEST(PppPeersFolderTest, AFolderThatCannotBeReadIsSaidOnce)
     EXPECT_TRUE(ReadPppPeers().empty());
     EXPECT_TRUE(ReadPppPeers().empty());
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "zeltix-ras: " + folder + " cannot be read (Not a directory): its pppd peers are not listed. "
-                    "Debian lets the group dip read it.\n");
+    EXPECT_EQ(said,
+        "zeltix-ras: " + folder +
+            " cannot be read (Not a directory): its pppd peers are not listed. "
+            "Debian lets the group dip read it.\n");
 }
 
 TEST(PppPeersFolderTest, SortedByNameAndOddFilesPassedOver)
@@ -141,9 +142,9 @@ TEST(PppPeersFolderTest, SortedByNameAndOddFilesPassedOver)
 TEST(PppPeersFolderTest, Utf8FileNamesBecomeAnsiEntryNames)
 {
     TPppTree tree;
-    tree.Peer("Gr\xC3\xBC\x6E", "/dev/ttyS0\n");    // "Grün"
-    tree.Peer("\xE2\x82\xAC-isp", "/dev/ttyS1\n");  // the euro sign is 0x80 in Windows-1252
-    tree.Peer("\xE4\xB8\xAD", "/dev/ttyS2\n");      // not representable: no entry
+    tree.Peer("Gr\xC3\xBC\x6E", "/dev/ttyS0\n");   // "Grün"
+    tree.Peer("\xE2\x82\xAC-isp", "/dev/ttyS1\n"); // the euro sign is 0x80 in Windows-1252
+    tree.Peer("\xE4\xB8\xAD", "/dev/ttyS2\n");     // not representable: no entry
     std::vector<TPppPeer> peers = ReadPppPeers();
     ASSERT_EQ(peers.size(), 2u);
     EXPECT_EQ(peers[0].Name, "Gr\xFCn");
@@ -160,9 +161,9 @@ TEST(PppLinkFileTest, RoundTripAndDamage)
     std::string bytes = SerializePppLinks(table);
     EXPECT_EQ(ParsePppLinks(bytes), table);
 
-    EXPECT_FALSE(ParsePppLinks(bytes.substr(0, bytes.size() - 1)));             // cut off
-    EXPECT_FALSE(ParsePppLinks(bytes.substr(0, bytes.rfind("End"))));           // no end line
-    EXPECT_FALSE(ParsePppLinks("ZeltixPppLinks 1\nNextHandle 5\nEnd 0\n"));     // demo range
+    EXPECT_FALSE(ParsePppLinks(bytes.substr(0, bytes.size() - 1)));         // cut off
+    EXPECT_FALSE(ParsePppLinks(bytes.substr(0, bytes.rfind("End"))));       // no end line
+    EXPECT_FALSE(ParsePppLinks("ZeltixPppLinks 1\nNextHandle 5\nEnd 0\n")); // demo range
     std::string badPid = bytes;
     badPid.replace(badPid.find(" 42 "), 4, " -1 ");
     EXPECT_FALSE(ParsePppLinks(badPid));

@@ -36,8 +36,8 @@ protected:
         Tree.Process(pid, "pppd", startTime, "/usr/sbin/pppd call " + peer);
     }
     // Its interface is up with an address, and pppd has written its pid file.
-    void BringUp(int pid, const std::string& linkName, const std::string& interface,
-                 uint64_t tx = 1000, uint64_t rx = 5000)
+    void BringUp(
+        int pid, const std::string& linkName, const std::string& interface, uint64_t tx = 1000, uint64_t rx = 5000)
     {
         Tree.PidFile(linkName, pid, interface);
         Tree.Interface(interface, "unknown", kUpRunning, tx, rx, true);
@@ -155,8 +155,7 @@ TEST_F(PppServiceTest, NoFalseConnectedBeforeTheInterfaceIsFullyUp)
         bool Routed;
     };
     for (TCase c : {TCase{"unknown", kUpRunning, false}, TCase{"down", kUpRunning, true},
-                    TCase{"unknown", 0x1091, true}, TCase{"unknown", 0x10d0, true},
-                    TCase{"garbage", kUpRunning, true}}) {
+             TCase{"unknown", 0x1091, true}, TCase{"unknown", 0x10d0, true}, TCase{"garbage", kUpRunning, true}}) {
         Tree.RemoveInterface("ppp0");
         Tree.Interface("ppp0", c.Operstate, c.Flags, 1, 1, c.Routed);
         std::vector<TConnectionView> views = Poll(T0);
@@ -184,9 +183,9 @@ TEST_F(PppServiceTest, InterfaceFilesAsSysfsShowsThem)
         int32_t State;
     };
     for (TCase c : {TCase{"0x1091", "1", "unknown", RASCS_Connected}, // a real ppp0
-                    TCase{"0x1003", "1", "up", RASCS_Connected},      // a veth end
-                    TCase{"0x10d1", "0", "unknown", RASCS_ConnectDevice},
-                    TCase{"0x1091", nullptr, "unknown", RASCS_ConnectDevice}}) {
+             TCase{"0x1003", "1", "up", RASCS_Connected},             // a veth end
+             TCase{"0x10d1", "0", "unknown", RASCS_ConnectDevice},
+             TCase{"0x1091", nullptr, "unknown", RASCS_ConnectDevice}}) {
         Tree.RemoveInterface("ppp0");
         Tree.Write("/sys/class/net/ppp0/flags", std::string(c.Flags) + "\n");
         Tree.Write("/sys/class/net/ppp0/operstate", std::string(c.Operstate) + "\n");

@@ -39,8 +39,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(EnumEntries && EnumConnections && GetConnectStatus && HangUp && GetErrorString
-                    && SetTimeSource);
+        ASSERT_TRUE(EnumEntries && EnumConnections && GetConnectStatus && HangUp && GetErrorString && SetTimeSource);
         ::setenv("ZELTIX_RAS_DIR", Dir.Path().c_str(), 1);
         FakeNow = T0;
         SetTimeSource(&FakeClock);
@@ -57,10 +56,7 @@ protected:
         return reinterpret_cast<T>(::dlsym(Library, name));
     }
 
-    void AddEntry(const std::string& name)
-    {
-        Service.AddEntry({name, "modem", "Standard 56000 bps Modem", 56000, ""});
-    }
+    void AddEntry(const std::string& name) { Service.AddEntry({name, "modem", "Standard 56000 bps Modem", 56000, ""}); }
 
     RASCONNSTATUSA Status(HRASCONN handle, DWORD& result)
     {

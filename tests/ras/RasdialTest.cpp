@@ -40,26 +40,26 @@ TEST_F(RasdialTest, AddDialListAndHangUp)
     EXPECT_EQ(Ok({"--add", "Provider", "--phone", "0191011"}), "Added Provider\n");
     Ok({"--add", "ISDN Provider", "--type", "isdn"});
     EXPECT_EQ(Ok({"--phonebook"}),
-              "Provider: modem, Standard 56000 bps Modem, 56000 bps, phone 0191011\n"
-              "ISDN Provider: isdn, AVM ISDN Controller, 64000 bps\n");
+        "Provider: modem, Standard 56000 bps Modem, 56000 bps, phone 0191011\n"
+        "ISDN Provider: isdn, AVM ISDN Controller, 64000 bps\n");
 
     EXPECT_EQ(Ok({"provider", "--connect-after", "0", "--linger", "100000"}),
-              "Dialing Provider (handle 0x00010001): connected in 0 s\n");
+        "Dialing Provider (handle 0x00010001): connected in 0 s\n");
     EXPECT_EQ(Ok({}), "Provider 0x00010001 RASCS_Connected\n");
     EXPECT_EQ(Ok({}), "Provider 0x00010001 RASCS_Connected\n"); // and again, from another process
 
     // The program sees it through the service in-process.
-    int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::system_clock::now().time_since_epoch()).count();
+    int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     std::vector<TConnectionView> views = TRasService(Dir.Path()).Connections(now);
     ASSERT_EQ(views.size(), 1u);
     EXPECT_EQ(views[0].State, RASCS_Connected);
 
     EXPECT_EQ(Ok({"ISDN Provider", "--state", "RASCS_Authenticate", "--error", "691"}),
-              "Dialing ISDN Provider (handle 0x00010002): held in RASCS_Authenticate, error 691\n");
+        "Dialing ISDN Provider (handle 0x00010002): held in RASCS_Authenticate, error 691\n");
     EXPECT_EQ(Ok({"Provider", "/DISCONNECT"}), "Disconnected Provider (handle 0x00010001)\n");
-    EXPECT_EQ(Ok({"ISDN PROVIDER", "/d", "--linger", "0"}),
-              "Disconnected ISDN Provider (handle 0x00010002)\n");
+    EXPECT_EQ(Ok({"ISDN PROVIDER", "/d", "--linger", "0"}), "Disconnected ISDN Provider (handle 0x00010002)\n");
     EXPECT_EQ(Ok({}), "Provider 0x00010001 RASCS_Disconnected\n");
 
     EXPECT_EQ(Ok({"--remove", "isdn provider"}), "Removed ISDN Provider\n");

@@ -31,9 +31,8 @@ TEST_F(ServiceConnectionsTest, DialWalksTheStatesEvenlyAndConnectsAfterFiveSecon
     HRASCONN handle = Service.Dial("provider", {}, T0);
     EXPECT_EQ(handle, 0x00010001u);
 
-    const int32_t walk[] = {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
-                            RASCS_DeviceConnected, RASCS_AllDevicesConnected,
-                            RASCS_Authenticate, RASCS_Authenticated};
+    const int32_t walk[] = {RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice, RASCS_DeviceConnected,
+        RASCS_AllDevicesConnected, RASCS_Authenticate, RASCS_Authenticated};
     for (int64_t i = 0; i < 7; ++i) {
         int64_t stepStart = T0 + (i * 5000 + 6) / 7; // each step starts at ceil(i * 5000 / 7)
         EXPECT_EQ(StateAt(handle, stepStart), walk[i]) << i;

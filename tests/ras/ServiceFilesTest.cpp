@@ -22,10 +22,9 @@ TEST(ConnectionTableFileTest, RoundTripsAnyTextAndEveryField)
         allBytes += static_cast<char>(c);
     TConnectionTable table;
     table.NextHandle = 0x00010003;
-    table.Records.push_back({0x00010001, allBytes, "", "\" % \"", 0, 0, 0, std::nullopt, 0,
-                             std::nullopt, 0});
-    table.Records.push_back({0x00010002, "ISP [fast]", "isdn", "AVM", UINT32_MAX, kMaxTimeMs,
-                             kMaxDurationMs, RASCS_Authenticate, 678, T0, 2000});
+    table.Records.push_back({0x00010001, allBytes, "", "\" % \"", 0, 0, 0, std::nullopt, 0, std::nullopt, 0});
+    table.Records.push_back({0x00010002, "ISP [fast]", "isdn", "AVM", UINT32_MAX, kMaxTimeMs, kMaxDurationMs,
+        RASCS_Authenticate, 678, T0, 2000});
 
     EXPECT_EQ(ParseConnectionTable(SerializeConnectionTable(table)), table);
 }
@@ -45,8 +44,8 @@ TEST(ConnectionTableFileTest, DamageIsReportedAndNothingIsOverwritten)
 
     const std::string damaged[] = {
         good.substr(0, good.size() / 2),
-        good.substr(0, good.size() - 1),        // last line cut
-        good.substr(0, good.find("End")),       // end line missing
+        good.substr(0, good.size() - 1),  // last line cut
+        good.substr(0, good.find("End")), // end line missing
         "",
         replaced("ZeltixRasConnections 1", "ZeltixRasConnections 2"),
         replaced("\"Provider\"", "\"Pro%G1\""), // broken escape
@@ -75,8 +74,8 @@ TEST(PhonebookFileTest, DamageIsReportedAndTheFileIsNeverRewritten)
 {
     const std::string damaged[] = {
         "garbage\r\n" + kPhonebook,
-        "Speed=1\r\n" + kPhonebook,           // a setting outside any entry
-        kPhonebook + "[provider]\r\n",        // the same entry twice
+        "Speed=1\r\n" + kPhonebook,                                             // a setting outside any entry
+        kPhonebook + "[provider]\r\n",                                          // the same entry twice
         kPhonebook + "[\x8Akoda Caf\xE9]\r\n[Other]\r\n[\x9Akoda CAF\xC9]\r\n", // folded as Windows-1252
         kPhonebook + "[Other]\r\nSpeed=fast\r\n",
         kPhonebook + "[]\r\n",
@@ -106,8 +105,7 @@ TEST(RasFolderTest, ServiceFolderComesFromTheEnvironment)
     auto restore = [](const char* name, const std::optional<std::string>& value) {
         value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
     };
-    std::optional<std::string> dir = saved("ZELTIX_RAS_DIR"), xdg = saved("XDG_CONFIG_HOME"),
-                               home = saved("HOME");
+    std::optional<std::string> dir = saved("ZELTIX_RAS_DIR"), xdg = saved("XDG_CONFIG_HOME"), home = saved("HOME");
 
     ::setenv("ZELTIX_RAS_DIR", "/tmp/ras-here", 1);
     ::setenv("XDG_CONFIG_HOME", "/cfg", 1);

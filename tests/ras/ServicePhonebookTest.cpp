@@ -8,9 +8,8 @@
 
 namespace {
 
-TPhonebookEntry Entry(std::string name, std::string type = "modem",
-                      std::string device = "Standard 56000 bps Modem", uint32_t speed = 56000,
-                      std::string phone = "")
+TPhonebookEntry Entry(std::string name, std::string type = "modem", std::string device = "Standard 56000 bps Modem",
+    uint32_t speed = 56000, std::string phone = "")
 {
     return {std::move(name), std::move(type), std::move(device), speed, std::move(phone)};
 }
@@ -102,9 +101,11 @@ TEST_F(ServicePhonebookTest, ReadsAHandEditedFileAndKeepsItsTextOnAdd)
                                    "Speed = 64000\n"
                                    "Comment=kept\n"
                                    "\n"
-                                   "[" + std::string(300, 'L') + "]\n"
-                                   "device=\"  Modem  \"\n"
-                                   "phonenumber=0800";
+                                   "[" +
+        std::string(300, 'L') +
+        "]\n"
+        "device=\"  Modem  \"\n"
+        "phonenumber=0800";
     std::filesystem::create_directory(Dir.File("ras"));
     Dir.Write("ras/rasphone.pbk", handEdited);
 

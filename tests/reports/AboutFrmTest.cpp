@@ -39,8 +39,8 @@ TEST_F(AboutFrmTest, LayoutOfTheBox)
     EXPECT_EQ(Box.minimumSize(), Box.maximumSize());
     EXPECT_EQ(Box.Panel1->geometry(), QRect(8, 8, 281, 169));
     for (QWidget* child : {static_cast<QWidget*>(Box.ProgramIcon), static_cast<QWidget*>(Box.ProductName),
-                           static_cast<QWidget*>(Box.Version), static_cast<QWidget*>(Box.Copyright),
-                           static_cast<QWidget*>(Box.Label1), static_cast<QWidget*>(Box.Label2)})
+             static_cast<QWidget*>(Box.Version), static_cast<QWidget*>(Box.Copyright),
+             static_cast<QWidget*>(Box.Label1), static_cast<QWidget*>(Box.Label2)})
         EXPECT_EQ(child->parentWidget(), Box.Panel1) << child->objectName().toStdString();
     EXPECT_EQ(Box.ProgramIcon->geometry(), QRect(16, 16, 32, 32));
     EXPECT_FALSE(Box.ProgramIcon->pixmap().isNull());

@@ -46,7 +46,8 @@ TEST(LogLines, LinesAndSavedFileAreThoseOfTheTextSplitIntoLines)
         allHighBytes += static_cast<char>(byte);
     const std::vector<TLogCase> cases = {
         {"empty file", "", {}},
-        {"empty file, lines of this run", "", {"neu", "", "[09.12.2026 10:00:00] Verbindung zu M\u00E4nner aufgenommen!"}},
+        {"empty file, lines of this run", "",
+            {"neu", "", "[09.12.2026 10:00:00] Verbindung zu M\u00E4nner aufgenommen!"}},
         {"CR LF throughout", "a\r\nb\r\n", {"c"}},
         {"no final break", "a\r\nletzte", {"neu"}},
         {"LF only", "a\nb\n", {"neu"}},

@@ -87,14 +87,14 @@ TEST_F(ProtokollFrmTest, MissingFileGivesAnEmptyLogAndNoError)
 
 TEST_F(ProtokollFrmTest, ExistingFileLoadsLineByLineFromTheAnsiCodePage)
 {
-    Dir.Write("Protokol.txt", "[08.12.2026 14:03:22] Verbindung zu M\xE4nner aufgenommen!\r\n"
-                              "  DeviceName: Modem\n"
-                              "\r\n"
-                              "letzte Zeile ohne Umbruch");
+    Dir.Write("Protokol.txt",
+        "[08.12.2026 14:03:22] Verbindung zu M\xE4nner aufgenommen!\r\n"
+        "  DeviceName: Modem\n"
+        "\r\n"
+        "letzte Zeile ohne Umbruch");
     auto form = Create();
     const QStringList expected{QStringLiteral("[08.12.2026 14:03:22] Verbindung zu Männer aufgenommen!"),
-                               QStringLiteral("  DeviceName: Modem"), QString(),
-                               QStringLiteral("letzte Zeile ohne Umbruch")};
+        QStringLiteral("  DeviceName: Modem"), QString(), QStringLiteral("letzte Zeile ohne Umbruch")};
     EXPECT_EQ(Lines(*form), expected);
     form->show();
     EXPECT_EQ(ShownText(*form), expected.join(QLatin1Char('\n')));
@@ -111,7 +111,8 @@ TEST_F(ProtokollFrmTest, AppendedLinesFollowTheLoadedOnesInListAndMemo)
     form->show();
     form->AppendLine(QStringLiteral("neu"));
     form->AppendLine(QString());
-    EXPECT_EQ(Lines(*form), (QStringList{QStringLiteral("alt"), QStringLiteral("vorher"), QStringLiteral("neu"), QString()}));
+    EXPECT_EQ(
+        Lines(*form), (QStringList{QStringLiteral("alt"), QStringLiteral("vorher"), QStringLiteral("neu"), QString()}));
     EXPECT_EQ(ShownText(*form), QStringLiteral("alt\nvorher\nneu\n"));
 }
 
@@ -154,8 +155,9 @@ TEST_F(ProtokollFrmTest, FirstRunCreatesTheFileAndTheNextRunLoadsIt)
     EXPECT_EQ(second->LineCount(), 4u);
     second->AppendLine(QStringLiteral("[b] getrennt!"));
     second->SaveToFile(TForm3::LogFileName());
-    EXPECT_EQ(Saved(), "[a] aufgenommen!\r\n  DeviceName: M\r\n  DeviceType: modem\r\n  IP Address: 1.2.3.4\r\n"
-                       "[b] getrennt!\r\n");
+    EXPECT_EQ(Saved(),
+        "[a] aufgenommen!\r\n  DeviceName: M\r\n  DeviceType: modem\r\n  IP Address: 1.2.3.4\r\n"
+        "[b] getrennt!\r\n");
 }
 
 TEST_F(ProtokollFrmTest, CharactersOutsideTheCodePageAreSavedAsQuestionMarks)

@@ -5,7 +5,6 @@
 
 #include <QTreeWidget>
 
-
 TRecordingGuard::TRecordingGuard()
     : FScope([this](QObject* sender, const Exception& e) {
         Messages.append(e.Message());

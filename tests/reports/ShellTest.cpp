@@ -42,7 +42,7 @@ TEST_F(ShellTest, MissingFileOrUnknownVerbFailWithTheirCodes)
     EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", nullptr, nullptr, nullptr, SW_SHOWNORMAL)), SE_ERR_FNF);
     EXPECT_EQ(Code(ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOWNORMAL)), SE_ERR_FNF);
     EXPECT_EQ(Code(ShellExecuteA(nullptr, "print", "https://zeltix.example.org", nullptr, nullptr, SW_SHOWNORMAL)),
-              SE_ERR_NOASSOC);
+        SE_ERR_NOASSOC);
 }
 
 } // namespace

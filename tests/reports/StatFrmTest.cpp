@@ -140,8 +140,9 @@ TEST_F(StatFrmTest, TotalsStandAtTheirBarsInTheHistorysCostFormat)
     Add(QStringLiteral("05.12.2026 08:00:00"), QStringLiteral("0,125"));
     Open();
     const QStringList texts = Form.ValueTexts();
-    ASSERT_EQ(texts, (QStringList{QStringLiteral("67,50"), QStringLiteral("50,00"), QStringLiteral("-20,00"),
-                                  QStringLiteral("0,13")}));
+    ASSERT_EQ(texts,
+        (QStringList{
+            QStringLiteral("67,50"), QStringLiteral("50,00"), QStringLiteral("-20,00"), QStringLiteral("0,13")}));
 
     QChart* chart = Form.Chart1->chart();
     int marks = 0;
@@ -238,9 +239,9 @@ TEST_F(StatFrmTest, TenDaysShowTheFirstSevenGroupsOfTheList)
         Add(QStringLiteral("%1.11.2026 10:00:00").arg(day), QString::number(day));
     Open();
     EXPECT_EQ(Form.Labels(),
-              (QStringList{QStringLiteral("20.11.2026"), QStringLiteral("19.11.2026"), QStringLiteral("18.11.2026"),
-                           QStringLiteral("17.11.2026"), QStringLiteral("16.11.2026"), QStringLiteral("15.11.2026"),
-                           QStringLiteral("14.11.2026")}));
+        (QStringList{QStringLiteral("20.11.2026"), QStringLiteral("19.11.2026"), QStringLiteral("18.11.2026"),
+            QStringLiteral("17.11.2026"), QStringLiteral("16.11.2026"), QStringLiteral("15.11.2026"),
+            QStringLiteral("14.11.2026")}));
     EXPECT_EQ(Form.Values(), (QList<qreal>{20, 19, 18, 17, 16, 15, 14}));
 }
 
@@ -252,7 +253,7 @@ TEST_F(StatFrmTest, SameDayApartInTheListFormsTwoGroupsWithTheSameLabel)
     Add(QStringLiteral("08.12.2026 09:00:00"), QStringLiteral("100"));
     Open();
     EXPECT_EQ(Form.Labels(),
-              (QStringList{QStringLiteral("08.12.2026"), QStringLiteral("07.12.2026"), QStringLiteral("08.12.2026")}));
+        (QStringList{QStringLiteral("08.12.2026"), QStringLiteral("07.12.2026"), QStringLiteral("08.12.2026")}));
     EXPECT_EQ(Form.Values(), (QList<qreal>{3, 10, 100}));
     // Each group keeps a place of its own on the axis, though two read the same.
     auto* axis = qobject_cast<QBarCategoryAxis*>(Form.Chart1->chart()->axes(Qt::Horizontal).value(0));

@@ -1,8 +1,8 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Seams.h"
-#include "app/Program.h"
 #include "app/HistoryModel.h"
+#include "app/Program.h"
+#include "app/Seams.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
@@ -23,8 +23,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -111,11 +111,10 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
     const std::string log = programFolder.Read("Protokol.txt");
     EXPECT_NE(log.find("] Verbindung zu isp aufgenommen!\r\n  DeviceName: /dev/ttyUSB0\r\n  DeviceType: modem\r\n"
                        "  IP Address: 192.168.0.5\r\n"),
-              std::string::npos)
+        std::string::npos)
         << log;
     EXPECT_NE(log.find("] Verbindung zu isp getrennt!\r\n\r\n"), std::string::npos) << log;
     EXPECT_FALSE(programFolder.Exists("error.log"));
-
 }
 
 } // namespace
@@ -216,11 +215,10 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
     const std::string log = programFolder.Read("Protokol.txt");
     EXPECT_NE(log.find("] Verbindung zu vpn aufgenommen!\r\n  DeviceName: ssh -t gw.example.net pppd notty\r\n"
                        "  DeviceType: modem\r\n  IP Address: 10.64.0.1\r\n"),
-              std::string::npos)
+        std::string::npos)
         << log;
     EXPECT_NE(log.find("] Verbindung zu vpn getrennt!\r\n\r\n"), std::string::npos) << log;
     EXPECT_FALSE(programFolder.Exists("error.log"));
-
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/Seams.h"
 #include "app/HistoryModel.h"
+#include "app/Seams.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
@@ -64,9 +64,10 @@ protected:
 
 TEST_F(SessionScenarioTest, DialConnectRunDisconnectClose)
 {
-    ASSERT_EQ(Rasdial({"--add", "Provider", "--type", "modem", "--device", "Standard 56000 bps Modem", "--speed", "56000"})
-                  .ExitCode,
-              0);
+    ASSERT_EQ(
+        Rasdial({"--add", "Provider", "--type", "modem", "--device", "Standard 56000 bps Modem", "--speed", "56000"})
+            .ExitCode,
+        0);
     TForm1 form;
     Second();
     EXPECT_EQ(form.StatusText(), "");

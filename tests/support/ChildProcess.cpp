@@ -32,9 +32,8 @@ struct TPipe {
 
 } // namespace
 
-
-TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::string>& extraEnvironment)
+TChildResult RunChild(
+    const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& extraEnvironment)
 {
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), args.begin(), args.end());
@@ -93,4 +92,3 @@ TChildResult RunChild(const std::string& program, const std::vector<std::string>
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
-

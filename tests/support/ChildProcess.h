@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-
 struct TChildResult {
     int ExitCode = -1; // -1 when the child did not exit normally
     std::string Out;
@@ -13,5 +12,4 @@ struct TChildResult {
 // Runs a program to its end with the test's environment plus the given NAME=VALUE settings,
 // capturing its standard output and standard error.
 TChildResult RunChild(const std::string& program, const std::vector<std::string>& args,
-                      const std::vector<std::string>& extraEnvironment = {});
-
+    const std::vector<std::string>& extraEnvironment = {});

@@ -4,7 +4,9 @@
 #include "platform/Timer.h"
 
 TFakeClock::TFakeClock(TLocalTime start, DWORD startTick)
-    : FPrevious(PlatformSeams().Clock), FTick(startTick), FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
+    : FPrevious(PlatformSeams().Clock)
+    , FTick(startTick)
+    , FEpochMs(1796738602000) // 2026-12-08 14:03:22 UTC
 {
     SetLocalTime(start);
     PlatformSeams().Clock = this;
@@ -24,8 +26,7 @@ TLocalTime TFakeClock::LocalTime()
 
 void TFakeClock::SetLocalTime(const TLocalTime& t)
 {
-    FLocal = QDateTime(QDate(t.Year, t.Month, t.Day), QTime(t.Hour, t.Minute, t.Second, t.Millisecond),
-                       Qt::UTC);
+    FLocal = QDateTime(QDate(t.Year, t.Month, t.Day), QTime(t.Hour, t.Minute, t.Second, t.Millisecond), Qt::UTC);
 }
 
 void TFakeClock::AdvanceMilliseconds(int64_t ms)

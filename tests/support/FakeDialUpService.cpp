@@ -38,8 +38,11 @@ std::string TFakeDialUpService::BinaryDir()
 }
 
 TFakeDialUpService::TFakeDialUpService(TFakeClock& clock)
-    : FClock(clock), FService(FFolder.Path()), FPreviousSearchPath(PlatformSeams().LibrarySearchPath),
-      FPreviousService(PlatformSeams().DialUpService), FPreviousNow(PlatformSeams().DialUpNow)
+    : FClock(clock)
+    , FService(FFolder.Path())
+    , FPreviousSearchPath(PlatformSeams().LibrarySearchPath)
+    , FPreviousService(PlatformSeams().DialUpService)
+    , FPreviousNow(PlatformSeams().DialUpNow)
 {
     ::setenv("ZELTIX_RAS_DIR", FFolder.Path().c_str(), 1);
     TPlatformSeams& seams = PlatformSeams();
@@ -64,8 +67,8 @@ TFakeDialUpService::~TFakeDialUpService()
     ::unsetenv("ZELTIX_RAS_DIR");
 }
 
-void TFakeDialUpService::AddEntry(const std::string& name, const std::string& type, const std::string& device,
-                                  uint32_t speed)
+void TFakeDialUpService::AddEntry(
+    const std::string& name, const std::string& type, const std::string& device, uint32_t speed)
 {
     TPhonebookEntry entry;
     entry.Name = name;

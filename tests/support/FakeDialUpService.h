@@ -21,7 +21,7 @@ public:
     const std::string& Folder() const { return FFolder.Path(); }
 
     void AddEntry(const std::string& name, const std::string& type = "modem",
-                  const std::string& device = "Standard 56000 bps Modem", uint32_t speed = 56000);
+        const std::string& device = "Standard 56000 bps Modem", uint32_t speed = 56000);
     HRASCONN Dial(const std::string& entry, TDialOptions options = {});
     void HangUp(HRASCONN handle, int64_t lingerMs = 2000);
     int32_t State(HRASCONN handle);

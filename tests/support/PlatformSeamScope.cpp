@@ -2,7 +2,10 @@
 
 #include "platform/ShellNotify.h"
 
-TPlatformSeamScope::TPlatformSeamScope() : TSeamScope(PlatformSeams()) {}
+TPlatformSeamScope::TPlatformSeamScope()
+    : TSeamScope(PlatformSeams())
+{
+}
 
 TNotificationAreaScope::TNotificationAreaScope(std::optional<bool> available)
     : FPrevious(PlatformSeams().NotificationArea)

@@ -18,8 +18,8 @@
 #include <sched.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/mount.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -60,21 +60,20 @@ void TPppTree::Peer(const std::string& name, const std::string& options) const
     Write("/etc/ppp/peers/" + name, options);
 }
 
-void TPppTree::PidFile(const std::string& linkName, int pid, const std::string& interface,
-                       const std::string& folder) const
+void TPppTree::PidFile(
+    const std::string& linkName, int pid, const std::string& interface, const std::string& folder) const
 {
-    Write(folder + "/ppp-" + linkName + ".pid",
-          std::to_string(pid) + "\n" + (interface.empty() ? "" : interface + "\n"));
+    Write(
+        folder + "/ppp-" + linkName + ".pid", std::to_string(pid) + "\n" + (interface.empty() ? "" : interface + "\n"));
 }
 
-void TPppTree::Process(int pid, const std::string& comm, uint64_t startTime,
-                       const std::string& cmdline) const
+void TPppTree::Process(int pid, const std::string& comm, uint64_t startTime, const std::string& cmdline) const
 {
     const std::string folder = "/proc/" + std::to_string(pid);
     Write(folder + "/comm", comm + "\n");
     // The name in parentheses may hold blanks and parentheses; the start time is field 22.
-    std::string stat = std::to_string(pid) + " (" + comm + ") S 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 "
-                       + std::to_string(startTime) + " 1000 100\n";
+    std::string stat = std::to_string(pid) + " (" + comm + ") S 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 " +
+        std::to_string(startTime) + " 1000 100\n";
     Write(folder + "/stat", stat);
     std::string args = cmdline;
     for (char& c : args)
@@ -93,8 +92,8 @@ void TPppTree::RemoveProcess(int pid) const
     fs::remove_all(Root() + "/proc/" + std::to_string(pid));
 }
 
-void TPppTree::Interface(const std::string& name, const std::string& operstate, unsigned flags,
-                         uint64_t txBytes, uint64_t rxBytes, bool routed) const
+void TPppTree::Interface(const std::string& name, const std::string& operstate, unsigned flags, uint64_t txBytes,
+    uint64_t rxBytes, bool routed) const
 {
     constexpr unsigned kIffRunning = 0x40;
     const std::string folder = "/sys/class/net/" + name;
@@ -142,8 +141,8 @@ TPppKernelTree::TPppKernelTree()
     const std::string sys = Root() + "/sys";
     fs::remove_all(sys);
     fs::create_directory(sys);
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-        || ::mount("sysfs", sys.c_str(), "sysfs", MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("sysfs", sys.c_str(), "sysfs", MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
         FUnavailable = std::string("cannot mount a sysfs of the namespace: ") + std::strerror(errno);
         return;
     }
@@ -207,9 +206,9 @@ void TPppKernelTree::SendDatagram(const std::string& address, size_t payload) co
         throw std::runtime_error("not an IPv4 address: " + address);
     int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const std::string bytes(payload, 'x');
-    const bool sent = s >= 0
-                      && ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to)
-                             == static_cast<ssize_t>(payload);
+    const bool sent = s >= 0 &&
+        ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) ==
+            static_cast<ssize_t>(payload);
     const int error = errno;
     if (s >= 0)
         ::close(s);
@@ -260,6 +259,6 @@ bool TPppdChild::EndedBySigterm()
 bool TPppdChild::Running() const
 {
     siginfo_t info{};
-    return FPid > 0 && ::waitid(P_PID, static_cast<id_t>(FPid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
-           && info.si_pid == 0;
+    return FPid > 0 && ::waitid(P_PID, static_cast<id_t>(FPid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == 0;
 }

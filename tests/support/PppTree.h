@@ -19,11 +19,10 @@ public:
     void Peer(const std::string& name, const std::string& options) const;
     // ppp-LINKNAME.pid in /run (or the folder given): the pid, then the interface if any.
     void PidFile(const std::string& linkName, int pid, const std::string& interface = {},
-                 const std::string& folder = "/run") const;
+        const std::string& folder = "/run") const;
     // /proc/<pid> as a process named comm, with that start time and command line (arguments
     // separated by blanks here, by NULs in the file).
-    void Process(int pid, const std::string& comm, uint64_t startTime,
-                 const std::string& cmdline = "pppd") const;
+    void Process(int pid, const std::string& comm, uint64_t startTime, const std::string& cmdline = "pppd") const;
     // /proc/<pid> as the real process's folder, so that its real name and start time show.
     void RealProcess(pid_t pid) const;
     void RemoveProcess(int pid) const;
@@ -31,8 +30,8 @@ public:
     // a route through it in /proc/net/route, which is how an IPv4 address shows. The flags are
     // the kernel's (as `ip link` shows them); they are written as sysfs has them: the flags
     // file without IFF_RUNNING, which shows as carrier 1 instead.
-    void Interface(const std::string& name, const std::string& operstate, unsigned flags,
-                   uint64_t txBytes, uint64_t rxBytes, bool routed) const;
+    void Interface(const std::string& name, const std::string& operstate, unsigned flags, uint64_t txBytes,
+        uint64_t rxBytes, bool routed) const;
     void RemoveInterface(const std::string& name) const;
     void Write(const std::string& path, const std::string& bytes) const;
 

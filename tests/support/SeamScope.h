@@ -13,7 +13,11 @@
 template <typename THome>
 class TSeamScope {
 public:
-    explicit TSeamScope(THome& home) : FHome(home), FSaved(home) {}
+    explicit TSeamScope(THome& home)
+        : FHome(home)
+        , FSaved(home)
+    {
+    }
     ~TSeamScope() { FHome = std::move(FSaved); }
     TSeamScope(const TSeamScope&) = delete;
     TSeamScope& operator=(const TSeamScope&) = delete;
@@ -49,7 +53,10 @@ public:
 // found comes back afterwards.
 class TExceptionHandlerScope {
 public:
-    explicit TExceptionHandlerScope(TExceptionHandler handler) : FPrevious(SetExceptionHandler(std::move(handler))) {}
+    explicit TExceptionHandlerScope(TExceptionHandler handler)
+        : FPrevious(SetExceptionHandler(std::move(handler)))
+    {
+    }
     ~TExceptionHandlerScope() { SetExceptionHandler(std::move(FPrevious)); }
     TExceptionHandlerScope(const TExceptionHandlerScope&) = delete;
     TExceptionHandlerScope& operator=(const TExceptionHandlerScope&) = delete;

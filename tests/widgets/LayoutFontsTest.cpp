@@ -67,8 +67,9 @@ TEST_F(LayoutFonts, HistoryTextsFitTheirColumns)
     for (int i = 0; i < 4; ++i)
         list.setColumnWidth(i, widths[i]);
     list.resize(420, 200);
-    new QTreeWidgetItem(&list, {QStringLiteral("08.12.2026 14:03:22"), QStringLiteral("ISDN Provider"),
-                                QStringLiteral("123:59:59"), QStringLiteral("99999,50")});
+    new QTreeWidgetItem(&list,
+        {QStringLiteral("08.12.2026 14:03:22"), QStringLiteral("ISDN Provider"), QStringLiteral("123:59:59"),
+            QStringLiteral("99999,50")});
     list.show();
 
     const QFontMetrics metrics(list.font());
@@ -86,8 +87,8 @@ TEST_F(LayoutFonts, StandInKeepsTheHeightOfTheLayout)
 {
     const QFont font = WindowFont();
     const QFontMetrics metrics(font);
-    const QRect prompt = metrics.boundingRect(QRect(0, 0, 105, 1000), Qt::TextWordWrap,
-                                              QStringLiteral("Geben Sie hier ein Monatslimit ein:"));
+    const QRect prompt = metrics.boundingRect(
+        QRect(0, 0, 105, 1000), Qt::TextWordWrap, QStringLiteral("Geben Sie hier ein Monatslimit ein:"));
     const int line = metrics.boundingRect(QStringLiteral("Geben")).height();
     ASSERT_GT(prompt.height(), line);
     ASSERT_LT(prompt.height(), 3 * line) << FaceOf(font);
