@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 #include "tests/base/LocaleFixture.h"
+#include "tests/support/Raised.h"
 
 #include <gtest/gtest.h>
 
@@ -111,12 +112,7 @@ TEST_F(GermanTest, DatesThatDoNotExistAreRejected)
         TDate date;
         EXPECT_FALSE(TryStrToDate(text, date)) << text;
     }
-    try {
-        StrToDate("31.02.2026");
-        FAIL() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), "'31.02.2026' is not a valid date");
-    }
+    EXPECT_EQ(MessageOf<EConvertError>([&] { StrToDate("31.02.2026"); }), "'31.02.2026' is not a valid date");
 }
 
 TEST_F(EnglishTest, DatesReadInMonthDayYearOrder)

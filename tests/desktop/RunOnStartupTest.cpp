@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "platform/Seams.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/Raised.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -119,12 +120,8 @@ TEST_F(RunOnStartupTest, TheRunOnceStepComesFirstAndAFailedRunStepStopsTheCall)
 {
     // The autostart folder cannot be made: a plain file is in its place.
     Config.Write("autostart", "not a folder");
-    try {
-        BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, true, true);
-        FAIL() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_EQ(e.Message(), "Failed to set data for 'Zeltix'");
-    }
+    EXPECT_EQ(MessageOf<ERegistryException>([&] { BURunOnStartup1.SetRunOnStartup("Zeltix", ExePath, true, true); }),
+        "Failed to set data for 'Zeltix'");
     EXPECT_EQ(Read(RunOnceKeyPath, "Zeltix"), ExePath.toStdString() + '\0');
 }
 

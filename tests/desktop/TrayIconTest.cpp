@@ -1,4 +1,5 @@
 #include "tests/desktop/TrayIconFixture.h"
+#include "tests/support/Raised.h"
 
 #include <QString>
 
@@ -464,23 +465,13 @@ TEST_F(TrayIconTest, AFailingShellCallIsReportedUnderTheComponentsName)
     auto* tray = new TBrokenTrayIcon(Form.get());
     tray->setObjectName("abfTrayIcon1");
     tray->Broken = true;
-    try {
-        tray->SetVisible(true);
-        FAIL() << "no exception";
-    } catch (const EabfTrayIcon& e) {
-        EXPECT_EQ(e.Message(), "abfTrayIcon1.InsertToTray failed");
-    }
+    EXPECT_EQ(MessageOf<EabfTrayIcon>([&] { tray->SetVisible(true); }), "abfTrayIcon1.InsertToTray failed");
     tray->Broken = false;
     tray->SetVisible(true);
     tray->SetVisible(false);
     tray->SetVisible(true);
     tray->Broken = true;
-    try {
-        tray->SetVisible(false);
-        FAIL() << "no exception";
-    } catch (const EabfTrayIcon& e) {
-        EXPECT_EQ(e.Message(), "abfTrayIcon1.DeleteFromTray failed");
-    }
+    EXPECT_EQ(MessageOf<EabfTrayIcon>([&] { tray->SetVisible(false); }), "abfTrayIcon1.DeleteFromTray failed");
     tray->Broken = false;
 }
 

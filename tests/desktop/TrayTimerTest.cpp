@@ -2,6 +2,7 @@
 
 #include "desktop/ImageList.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/Raised.h"
 #include "tests/support/SeamScope.h"
 
 #include <QPixmap>
@@ -34,12 +35,7 @@ TEST_F(CustomTimerTest, TheTimerStartsOnlyWithAHandlerAndFailsWhenNoTimerIsLeft)
     timer.SetInterval(500);
     timer.SetEnabled(false);
     timer.SetOnTimer([](QObject*) {});
-    try {
-        timer.SetEnabled(true);
-        FAIL() << "no exception";
-    } catch (const EOutOfResources& e) {
-        EXPECT_EQ(e.Message(), "Not enough timers available");
-    }
+    EXPECT_EQ(MessageOf<EOutOfResources>([&] { timer.SetEnabled(true); }), "Not enough timers available");
     timer.SetInterval(0);
 }
 

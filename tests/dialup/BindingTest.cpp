@@ -5,6 +5,7 @@
 #include "platform/Library.h"
 #include "platform/Seams.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/Raised.h"
 #include "tests/support/SeamScope.h"
 
 #include <gtest/gtest.h>
@@ -30,16 +31,6 @@ protected:
 
     static std::string VariantDir(const char* variant) { return std::string(FAKE_RAS_DIR) + "/" + variant; }
     static void UseVariant(const char* variant) { PlatformSeams().LibrarySearchPath = {VariantDir(variant)}; }
-
-    static QString MessageOf(const std::function<void()>& call)
-    {
-        try {
-            call();
-        } catch (const Exception& e) {
-            return e.Message();
-        }
-        return QStringLiteral("(nothing raised)");
-    }
 
     static DWORD EnumEntries(std::string* firstName = nullptr)
     {
@@ -88,7 +79,7 @@ TEST_F(BindingTest, WithoutLibraryEveryFunctionFailsAndNothingIsRemembered)
     };
     for (int round = 0; round < 2; ++round) {
         for (const auto& call : calls) {
-            EXPECT_EQ(MessageOf(call), "Error opening rasapi.dll");
+            EXPECT_EQ(MessageOf<Exception>(call), "Error opening rasapi.dll");
             EXPECT_FALSE(Binding().Loaded);
             EXPECT_FALSE(Binding().FallbackUsed);
         }
@@ -136,7 +127,7 @@ TEST_F(BindingTest, BoundLibraryLackingAFunctionStaysBound)
     EnumEntries();
     HMODULE bound = Binding().Library;
 
-    EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
+    EXPECT_EQ(MessageOf<Exception>([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
     EXPECT_TRUE(Binding().Loaded);
     EXPECT_FALSE(Binding().FallbackUsed);
     EXPECT_EQ(Binding().Library, bound);
@@ -149,7 +140,7 @@ TEST_F(BindingTest, FirstFunctionMissingAndNoRnaphLeavesTheBindingOpen)
 {
     UseVariant("bound"); // has no librnaph.so
     for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
+        EXPECT_EQ(MessageOf<Exception>([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
         EXPECT_FALSE(Binding().Loaded);
         EXPECT_FALSE(Binding().FallbackUsed);
     }
@@ -171,7 +162,7 @@ TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
     // From now on only the bare name is asked for, although rnaph also has "RasHangUpAA".
     EXPECT_EQ(RasBinding::RasHangUpA(2), 306u);
 
-    EXPECT_EQ(MessageOf([] {
+    EXPECT_EQ(MessageOf<Exception>([] {
         char text[101] = {};
         RasBinding::RasGetErrorStringA(678, text, 100);
     }),
@@ -184,7 +175,7 @@ TEST_F(BindingTest, FunctionOnlyInRnaphSwitchesToItForGood)
 TEST_F(BindingTest, FunctionInNeitherLibraryOnFirstUseBindsNothing)
 {
     UseVariant("fallback");
-    EXPECT_EQ(MessageOf([] {
+    EXPECT_EQ(MessageOf<Exception>([] {
         char text[101] = {};
         RasBinding::RasGetErrorStringA(678, text, 100);
     }),
@@ -213,9 +204,9 @@ TEST_F(BindingTest, AddressesFoundAreForgottenWithTheirBinding)
             Binding() = {};
 
         UseVariant("bound");
-        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
+        EXPECT_EQ(MessageOf<Exception>([] { RasBinding::RasHangUpA(1); }), "Error opening rnaph.dll");
         EXPECT_EQ(EnumEntries(), 101u);
-        EXPECT_EQ(MessageOf([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
+        EXPECT_EQ(MessageOf<Exception>([] { RasBinding::RasHangUpA(1); }), "Function RasHangUpA not found!");
         EXPECT_EQ(EnumEntries(), 101u);
     }
 }

@@ -2,6 +2,7 @@
 #include "platform/Profile.h"
 
 #include "base/AtomicFile.h"
+#include "tests/support/Raised.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -127,12 +128,8 @@ TEST(IniEngineTest, UnwritableFileFailsAndIniFileSaysWhere)
     std::string file = dir.File("missing-folder/settings.ini");
     EXPECT_FALSE(WritePrivateProfileStringA("Main", "Limit", "1", file.c_str()));
     TIniFile ini(QString::fromStdString(file));
-    try {
-        ini.WriteInteger("Main", "Limit", 1);
-        FAIL() << "no exception";
-    } catch (const EIniFileException& e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + QString::fromStdString(file));
-    }
+    EXPECT_EQ(MessageOf<EIniFileException>([&] { ini.WriteInteger("Main", "Limit", 1); }),
+        "Unable to write to " + QString::fromStdString(file));
 }
 
 TEST(IniEngineTest, IniFileReadsNumbersAndFlagsWithTheirDefaults)

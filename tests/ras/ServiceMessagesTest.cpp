@@ -5,6 +5,7 @@
 #include "ras/service/Phonebook.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
+#include "tests/support/Raised.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,16 +14,6 @@
 #include <string>
 
 namespace {
-
-std::string MessageOf(const std::function<void()>& failing)
-{
-    try {
-        failing();
-    } catch (const ERasService& e) {
-        return e.Message();
-    }
-    return "(nothing thrown)";
-}
 
 TEST(ServiceMessages, QuoteNamesAndHandlesReadably)
 {
@@ -62,7 +53,7 @@ TEST(ServiceMessages, QuoteNamesAndHandlesReadably)
     };
     EXPECT_EQ(handle, 0x00010001u);
     for (const auto& c : cases)
-        EXPECT_EQ(MessageOf(c.Failing), c.Message);
+        EXPECT_EQ(MessageOf<ERasService>(c.Failing), c.Message);
 }
 
 TEST(ServiceMessages, TextFromOutsideIsShownAsUtf8)
