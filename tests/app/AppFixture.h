@@ -11,9 +11,11 @@
 #include "platform/ShellNotify.h"
 #include "platform/Timer.h"
 #include "platform/Winsock.h"
+#include "tests/app/ApplicationScope.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/FormatLocaleScope.h"
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SeamScope.h"
@@ -31,7 +33,7 @@ class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")) << "the test command generates de_DE.UTF-8";
+        ASSERT_TRUE(GermanFormats.Ok()) << "the test command generates de_DE.UTF-8";
         Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
         Seams->RegistryConfigHome = ConfigHome.Path();
         App->DialogAnswerer = [this](const TDialogRequest& request) {
@@ -41,12 +43,7 @@ protected:
         };
     }
 
-    void TearDown() override
-    {
-        Form.reset();
-        Application()->OnException = nullptr;
-        UseLocaleForFormats({});
-    }
+    void TearDown() override { Form.reset(); }
 
     TForm1& Start()
     {
@@ -76,6 +73,8 @@ protected:
 
     // Declared first, so everything a test changed is put back after the window has gone.
     TPlatformSeamScope Seams;
+    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
+    TApplicationEventScope ApplicationEvents;
     TSeamScope<TAppSeams> App{AppSeams()};
     TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
     TSeamScope<Winsock::TWinsockState> Sockets{Winsock::WinsockState()};

@@ -1,6 +1,6 @@
 #include "app/HistoryModel.h"
-#include "base/FormatSettings.h"
 #include "base/SysUtils.h"
+#include "tests/support/FormatLocaleScope.h"
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +37,9 @@ const QStringList Captions{"Datum", "Verbindung", "Dauer", "Kosten (Cent)"};
 
 class HistoryModelTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8")); }
-    void TearDown() override { UseLocaleForFormats({}); }
+    void SetUp() override { ASSERT_TRUE(GermanFormats.Ok()); }
+
+    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
 };
 
 // Costs as the program writes them, many of them on a half cent of a euro where the shown euros

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "base/FormatSettings.h"
+#include "tests/support/FormatLocaleScope.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 // Runs a test in one named locale's formats and puts the process's formats back afterwards,
@@ -12,10 +14,13 @@ class LocaleTest : public ::testing::Test {
 protected:
     void Use(const std::string& name)
     {
-        ASSERT_TRUE(UseLocaleForFormats(name))
-            << name << " is not installed: localedef -i " << name.substr(0, 5) << " -f UTF-8 " << name;
+        Formats = std::make_unique<TFormatLocaleScope>(name);
+        ASSERT_TRUE(Formats->Ok()) << name << " is not installed: localedef -i " << name.substr(0, 5) << " -f UTF-8 "
+                                   << name;
     }
-    void TearDown() override { UseLocaleForFormats(""); }
+
+private:
+    std::unique_ptr<TFormatLocaleScope> Formats;
 };
 
 class GermanTest : public LocaleTest {

@@ -9,9 +9,11 @@
 #include "platform/ProgramDir.h"
 #include "platform/Seams.h"
 #include "platform/Winsock.h"
+#include "tests/app/ApplicationScope.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/FormatLocaleScope.h"
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/QtPrinters.h"
@@ -37,23 +39,18 @@ namespace {
 struct TProgramEnvironment {
     explicit TProgramEnvironment(std::array<uint8_t, 4> localAddress)
     {
-        GermanFormats = UseLocaleForFormats("de_DE.UTF-8");
         ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
         Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
         Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
         App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
         Seams->Sockets.LocalAddresses = {localAddress};
     }
-    ~TProgramEnvironment()
-    {
-        Application()->OnException = nullptr;
-        ::unsetenv("ZELTIX_RAS_DIR");
-        UseLocaleForFormats({});
-    }
+    ~TProgramEnvironment() { ::unsetenv("ZELTIX_RAS_DIR"); }
 
     TPlatformSeamScope Seams;
+    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
+    TApplicationEventScope ApplicationEvents;
     TSeamScope<TAppSeams> App{AppSeams()};
-    bool GermanFormats = false;
     TTempDir ProgramFolder;
     TTempDir RasFolder;
 };
@@ -64,7 +61,7 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
 {
     TPppTree tree;
     TProgramEnvironment environment({192, 168, 0, 5});
-    ASSERT_TRUE(environment.GermanFormats);
+    ASSERT_TRUE(environment.GermanFormats.Ok());
     const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;
 
@@ -125,7 +122,9 @@ namespace {
 // program waits until the link is gone.
 TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
 {
-    ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+    TFormatLocaleScope germanFormats("de_DE.UTF-8");
+    ASSERT_TRUE(germanFormats.Ok());
+    TApplicationEventScope applicationEvents;
     TPlatformSeamScope Seams;
     TSeamScope App{AppSeams()};
     TTempDir programFolder;
@@ -152,9 +151,6 @@ TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
         EXPECT_TRUE(form->isVisible());
     }
     EXPECT_TRUE(pppd.EndedBySigterm());
-
-    Application()->OnException = nullptr;
-    UseLocaleForFormats({});
 }
 
 } // namespace
@@ -170,7 +166,7 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
     if (!tree.Unavailable().empty())
         GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
     TProgramEnvironment environment({10, 64, 0, 1});
-    ASSERT_TRUE(environment.GermanFormats);
+    ASSERT_TRUE(environment.GermanFormats.Ok());
     const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;
 

@@ -8,10 +8,12 @@
 #include "platform/ProgramDir.h"
 #include "platform/Seams.h"
 #include "platform/Timer.h"
+#include "tests/app/ApplicationScope.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
+#include "tests/support/FormatLocaleScope.h"
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SeamScope.h"
@@ -33,19 +35,14 @@ class SessionScenarioTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(UseLocaleForFormats("de_DE.UTF-8"));
+        ASSERT_TRUE(GermanFormats.Ok());
         ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
         Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
         Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
         App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
     }
 
-    void TearDown() override
-    {
-        Application()->OnException = nullptr;
-        ::unsetenv("ZELTIX_RAS_DIR");
-        UseLocaleForFormats({});
-    }
+    void TearDown() override { ::unsetenv("ZELTIX_RAS_DIR"); }
 
     TChildResult Rasdial(const std::vector<std::string>& args)
     {
@@ -56,6 +53,8 @@ protected:
     void Second() { RunEventLoopFor(Clock, 1000); }
 
     TPlatformSeamScope Seams;
+    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
+    TApplicationEventScope ApplicationEvents;
     TSeamScope<TAppSeams> App{AppSeams()};
     TTempDir ProgramFolder;
     TTempDir RasFolder;
