@@ -23,17 +23,19 @@
 void TForm1::OnCheckTimerTimer()
 {
     const uint64_t poll = ++FPollSerial;
-    const uint64_t outerPoll = std::exchange(FReportingPoll, poll);
     FSessionSeen = false;
     int count = 0;
-    int result;
-    try {
+    int result = 0;
+    {
+        // The reports that arrive now are this poll's; afterwards an outer poll's again, however
+        // the listing ends.
+        struct TReporting {
+            uint64_t& Poll;
+            uint64_t Outer;
+            ~TReporting() { Poll = Outer; }
+        } reporting{FReportingPoll, std::exchange(FReportingPoll, poll)};
         result = DialUp1->GetActiveConnections(count);
-    } catch (...) {
-        FReportingPoll = outerPoll;
-        throw;
     }
-    FReportingPoll = outerPoll;
     // A session whose connection left the list without a disconnected report (one hung up
     // elsewhere, or refused after its entry was unticked) ends here as if it had been reported.
     // A poll that a newer one overtook leaves that to the newer one.

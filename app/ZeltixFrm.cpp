@@ -143,7 +143,23 @@ void TForm1::CreateLayout()
     Splitter1->setHandleWidth(6);
     Splitter1->setChildrenCollapsible(false);
     regions->addWidget(Splitter1, 1);
+    CreateTariffBox();
+    CreateHistoryBox();
+    Splitter1->setSizes({228, 800 - 228 - 125 - 6});
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
 
+    GroupBox3 = new QGroupBox(QStringLiteral("Limits"), MainPanel);
+    regions->addWidget(GroupBox3);
+    CreateLimitsBox();
+
+    Panel2 = new QFrame(MainPanel);
+    mainLayout->addWidget(Panel2);
+    CreateStatusPanel();
+}
+
+void TForm1::CreateTariffBox()
+{
     GroupBox1 = new QGroupBox(QStringLiteral("Verbindungseinstellungen"), Splitter1);
     auto* box1 = new QVBoxLayout(GroupBox1);
     box1->setContentsMargins(2, 2, 2, 2);
@@ -160,7 +176,10 @@ void TForm1::CreateLayout()
     Label5->setFixedHeight(52);
     box1->addWidget(Label5);
     Splitter1->addWidget(GroupBox1);
+}
 
+void TForm1::CreateHistoryBox()
+{
     GroupBox2 = new QGroupBox(QStringLiteral("Verbindungen"), Splitter1);
     auto* box2 = new QVBoxLayout(GroupBox2);
     box2->setContentsMargins(2, 2, 2, 2);
@@ -175,13 +194,11 @@ void TForm1::CreateLayout()
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     box2->addWidget(ListView1, 1);
     Splitter1->addWidget(GroupBox2);
-    Splitter1->setSizes({228, 800 - 228 - 125 - 6});
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
+}
 
-    GroupBox3 = new QGroupBox(QStringLiteral("Limits"), MainPanel);
+void TForm1::CreateLimitsBox()
+{
     GroupBox3->setFixedWidth(125);
-    regions->addWidget(GroupBox3);
     Label8 = new QLabel(QStringLiteral("Geben Sie hier ein Monatslimit ein:"), GroupBox3);
     Label8->setWordWrap(true);
     Label8->setGeometry(10, 24, 105, 25);
@@ -204,14 +221,15 @@ void TForm1::CreateLayout()
     RarBar1->SetMin(0);
     RarBar1->SetMax(0);
     RarBar1->SetProgress(0);
+}
 
+void TForm1::CreateStatusPanel()
+{
     // A lowered outer and a raised inner bevel, one pixel each: the panel stands as a groove.
-    Panel2 = new QFrame(MainPanel);
     Panel2->setFrameStyle(QFrame::Box | QFrame::Sunken);
     Panel2->setLineWidth(1);
     Panel2->setMidLineWidth(0);
     Panel2->setFixedHeight(38);
-    mainLayout->addWidget(Panel2);
     Label1 = PlaceLabel(Panel2, QStringLiteral("Offline"), 16, 4);
     QFont bold(QStringLiteral("Arial"));
     bold.setPointSize(8);

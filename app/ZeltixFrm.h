@@ -155,7 +155,13 @@ protected:
 
 private:
     void CreateMenus();
+    // The window's regions, in their order of creation: the tariff box and the history box in
+    // the splitter, the limits box beside them, the status panel below.
     void CreateLayout();
+    void CreateTariffBox();
+    void CreateHistoryBox();
+    void CreateLimitsBox();
+    void CreateStatusPanel();
     void CreateComponents();
     // The components that come after the menus in the window's order of creation.
     void CreateLateComponents();

@@ -111,59 +111,82 @@ std::vector<TPiece> ParsePicture(const QString& picture)
 
 } // namespace
 
-QString FormatFloat(const QString& picture, long double value)
-{
-    if (!std::isfinite(value))
-        return NonFinite(value);
-    if (picture.isEmpty())
-        return FloatToStr(value);
-    const std::vector<TPiece> pieces = ParsePicture(picture);
+namespace {
 
-    // Integer places, of which the ones from the first '0' on are always written; fraction
-    // places, of which the ones up to the last '0' are always written.
-    long long intPlaces = 0, intForced = 0, fracPlaces = 0, fracForced = 0;
+// What a picture asks for: its digit places before and after the point, and how many of them are
+// always written (integer places from the first '0' on, fraction places up to the last '0').
+struct TPicturePlaces {
+    long long IntPlaces = 0;
+    long long IntForced = 0;
+    long long FracPlaces = 0;
+    long long FracForced = 0;
+};
+
+TPicturePlaces CountPlaces(const std::vector<TPiece>& pieces)
+{
+    TPicturePlaces places;
+    long long firstIntZero = 0; // the place of the first '0' before the point, from 1
     bool afterPoint = false;
     for (const TPiece& p : pieces) {
         if (p.Kind == '.') {
             afterPoint = true;
         } else if (p.Kind == '0' || p.Kind == '#') {
-            long long& places = afterPoint ? fracPlaces : intPlaces;
-            ++places;
+            long long& count = afterPoint ? places.FracPlaces : places.IntPlaces;
+            ++count;
             if (p.Kind == '0' && afterPoint)
-                fracForced = places;
-            if (p.Kind == '0' && !afterPoint && intForced == 0)
-                intForced = -places; // resolved below, once the count is known
+                places.FracForced = count;
+            if (p.Kind == '0' && !afterPoint && firstIntZero == 0)
+                firstIntZero = count;
         }
     }
-    if (intForced < 0)
-        intForced = intPlaces + intForced + 1;
-    if (intPlaces == 0 && fracPlaces == 0) {
-        // No digit places: the picture is all text.
-        QString text;
-        for (const TPiece& p : pieces)
-            text += p.Kind == '.' ? QStringLiteral(".") : p.Text;
-        return text;
-    }
+    if (firstIntZero != 0)
+        places.IntForced = places.IntPlaces - firstIntZero + 1;
+    return places;
+}
 
+// A picture without digit places is all text.
+QString PictureText(const std::vector<TPiece>& pieces)
+{
+    QString text;
+    for (const TPiece& p : pieces)
+        text += p.Kind == '.' ? QStringLiteral(".") : p.Text;
+    return text;
+}
+
+// The value's digits rounded to the picture's fraction places: the integer digits padded to the
+// forced places, the fraction digits without the trailing zeros that are not forced.
+struct TPictureDigits {
+    std::string Int;
+    std::string Frac;
+    bool Negative = false;
+};
+
+TPictureDigits DigitsFor(long double value, const TPicturePlaces& places)
+{
     TDecimal d = DecimalOf(value);
-    RoundTo(d, d.Point + fracPlaces);
-
-    std::string intDigits;
+    RoundTo(d, d.Point + places.FracPlaces);
+    TPictureDigits digits;
     for (long long i = 0; i < d.Point; ++i)
-        intDigits.push_back(DigitAt(d, i));
-    if (static_cast<long long>(intDigits.size()) < intForced)
-        intDigits.insert(0, static_cast<size_t>(intForced) - intDigits.size(), '0');
-    std::string fracDigits;
-    for (long long i = 0; i < fracPlaces; ++i)
-        fracDigits.push_back(DigitAt(d, d.Point + i));
-    while (static_cast<long long>(fracDigits.size()) > fracForced && fracDigits.back() == '0')
-        fracDigits.pop_back();
+        digits.Int.push_back(DigitAt(d, i));
+    if (static_cast<long long>(digits.Int.size()) < places.IntForced)
+        digits.Int.insert(0, static_cast<size_t>(places.IntForced) - digits.Int.size(), '0');
+    for (long long i = 0; i < places.FracPlaces; ++i)
+        digits.Frac.push_back(DigitAt(d, d.Point + i));
+    while (static_cast<long long>(digits.Frac.size()) > places.FracForced && digits.Frac.back() == '0')
+        digits.Frac.pop_back();
+    // A value that rounds to no digit at all shows no sign.
+    digits.Negative = value < 0 && !d.Digits.empty();
+    return digits;
+}
 
+// Writes the digits into the picture's places, its text as it stands.
+QString FillPicture(const std::vector<TPiece>& pieces, const TPicturePlaces& places, const TPictureDigits& digits)
+{
     QString result;
-    if (value < 0 && !d.Digits.empty())
+    if (digits.Negative)
         result += u'-';
     // Integer digits beyond the places all go to the first place, as in "00" showing 100.
-    const long long surplus = static_cast<long long>(intDigits.size()) - intPlaces;
+    const long long surplus = static_cast<long long>(digits.Int.size()) - places.IntPlaces;
     long long intIndex = 0, fracIndex = 0;
     bool inFraction = false;
     for (const TPiece& p : pieces) {
@@ -171,24 +194,39 @@ QString FormatFloat(const QString& picture, long double value)
             result += p.Text;
         } else if (p.Kind == '.') {
             inFraction = true;
-            if (intPlaces == 0)
-                result += QString::fromLatin1(intDigits);
-            if (!fracDigits.empty())
+            if (places.IntPlaces == 0)
+                result += QString::fromLatin1(digits.Int);
+            if (!digits.Frac.empty())
                 result += FormatSettings().DecimalSeparator;
         } else if (!inFraction) {
             const long long from = std::max(intIndex == 0 ? 0 : intIndex + surplus, 0LL);
             const long long to = intIndex + surplus + 1;
             if (to > from)
                 result +=
-                    QString::fromLatin1(intDigits.substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
+                    QString::fromLatin1(digits.Int.substr(static_cast<size_t>(from), static_cast<size_t>(to - from)));
             ++intIndex;
         } else {
-            if (fracIndex < static_cast<long long>(fracDigits.size()))
-                result += QLatin1Char(fracDigits[static_cast<size_t>(fracIndex)]);
+            if (fracIndex < static_cast<long long>(digits.Frac.size()))
+                result += QLatin1Char(digits.Frac[static_cast<size_t>(fracIndex)]);
             ++fracIndex;
         }
     }
     return result;
+}
+
+} // namespace
+
+QString FormatFloat(const QString& picture, long double value)
+{
+    if (!std::isfinite(value))
+        return NonFinite(value);
+    if (picture.isEmpty())
+        return FloatToStr(value);
+    const std::vector<TPiece> pieces = ParsePicture(picture);
+    const TPicturePlaces places = CountPlaces(pieces);
+    if (places.IntPlaces == 0 && places.FracPlaces == 0)
+        return PictureText(pieces);
+    return FillPicture(pieces, places, DigitsFor(value, places));
 }
 
 QString FloatToStr(long double value)

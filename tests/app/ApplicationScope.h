@@ -8,7 +8,10 @@
 // main window's start-up sets it to its own handler.
 class TApplicationEventScope {
 public:
-    TApplicationEventScope() : FSaved(Application()->OnException) {}
+    TApplicationEventScope()
+        : FSaved(Application()->OnException)
+    {
+    }
     ~TApplicationEventScope() { Application()->OnException = std::move(FSaved); }
     TApplicationEventScope(const TApplicationEventScope&) = delete;
     TApplicationEventScope& operator=(const TApplicationEventScope&) = delete;

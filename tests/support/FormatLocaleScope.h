@@ -8,7 +8,10 @@
 // afterwards, also after a failed assertion. Ok() says whether the locale is installed.
 class TFormatLocaleScope {
 public:
-    explicit TFormatLocaleScope(const std::string& name) : FOk(UseLocaleForFormats(name)) {}
+    explicit TFormatLocaleScope(const std::string& name)
+        : FOk(UseLocaleForFormats(name))
+    {
+    }
     ~TFormatLocaleScope() { UseLocaleForFormats({}); }
     TFormatLocaleScope(const TFormatLocaleScope&) = delete;
     TFormatLocaleScope& operator=(const TFormatLocaleScope&) = delete;
