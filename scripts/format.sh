@@ -14,7 +14,7 @@ if ! command -v clang-format-14 >/dev/null; then
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format-14
 fi
 
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h')
 if [ "${1:-}" = "--check" ]; then
     clang-format-14 --dry-run -Werror "${files[@]}"
     echo "Formatting: ${#files[@]} files as .clang-format says."
