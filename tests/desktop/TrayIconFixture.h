@@ -82,6 +82,15 @@ protected:
         return Tray;
     }
 
+    // Counts every mouse event the icon raises (downs, ups, moves, double clicks) in events.
+    void CountMouseEvents(int& events)
+    {
+        Tray->OnMouseDown = [&events](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
+        Tray->OnMouseUp = [&events](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
+        Tray->OnMouseMove = [&events](QObject*, TShiftState, int, int) { ++events; };
+        Tray->OnDblClick = [&events](QObject*) { ++events; };
+    }
+
     // A mouse message on the icon, as the shell reports it.
     void Mouse(UINT message)
     {

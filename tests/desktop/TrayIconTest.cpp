@@ -198,9 +198,7 @@ TEST_F(TrayIconTest, ARightDoubleClickDoesNothingOfItsOwnAndEachReleaseOpensTheM
 {
     Start();
     int events = 0;
-    Tray->OnMouseDown = [&](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
-    Tray->OnMouseUp = [&](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
-    Tray->OnDblClick = [&](QObject*) { ++events; };
+    CountMouseEvents(events);
     Mouse(WM_RBUTTONDBLCLK);
     EXPECT_EQ(events, 0);
     EXPECT_TRUE(Popups.empty());
@@ -248,10 +246,7 @@ TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
     Start();
     Tray->SetEnabled(false);
     int events = 0;
-    Tray->OnMouseDown = [&](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
-    Tray->OnMouseUp = [&](QObject*, TMouseButton, TShiftState, int, int) { ++events; };
-    Tray->OnMouseMove = [&](QObject*, TShiftState, int, int) { ++events; };
-    Tray->OnDblClick = [&](QObject*) { ++events; };
+    CountMouseEvents(events);
     for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
              WM_MBUTTONDOWN, WM_MBUTTONUP})
         Mouse(message);
