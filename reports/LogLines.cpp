@@ -15,6 +15,9 @@ namespace {
 // Where the next LF at or after from is, or the end.
 std::size_t NextBreak(std::string_view bytes, std::size_t from)
 {
+    // An empty log has no bytes at all to search, not even an address.
+    if (from >= bytes.size())
+        return bytes.size();
     const void* lf = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
     return lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - bytes.data()) : bytes.size();
 }
