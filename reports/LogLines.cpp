@@ -106,7 +106,8 @@ bool TLogLines::Load(const std::string& path)
                 ok = false;
                 break;
             }
-            std::memcpy(larger.get(), buffer.get(), filled);
+            if (filled > 0)
+                std::memcpy(larger.get(), buffer.get(), filled);
             std::memcpy(larger.get() + filled, more, static_cast<std::size_t>(n));
             buffer = std::move(larger);
         }
@@ -125,7 +126,8 @@ void TLogLines::Assign(std::string_view bytes)
     TBuffer buffer = Allocate(bytes.size());
     if (!buffer)
         throw std::bad_alloc();
-    std::memcpy(buffer.get(), bytes.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(buffer.get(), bytes.data(), bytes.size());
     Take(std::move(buffer), bytes.size());
 }
 
