@@ -10,6 +10,7 @@
 #include "platform/Seams.h"
 #include "platform/Winsock.h"
 #include "tests/app/ApplicationScope.h"
+#include "tests/scenario/ProgramEnvironment.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
@@ -33,34 +34,12 @@
 
 namespace {
 
-// What the whole program needs around it in these scenarios: German formats, a program folder
-// and a dial-up service folder of its own, the built library, dialogs answered with OK and a
-// local address. Everything is put back when the scenario ends, also after a failed assertion.
-struct TProgramEnvironment {
-    explicit TProgramEnvironment(std::array<uint8_t, 4> localAddress)
-    {
-        ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
-        Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
-        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
-        App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
-        Seams->Sockets.LocalAddresses = {localAddress};
-    }
-    ~TProgramEnvironment() { ::unsetenv("ZELTIX_RAS_DIR"); }
-
-    TPlatformSeamScope Seams;
-    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
-    TApplicationEventScope ApplicationEvents;
-    TSeamScope<TAppSeams> App{AppSeams()};
-    TTempDir ProgramFolder;
-    TTempDir RasFolder;
-};
-
 // The whole program watching a pppd link: a peer file becomes a tariff row, and the link coming
 // up and going down becomes one priced session with its log lines.
 TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
 {
     TPppTree tree;
-    TProgramEnvironment environment({192, 168, 0, 5});
+    TProgramEnvironment environment(std::array<uint8_t, 4>{192, 168, 0, 5});
     ASSERT_TRUE(environment.GermanFormats.Ok());
     const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;
@@ -165,7 +144,7 @@ TEST(PppScenarioTest, ARealKernelInterfaceBecomesOnePricedSession)
     TPppKernelTree tree;
     if (!tree.Unavailable().empty())
         GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
-    TProgramEnvironment environment({10, 64, 0, 1});
+    TProgramEnvironment environment(std::array<uint8_t, 4>{10, 64, 0, 1});
     ASSERT_TRUE(environment.GermanFormats.Ok());
     const TTempDir& programFolder = environment.ProgramFolder;
     TFakeClock clock;

@@ -9,6 +9,7 @@
 #include "platform/Seams.h"
 #include "platform/Timer.h"
 #include "tests/app/ApplicationScope.h"
+#include "tests/scenario/ProgramEnvironment.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
@@ -33,16 +34,7 @@ namespace {
 // and its timers tick through the event loop as the fake seconds pass.
 class SessionScenarioTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(GermanFormats.Ok());
-        ::setenv("ZELTIX_RAS_DIR", RasFolder.Path().c_str(), 1);
-        Seams->LibrarySearchPath = {TFakeDialUpService::BinaryDir()};
-        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
-        App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
-    }
-
-    void TearDown() override { ::unsetenv("ZELTIX_RAS_DIR"); }
+    void SetUp() override { ASSERT_TRUE(Environment.GermanFormats.Ok()); }
 
     TChildResult Rasdial(const std::vector<std::string>& args)
     {
@@ -52,12 +44,8 @@ protected:
     // One second of the running program: its timers tick through the event loop.
     void Second() { RunEventLoopFor(Clock, 1000); }
 
-    TPlatformSeamScope Seams;
-    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
-    TApplicationEventScope ApplicationEvents;
-    TSeamScope<TAppSeams> App{AppSeams()};
-    TTempDir ProgramFolder;
-    TTempDir RasFolder;
+    TProgramEnvironment Environment;
+    TTempDir& ProgramFolder = Environment.ProgramFolder;
     TFakeClock Clock;
 };
 
