@@ -51,6 +51,8 @@ public:
         FAvailable = AreaAvailable();
         FTimer = new TTimer(QCoreApplication::instance());
         FTimer->SetInterval(NotificationAreaWatchMs);
+        // A panel is found a moment later, and the program is not woken for the look alone.
+        FTimer->SetTolerance(NotificationAreaWatchMs / 2);
         FTimer->SetOnTimer([this](QObject*) { Look(); });
     }
 

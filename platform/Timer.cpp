@@ -74,32 +74,19 @@ public:
             return;
         const uint64_t now = Now();
         for (TTimer* timer : FTimers) {
-            if (timer->FDue > now)
+            if (timer->FDue > now + ShareWindow(*timer))
                 continue;
             if (!timer->FPending && QCoreApplication::instance()) {
                 timer->FPending = true;
                 QCoreApplication::postEvent(timer, new TTickEvent(timer->FRun));
             }
-            // Ticks missed meanwhile are not made up: the next one is an interval from now.
+            // Ticks missed meanwhile are not made up: the next one is an interval from now. A tick
+            // that came a little early keeps the timer's rhythm.
             timer->FDue += timer->FInterval;
             if (timer->FDue <= now)
                 timer->FDue = now + timer->FInterval;
         }
         Arm();
-    }
-
-private:
-    // Milliseconds of the platform clock, counted on from the 32-bit tick count so that they
-    // go on across its wrap. Running timers are checked at least once an interval, far more
-    // often than the count can wrap. A clock set back (only test clocks are) makes no time pass.
-    uint64_t Now()
-    {
-        const DWORD tick = GetTickCount();
-        const DWORD passed = tick - FLastTick;
-        FLastTick = tick;
-        if (passed <= static_cast<DWORD>(INT32_MAX))
-            FNow += passed;
-        return FNow;
     }
 
     // The toolkit timer that wakes the queue when the earliest timer falls due by the system
@@ -116,16 +103,45 @@ private:
         }
         uint64_t due = UINT64_MAX;
         for (const TTimer* timer : FTimers)
-            due = std::min(due, timer->FDue);
+            due = std::min(due, timer->FDue + timer->FTolerance);
         const uint64_t now = Now();
+        FWakeAt = due;
         const uint64_t wait = due > now ? due - now : 0;
         FWake->start(static_cast<int>(std::min<uint64_t>(wait, INT_MAX)));
+    }
+
+    // A test clock that moved wakes the queue as the system clock would have.
+    void CheckAfterClockMove()
+    {
+        if (Now() >= FWakeAt)
+            Check();
+    }
+
+private:
+    // How early a tick may be handled along with another timer's: a twentieth of the interval,
+    // at most 50 ms. Two timers of one interval started a few milliseconds apart (the session
+    // clock is started from within the poll) then wake the program once instead of twice.
+    static uint64_t ShareWindow(const TTimer& timer) { return std::min<uint64_t>(timer.FInterval / 20, 50); }
+
+    // Milliseconds of the platform clock, counted on from the 32-bit tick count so that they
+    // go on across its wrap. Running timers are checked at least once an interval, far more
+    // often than the count can wrap. A clock set back (only test clocks are) makes no time pass.
+    uint64_t Now()
+    {
+        const DWORD tick = GetTickCount();
+        const DWORD passed = tick - FLastTick;
+        FLastTick = tick;
+        if (passed <= static_cast<DWORD>(INT32_MAX))
+            FNow += passed;
+        return FNow;
     }
 
     std::vector<TTimer*> FTimers;
     QPointer<QTimer> FWake;
     DWORD FLastTick = GetTickCount();
     uint64_t FNow = 0;
+    // When the wake-up is set for, in the queue's milliseconds.
+    uint64_t FWakeAt = 0;
 };
 
 TTimer::TTimer(QObject* AOwner)
@@ -152,6 +168,16 @@ void TTimer::SetInterval(UINT Value)
         return;
     FInterval = Value;
     UpdateTimer();
+}
+
+void TTimer::SetTolerance(UINT Value)
+{
+    if (Value == FTolerance)
+        return;
+    FTolerance = Value;
+    // Only the wake-up moves: the tick keeps its time.
+    if (FRunning)
+        TTimerQueue::Instance().Arm();
 }
 
 void TTimer::SetOnTimer(TNotifyEvent Value)
@@ -189,5 +215,5 @@ bool TTimer::event(QEvent* e)
 
 void CheckTimersAfterClockMove()
 {
-    TTimerQueue::Instance().Check();
+    TTimerQueue::Instance().CheckAfterClockMove();
 }

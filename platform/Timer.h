@@ -16,6 +16,9 @@ class QEvent;
 // Ticks that fall due while no loop runs are folded into one. A disabled timer raises nothing,
 // not even a tick that was already on its way. The timer runs while it is enabled, its interval
 // is not 0 and OnTimer is assigned.
+// Timers share wake-ups, as the platform coalesces them: a tick due within a twentieth of its
+// interval (at most 50 ms) is handled with another timer's tick that falls due first, and a
+// timer with a tolerance waits up to that long for another timer's wake-up to come along.
 class TTimer : public QObject {
 public:
     using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -30,6 +33,10 @@ public:
     UINT Interval() const { return FInterval; }
     // A new interval starts counting now.
     void SetInterval(UINT Value);
+    // How late a tick may come so that it shares another timer's wake-up; 0 (the default)
+    // wakes the program for this timer alone when no other timer is due by then.
+    UINT Tolerance() const { return FTolerance; }
+    void SetTolerance(UINT Value);
     const TNotifyEvent& OnTimer() const { return FOnTimer; }
     void SetOnTimer(TNotifyEvent Value);
 
@@ -46,6 +53,7 @@ private:
 
     bool FEnabled = true;
     UINT FInterval = 1000;
+    UINT FTolerance = 0;
     TNotifyEvent FOnTimer;
 
     bool FRunning = false;
@@ -57,6 +65,7 @@ private:
     uint64_t FRun = 0;
 };
 
-// Test clocks call this after they have moved: the timers due by the new time post their ticks,
-// which the next pass of the message loop handles.
+// Test clocks call this after they have moved: it wakes the timers as the system clock would
+// have, so the ticks due by the new time are posted and the next pass of the message loop
+// handles them.
 void CheckTimersAfterClockMove();

@@ -96,6 +96,46 @@ TEST_F(TimerTest, TicksComeEveryIntervalOfThePlatformClock)
     }
 }
 
+// A second timer beside one of 1000 ms started at 0: when it starts, its interval and tolerance,
+// and the clock times of its ticks over 5.5 s. The first one ticks every 1000 ms throughout.
+struct TSharedWakeCase {
+    std::string Name;
+    int64_t StartMs;
+    UINT Interval;
+    UINT Tolerance;
+    std::vector<int64_t> Ticks;
+};
+
+TEST_F(TimerTest, TimersShareWakeUps)
+{
+    const std::vector<TSharedWakeCase> cases = {
+        {"started 30 ms later, it ticks with the other", 30, 1000, 0, {1000, 2000, 3000, 4000, 5000}},
+        {"started 60 ms later, it keeps its own time", 60, 1000, 0, {1060, 2060, 3060, 4060, 5060}},
+        {"a short interval comes no earlier than it is due", 30, 200, 0,
+            {230, 430, 630, 830, 1030, 1230, 1430, 1630, 1830, 2030, 2230, 2430, 2630, 2830, 3030, 3230, 3430, 3630,
+                3830, 4030, 4230, 4430, 4630, 4830, 5030, 5230, 5430}},
+        {"with a tolerance it waits for the other's wake-up", 300, 2000, 1000, {3000, 5000}},
+        {"the tolerance is no delay when the other is due first", 300, 2000, 700, {3000, 5000}},
+        {"beyond its tolerance it wakes on its own", 300, 2000, 500, {2800, 4800}},
+    };
+    for (const TSharedWakeCase& test : cases) {
+        TFakeClock clock;
+        const int64_t start = clock.EpochMs();
+        std::vector<int64_t> first;
+        std::vector<int64_t> second;
+        TTimer one(nullptr);
+        one.SetOnTimer([&](QObject*) { first.push_back(clock.EpochMs() - start); });
+        RunEventLoopFor(clock, test.StartMs, 10);
+        TTimer two(nullptr);
+        two.SetInterval(test.Interval);
+        two.SetTolerance(test.Tolerance);
+        two.SetOnTimer([&](QObject*) { second.push_back(clock.EpochMs() - start); });
+        RunEventLoopFor(clock, 5500 - test.StartMs, 10);
+        EXPECT_EQ(second, test.Ticks) << test.Name;
+        EXPECT_EQ(first, (std::vector<int64_t>{1000, 2000, 3000, 4000, 5000})) << test.Name;
+    }
+}
+
 TEST_F(TimerTest, ATimerTicksInsideTheNestedLoopOfItsOwnHandlerAndStopsWhenDisabledThere)
 {
     TFakeClock clock;
