@@ -5,10 +5,12 @@
 #
 # Starts build/bin/zeltix in a folder of its own (in a notification area under Xvfb when there is
 # no display), with a history of N rows (default 0), optionally with a connected session and with
-# pppd peers configured but not running, and build/bench/minimal_poll beside it. After a warm-up
-# it measures both for SECONDS (default 30) from the kernel's own CPU time of every thread
+# pppd peers configured but not running, and beside it build/bench/minimal_poll (the bare poll as
+# a process of its own) and build/bench/qt_poll (the same poll in the least a Qt desktop program
+# is: a hidden window, a tray icon, one toolkit timer). After a warm-up it measures all three for
+# SECONDS (default 30) from the kernel's own CPU time of every thread
 # (/proc/PID/task/*/schedstat, nanoseconds) and prints the microseconds per second of each and
-# their ratio. The machine's load weighs on both alike, so only the ratio holds from run to run.
+# the ratios. The machine's load weighs on all alike, so only the ratios hold from run to run.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -21,7 +23,8 @@ while [ $# -gt 0 ]; do
         *) seconds=$1; shift ;;
     esac
 done
-for f in build/bin/zeltix build/bin/librasapi32.so build/bin/rasdial build/bench/minimal_poll build/bench/make_history; do
+for f in build/bin/zeltix build/bin/librasapi32.so build/bin/rasdial build/bench/minimal_poll build/bench/qt_poll \
+    build/bench/make_history; do
     [ -x "$f" ] || { echo "$f is missing: build with ./test first" >&2; exit 1; }
 done
 
@@ -65,6 +68,9 @@ pids+=("$zeltix")
 build/bench/minimal_poll "$ZELTIX_RAS_DIR" &
 poll=$!
 pids+=("$poll")
+build/bench/qt_poll "$ZELTIX_RAS_DIR" >/dev/null 2>&1 &
+qtpoll=$!
+pids+=("$qtpoll")
 sleep 5
 
 cpu_ns() {
@@ -75,12 +81,17 @@ cpu_ns() {
     done
     echo "$total"
 }
-z0=$(cpu_ns "$zeltix") p0=$(cpu_ns "$poll")
+z0=$(cpu_ns "$zeltix") p0=$(cpu_ns "$poll") q0=$(cpu_ns "$qtpoll")
 sleep "$seconds"
-z1=$(cpu_ns "$zeltix") p1=$(cpu_ns "$poll")
-zus=$(((z1 - z0) / 1000 / seconds)) pus=$(((p1 - p0) / 1000 / seconds))
+z1=$(cpu_ns "$zeltix") p1=$(cpu_ns "$poll") q1=$(cpu_ns "$qtpoll")
+zus=$(((z1 - z0) / 1000 / seconds)) pus=$(((p1 - p0) / 1000 / seconds)) qus=$(((q1 - q0) / 1000 / seconds))
 echo "rows=$rows session=$session peers=$peers seconds=$seconds"
 echo "zeltix:       $zus µs CPU per second"
 echo "minimal poll: $pus µs CPU per second"
-awk -v z="$zus" -v p="$pus" 'BEGIN { if (p > 0) printf "ratio:        %.2f\n", z / p }'
+echo "Qt poll:      $qus µs CPU per second"
+awk -v z="$zus" -v p="$pus" -v q="$qus" 'BEGIN {
+    if (p > 0) printf "ratio:        %.2f to the minimal poll, %.2f for the Qt poll\n", z / p, q / p
+    if (q > 0) printf "              %.2f to the Qt poll\n", z / q
+}'
 echo "zeltix RSS:   $(awk '/VmRSS/ { print $2, $3 }' /proc/"$zeltix"/status)"
+echo "Qt poll RSS:  $(awk '/VmRSS/ { print $2, $3 }' /proc/"$qtpoll"/status)"
