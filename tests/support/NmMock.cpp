@@ -291,7 +291,9 @@ void TNmMock::Remove(const std::string& device, const std::string& active)
 
 void TNmMock::RefuseDeactivation(const std::string& errorName, const std::string& message)
 {
-    const std::string code = "raise dbus.exceptions.DBusException('" + message + "', name='" + errorName + "')";
+    const std::string code = errorName.empty()
+        ? "self.deactivate_connection(self, args[0])"
+        : "raise dbus.exceptions.DBusException('" + message + "', name='" + errorName + "')";
     Call("/org/freedesktop/NetworkManager", kMockInterface, "AddMethod", "sssss", "org.freedesktop.NetworkManager",
         "DeactivateConnection", "o", "", code.c_str());
 }

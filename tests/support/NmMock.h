@@ -40,7 +40,8 @@ public:
     void SetState(const std::string& active, uint32_t state);
     // Deactivated from outside (nmcli, the modem unplugged): NetworkManager forgets it.
     void Remove(const std::string& device, const std::string& active);
-    // From now on DeactivateConnection answers with this D-Bus error.
+    // From now on DeactivateConnection answers with this D-Bus error; with "", it deactivates
+    // again.
     void RefuseDeactivation(const std::string& errorName, const std::string& message);
     // The calls NetworkManager's main object received, as "Method firstArgument".
     std::vector<std::string> Calls();
