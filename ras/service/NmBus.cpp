@@ -691,11 +691,12 @@ bool TNmBus::SyncForTests()
     if (sd_bus_message_new_method_call(FState->Bus, &ping.M, kNmName, kNmPath, "org.freedesktop.DBus.Peer", "Ping") >=
         0)
         sd_bus_call(FState->Bus, ping.M, kSyncUsec, nullptr, nullptr);
-    while (FState->Bus && FState->Busy()) {
+    // What came before the answer is taken in first: only then is it known what to ask.
+    do {
         int64_t remaining = deadline - MonotonicUsec();
         if (remaining <= 0)
             return false;
         FState->Pump(remaining);
-    }
+    } while (FState->Bus && FState->Busy());
     return true;
 }
