@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     // The dial-up stand-in also lists the machine's pppd peers; the tests and benchmarks bring
     // their own phonebooks instead.
     ::setenv("ZELTIX_SYSTEM_ROOT", "/nonexistent-zeltix-system-root", 0);
+    // No test reaches the machine's system bus; tests that want NetworkManager start their own.
+    ::setenv("ZELTIX_SYSTEM_BUS", "unix:path=/nonexistent/zeltix-system-bus", 0);
     // The program's own locale: amounts such as "45,00" are read as the program reads them.
     ::setenv("LC_ALL", "de_DE.UTF-8", 1);
     TApplication app(argc, argv);

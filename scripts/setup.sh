@@ -11,6 +11,7 @@ PACKAGES=(
     qt6-base-dev qt6-charts-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     locales iproute2
+    libsystemd-dev dbus-daemon python3-dbusmock
     xvfb xauth x11-utils imagemagick trayer xdotool
     fonts-dejavu-core fonts-liberation fonts-liberation2
 )

@@ -45,7 +45,7 @@ bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
 std::optional<TPppLinkRecord> ParseRecord(std::string_view line)
 {
     TPppLinkRecord r;
-    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstPppHandle, UINT32_MAX, r.Handle) ||
+    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstPppHandle, kLastPppHandle, r.Handle) ||
         !ParseNumber<int>(Field(line), 1, INT32_MAX, r.Pid) ||
         !ParseNumber<uint64_t>(Field(line), 0, UINT64_MAX, r.StartTime) ||
         !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs) ||
@@ -84,7 +84,7 @@ TConnectionView View(const TPppLinkRecord& record, const std::vector<TPppPeer>& 
 HRASCONN TakeHandle(TPppLinkTable& table)
 {
     for (;;) {
-        if (table.NextHandle > UINT32_MAX)
+        if (table.NextHandle > kLastPppHandle)
             table.NextHandle = kFirstPppHandle;
         HRASCONN handle = static_cast<HRASCONN>(table.NextHandle++);
         auto inUse = [handle](const TPppLinkRecord& r) { return r.Handle == handle; };

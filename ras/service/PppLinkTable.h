@@ -9,8 +9,10 @@
 #include <string_view>
 #include <vector>
 
-// pppd links get handles of their own range, far above the demo service's first handle.
+// pppd links get handles of their own range, far above the demo service's first handle and
+// below the NetworkManager links' range (see NmLinkTable.h).
 constexpr HRASCONN kFirstPppHandle = 0x00800001;
+constexpr HRASCONN kLastPppHandle = 0x7FFFFFFF;
 
 // What the service remembers of a pppd link between two polls: its handle, which process it
 // is, and when it was first seen, connected and gone.
@@ -27,8 +29,9 @@ struct TPppLinkRecord {
 };
 
 struct TPppLinkTable {
-    // Only grows (wrapping to the first handle after the last), so a handle comes back only
-    // after some four billion links.
+    // Only grows (wrapping to the first handle after kLastPppHandle), so a handle comes back
+    // only after some two billion links. Files written when the range ran to UINT32_MAX may
+    // hold a larger value: the next link then wraps.
     uint64_t NextHandle = kFirstPppHandle;
     std::vector<TPppLinkRecord> Links; // in handle order
 

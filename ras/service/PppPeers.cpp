@@ -226,21 +226,6 @@ bool IsDecimal(std::string_view text)
         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A file name that can stand as a phonebook entry; dot files (editor swap files and the like)
-// are not peers anyone calls.
-std::optional<std::string> EntryName(std::string_view fileName)
-{
-    if (fileName.empty() || fileName.front() == '.')
-        return std::nullopt;
-    if (std::any_of(
-            fileName.begin(), fileName.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
-        return std::nullopt;
-    std::optional<std::string> name = Utf8ToAnsi(fileName);
-    if (!name || name->size() > RAS_MaxEntryName)
-        return std::nullopt;
-    return name;
-}
-
 // What a pty or socket peer talks through, as the device name: the command or address in
 // ANSI, cut to what the connection record holds; the option's own name when that cannot be.
 std::string CommandDevice(const std::string& option, const std::string& argument)
@@ -259,6 +244,18 @@ struct TParsedPeer {
 };
 
 } // namespace
+
+std::optional<std::string> EntryName(std::string_view name)
+{
+    if (name.empty() || name.front() == '.')
+        return std::nullopt;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return std::nullopt;
+    std::optional<std::string> ansi = Utf8ToAnsi(name);
+    if (!ansi || ansi->size() > RAS_MaxEntryName)
+        return std::nullopt;
+    return ansi;
+}
 
 TPppPeer ParsePeerFile(
     std::string_view fileName, std::string_view bytes, const std::function<bool(const std::string&)>& isInterface)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,11 @@ struct TPppPeer {
 
     friend bool operator==(const TPppPeer&, const TPppPeer&) = default;
 };
+
+// A name from the machine (a peer's file name, a NetworkManager connection's id; UTF-8) as an
+// entry name in ANSI; nothing when it cannot stand as one: empty, a dot file's, with control
+// characters, not in Windows-1252 or longer than the records hold.
+std::optional<std::string> EntryName(std::string_view name);
 
 // Reads the options of one peer file. isInterface tells whether a bare word names a network
 // interface, as the PPPoE plugin accepts "eth0" as well as "nic-eth0".

@@ -20,3 +20,5 @@ ZELTIX_DECLARE_EXCEPTION(ERasHangUpRefused, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasHangUpDenied, ERasHangUpRefused);
 // The entry is a peer of /etc/ppp/peers: pon and poff dial and hang it up, not the stand-in.
 ZELTIX_DECLARE_EXCEPTION(ERasPppPeer, ERasService);
+// The entry is one of NetworkManager's connections: nmcli activates, edits and removes it.
+ZELTIX_DECLARE_EXCEPTION(ERasNmConnection, ERasService);

@@ -25,6 +25,7 @@ void CheckDuration(const char* what, int64_t ms)
 TRasService::TRasService(std::string folder)
     : FFolder(std::move(folder))
     , FPpp(FFolder)
+    , FNm(FFolder)
 {
 }
 
@@ -33,6 +34,13 @@ void TRasService::RefusePppPeer(std::string_view name, const std::vector<TPppPee
     for (const TPppPeer& peer : peers)
         if (SameEntryName(peer.Name, name))
             throw ERasPppPeer(QuotedName(peer.Name) + " is a pppd peer: use pon/poff");
+}
+
+void TRasService::RefuseNmConnection(std::string_view name) const
+{
+    for (const TPhonebookEntry& entry : FNm.Entries())
+        if (SameEntryName(entry.Name, name))
+            throw ERasNmConnection(QuotedName(entry.Name) + " is a NetworkManager connection: use nmcli");
 }
 
 std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
@@ -99,13 +107,22 @@ std::vector<TPhonebookEntry> TRasService::Phonebook() const
 {
     std::vector<TPhonebookEntry> entries = OwnEntries();
     std::vector<TPppPeer> peers = FPpp.Peers();
-    std::erase_if(entries, [&peers](const TPhonebookEntry& entry) {
+    std::vector<TPhonebookEntry> nm = FNm.Entries();
+    auto isPeer = [&peers](const TPhonebookEntry& entry) {
         return std::any_of(peers.begin(), peers.end(),
             [&entry](const TPppPeer& peer) { return SameEntryName(peer.Name, entry.Name); });
+    };
+    std::erase_if(nm, isPeer);
+    std::erase_if(entries, [&](const TPhonebookEntry& entry) {
+        return isPeer(entry) || std::any_of(nm.begin(), nm.end(), [&entry](const TPhonebookEntry& profile) {
+            return SameEntryName(profile.Name, entry.Name);
+        });
     });
     for (TPppPeer& peer : peers)
         entries.push_back(
             {std::move(peer.Name), std::move(peer.DeviceType), std::move(peer.DeviceName), peer.Speed, {}});
+    for (TPhonebookEntry& entry : nm)
+        entries.push_back(std::move(entry));
     return entries;
 }
 
@@ -121,6 +138,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
 {
     ValidateNewEntry(entry);
     RefusePppPeer(entry.Name, FPpp.Peers());
+    RefuseNmConnection(entry.Name);
     EnsureFolder();
     TFileLock lock(LockPath());
     const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
@@ -133,6 +151,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
 TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
 {
     RefusePppPeer(name, FPpp.Peers());
+    RefuseNmConnection(name);
     EnsureFolder();
     TFileLock lock(LockPath());
     const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
@@ -153,6 +172,7 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
     if (options.PinnedState && !RasConnStateName(*options.PinnedState))
         throw ERasService(std::to_string(*options.PinnedState) + " is not a connection state");
     RefusePppPeer(entryName, FPpp.Peers());
+    RefuseNmConnection(entryName);
     EnsureFolder();
     TFileLock lock(LockPath());
     std::optional<TPhonebookEntry> entry = FindEntry(entryName);
@@ -187,8 +207,10 @@ bool TRasService::HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> 
     nowMs = ClampTime(nowMs);
     if (lingerMs)
         CheckDuration("linger time", *lingerMs);
-    if (handle >= kFirstPppHandle && FPpp.Find(handle, nowMs))
+    if (handle >= kFirstPppHandle && handle <= kLastPppHandle && FPpp.Find(handle, nowMs))
         return FPpp.HangUp(handle, nowMs);
+    if (handle >= kFirstNmHandle && FNm.Find(handle, nowMs))
+        return FNm.HangUp(handle, nowMs);
     EnsureFolder();
     TFileLock lock(LockPath());
     TConnectionTable table = ReadTable();
@@ -226,6 +248,20 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
         hungUp.HungUpAtMs = nowMs;
         return hungUp;
     }
+    for (const TPhonebookEntry& profile : FNm.Entries()) {
+        if (!SameEntryName(profile.Name, entry))
+            continue;
+        std::optional<HRASCONN> handle = FNm.LiveLink(profile.Name, nowMs);
+        if (!handle || !FNm.HangUp(*handle, nowMs))
+            throw ERasNotConnected(QuotedName(profile.Name) + " is not connected");
+        TConnectionRecord hungUp;
+        hungUp.Handle = *handle;
+        hungUp.Entry = profile.Name;
+        hungUp.DeviceType = profile.DeviceType;
+        hungUp.DeviceName = profile.DeviceName;
+        hungUp.HungUpAtMs = nowMs;
+        return hungUp;
+    }
     EnsureFolder();
     TFileLock lock(LockPath());
     TConnectionTable table = ReadTable();
@@ -251,12 +287,17 @@ std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const
             views.push_back(std::move(*view));
     for (TConnectionView& view : FPpp.Connections(nowMs))
         views.push_back(std::move(view));
+    for (TConnectionView& view : FNm.Connections(nowMs))
+        views.push_back(std::move(view));
     return views;
 }
 
 std::optional<TConnectionView> TRasService::Find(HRASCONN handle, int64_t nowMs) const
 {
-    if (handle >= kFirstPppHandle)
+    if (handle >= kFirstNmHandle)
+        if (std::optional<TConnectionView> view = FNm.Find(handle, nowMs))
+            return view;
+    if (handle >= kFirstPppHandle && handle <= kLastPppHandle)
         if (std::optional<TConnectionView> view = FPpp.Find(handle, nowMs))
             return view;
     for (const TConnectionRecord& r : ReadTable().Records)

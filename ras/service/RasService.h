@@ -2,6 +2,7 @@
 
 #include "ras/service/ConnectionState.h"
 #include "ras/service/ConnectionTable.h"
+#include "ras/service/NmBackend.h"
 #include "ras/service/Phonebook.h"
 #include "ras/service/PppBackend.h"
 
@@ -27,6 +28,11 @@ struct TDialOptions {
 // Beside its own entries and connections it shows the machine's pppd peers and links (see
 // TPppBackend): listed after its own, a peer's name hiding an own entry of the same name.
 // Those are dialled and hung up with pon and poff; the service only hangs them up.
+// After them come NetworkManager's dial-up connections (see TNmBackend): a profile's name hides
+// an own entry of the same name, as a peer's does, and a peer hides a profile of its name (the
+// peer's links are the ones the pppd backend can tell apart; NetworkManager's connections are
+// listed under their name all the same). nmcli activates and edits them; the service only
+// deactivates them.
 class TRasService {
 public:
     explicit TRasService(std::string folder);
@@ -35,7 +41,7 @@ public:
     std::string PhonebookPath() const { return FFolder + "/rasphone.pbk"; }
     std::string TablePath() const { return FFolder + "/connections"; }
 
-    // The service's own entries, then the pppd peers.
+    // The service's own entries, then the pppd peers, then NetworkManager's connections.
     std::vector<TPhonebookEntry> Phonebook() const;
     std::optional<TPhonebookEntry> FindEntry(std::string_view name) const;
     void AddEntry(const TPhonebookEntry& entry);
@@ -44,12 +50,14 @@ public:
 
     // The new connection's handle. The entry must exist and have no connection that is not
     // yet hung up.
-    // pppd peers are not dialled here: ERasPppPeer.
+    // pppd peers are not dialled here: ERasPppPeer; NetworkManager's connections neither:
+    // ERasNmConnection (AddEntry and RemoveEntry refuse their names alike).
     HRASCONN Dial(std::string_view entry, const TDialOptions& options, int64_t nowMs);
     // Ends the connection; it stays listed as disconnected for its linger time (or the one
     // given). False, with nothing changed, when it was already hung up; ERasInvalidHandle
     // when it is gone or never existed.
-    // A pppd link is ended with SIGTERM to its pppd (see TPppBackend::HangUp).
+    // A pppd link is ended with SIGTERM to its pppd (see TPppBackend::HangUp), a NetworkManager
+    // connection is deactivated through NetworkManager (see TNmBackend::HangUp).
     bool HangUp(HRASCONN handle, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
     // Hangs up the entry's connection that is not yet hung up and returns it as stored;
     // ERasNotConnected when there is none.
@@ -57,7 +65,7 @@ public:
         std::string_view entry, int64_t nowMs, std::optional<int64_t> lingerMs = std::nullopt);
 
     // The connections that exist at that moment (dialing, connected or lingering), in dial
-    // order, then the pppd links in handle order.
+    // order, then the pppd links and then NetworkManager's connections, each in handle order.
     std::vector<TConnectionView> Connections(int64_t nowMs) const;
     std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const;
 
@@ -67,6 +75,8 @@ private:
     std::vector<TPhonebookEntry> OwnEntries() const;
     // Throws ERasPppPeer when a pppd peer has that name.
     void RefusePppPeer(std::string_view name, const std::vector<TPppPeer>& peers) const;
+    // Throws ERasNmConnection when one of NetworkManager's connections has that name.
+    void RefuseNmConnection(std::string_view name) const;
     TConnectionTable ReadTable() const;
     // Drops the connections that are gone by then and writes the table in one step.
     void WriteTable(TConnectionTable& table, int64_t nowMs) const;
@@ -76,4 +86,5 @@ private:
 
     std::string FFolder;
     TPppBackend FPpp;
+    TNmBackend FNm;
 };

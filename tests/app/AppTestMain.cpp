@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     // The dial-up stand-in also lists the machine's pppd peers; the tests and benchmarks bring
     // their own phonebooks instead.
     ::setenv("ZELTIX_SYSTEM_ROOT", "/nonexistent-zeltix-system-root", 0);
+    // No test reaches the machine's system bus; tests that want NetworkManager start their own.
+    ::setenv("ZELTIX_SYSTEM_BUS", "unix:path=/nonexistent/zeltix-system-bus", 0);
     std::setlocale(LC_ALL, "C.UTF-8");
     TApplication app(argc, argv);
     app.SetTitle(QStringLiteral("Zeltix"));

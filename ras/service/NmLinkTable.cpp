@@ -1,0 +1,229 @@
+#include "ras/service/NmLinkTable.h"
+
+#include "ras/service/PppLinkTable.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+
+namespace {
+
+constexpr std::string_view kVersionLine = "ZeltixNmLinks 1";
+
+// NetworkManager does not say how far an activation has got; the walk shows that it goes on.
+constexpr int32_t kActivationSteps[] = {
+    RASCS_OpenPort,
+    RASCS_PortOpened,
+    RASCS_ConnectDevice,
+    RASCS_DeviceConnected,
+    RASCS_AllDevicesConnected,
+    RASCS_Authenticate,
+    RASCS_Authenticated,
+};
+constexpr int64_t kActivationStepMs = 1000;
+
+void AppendOptional(std::string& out, const std::optional<int64_t>& value)
+{
+    out += ' ';
+    out += value ? std::to_string(*value) : "-";
+}
+
+std::string_view Field(std::string_view& line)
+{
+    size_t blank = std::min(line.find(' '), line.size());
+    std::string_view field = line.substr(0, blank);
+    line.remove_prefix(std::min(blank + 1, line.size()));
+    return field;
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T min, T max, T& value)
+{
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min && value <= max;
+}
+
+bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
+{
+    if (text == "-") {
+        value.reset();
+        return true;
+    }
+    int64_t number = 0;
+    if (!ParseNumber<int64_t>(text, 0, kMaxTimeMs, number))
+        return false;
+    value = number;
+    return true;
+}
+
+std::optional<TNmLinkRecord> ParseRecord(std::string_view line)
+{
+    TNmLinkRecord r;
+    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstNmHandle, kLastNmHandle, r.Handle) ||
+        !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs) ||
+        !ParseOptional(Field(line), r.ConnectedSinceMs) || !ParseOptional(Field(line), r.GoneAtMs))
+        return std::nullopt;
+    r.ActivePath = Field(line);
+    r.DeviceType = Field(line);
+    std::string_view device = Field(line);
+    if (!r.ActivePath.starts_with('/') || r.DeviceType.empty() || device.empty() || line.empty())
+        return std::nullopt;
+    r.DeviceName = device == "-" ? std::string_view() : device;
+    // The entry name is the rest of the line: entry names hold no line breaks.
+    r.Entry = line;
+    return r;
+}
+
+HRASCONN TakeHandle(TNmLinkTable& table)
+{
+    for (;;) {
+        if (table.NextHandle > kLastNmHandle)
+            table.NextHandle = kFirstNmHandle;
+        HRASCONN handle = static_cast<HRASCONN>(table.NextHandle++);
+        auto inUse = [handle](const TNmLinkRecord& r) { return r.Handle == handle; };
+        if (std::none_of(table.Links.begin(), table.Links.end(), inUse))
+            return handle;
+    }
+}
+
+TConnectionView View(const TNmLinkRecord& record, int64_t nowMs)
+{
+    TConnectionView view;
+    view.Handle = record.Handle;
+    view.Entry = record.Entry;
+    view.DeviceType = record.DeviceType;
+    view.DeviceName = record.DeviceName;
+    view.DialedAtMs = record.SeenAtMs;
+    view.ConnectedSinceMs = record.ConnectedSinceMs;
+    view.HungUpAtMs = record.GoneAtMs;
+    if (record.GoneAtMs) {
+        view.State = RASCS_Disconnected;
+    } else if (record.ConnectedSinceMs) {
+        view.State = RASCS_Connected;
+    } else {
+        int64_t step = std::max<int64_t>(0, nowMs - record.SeenAtMs) / kActivationStepMs;
+        view.State = kActivationSteps[std::min<int64_t>(step, std::size(kActivationSteps) - 1)];
+    }
+    return view;
+}
+
+bool IsLive(uint32_t state)
+{
+    return state == kNmActiveUnknown || state == kNmActivating || state == kNmActivated;
+}
+
+} // namespace
+
+std::string SerializeNmLinks(const TNmLinkTable& table)
+{
+    std::string out(kVersionLine);
+    out += "\nNextHandle " + std::to_string(table.NextHandle) + "\n";
+    for (const TNmLinkRecord& r : table.Links) {
+        out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.SeenAtMs);
+        AppendOptional(out, r.ConnectedSinceMs);
+        AppendOptional(out, r.GoneAtMs);
+        out += ' ' + r.ActivePath + ' ' + r.DeviceType + ' ' + (r.DeviceName.empty() ? "-" : r.DeviceName) + ' ' +
+            r.Entry + '\n';
+    }
+    out += "End " + std::to_string(table.Links.size()) + "\n";
+    return out;
+}
+
+std::optional<TNmLinkTable> ParseNmLinks(std::string_view bytes)
+{
+    if (!bytes.ends_with('\n'))
+        return std::nullopt;
+    std::vector<std::string_view> lines;
+    for (size_t eol; (eol = bytes.find('\n')) != bytes.npos; bytes.remove_prefix(eol + 1))
+        lines.push_back(bytes.substr(0, eol));
+    if (lines.size() < 3 || lines[0] != kVersionLine || !lines[1].starts_with("NextHandle "))
+        return std::nullopt;
+    TNmLinkTable table;
+    if (!ParseNumber<uint64_t>(lines[1].substr(11), kFirstNmHandle, uint64_t{kLastNmHandle} + 1, table.NextHandle))
+        return std::nullopt;
+    for (size_t i = 2; i + 1 < lines.size(); ++i) {
+        std::optional<TNmLinkRecord> record = ParseRecord(lines[i]);
+        if (!record)
+            return std::nullopt;
+        table.Links.push_back(std::move(*record));
+    }
+    if (lines.back() != "End " + std::to_string(table.Links.size()))
+        return std::nullopt;
+    return table;
+}
+
+std::vector<TConnectionView> MergeNmLinks(
+    TNmLinkTable& table, const std::vector<TNmObservedLink>& observed, int64_t nowMs)
+{
+    nowMs = ClampTime(nowMs);
+    std::vector<bool> matched(table.Links.size(), false);
+    std::vector<std::pair<HRASCONN, const TNmObservedLink*>> live;
+    for (const TNmObservedLink& o : observed) {
+        auto same = [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath; };
+        auto it = std::find_if(table.Links.begin(), table.Links.end(), same);
+        if (it == table.Links.end()) {
+            if (!IsLive(o.State))
+                continue;
+            TNmLinkRecord record;
+            record.Handle = TakeHandle(table);
+            record.SeenAtMs = nowMs;
+            record.ActivePath = o.ActivePath;
+            record.Entry = o.Entry;
+            table.Links.push_back(std::move(record));
+            matched.push_back(false);
+            it = table.Links.end() - 1;
+        }
+        size_t index = static_cast<size_t>(it - table.Links.begin());
+        if (matched[index])
+            continue;
+        matched[index] = true;
+        TNmLinkRecord& record = *it;
+        if (record.GoneAtMs)
+            continue;
+        record.DeviceType = o.DeviceType;
+        // The device stays as last seen when NetworkManager has let go of it first.
+        if (!o.DeviceName.empty())
+            record.DeviceName = o.DeviceName;
+        if (!IsLive(o.State)) {
+            record.GoneAtMs = nowMs;
+        } else if (o.State == kNmActivated) {
+            if (!record.ConnectedSinceMs)
+                record.ConnectedSinceMs = nowMs;
+            live.push_back({record.Handle, &o});
+        }
+    }
+
+    std::vector<TConnectionView> views;
+    std::vector<TNmLinkRecord> kept;
+    for (size_t i = 0; i < table.Links.size(); ++i) {
+        TNmLinkRecord& record = table.Links[i];
+        if (!matched[i] && !record.GoneAtMs)
+            record.GoneAtMs = nowMs;
+        if (record.GoneAtMs && nowMs >= *record.GoneAtMs + kPppLingerMs)
+            continue;
+        TConnectionView view = View(record, nowMs);
+        for (const auto& [handle, link] : live)
+            if (handle == record.Handle) {
+                view.BytesSent = link->BytesSent;
+                view.BytesReceived = link->BytesReceived;
+            }
+        views.push_back(std::move(view));
+        kept.push_back(std::move(record));
+    }
+    table.Links = std::move(kept);
+    std::sort(views.begin(), views.end(),
+        [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
+    std::stable_sort(table.Links.begin(), table.Links.end(),
+        [](const TNmLinkRecord& a, const TNmLinkRecord& b) { return a.Handle < b.Handle; });
+    return views;
+}
+
+std::vector<TConnectionView> StoredNmLinks(const TNmLinkTable& table, int64_t nowMs)
+{
+    nowMs = ClampTime(nowMs);
+    std::vector<TConnectionView> views;
+    for (const TNmLinkRecord& record : table.Links)
+        if (!record.GoneAtMs || nowMs < *record.GoneAtMs + kPppLingerMs)
+            views.push_back(View(record, nowMs));
+    return views;
+}

@@ -1,0 +1,145 @@
+// NetworkManager's connections through the built librasapi32.so and rasdial, with the mock's
+// bus named by ZELTIX_SYSTEM_BUS as the program's process would see it.
+
+#include "ras/service/NmLinkTable.h"
+#include "ras/service/RasRecords.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/NmMock.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <functional>
+
+namespace {
+
+constexpr long long T0 = 1'800'000'000'000;
+
+long long Now = T0;
+
+long long FakeClock()
+{
+    return Now;
+}
+
+class NmLibraryTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Library = ::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(Library, nullptr) << ::dlerror();
+    }
+    static void TearDownTestSuite() { ::dlclose(Library); }
+
+    void SetUp() override
+    {
+        if (!Mock.Unavailable().empty())
+            GTEST_SKIP() << "No NetworkManager double: " << Mock.Unavailable();
+        ::setenv("ZELTIX_RAS_DIR", Folder.Path().c_str(), 1);
+        Now = T0;
+        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(&FakeClock);
+        Device = Mock.AddDevice("wwan0", "ttyUSB2", "ppp0");
+        Active = Mock.Activate(Mock.AddProfile("Mobil [\xC3\x84]", "gsm"), Device, "1", kActivated);
+    }
+    void TearDown() override
+    {
+        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(nullptr);
+        ::unsetenv("ZELTIX_RAS_DIR");
+    }
+
+    template <typename T>
+    static T Symbol(const char* name)
+    {
+        return reinterpret_cast<T>(::dlsym(Library, name));
+    }
+
+    // The library's poll waits a few milliseconds at most for NetworkManager's answers, which
+    // later polls take in: what the mock was told shows within a few polls.
+    static bool Eventually(const std::function<bool()>& seen)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!seen())
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+        return true;
+    }
+
+    std::vector<RASCONNA> Connections()
+    {
+        std::vector<RASCONNA> records(8);
+        records[0].dwSize = sizeof(RASCONNA);
+        DWORD bytes = sizeof(RASCONNA) * 8, count = 0;
+        EXPECT_EQ(Symbol<TRasEnumConnectionsA>("RasEnumConnectionsA")(records.data(), &bytes, &count), 0u);
+        records.resize(count);
+        return records;
+    }
+    int32_t State(HRASCONN handle)
+    {
+        RASCONNSTATUSA status = {};
+        status.dwSize = sizeof status;
+        DWORD result = Symbol<TRasGetConnectStatusA>("RasGetConnectStatusA")(handle, &status);
+        return result == 0 ? status.rasconnstate : -static_cast<int32_t>(result);
+    }
+
+    static inline void* Library = nullptr;
+    TNmMock Mock;
+    TTempDir Folder;
+    std::string Device;
+    std::string Active;
+};
+
+TEST_F(NmLibraryTest, ConnectionIsListedAndHungUpAndRefusalsAreResults)
+{
+    ASSERT_TRUE(Eventually([&] { return Connections().size() == 1; }));
+    std::vector<RASCONNA> records = Connections();
+    EXPECT_EQ(records[0].hrasconn, kFirstNmHandle);
+    EXPECT_STREQ(records[0].szEntryName, "Mobil [\xC4]");
+    EXPECT_STREQ(records[0].szDeviceType, "modem");
+    EXPECT_STREQ(records[0].szDeviceName, "ttyUSB2");
+    EXPECT_EQ(State(kFirstNmHandle), RASCS_Connected);
+    RASENTRYNAMEA names[8] = {};
+    names[0].dwSize = sizeof(RASENTRYNAMEA);
+    DWORD bytes = sizeof names, count = 0;
+    ASSERT_EQ(Symbol<TRasEnumEntriesA>("RasEnumEntriesA")(nullptr, nullptr, names, &bytes, &count), 0u);
+    ASSERT_EQ(count, 1u);
+    EXPECT_STREQ(names[0].szEntryName, "Mobil [\xC4]");
+
+    auto hangUp = Symbol<TRasHangUpA>("RasHangUpA");
+    Mock.RefuseDeactivation("org.freedesktop.NetworkManager.PermissionDenied", "Not authorized");
+    EXPECT_EQ(hangUp(kFirstNmHandle), ERROR_ACCESS_DENIED);
+    Mock.RefuseDeactivation("org.freedesktop.NetworkManager.Failed", "Busy");
+    EXPECT_EQ(hangUp(kFirstNmHandle), ERROR_HANGUP_FAILED);
+    EXPECT_EQ(State(kFirstNmHandle), RASCS_Connected);
+
+    Mock.RefuseDeactivation("", ""); // back to NetworkManager's own
+    EXPECT_EQ(hangUp(kFirstNmHandle), 0u);
+    std::vector<std::string> calls = Mock.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "DeactivateConnection " + Active), 3);
+    EXPECT_EQ(State(kFirstNmHandle), RASCS_Disconnected);
+    Now = T0 + 2000;
+    EXPECT_EQ(State(kFirstNmHandle), -static_cast<int32_t>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(NmLibraryTest, RasdialListsConnectionsAndSendsThemToNmcli)
+{
+    TChildResult list = RunChild(RASDIAL_PATH, {});
+    EXPECT_EQ(list.ExitCode, 0);
+    EXPECT_EQ(list.Out, "Mobil [\xC3\x84] 0x80000001 RASCS_Connected\n");
+    EXPECT_EQ(list.Err, "");
+
+    TChildResult book = RunChild(RASDIAL_PATH, {"--phonebook"});
+    EXPECT_EQ(book.Out, "Mobil [\xC3\x84]: modem, ttyUSB2, 0 bps\n");
+
+    TChildResult dial = RunChild(RASDIAL_PATH, {"Mobil [\xC3\x84]"});
+    EXPECT_EQ(dial.ExitCode, 1);
+    EXPECT_EQ(dial.Err, "rasdial: \"Mobil [\xC3\x84]\" is a NetworkManager connection: use nmcli\n");
+
+    TChildResult hangUp = RunChild(RASDIAL_PATH, {"mobil [\xC3\xA4]", "/DISCONNECT"});
+    EXPECT_EQ(hangUp.ExitCode, 0) << hangUp.Err;
+    EXPECT_EQ(hangUp.Out, "Disconnected Mobil [\xC3\x84] (handle 0x80000001)\n");
+}
+
+} // namespace
