@@ -33,14 +33,18 @@ QTreeWidgetItem* NewTariffRow(const QString& entry, const QString& tariff, bool 
 
 } // namespace
 
-void TForm1::DialUp1EntryGet(QObject*, const char* EntryName)
+QTreeWidgetItem* TForm1::StoredTariffRow(const QString& entry) const
 {
     TIniFile conns(ProgramDir() + StoredFiles::Tariffs);
-    const QString entry = AnsiToString(EntryName);
     const QString section = TariffSection(entry);
     const QString tariff = conns.ReadString(section, StoredFiles::TariffKey, DefaultTariff);
     const bool ticked = conns.ReadBool(section, StoredFiles::CheckedKey, true);
-    ListView2->addTopLevelItem(NewTariffRow(entry, tariff, ticked));
+    return NewTariffRow(entry, tariff, ticked);
+}
+
+void TForm1::DialUp1EntryGet(QObject*, const char* EntryName)
+{
+    ListView2->addTopLevelItem(StoredTariffRow(AnsiToString(EntryName)));
 }
 
 void TForm1::ListView2DblClick()
@@ -80,7 +84,9 @@ QTreeWidgetItem* TForm1::TariffRowFor(const QString& entry)
 {
     if (QTreeWidgetItem* row = FindTariffRow(entry))
         return row;
-    QTreeWidgetItem* row = NewTariffRow(entry, DefaultTariff, true);
+    // An entry that was not in the phonebook at the start (added since, or listed late by its
+    // backend) keeps the tariff and the tick stored for it: a blocked entry stays blocked.
+    QTreeWidgetItem* row = StoredTariffRow(entry);
     ListView2->addTopLevelItem(row);
     return row;
 }

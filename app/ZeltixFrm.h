@@ -182,6 +182,8 @@ private:
     // The entry's tariff row; an entry that came into the phonebook while the program runs
     // gets the row that start-up would have given it.
     QTreeWidgetItem* TariffRowFor(const QString& entry);
+    // A row for the entry with the tariff and tick conns.ini holds for it (0,00 and ticked when none).
+    QTreeWidgetItem* StoredTariffRow(const QString& entry) const;
 
     bool FClosing = false;
     // The history file could not be read: it is kept aside before it is first overwritten.

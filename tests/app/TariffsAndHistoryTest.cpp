@@ -153,6 +153,29 @@ TEST_F(TariffsAndHistoryTest, SessionsArePricedAtTheStoredTariffAndSurviveAResta
     EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 00:01:00");
 }
 
+TEST_F(TariffsAndHistoryTest, AnEntryThatComesAfterTheStartKeepsItsStoredTariffAndTick)
+{
+    // Entries a backend lists only once the program runs (a new entry, a profile answered late).
+    ProgramFolder.Write(
+        "conns.ini", "[Later]\r\nKosten=4,50\r\nChecked=1\r\n\r\n[Blocked]\r\nKosten=1,00\r\nChecked=0\r\n");
+    Start();
+    EXPECT_TRUE(TariffRows().isEmpty());
+    DialUp.AddEntry("Later");
+    DialUp.AddEntry("Blocked");
+    TDialOptions options;
+    options.ConnectAfterMs = 0;
+    DialUp.Dial("Blocked", options);
+    Second();
+    EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindungsversuch zu Blocked abgebrochen!"))
+        << Form->StatusText().toStdString();
+    EXPECT_FALSE(Form->Online);
+    DialUp.Dial("Later", options);
+    Second();
+    ASSERT_TRUE(Form->Online);
+    EXPECT_EQ(HistoryRows(), (QStringList{"08.12.2026 14:03:26|Later|00:00:00|4,50"}));
+    EXPECT_EQ(TariffRows(), (QStringList{"Blocked=1,00-", "Later=4,50+"}));
+}
+
 TEST_F(TariffsAndHistoryTest, WidenedColumnKeepsItsWidthAfterARestart)
 {
     Start();
