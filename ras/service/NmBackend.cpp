@@ -21,6 +21,10 @@
 
 namespace {
 
+// How long a phonebook read waits for NetworkManager's first answers; they come within a few
+// milliseconds from a NetworkManager that runs.
+constexpr int64_t kFirstEntriesWaitMs = 500;
+
 bool IsDialUp(const TNmProfile& profile)
 {
     return profile.Type == "gsm" || profile.Type == "cdma" || profile.Type == "pppoe" ||
@@ -140,7 +144,10 @@ TNmBackend::TNmBackend(std::string folder)
 
 std::vector<TPhonebookEntry> TNmBackend::Entries() const
 {
-    std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(std::nullopt);
+    // The phonebook is read when a program starts: one started while NetworkManager's first
+    // answers are under way would miss its profiles and their tariffs, so this read waits for
+    // them a little longer than a poll does.
+    std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(std::nullopt, kFirstEntriesWaitMs);
     std::vector<TPhonebookEntry> entries;
     for (const TNmProfile& profile : snapshot->Profiles) {
         if (!IsDialUp(profile))

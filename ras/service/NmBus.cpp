@@ -618,13 +618,15 @@ TNmBus::~TNmBus()
     FState->Drop();
 }
 
-std::shared_ptr<const TNmSnapshot> TNmBus::Snapshot(std::optional<int64_t> nowMs)
+std::shared_ptr<const TNmSnapshot> TNmBus::Snapshot(std::optional<int64_t> nowMs, int64_t firstWaitMs)
 {
     std::lock_guard<std::mutex> guard(FState->Lock);
     if (nowMs)
         FState->NowMs = *nowMs;
-    if (FState->EnsureBus())
-        FState->Pump(FState->WaitMs * 1000);
+    if (FState->EnsureBus()) {
+        const bool first = FState->Current->Presence == TNmPresence::npLoading;
+        FState->Pump(std::max(FState->WaitMs, first ? firstWaitMs : 0) * 1000);
+    }
     return FState->Current;
 }
 

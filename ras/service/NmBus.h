@@ -70,8 +70,10 @@ class TNmBus {
 public:
     static TNmBus& Shared();
 
-    // The state at nowMs (the service's time; without it, the last one given).
-    std::shared_ptr<const TNmSnapshot> Snapshot(std::optional<int64_t> nowMs);
+    // The state at nowMs (the service's time; without it, the last one given). While
+    // NetworkManager's state is not known yet (the first answers after connecting), the call
+    // waits up to firstWaitMs for it if that is longer than the wait budget.
+    std::shared_ptr<const TNmSnapshot> Snapshot(std::optional<int64_t> nowMs, int64_t firstWaitMs = 0);
     // Asks NetworkManager to update the device's Statistics every second, once per device.
     void WatchStatistics(const std::string& devicePath);
     // NetworkManager's DeactivateConnection, waiting for its answer for up to two seconds.

@@ -56,6 +56,17 @@ protected:
     std::string Device;
 };
 
+TEST_F(NmServiceTest, TheFirstPhonebookReadWaitsForNetworkManagersAnswers)
+{
+    // A program lists the phonebook once at its start, right after connecting to the bus,
+    // and NetworkManager may take longer to answer than a poll waits.
+    Mock.AddProfile("Mobil", "gsm");
+    Mock.AnswerListingAfter(50);
+    const std::vector<TPhonebookEntry> entries = Service.Phonebook();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].Name, "Mobil");
+}
+
 TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
 {
     Service.AddEntry({"DSL", "isdn", "AVM ISDN Controller", 64000, ""}); // hidden by the profile

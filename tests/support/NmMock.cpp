@@ -289,6 +289,14 @@ void TNmMock::Remove(const std::string& device, const std::string& active)
     Call(kMockObject, kMockInterface, "RemoveActiveConnection", "ss", device.c_str(), active.c_str());
 }
 
+void TNmMock::AnswerListingAfter(int ms)
+{
+    const std::string code = "time.sleep(" + std::to_string(ms / 1000.0) +
+        "); ret = self.Get('org.freedesktop.NetworkManager.Settings', 'Connections')";
+    Call("/org/freedesktop/NetworkManager/Settings", kMockInterface, "AddMethod", "sssss",
+        "org.freedesktop.NetworkManager.Settings", "ListConnections", "", "ao", code.c_str());
+}
+
 void TNmMock::RefuseDeactivation(const std::string& errorName, const std::string& message)
 {
     const std::string code = errorName.empty()

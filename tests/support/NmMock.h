@@ -43,6 +43,9 @@ public:
     // From now on DeactivateConnection answers with this D-Bus error; with "", it deactivates
     // again.
     void RefuseDeactivation(const std::string& errorName, const std::string& message);
+    // From now on the list of profiles is answered only after this long, as a busy
+    // NetworkManager answers.
+    void AnswerListingAfter(int ms);
     // The calls NetworkManager's main object received, as "Method firstArgument".
     std::vector<std::string> Calls();
 
