@@ -8,7 +8,7 @@ struct TErrorText {
 };
 
 constexpr TErrorText kErrorTexts[] = {
-    {ERROR_ACCESS_DENIED, "Access is denied: the link belongs to another user."},
+    {ERROR_ACCESS_DENIED, "Access is denied: this user may not end the link."},
     {ERROR_INVALID_HANDLE, "The connection handle is not valid."},
     {ERROR_INVALID_PARAMETER, "A parameter is not valid."},
     {ERROR_INSUFFICIENT_BUFFER, "The buffer is too small for the text."},

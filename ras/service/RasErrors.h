@@ -16,7 +16,7 @@ ZELTIX_DECLARE_EXCEPTION(ERasNotConnected, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasInvalidHandle, ERasService);
 // A pppd link the caller may not end: not a pppd any more, or not the caller's to signal.
 ZELTIX_DECLARE_EXCEPTION(ERasHangUpRefused, ERasService);
-// The same for a pppd that belongs to another user: the system denies the signal.
+// The same when the system denies it: a pppd of another user, or NetworkManager's PolicyKit.
 ZELTIX_DECLARE_EXCEPTION(ERasHangUpDenied, ERasHangUpRefused);
 // The entry is a peer of /etc/ppp/peers: pon and poff dial and hang it up, not the stand-in.
 ZELTIX_DECLARE_EXCEPTION(ERasPppPeer, ERasService);
