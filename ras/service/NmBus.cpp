@@ -529,8 +529,46 @@ struct TNmBus::TState {
             return 0;
         if (state->Round == 0 && member && std::strcmp(member, "PropertiesChanged") == 0 && state->UpdateInPlace(m))
             return 0;
-        state->Stale = true;
+        if (sd_bus_message_rewind(m, 1) < 0 || state->ChangesWhatIsShown(m))
+            state->Stale = true;
         return 0;
+    }
+
+    // Whether the signal changes the profiles, the active connections or their devices'
+    // interfaces. NetworkManager reports much else (access points' signal strength, Wi-Fi scans,
+    // addresses), several times a minute on a laptop; none of it is asked for again.
+    bool ChangesWhatIsShown(sd_bus_message* m) const
+    {
+        const char* memberText = sd_bus_message_get_member(m);
+        const char* interfaceText = sd_bus_message_get_interface(m);
+        if (!memberText || !interfaceText)
+            return false;
+        const std::string_view member = memberText;
+        const std::string_view interface = interfaceText;
+        if (member != "PropertiesChanged")
+            // NewConnection and ConnectionRemoved of the settings, Updated and Removed of a profile.
+            return interface == kSettingsInterface || interface == kProfileInterface;
+        std::string changed(interface);
+        if (changed == kPropertiesInterface && !ReadString(m, changed))
+            return true;
+        std::set<std::string> keys;
+        if (!ReadDictionary(m, [&](const std::string& key) {
+                keys.insert(key);
+                SkipVariant(m);
+                return true;
+            }))
+            return true;
+        if (changed == kNmInterface)
+            return keys.contains("ActiveConnections");
+        if (changed == kSettingsInterface)
+            return keys.contains("Connections");
+        if (changed == kActiveInterface)
+            return keys.contains("State") || keys.contains("Connection") || keys.contains("Devices");
+        if (changed == kDeviceInterface) {
+            const char* path = sd_bus_message_get_path(m);
+            return (keys.contains("Interface") || keys.contains("IpInterface")) && path && Current->Device(path);
+        }
+        return false;
     }
 
     // State changes of an active connection and new counters of a device, the changes that
@@ -680,6 +718,12 @@ uint64_t TNmBus::ConnectAttempts() const
 {
     std::lock_guard<std::mutex> guard(FState->Lock);
     return FState->Attempts;
+}
+
+uint64_t TNmBus::Refreshes() const
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    return FState->Rounds;
 }
 
 bool TNmBus::SyncForTests()

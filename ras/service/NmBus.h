@@ -83,6 +83,8 @@ public:
     void SetWaitBudgetMs(int64_t ms);
     // Connection attempts of this process, for the tests and the benchmark.
     uint64_t ConnectAttempts() const;
+    // How often NetworkManager's state was asked for afresh, for the tests.
+    uint64_t Refreshes() const;
     // For the tests: waits (up to two seconds) until every signal NetworkManager sent before
     // now is taken in and the state is asked again accordingly. False when that did not
     // happen in time.

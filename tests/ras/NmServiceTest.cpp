@@ -67,6 +67,23 @@ TEST_F(NmServiceTest, TheFirstPhonebookReadWaitsForNetworkManagersAnswers)
     EXPECT_EQ(entries[0].Name, "Mobil");
 }
 
+TEST_F(NmServiceTest, OnlyChangesOfProfilesConnectionsAndTheirInterfacesAreAskedForAgain)
+{
+    ActivateGsm(kActivated);
+    ASSERT_EQ(Poll(T0).size(), 1u);
+    const uint64_t before = TNmBus::Shared().Refreshes();
+    // What NetworkManager reports all day long on a desktop.
+    Mock.SetUnsigned("/org/freedesktop/NetworkManager", "org.freedesktop.NetworkManager", "Connectivity", 4);
+    Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device", "State", 100);
+    Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device.Wired", "Speed", 1000);
+    ASSERT_EQ(Poll(T0 + 1000).size(), 1u);
+    EXPECT_EQ(TNmBus::Shared().Refreshes(), before);
+
+    Mock.AddProfile("CDMA", "cdma");
+    EXPECT_EQ(Entries().size(), 2u);
+    EXPECT_GT(TNmBus::Shared().Refreshes(), before);
+}
+
 TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
 {
     Service.AddEntry({"DSL", "isdn", "AVM ISDN Controller", 64000, ""}); // hidden by the profile

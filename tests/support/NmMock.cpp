@@ -289,6 +289,12 @@ void TNmMock::Remove(const std::string& device, const std::string& active)
     Call(kMockObject, kMockInterface, "RemoveActiveConnection", "ss", device.c_str(), active.c_str());
 }
 
+void TNmMock::SetUnsigned(
+    const std::string& path, const std::string& interface, const std::string& name, uint32_t value)
+{
+    Call(kMockObject, kMockInterface, "SetProperty", "sssv", path.c_str(), interface.c_str(), name.c_str(), "u", value);
+}
+
 void TNmMock::AnswerListingAfter(int ms)
 {
     const std::string code = "time.sleep(" + std::to_string(ms / 1000.0) +

@@ -43,6 +43,8 @@ public:
     // From now on DeactivateConnection answers with this D-Bus error; with "", it deactivates
     // again.
     void RefuseDeactivation(const std::string& errorName, const std::string& message);
+    // Sets an unsigned property of an object, which NetworkManager then reports as changed.
+    void SetUnsigned(const std::string& path, const std::string& interface, const std::string& name, uint32_t value);
     // From now on the list of profiles is answered only after this long, as a busy
     // NetworkManager answers.
     void AnswerListingAfter(int ms);
