@@ -93,5 +93,8 @@ awk -v z="$zus" -v p="$pus" -v q="$qus" 'BEGIN {
     if (p > 0) printf "ratio:        %.2f to the minimal poll, %.2f for the Qt poll\n", z / p, q / p
     if (q > 0) printf "              %.2f to the Qt poll\n", z / q
 }'
-echo "zeltix RSS:   $(awk '/VmRSS/ { print $2, $3 }' /proc/"$zeltix"/status)"
-echo "Qt poll RSS:  $(awk '/VmRSS/ { print $2, $3 }' /proc/"$qtpoll"/status)"
+# RSS counts the pages of the shared libraries, which every Qt program on the desktop shares;
+# RssAnon is the process's own memory.
+rss() { awk '/VmRSS|RssAnon/ { printf "%s %s %s  ", $1, $2, $3 }' /proc/"$1"/status; }
+echo "zeltix:       $(rss "$zeltix")"
+echo "Qt poll:      $(rss "$qtpoll")"
