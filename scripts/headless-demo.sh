@@ -4,6 +4,7 @@
 # and closes the program the way a desktop logout would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/tray.sh
 rasdial=build/bin/rasdial
 shot=build/zeltix-demo.png
 
@@ -13,10 +14,7 @@ if "$rasdial" | grep -q '^Demo Modem '; then
 fi
 
 # A notification area for Zeltix's icon: the program starts there, without a window.
-trayer --edge top --align left --widthtype pixel --width 100 --height 24 --SetDockType true \
-    --transparent false >/dev/null 2>&1 &
-tray=$!
-sleep 1
+start_notification_area
 
 build/bin/zeltix &
 zeltix=$!
@@ -24,17 +22,7 @@ trap 'kill -TERM $zeltix 2>/dev/null || true; kill $tray 2>/dev/null || true' EX
 sleep 2
 
 # A left click on the icon shows the main window.
-window=""
-for _ in $(seq 1 25); do
-    xdotool mousemove 12 12 click 1 2>/dev/null || true
-    sleep 0.4
-    window=$(xdotool search --onlyvisible --name '^Zeltix$' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-done
-if [ -z "$window" ]; then
-    echo "Zeltix did not show its main window from the tray icon." >&2
-    exit 1
-fi
+window=$(show_main_window_from_tray)
 
 "$rasdial" "Demo Modem" --connect-after 3
 sleep 9

@@ -13,6 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/lib/tray.sh
 seconds=${1:-20}
 
 if [ -z "${INSIDE_DEMO:-}" ]; then
@@ -107,25 +108,13 @@ if [ -z "${HEADLESS:-}" ]; then
 fi
 
 # Headless: a notification area, the program in it, its window shown from the icon.
-trayer --edge top --align left --widthtype pixel --width 100 --height 24 --SetDockType true \
-    --transparent false >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+start_notification_area
+pids+=("$tray")
 "$program/zeltix" &
 zeltix=$!
 pids+=("$zeltix")
 sleep 2
-window=""
-for _ in $(seq 1 25); do
-    xdotool mousemove 12 12 click 1 2>/dev/null || true
-    sleep 0.4
-    window=$(xdotool search --onlyvisible --name '^Zeltix$' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-done
-if [ -z "$window" ]; then
-    echo "Zeltix did not show its main window from the tray icon." >&2
-    exit 1
-fi
+window=$(show_main_window_from_tray)
 sleep "$seconds"
 "$program/rasdial"
 import -window "$window" "$root/build/zeltix-nm-demo.png"

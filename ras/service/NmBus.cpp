@@ -1,5 +1,7 @@
 #include "ras/service/NmBus.h"
 
+#include "ras/service/ReportOnce.h"
+
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
@@ -38,15 +40,6 @@ int64_t MonotonicUsec()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void ReportOnce(const std::string& key, const std::string& message)
-{
-    static std::mutex lock;
-    static std::set<std::string> reported;
-    std::lock_guard<std::mutex> guard(lock);
-    if (reported.insert(key).second)
-        std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 enum class TCallKind {

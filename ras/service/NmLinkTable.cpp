@@ -1,9 +1,9 @@
 #include "ras/service/NmLinkTable.h"
 
+#include "ras/service/LinkFile.h"
 #include "ras/service/PppLinkTable.h"
 
 #include <algorithm>
-#include <charconv>
 #include <iterator>
 
 namespace {
@@ -22,68 +22,22 @@ constexpr int32_t kActivationSteps[] = {
 };
 constexpr int64_t kActivationStepMs = 1000;
 
-void AppendOptional(std::string& out, const std::optional<int64_t>& value)
-{
-    out += ' ';
-    out += value ? std::to_string(*value) : "-";
-}
-
-std::string_view Field(std::string_view& line)
-{
-    size_t blank = std::min(line.find(' '), line.size());
-    std::string_view field = line.substr(0, blank);
-    line.remove_prefix(std::min(blank + 1, line.size()));
-    return field;
-}
-
-template <typename T>
-bool ParseNumber(std::string_view text, T min, T max, T& value)
-{
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min && value <= max;
-}
-
-bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
-{
-    if (text == "-") {
-        value.reset();
-        return true;
-    }
-    int64_t number = 0;
-    if (!ParseNumber<int64_t>(text, 0, kMaxTimeMs, number))
-        return false;
-    value = number;
-    return true;
-}
-
 std::optional<TNmLinkRecord> ParseRecord(std::string_view line)
 {
     TNmLinkRecord r;
-    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstNmHandle, kLastNmHandle, r.Handle) ||
-        !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs) ||
-        !ParseOptional(Field(line), r.ConnectedSinceMs) || !ParseOptional(Field(line), r.GoneAtMs))
+    if (TakeField(line) != "Link" || !ParseNumber<HRASCONN>(TakeField(line), kFirstNmHandle, kLastNmHandle, r.Handle) ||
+        !ParseNumber<int64_t>(TakeField(line), 0, kMaxTimeMs, r.SeenAtMs) ||
+        !ParseOptionalTime(TakeField(line), r.ConnectedSinceMs) || !ParseOptionalTime(TakeField(line), r.GoneAtMs))
         return std::nullopt;
-    r.ActivePath = Field(line);
-    r.DeviceType = Field(line);
-    std::string_view device = Field(line);
+    r.ActivePath = TakeField(line);
+    r.DeviceType = TakeField(line);
+    std::string_view device = TakeField(line);
     if (!r.ActivePath.starts_with('/') || r.DeviceType.empty() || device.empty() || line.empty())
         return std::nullopt;
     r.DeviceName = device == "-" ? std::string_view() : device;
     // The entry name is the rest of the line: entry names hold no line breaks.
     r.Entry = line;
     return r;
-}
-
-HRASCONN TakeHandle(TNmLinkTable& table)
-{
-    for (;;) {
-        if (table.NextHandle > kLastNmHandle)
-            table.NextHandle = kFirstNmHandle;
-        HRASCONN handle = static_cast<HRASCONN>(table.NextHandle++);
-        auto inUse = [handle](const TNmLinkRecord& r) { return r.Handle == handle; };
-        if (std::none_of(table.Links.begin(), table.Links.end(), inUse))
-            return handle;
-    }
 }
 
 TConnectionView View(const TNmLinkRecord& record, int64_t nowMs)
@@ -116,40 +70,20 @@ bool IsLive(uint32_t state)
 
 std::string SerializeNmLinks(const TNmLinkTable& table)
 {
-    std::string out(kVersionLine);
-    out += "\nNextHandle " + std::to_string(table.NextHandle) + "\n";
+    std::string out = LinkFileHead(kVersionLine, table.NextHandle);
     for (const TNmLinkRecord& r : table.Links) {
         out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.SeenAtMs);
-        AppendOptional(out, r.ConnectedSinceMs);
-        AppendOptional(out, r.GoneAtMs);
+        AppendOptionalTime(out, r.ConnectedSinceMs);
+        AppendOptionalTime(out, r.GoneAtMs);
         out += ' ' + r.ActivePath + ' ' + r.DeviceType + ' ' + (r.DeviceName.empty() ? "-" : r.DeviceName) + ' ' +
             r.Entry + '\n';
     }
-    out += "End " + std::to_string(table.Links.size()) + "\n";
-    return out;
+    return out + LinkFileEnd(table.Links.size());
 }
 
 std::optional<TNmLinkTable> ParseNmLinks(std::string_view bytes)
 {
-    if (!bytes.ends_with('\n'))
-        return std::nullopt;
-    std::vector<std::string_view> lines;
-    for (size_t eol; (eol = bytes.find('\n')) != bytes.npos; bytes.remove_prefix(eol + 1))
-        lines.push_back(bytes.substr(0, eol));
-    if (lines.size() < 3 || lines[0] != kVersionLine || !lines[1].starts_with("NextHandle "))
-        return std::nullopt;
-    TNmLinkTable table;
-    if (!ParseNumber<uint64_t>(lines[1].substr(11), kFirstNmHandle, uint64_t{kLastNmHandle} + 1, table.NextHandle))
-        return std::nullopt;
-    for (size_t i = 2; i + 1 < lines.size(); ++i) {
-        std::optional<TNmLinkRecord> record = ParseRecord(lines[i]);
-        if (!record)
-            return std::nullopt;
-        table.Links.push_back(std::move(*record));
-    }
-    if (lines.back() != "End " + std::to_string(table.Links.size()))
-        return std::nullopt;
-    return table;
+    return ParseLinkFile<TNmLinkTable>(bytes, kVersionLine, kFirstNmHandle, uint64_t{kLastNmHandle} + 1, ParseRecord);
 }
 
 std::vector<TConnectionView> MergeNmLinks(
@@ -165,7 +99,7 @@ std::vector<TConnectionView> MergeNmLinks(
             if (!IsLive(o.State))
                 continue;
             TNmLinkRecord record;
-            record.Handle = TakeHandle(table);
+            record.Handle = TakeLinkHandle(table, kFirstNmHandle, kLastNmHandle);
             record.SeenAtMs = nowMs;
             record.ActivePath = o.ActivePath;
             record.Entry = o.Entry;

@@ -1,55 +1,23 @@
 #include "ras/service/PppLinkTable.h"
 
+#include "ras/service/LinkFile.h"
+
 #include <algorithm>
-#include <charconv>
 
 namespace {
 
 constexpr std::string_view kVersionLine = "ZeltixPppLinks 1";
 
-void AppendOptional(std::string& out, const std::optional<int64_t>& value)
-{
-    out += ' ';
-    out += value ? std::to_string(*value) : "-";
-}
-
-// Takes one blank-terminated field off the front of the line.
-std::string_view Field(std::string_view& line)
-{
-    size_t blank = std::min(line.find(' '), line.size());
-    std::string_view field = line.substr(0, blank);
-    line.remove_prefix(std::min(blank + 1, line.size()));
-    return field;
-}
-
-template <typename T>
-bool ParseNumber(std::string_view text, T min, T max, T& value)
-{
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size() && value >= min && value <= max;
-}
-
-bool ParseOptional(std::string_view text, std::optional<int64_t>& value)
-{
-    if (text == "-") {
-        value.reset();
-        return true;
-    }
-    int64_t number = 0;
-    if (!ParseNumber<int64_t>(text, 0, kMaxTimeMs, number))
-        return false;
-    value = number;
-    return true;
-}
-
 std::optional<TPppLinkRecord> ParseRecord(std::string_view line)
 {
     TPppLinkRecord r;
-    if (Field(line) != "Link" || !ParseNumber<HRASCONN>(Field(line), kFirstPppHandle, kLastPppHandle, r.Handle) ||
-        !ParseNumber<int>(Field(line), 1, INT32_MAX, r.Pid) ||
-        !ParseNumber<uint64_t>(Field(line), 0, UINT64_MAX, r.StartTime) ||
-        !ParseNumber<int64_t>(Field(line), 0, kMaxTimeMs, r.SeenAtMs) ||
-        !ParseOptional(Field(line), r.ConnectedSinceMs) || !ParseOptional(Field(line), r.GoneAtMs) || line.empty())
+    if (TakeField(line) != "Link" ||
+        !ParseNumber<HRASCONN>(TakeField(line), kFirstPppHandle, kLastPppHandle, r.Handle) ||
+        !ParseNumber<int>(TakeField(line), 1, INT32_MAX, r.Pid) ||
+        !ParseNumber<uint64_t>(TakeField(line), 0, UINT64_MAX, r.StartTime) ||
+        !ParseNumber<int64_t>(TakeField(line), 0, kMaxTimeMs, r.SeenAtMs) ||
+        !ParseOptionalTime(TakeField(line), r.ConnectedSinceMs) || !ParseOptionalTime(TakeField(line), r.GoneAtMs) ||
+        line.empty())
         return std::nullopt;
     // The entry name is the rest of the line: peer names hold no line breaks.
     r.Entry = line;
@@ -81,56 +49,24 @@ TConnectionView View(const TPppLinkRecord& record, const std::vector<TPppPeer>& 
     return view;
 }
 
-HRASCONN TakeHandle(TPppLinkTable& table)
-{
-    for (;;) {
-        if (table.NextHandle > kLastPppHandle)
-            table.NextHandle = kFirstPppHandle;
-        HRASCONN handle = static_cast<HRASCONN>(table.NextHandle++);
-        auto inUse = [handle](const TPppLinkRecord& r) { return r.Handle == handle; };
-        if (std::none_of(table.Links.begin(), table.Links.end(), inUse))
-            return handle;
-    }
-}
-
 } // namespace
 
 std::string SerializePppLinks(const TPppLinkTable& table)
 {
-    std::string out(kVersionLine);
-    out += "\nNextHandle " + std::to_string(table.NextHandle) + "\n";
+    std::string out = LinkFileHead(kVersionLine, table.NextHandle);
     for (const TPppLinkRecord& r : table.Links) {
         out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.Pid) + ' ' + std::to_string(r.StartTime) +
             ' ' + std::to_string(r.SeenAtMs);
-        AppendOptional(out, r.ConnectedSinceMs);
-        AppendOptional(out, r.GoneAtMs);
+        AppendOptionalTime(out, r.ConnectedSinceMs);
+        AppendOptionalTime(out, r.GoneAtMs);
         out += ' ' + r.Entry + '\n';
     }
-    out += "End " + std::to_string(table.Links.size()) + "\n";
-    return out;
+    return out + LinkFileEnd(table.Links.size());
 }
 
 std::optional<TPppLinkTable> ParsePppLinks(std::string_view bytes)
 {
-    if (!bytes.ends_with('\n'))
-        return std::nullopt;
-    std::vector<std::string_view> lines;
-    for (size_t eol; (eol = bytes.find('\n')) != bytes.npos; bytes.remove_prefix(eol + 1))
-        lines.push_back(bytes.substr(0, eol));
-    if (lines.size() < 3 || lines[0] != kVersionLine || !lines[1].starts_with("NextHandle "))
-        return std::nullopt;
-    TPppLinkTable table;
-    if (!ParseNumber<uint64_t>(lines[1].substr(11), kFirstPppHandle, uint64_t{1} << 32, table.NextHandle))
-        return std::nullopt;
-    for (size_t i = 2; i + 1 < lines.size(); ++i) {
-        std::optional<TPppLinkRecord> record = ParseRecord(lines[i]);
-        if (!record)
-            return std::nullopt;
-        table.Links.push_back(std::move(*record));
-    }
-    if (lines.back() != "End " + std::to_string(table.Links.size()))
-        return std::nullopt;
-    return table;
+    return ParseLinkFile<TPppLinkTable>(bytes, kVersionLine, kFirstPppHandle, uint64_t{1} << 32, ParseRecord);
 }
 
 std::vector<TConnectionView> MergePppLinks(
@@ -147,7 +83,7 @@ std::vector<TConnectionView> MergePppLinks(
         size_t index = static_cast<size_t>(it - table.Links.begin());
         if (it == table.Links.end()) {
             TPppLinkRecord record;
-            record.Handle = TakeHandle(table);
+            record.Handle = TakeLinkHandle(table, kFirstPppHandle, kLastPppHandle);
             record.Pid = o.Link.Pid;
             record.StartTime = o.Link.StartTime;
             record.SeenAtMs = nowMs;

@@ -4,6 +4,7 @@
 #include "ras/service/BoundedFile.h"
 #include "ras/service/FileCache.h"
 #include "ras/service/RasRecords.h"
+#include "ras/service/ReportOnce.h"
 #include "ras/service/SystemRoot.h"
 
 #include <algorithm>
@@ -18,16 +19,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// Writes the message to the standard error once for each key in this process.
-void ReportOnce(const std::string& key, const std::string& message)
-{
-    static std::mutex lock;
-    static std::set<std::string> reported;
-    std::lock_guard<std::mutex> guard(lock);
-    if (reported.insert(key).second)
-        std::fprintf(stderr, "%s\n", message.c_str());
-}
 
 // pppd's options that take the next word as their argument, so that "mtu 1492" or
 // "holdoff 30" is never taken for a speed or a device.
