@@ -5,16 +5,6 @@
 
 namespace {
 
-// The states a dial passes through before it is connected, in order.
-constexpr int32_t kDialSteps[] = {
-    RASCS_OpenPort,
-    RASCS_PortOpened,
-    RASCS_ConnectDevice,
-    RASCS_DeviceConnected,
-    RASCS_AllDevicesConnected,
-    RASCS_Authenticate,
-    RASCS_Authenticated,
-};
 constexpr int64_t kDialStepCount = std::size(kDialSteps);
 
 struct TStateName {

@@ -22,6 +22,17 @@ struct TConnectionView {
     std::optional<int64_t> HungUpAtMs;
 };
 
+// The states a dial passes through before it is connected, in order.
+inline constexpr int32_t kDialSteps[] = {
+    RASCS_OpenPort,
+    RASCS_PortOpened,
+    RASCS_ConnectDevice,
+    RASCS_DeviceConnected,
+    RASCS_AllDevicesConnected,
+    RASCS_Authenticate,
+    RASCS_Authenticated,
+};
+
 // Times from a clock are held to the range the table stores.
 int64_t ClampTime(int64_t ms);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ras/service/ConnectionState.h"
 #include "ras/service/RasRecords.h"
 
 #include <algorithm>
@@ -70,4 +71,33 @@ HRASCONN TakeLinkHandle(TTable& table, HRASCONN firstHandle, HRASCONN lastHandle
         if (std::none_of(table.Links.begin(), table.Links.end(), inUse))
             return handle;
     }
+}
+
+// The end of a poll's merge: a link the poll did not observe (matched[i] false) has ended now; an
+// ended link stays listed as disconnected for lingerMs, whoever asks in between, so that the
+// next poll sees it go down even when other readers list the links first, and is then dropped.
+// viewOf(record, i) is the view of the i-th link as the poll found it. The table and the views
+// come back in handle order.
+template <typename TTable, typename TViewOf>
+std::vector<TConnectionView> SettleLinks(
+    TTable& table, const std::vector<bool>& matched, int64_t nowMs, int64_t lingerMs, TViewOf viewOf)
+{
+    using TRecord = typename decltype(table.Links)::value_type;
+    std::vector<TConnectionView> views;
+    std::vector<TRecord> kept;
+    for (size_t i = 0; i < table.Links.size(); ++i) {
+        TRecord& record = table.Links[i];
+        if (!matched[i] && !record.GoneAtMs)
+            record.GoneAtMs = nowMs;
+        if (record.GoneAtMs && nowMs >= *record.GoneAtMs + lingerMs)
+            continue;
+        views.push_back(viewOf(record, i));
+        kept.push_back(std::move(record));
+    }
+    table.Links = std::move(kept);
+    std::sort(views.begin(), views.end(),
+        [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
+    std::stable_sort(
+        table.Links.begin(), table.Links.end(), [](const TRecord& a, const TRecord& b) { return a.Handle < b.Handle; });
+    return views;
 }

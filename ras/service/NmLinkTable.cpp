@@ -10,16 +10,8 @@ namespace {
 
 constexpr std::string_view kVersionLine = "ZeltixNmLinks 1";
 
-// NetworkManager does not say how far an activation has got; the walk shows that it goes on.
-constexpr int32_t kActivationSteps[] = {
-    RASCS_OpenPort,
-    RASCS_PortOpened,
-    RASCS_ConnectDevice,
-    RASCS_DeviceConnected,
-    RASCS_AllDevicesConnected,
-    RASCS_Authenticate,
-    RASCS_Authenticated,
-};
+// NetworkManager does not say how far an activation has got; the dial's steps, one a second,
+// show that it goes on.
 constexpr int64_t kActivationStepMs = 1000;
 
 std::optional<TNmLinkRecord> ParseRecord(std::string_view line)
@@ -56,7 +48,7 @@ TConnectionView View(const TNmLinkRecord& record, int64_t nowMs)
         view.State = RASCS_Connected;
     } else {
         int64_t step = std::max<int64_t>(0, nowMs - record.SeenAtMs) / kActivationStepMs;
-        view.State = kActivationSteps[std::min<int64_t>(step, std::size(kActivationSteps) - 1)];
+        view.State = kDialSteps[std::min<int64_t>(step, std::size(kDialSteps) - 1)];
     }
     return view;
 }
@@ -127,29 +119,15 @@ std::vector<TConnectionView> MergeNmLinks(
         }
     }
 
-    std::vector<TConnectionView> views;
-    std::vector<TNmLinkRecord> kept;
-    for (size_t i = 0; i < table.Links.size(); ++i) {
-        TNmLinkRecord& record = table.Links[i];
-        if (!matched[i] && !record.GoneAtMs)
-            record.GoneAtMs = nowMs;
-        if (record.GoneAtMs && nowMs >= *record.GoneAtMs + kPppLingerMs)
-            continue;
+    return SettleLinks(table, matched, nowMs, kPppLingerMs, [&](const TNmLinkRecord& record, size_t) {
         TConnectionView view = View(record, nowMs);
         for (const auto& [handle, link] : live)
             if (handle == record.Handle) {
                 view.BytesSent = link->BytesSent;
                 view.BytesReceived = link->BytesReceived;
             }
-        views.push_back(std::move(view));
-        kept.push_back(std::move(record));
-    }
-    table.Links = std::move(kept);
-    std::sort(views.begin(), views.end(),
-        [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
-    std::stable_sort(table.Links.begin(), table.Links.end(),
-        [](const TNmLinkRecord& a, const TNmLinkRecord& b) { return a.Handle < b.Handle; });
-    return views;
+        return view;
+    });
 }
 
 std::vector<TConnectionView> StoredNmLinks(const TNmLinkTable& table, int64_t nowMs)

@@ -103,29 +103,13 @@ std::vector<TConnectionView> MergePppLinks(
         live.push_back({index, o.Status});
     }
 
-    std::vector<TConnectionView> views;
-    std::vector<TPppLinkRecord> kept;
-    for (size_t i = 0; i < table.Links.size(); ++i) {
-        TPppLinkRecord& record = table.Links[i];
-        if (!matched[i] && !record.GoneAtMs)
-            record.GoneAtMs = nowMs;
-        // An ended link stays disconnected for a while, whoever asks in between, so that the
-        // next poll sees it go down even when other readers list the links first.
-        if (record.GoneAtMs && nowMs >= *record.GoneAtMs + kPppLingerMs)
-            continue;
+    return SettleLinks(table, matched, nowMs, kPppLingerMs, [&](const TPppLinkRecord& record, size_t i) {
         TConnectionView view = View(record, peers);
         for (const auto& [index, status] : live)
             if (index == i && status.Up) {
                 view.BytesSent = status.BytesSent;
                 view.BytesReceived = status.BytesReceived;
             }
-        views.push_back(std::move(view));
-        kept.push_back(std::move(record));
-    }
-    table.Links = std::move(kept);
-    std::sort(views.begin(), views.end(),
-        [](const TConnectionView& a, const TConnectionView& b) { return a.Handle < b.Handle; });
-    std::stable_sort(table.Links.begin(), table.Links.end(),
-        [](const TPppLinkRecord& a, const TPppLinkRecord& b) { return a.Handle < b.Handle; });
-    return views;
+        return view;
+    });
 }

@@ -20,6 +20,24 @@ void CheckDuration(const char* what, int64_t ms)
         throw ERasService(std::string("The ") + what + " of " + std::to_string(ms) + " ms is out of range");
 }
 
+// Hangs up the running link of a backend's entry; what is returned is what a stored connection
+// of the entry would hold.
+template <typename TBackend>
+TConnectionRecord HangUpLink(const TBackend& backend, const TPhonebookEntry& entry, int64_t nowMs)
+{
+    std::optional<HRASCONN> handle = backend.LiveLink(entry.Name, nowMs);
+    if (!handle || !backend.HangUp(*handle, nowMs))
+        throw ERasNotConnected(QuotedName(entry.Name) + " is not connected");
+    TConnectionRecord hungUp;
+    hungUp.Handle = *handle;
+    hungUp.Entry = entry.Name;
+    hungUp.DeviceType = entry.DeviceType;
+    hungUp.DeviceName = entry.DeviceName;
+    hungUp.Speed = entry.Speed;
+    hungUp.HungUpAtMs = nowMs;
+    return hungUp;
+}
+
 } // namespace
 
 TRasService::TRasService(std::string folder)
@@ -233,35 +251,12 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
     nowMs = ClampTime(nowMs);
     if (lingerMs)
         CheckDuration("linger time", *lingerMs);
-    for (const TPppPeer& peer : FPpp.Peers()) {
-        if (!SameEntryName(peer.Name, entry))
-            continue;
-        std::optional<HRASCONN> handle = FPpp.LiveLink(peer.Name, nowMs);
-        if (!handle || !FPpp.HangUp(*handle, nowMs))
-            throw ERasNotConnected(QuotedName(peer.Name) + " is not connected");
-        TConnectionRecord hungUp;
-        hungUp.Handle = *handle;
-        hungUp.Entry = peer.Name;
-        hungUp.DeviceType = peer.DeviceType;
-        hungUp.DeviceName = peer.DeviceName;
-        hungUp.Speed = peer.Speed;
-        hungUp.HungUpAtMs = nowMs;
-        return hungUp;
-    }
-    for (const TPhonebookEntry& profile : FNm.Entries()) {
-        if (!SameEntryName(profile.Name, entry))
-            continue;
-        std::optional<HRASCONN> handle = FNm.LiveLink(profile.Name, nowMs);
-        if (!handle || !FNm.HangUp(*handle, nowMs))
-            throw ERasNotConnected(QuotedName(profile.Name) + " is not connected");
-        TConnectionRecord hungUp;
-        hungUp.Handle = *handle;
-        hungUp.Entry = profile.Name;
-        hungUp.DeviceType = profile.DeviceType;
-        hungUp.DeviceName = profile.DeviceName;
-        hungUp.HungUpAtMs = nowMs;
-        return hungUp;
-    }
+    for (const TPppPeer& peer : FPpp.Peers())
+        if (SameEntryName(peer.Name, entry))
+            return HangUpLink(FPpp, {peer.Name, peer.DeviceType, peer.DeviceName, peer.Speed, {}}, nowMs);
+    for (const TPhonebookEntry& profile : FNm.Entries())
+        if (SameEntryName(profile.Name, entry))
+            return HangUpLink(FNm, profile, nowMs);
     EnsureFolder();
     TFileLock lock(LockPath());
     TConnectionTable table = ReadTable();
