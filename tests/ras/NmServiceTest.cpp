@@ -357,3 +357,41 @@ TEST(NmLinkFileTest, RoundTripDamageAndTheHandleRanges)
 }
 
 } // namespace
+
+namespace {
+
+// The counters of a real interface: a veth end in a private network namespace carries the
+// connection's traffic, and the kernel's sysfs says what went through it.
+TEST(NmKernelTest, BytesAreTheKernelsCountersOfTheConnectionsInterface)
+{
+    TNmMock mock;
+    if (!mock.Unavailable().empty())
+        GTEST_SKIP() << "No NetworkManager double: " << mock.Unavailable();
+    TPppKernelTree tree;
+    if (!tree.Unavailable().empty())
+        GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
+    TTempDir folder;
+    TRasService service(folder.Path());
+    tree.Ip("link add wwan0 type veth peer name wwan0-far");
+    tree.Ip("link set wwan0-far up");
+    tree.Ip("link set wwan0 up");
+    tree.SettleLink("wwan0");
+    tree.Ip("addr add 10.64.0.1/24 dev wwan0");
+    tree.Ip("neigh add 10.64.0.9 lladdr 02:00:00:00:00:09 dev wwan0");
+    const std::string device = mock.AddDevice("wwan0", "cdc-wdm0", "wwan0");
+    mock.Activate(mock.AddProfile("Mobil", "gsm"), device, "1", kActivated);
+    ASSERT_TRUE(TNmBus::Shared().SyncForTests());
+    std::vector<TConnectionView> views = service.Connections(T0);
+    ASSERT_EQ(views.size(), 1u);
+    ASSERT_EQ(views[0].State, RASCS_Connected);
+    const uint64_t sent = views[0].BytesSent;
+
+    // One frame of 14 bytes Ethernet, 20 IP, 8 UDP and 5 of payload.
+    tree.SendDatagram("10.64.0.9", 5);
+    views = service.Connections(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].BytesSent, sent + 47);
+    EXPECT_EQ(views[0].BytesReceived, 0u);
+}
+
+} // namespace
