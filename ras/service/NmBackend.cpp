@@ -1,21 +1,19 @@
 #include "ras/service/NmBackend.h"
 
 #include "ras/service/AnsiText.h"
-#include "ras/service/BoundedFile.h"
 #include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/NmBus.h"
 #include "ras/service/PppLinkTable.h"
+#include "ras/service/PppLinks.h"
 #include "ras/service/PppPeers.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasRecords.h"
-#include "ras/service/SystemRoot.h"
 
 #include "base/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 
@@ -75,32 +73,14 @@ const TNmProfile* ProfileAt(const TNmSnapshot& snapshot, const std::string& path
     return nullptr;
 }
 
-std::optional<uint64_t> Counter(const std::string& path)
-{
-    std::string line = ReadFirstLine(path);
-    uint64_t value = 0;
-    auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
-    if (line.empty() || ec != std::errc() || end != line.data() + line.size())
-        return std::nullopt;
-    return value;
-}
-
 // The byte counters of the interface that carries the traffic (the ppp interface of a modem
 // or PPPoE connection), from the kernel; else NetworkManager's own counters of the device,
 // which it updates only once asked to.
 void ReadBytes(const TNmDevice& device, TNmObservedLink& link)
 {
     const std::string& interface = device.IpInterface.empty() ? device.Interface : device.IpInterface;
-    if (!interface.empty() && interface != "." && interface != ".." && interface.find('/') == std::string::npos) {
-        const std::string folder = SystemPath("/sys/class/net/" + interface + "/statistics");
-        std::optional<uint64_t> sent = Counter(folder + "/tx_bytes");
-        std::optional<uint64_t> received = Counter(folder + "/rx_bytes");
-        if (sent && received) {
-            link.BytesSent = *sent;
-            link.BytesReceived = *received;
-            return;
-        }
-    }
+    if (ReadByteCounters(interface, link.BytesSent, link.BytesReceived))
+        return;
     if (!device.HasStatistics)
         return;
     if (device.RefreshRateMs == 0)

@@ -480,7 +480,20 @@ TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_v
     status.Up = routed && InterfaceRunning(interface, folder);
     if (!status.Up)
         return status;
-    status.BytesSent = Number<uint64_t>(ReadFirstLine(folder + "/statistics/tx_bytes")).value_or(0);
-    status.BytesReceived = Number<uint64_t>(ReadFirstLine(folder + "/statistics/rx_bytes")).value_or(0);
+    ReadByteCounters(interface, status.BytesSent, status.BytesReceived);
     return status;
+}
+
+bool ReadByteCounters(const std::string& interface, uint64_t& sent, uint64_t& received)
+{
+    if (!ValidInterfaceName(interface))
+        return false;
+    const std::string folder = SystemPath("/sys/class/net/") + interface + "/statistics";
+    std::optional<uint64_t> tx = Number<uint64_t>(ReadFirstLine(folder + "/tx_bytes"));
+    std::optional<uint64_t> rx = Number<uint64_t>(ReadFirstLine(folder + "/rx_bytes"));
+    if (!tx || !rx)
+        return false;
+    sent = *tx;
+    received = *rx;
+    return true;
 }

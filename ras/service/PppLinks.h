@@ -48,3 +48,6 @@ uint64_t PppProcessScans();
 // of /proc/net/route, read once for all links.
 TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_view routes);
 std::string ReadRouteTable();
+// The interface's 64-bit byte counters in sysfs below the system root; false, with nothing
+// changed, when it has none there.
+bool ReadByteCounters(const std::string& interface, uint64_t& sent, uint64_t& received);
