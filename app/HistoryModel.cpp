@@ -99,10 +99,10 @@ long double THistoryModel::CostCents(int row) const
     return StrToFloatDef(Text(row, hcCost), 0);
 }
 
-int32_t THistoryModel::Seconds(int row) const
+int64_t THistoryModel::Seconds(int row) const
 {
-    int32_t seconds = 0;
-    return TryStrToTime(Text(row, hcDuration), seconds) ? seconds : 0;
+    int64_t seconds = 0;
+    return TryStrToDuration(Text(row, hcDuration), seconds) ? seconds : 0;
 }
 
 void THistoryModel::Insert(

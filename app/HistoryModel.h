@@ -41,10 +41,10 @@ public:
     QString Text(int row, THistoryCell cell) const;
     std::string_view AnsiText(int row, THistoryCell cell) const;
     void SetText(int row, THistoryCell cell, const QString& text);
-    // The row's cost in cents and duration in seconds; a text that is no number or no time
-    // counts as nothing.
+    // The row's cost in cents and duration in seconds; a text that is no number or no duration
+    // counts as nothing. A session of a day or more counts in full.
     long double CostCents(int row) const;
-    int32_t Seconds(int row) const;
+    int64_t Seconds(int row) const;
 
     // A new row at `row` (0 is the newest).
     void Insert(int row, const QString& started, const QString& entry, const QString& duration, const QString& cost);

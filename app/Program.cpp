@@ -6,10 +6,14 @@
 #include "base/Exceptions.h"
 #include "desktop/DesktopApplication.h"
 #include "desktop/abfComponents.h"
+#include "platform/DisplayLoss.h"
 #include "platform/ProgramDir.h"
 #include "platform/SingleInstance.h"
 #include "platform/Termination.h"
 #include "resources/Resources.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
 
 #include <memory>
 
@@ -85,12 +89,23 @@ int ExecuteProgram()
         QCoreApplication::exit(0);
     });
 
+    // The display going away ends the process without a close: the files are written first.
+    // So they are when the desktop's session manager asks its programs to save.
+    TDisplayLossHandler displayLoss([&running] {
+        if (running)
+            running->CommitData();
+    });
+
     std::unique_ptr<TForm1> form = CreateMainWindow();
     if (!form)
         return 1;
     if (endedDuringStartUp)
         return 0;
     running = form.get();
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form.get(), [&running](QSessionManager&) {
+        if (running)
+            running->CommitData();
+    });
     // The tray icon may have asked for the program to start hidden in the notification area.
     if (ApplicationShowMainForm())
         form->show();

@@ -25,8 +25,8 @@
 
 void TForm1::UpdateOnlineTimeTotal()
 {
-    // A time of day: the sum wraps at 24 hours.
-    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatTimeOfDay(History->TotalSeconds()));
+    // The real total: its hours grow past a day, as the sessions' own durations do.
+    Label7->setText(QStringLiteral("Gesamt Onlinezeit: ") + FormatDuration(History->TotalSeconds()));
     Label7->adjustSize();
 }
 

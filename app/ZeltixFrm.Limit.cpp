@@ -39,8 +39,12 @@ void TForm1::SpinEdit1Change()
         SpinEdit1->SetValue(0);
     RarBar1->SetMax(SpinEdit1->Value() * 100);
     UpdateCostTotals(true);
-    TIniFile settings(ProgramDir() + StoredFiles::Settings);
-    settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
+    // A limit that cannot be stored now is stored with the other settings at the next try.
+    if (!FSettingsUnreadable)
+        TrySave(sfSettings, [this] {
+            TIniFile settings(ProgramDir() + StoredFiles::Settings);
+            settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
+        });
 }
 
 void TForm1::UpdateCostTotals(bool SuppressLimitMessage)

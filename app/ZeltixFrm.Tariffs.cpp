@@ -52,14 +52,20 @@ void TForm1::ListView2DblClick()
     QTreeWidgetItem* row = ListView2->currentItem();
     if (!row || !row->isSelected())
         return;
-    // The proposal is always zero, and cancelling keeps it.
+    // The proposal is always zero. Cancelling leaves the tariff as it was: a Cancel button
+    // must not price every later session at nothing.
     QString value = DefaultTariff;
-    InputQuery(QStringLiteral("Kosten pro Minute ändern"), QStringLiteral("Geben Sie den Betrag in Cent an:"), value);
+    if (!InputQuery(
+            QStringLiteral("Kosten pro Minute ändern"), QStringLiteral("Geben Sie den Betrag in Cent an:"), value))
+        return;
     SetTariffText(*row, tcTariff, FormatFloat(QStringLiteral("0.00"), StrToFloatDef(value, 0)));
 }
 
 void TForm1::SaveTariffs()
 {
+    // A file that could not be read keeps the user's tariffs better than the defaults would.
+    if (FTariffsUnreadable)
+        return;
     TIniFile conns(ProgramDir() + StoredFiles::Tariffs);
     for (int i = 0; i < ListView2->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ListView2->topLevelItem(i);

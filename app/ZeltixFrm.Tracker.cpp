@@ -42,6 +42,7 @@ void TForm1::OnCheckTimerTimer()
     if (poll == FPollSerial && result == 0 && Online && !FSessionSeen)
         EndSession(FSessionEntry);
     Label1->setText(Online ? QStringLiteral("Online") : QStringLiteral("Offline"));
+    RetryPendingSaves();
 }
 
 bool TForm1::ReportIsCurrent() const
@@ -138,13 +139,16 @@ void TForm1::StartSession(int handle, const QString& entry, const QString& devic
         SessionCost += TariffCents(*tariff);
     SessionRow = 0;
     History->SetRunningSession(FSessionId);
-    SaveHistory();
+    // A history that cannot be saved now does not keep the session from being timed and logged.
+    TrySave(sfHistory, [this] { SaveHistory(); });
     Timer1->SetEnabled(true);
     AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") + entry +
         QStringLiteral(" aufgenommen!"));
     AppendLogLine(QStringLiteral("  DeviceName: ") + deviceName);
     AppendLogLine(QStringLiteral("  DeviceType: ") + deviceType);
     AppendLogLine(QStringLiteral("  IP Address: ") + Powersock1->QueryLocalAddress());
+    // The start block reaches the disk now, so a crash during the session keeps it.
+    TrySave(sfLog, [this] { SaveLog(); });
 }
 
 void TForm1::AppendLogLine(const QString& line)
@@ -159,7 +163,10 @@ void TForm1::EndSession(const QString& entry)
         AppendLogLine(QStringLiteral("[") + FormatTimeStamp(GetLocalTime()) + QStringLiteral("] Verbindung zu ") +
             entry + QStringLiteral(" getrennt!"));
         AppendLogLine(QString());
-        SaveHistory();
+        // The session ends here whether or not its files can be written now: a failed save is
+        // tried again later, never by ending the session a second time.
+        TrySave(sfHistory, [this] { SaveHistory(); });
+        TrySave(sfLog, [this] { SaveLog(); });
     }
     Online = false;
     FSessionHandle = 0;
@@ -198,10 +205,15 @@ void TForm1::Timer1Timer()
     const uint64_t start = SessionStartTick;
     const uint64_t now = start + static_cast<DWORD>(GetTickCount() - SessionStartTick);
     const auto elapsed = static_cast<int32_t>(now / 1000 - start / 1000);
+    const int64_t charged = FChargedMinutes;
     const QString duration = AdvanceSessionClock(elapsed);
     // A row that went away does not stop the session.
     if (const int row = SessionIndex(); row >= 0)
         History->SetText(row, hcDuration, duration);
+    // Each minute charged reaches the disk with the running row, so a crash loses at most the
+    // minute under way.
+    if (FChargedMinutes != charged)
+        TrySave(sfHistory, [this] { SaveHistory(); });
     UpdateCostTotals(false);
 }
 

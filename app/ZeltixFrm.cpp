@@ -369,6 +369,7 @@ void TForm1::FormCreate()
     // Each step's failure is recorded and the next step still runs: a history file that cannot
     // be read must not keep the settings from being read (and then overwritten at shutdown).
     auto step = [this](auto&& body) { RunGuarded(this, body); };
+    step([this] { CheckStoredFilesReadable(); });
     step([this] { ListView2->clear(); });
     step([this] { LoadHistory(); });
     step([this] { UpdateCostTotals(false); });
@@ -393,6 +394,9 @@ void TForm1::ReadSettings()
 
 void TForm1::WriteSettings()
 {
+    // A file that could not be read keeps the user's settings better than the defaults would.
+    if (FSettingsUnreadable)
+        return;
     TIniFile settings(ProgramDir() + StoredFiles::Settings);
     settings.WriteBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked());
     settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
@@ -400,14 +404,14 @@ void TForm1::WriteSettings()
 
 void TForm1::FormClose()
 {
-    SaveTariffs();
-    SaveHistory();
-    WriteSettings();
-    const QString logFile = TForm3::LogFileName();
-    const QString written = Form3->SaveToFile(logFile);
-    if (written != logFile)
-        AppendErrorLog(QStringLiteral("Protokol.txt could not be read; this run's lines were written to %1")
-                           .arg(QFileInfo(written).fileName()));
+    CommitData();
+}
+
+void TForm1::CommitData()
+{
+    // Every file is written, whichever of the others fails.
+    for (TStoredFile file : {sfTariffs, sfHistory, sfSettings, sfLog})
+        TrySave(file, [this, file] { SaveFile(file); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -426,16 +430,6 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::HandleAppException(QObject*, const Exception& E)
 {
     AppendErrorLog(E.Message());
-}
-
-void TForm1::AppendErrorLog(const QString& message)
-{
-    QDir::setCurrent(ProgramDir());
-    QFile log(StoredFiles::ErrorLog);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    std::string line = StringToAnsi(message) + "\r\n";
-    log.write(line.data(), static_cast<qint64>(line.size()));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

@@ -5,7 +5,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -101,6 +103,9 @@ public:
     // Start-up and shutdown.
     void FormCreate();
     void FormClose();
+    // Writes every file as the shutdown does, and the program goes on: for a desktop session
+    // that asks its programs to save, or a display that is about to take the program with it.
+    void CommitData();
     void HandleAppException(QObject* Sender, const Exception& E);
     QString ProgramDir() const;
 
@@ -188,6 +193,36 @@ private:
     bool FClosing = false;
     // The history file could not be read: it is kept aside before it is first overwritten.
     bool FHistoryUnreadable = false;
+    // conns.ini or settings.ini exists but could not be read at the start: the run goes on with
+    // the defaults, and the file is left as it is rather than replaced by them.
+    bool FTariffsUnreadable = false;
+    bool FSettingsUnreadable = false;
+
+    // The program's files, each saved at its own occasions.
+    enum TStoredFile { sfTariffs, sfHistory, sfSettings, sfLog, sfCount };
+    // Runs one file's save. A failure leaves the save pending, so that the next occasion tries it
+    // again, and is recorded in error.log once per cause (at shutdown every time); nothing else
+    // waits for it. True when the save succeeded.
+    bool TrySave(TStoredFile file, const std::function<void()>& save);
+    // The save of a file that is written while the program runs.
+    void SaveFile(TStoredFile file);
+    // Tries the saves that failed again, at most once a minute of the program's time.
+    void RetryPendingSaves();
+    // Brings Protokol.txt up to the log's lines.
+    void SaveLog();
+    // Reads conns.ini and settings.ini once to tell whether they can be read: a file that
+    // exists but cannot be read is recorded and said, and never replaced by the defaults.
+    void CheckStoredFilesReadable();
+    struct TSaveState {
+        bool Pending = false;
+        // The failure last recorded; another cause is recorded again.
+        QString Recorded;
+    };
+    std::array<TSaveState, sfCount> FSaves;
+    DWORD FLastRetryTick = 0;
+    // Records a message in error.log unless it is the one recorded last under the same key.
+    void RecordOnce(QString& last, const QString& message);
+    QString FLogAsideRecorded;
 
     // Charges the next minute of the running session at its entry's tariff in force now.
     void ChargeMinute();

@@ -30,6 +30,24 @@ TExceptionHandler SetExceptionHandler(TExceptionHandler handler)
     return std::exchange(Handler(), std::move(handler));
 }
 
+QString CurrentExceptionMessage() noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const Exception& e) {
+            return e.Message();
+        } catch (const std::exception& e) {
+            return QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            return QStringLiteral("Unknown exception");
+        }
+    } catch (...) {
+        // Not even the text could be made (no memory left).
+        return {};
+    }
+}
+
 void HandleCurrentException(QObject* sender) noexcept
 {
     try {
@@ -37,10 +55,8 @@ void HandleCurrentException(QObject* sender) noexcept
             throw;
         } catch (const Exception& e) {
             Hand(sender, e);
-        } catch (const std::exception& e) {
-            Hand(sender, Exception(QString::fromLocal8Bit(e.what())));
         } catch (...) {
-            Hand(sender, Exception(QStringLiteral("Unknown exception")));
+            Hand(sender, Exception(CurrentExceptionMessage()));
         }
     } catch (...) {
         // The handler itself failed (error.log cannot be written, say): nothing is left to tell,

@@ -21,6 +21,10 @@ TExceptionHandler SetExceptionHandler(TExceptionHandler handler);
 // exception". Nothing leaves this function, not even a failure of the handler itself.
 void HandleCurrentException(QObject* sender) noexcept;
 
+// The message of the exception being handled (call it inside a catch block): an Exception's
+// message, another exception's text, or "Unknown exception".
+QString CurrentExceptionMessage() noexcept;
+
 // Runs a handler; whatever it raises takes the route above, so the failing handler stops and the
 // program carries on.
 template <class F>

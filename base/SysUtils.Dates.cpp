@@ -3,6 +3,8 @@
 #include "base/Exceptions.h"
 #include "base/FormatSettings.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -303,5 +305,41 @@ bool TryStrToTime(const QString& text, int32_t& seconds)
     if (hour >= 24 || parts[1] >= 60 || parts[2] >= 60)
         return false;
     seconds = hour * 3600 + parts[1] * 60 + parts[2];
+    return true;
+}
+
+QString FormatDuration(int64_t seconds)
+{
+    const bool negative = seconds < 0;
+    const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(seconds) : static_cast<uint64_t>(seconds);
+    return (negative ? QStringLiteral("-") : QString()) +
+        QStringLiteral("%1:%2:%3")
+            .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
+            .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool TryStrToDuration(const QString& text, int64_t& seconds)
+{
+    if (int32_t ofDay = 0; TryStrToTime(text, ofDay)) {
+        seconds = ofDay;
+        return true;
+    }
+    // Hours of a day or more: what the session clock writes for a long session. Twelve digits
+    // of hours are more than any clock counts, and keep the sum of many rows far from overflow.
+    const QStringList parts = TrimBlanks(text).split(u':');
+    if (parts.size() != 3)
+        return false;
+    std::array<int64_t, 3> values{};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const QString& part = parts[static_cast<qsizetype>(i)];
+        if (part.isEmpty() || part.size() > 12 || !std::all_of(part.begin(), part.end(), IsDigit))
+            return false;
+        for (QChar c : part)
+            values[i] = values[i] * 10 + (c.unicode() - u'0');
+    }
+    if (values[1] >= 60 || values[2] >= 60)
+        return false;
+    seconds = values[0] * 3600 + values[1] * 60 + values[2];
     return true;
 }

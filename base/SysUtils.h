@@ -48,6 +48,13 @@ QString FormatTimeStamp(const TLocalTime& t);
 // more wrap around midnight, as a time of day does.
 QString FormatTimeOfDay(int64_t seconds);
 
+// A duration as hours, minutes and seconds joined by ":", each at least two digits; the hours
+// grow past 24 ("1666:40:00").
+QString FormatDuration(int64_t seconds);
+
+// Reads a duration "h:mm:ss" of any number of hours, or anything TryStrToTime reads.
+bool TryStrToDuration(const QString& text, int64_t& seconds);
+
 // Reads a date in the order of the locale's short date format (day, month and year in any of
 // its orders, any non-digit separator, two-digit years in the window around the current year).
 bool TryStrToDate(const QString& text, TDate& date);

@@ -30,6 +30,13 @@ void SetDisposition(void (*handler)(int))
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    // A program started with SIGHUP ignored (nohup) was asked to outlive its terminal.
+    static const bool hangUpIgnored = [] {
+        struct sigaction current { };
+        return ::sigaction(SIGHUP, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }();
+    if (!hangUpIgnored)
+        ::sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace

@@ -216,3 +216,24 @@ bool TLogLines::Save(const TWrite& write) const
             return false;
     return out.Flush();
 }
+
+bool TLogLines::SaveAppended(std::size_t first, const TWrite& write) const
+{
+    TBufferedWrite out(write);
+    for (std::size_t i = first; i < FAppendedEnds.size(); ++i)
+        if (!out.Put(AppendedLine(i)) || !out.Put(CrLf))
+            return false;
+    return out.Flush();
+}
+
+bool TLogLines::LoadedAsSaved() const
+{
+    if (FBytes.empty())
+        return true;
+    if (!FBytes.ends_with(CrLf))
+        return false;
+    for (std::size_t lf = NextBreak(FBytes, 0); lf < FBytes.size(); lf = NextBreak(FBytes, lf + 1))
+        if (lf == 0 || FBytes[lf - 1] != '\r')
+            return false;
+    return true;
+}

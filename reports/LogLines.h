@@ -36,6 +36,14 @@ public:
     using TWrite = std::function<bool(std::string_view)>;
     bool Save(const TWrite& write) const;
 
+    // The lines added since the load, and the bytes that Save writes of those from `first` on.
+    std::size_t AppendedCount() const { return FAppendedEnds.size(); }
+    bool SaveAppended(std::size_t first, const TWrite& write) const;
+    // Whether the file read is byte for byte what Save writes of its lines (every line ended by
+    // CR LF), so that this run's lines may simply be added to its end.
+    bool LoadedAsSaved() const;
+    std::size_t LoadedSize() const { return FBytes.size(); }
+
 private:
     std::string_view LoadedLine(std::size_t index) const;
     std::string_view AppendedLine(std::size_t index) const;

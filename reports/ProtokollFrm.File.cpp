@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +58,70 @@ void TForm3::FormCreate()
         FUnreadablePath = path;
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, ErrnoText()));
     }
+    if (FLines.LoadedAsSaved())
+        RememberFile(path, 0);
+}
+
+void TForm3::RememberFile(const QString& path, std::size_t appended)
+{
+    struct stat info { };
+    FOnDisk.reset();
+    if (::stat(NativePath(path).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        FOnDisk = TOnDisk{info.st_dev, info.st_ino, info.st_size, appended};
+}
+
+bool TForm3::AppendNewLines(const QString& path)
+{
+    const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_dev != FOnDisk->Device ||
+        info.st_ino != FOnDisk->Inode || info.st_size != FOnDisk->Size) {
+        ::close(fd);
+        return false;
+    }
+    if (FOnDisk->Appended == FLines.AppendedCount()) {
+        ::close(fd);
+        return true;
+    }
+    off_t size = info.st_size;
+    const bool written = FLines.SaveAppended(FOnDisk->Appended, [fd, &size](std::string_view piece) {
+        while (!piece.empty()) {
+            const ssize_t n = ::write(fd, piece.data(), piece.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            piece.remove_prefix(static_cast<std::size_t>(n));
+            size += n;
+        }
+        return true;
+    });
+    if (!written || ::fsync(fd) != 0) {
+        // Lines cut short by a full disk are taken back: the file ends with a whole line, and
+        // the next try adds them again from the start.
+        const QString reason = ErrnoText();
+        [[maybe_unused]] const int cut = ::ftruncate(fd, FOnDisk->Size);
+        ::close(fd);
+        throw EInOutError(QStringLiteral("Cannot write to file \"%1\". %2").arg(path, reason));
+    }
+    ::close(fd);
+    FOnDisk->Size = size;
+    FOnDisk->Appended = FLines.AppendedCount();
+    return true;
+}
+
+QString TForm3::WriteToFile(const QString& path)
+{
+    if (FUnreadablePath.isEmpty() && FOnDisk && AppendNewLines(path))
+        return path;
+    const QString written = SaveToFile(path);
+    if (written == path)
+        RememberFile(path, FLines.AppendedCount());
+    else
+        FOnDisk.reset();
+    return written;
 }
 
 QString TForm3::SaveToFile(const QString& path)

@@ -6,7 +6,9 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 
 class QListView;
 class QShowEvent;
@@ -43,6 +45,13 @@ public:
     // Raises EInOutError when the file cannot be written.
     QString SaveToFile(const QString& path);
 
+    // Brings the file up to the log's lines and returns the file written: while the file is
+    // still the one last read or written here, unchanged since, only the lines not yet in it
+    // are added to its end and brought to disk; otherwise it is written whole as SaveToFile
+    // does. The file's text is the same either way. Raises EInOutError when it cannot be
+    // written; the file then holds what it held before.
+    QString WriteToFile(const QString& path);
+
     // ProgramDir() + "Protokol.txt".
     static QString LogFileName();
 
@@ -68,4 +77,18 @@ private:
     QString FHeadPath;
     // Where this run's lines went while the old log stayed unreadable.
     QString FAsideFile;
+
+    // The file as this window last read or wrote it: which file, its size then, and how many of
+    // this run's lines it holds.
+    struct TOnDisk {
+        dev_t Device = 0;
+        ino_t Inode = 0;
+        off_t Size = 0;
+        std::size_t Appended = 0;
+    };
+    std::optional<TOnDisk> FOnDisk;
+    // Remembers the file at path as holding the loaded lines and this run's first `appended` ones.
+    void RememberFile(const QString& path, std::size_t appended);
+    // Adds the lines the file lacks; false when the file is not as last left here.
+    bool AppendNewLines(const QString& path);
 };

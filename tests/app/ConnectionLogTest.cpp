@@ -53,6 +53,11 @@ TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
     EXPECT_EQ(LogLines(*Form->Form3),
         (QStringList{"[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!",
             "  DeviceName: Standard 56000 bps Modem", "  DeviceType: modem", "  IP Address: 10.0.0.7"}));
+    const std::string startBlock = "[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!\r\n"
+                                   "  DeviceName: Standard 56000 bps Modem\r\n"
+                                   "  DeviceType: modem\r\n"
+                                   "  IP Address: 10.0.0.7\r\n";
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), startBlock) << "on disk as soon as the session starts";
     RunEventLoopFor(Clock, 31 * 60000, 1000);
     DialUp.HangUp(handle, 60000);
     Second();
@@ -60,16 +65,11 @@ TEST_F(ConnectionLogTest, ASessionWritesFourLinesAtTheStartAndTwoAtTheEnd)
     ASSERT_EQ(Form->Form3->LineCount(), 6u);
     EXPECT_EQ(Form->Form3->Line(4), "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!");
     EXPECT_EQ(Form->Form3->Line(5), "");
-    EXPECT_FALSE(ProgramFolder.Exists("Protokol.txt")) << "the log is written at shutdown";
+    const std::string whole = startBlock + "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!\r\n\r\n";
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), whole) << "and its end as soon as it ends";
 
     Form->close();
-    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"),
-        "[08.12.2026 14:03:23] Verbindung zu Provider aufgenommen!\r\n"
-        "  DeviceName: Standard 56000 bps Modem\r\n"
-        "  DeviceType: modem\r\n"
-        "  IP Address: 10.0.0.7\r\n"
-        "[08.12.2026 14:34:24] Verbindung zu Provider getrennt!\r\n"
-        "\r\n");
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), whole);
 }
 
 TEST_F(ConnectionLogTest, AnExistingLogKeepsItsTextFirst)

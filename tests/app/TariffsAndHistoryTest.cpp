@@ -116,12 +116,12 @@ TEST_F(TariffsAndHistoryTest, DoubleClickSetsTheTypedTariffInTheLocaleFormat)
     row->setSelected(true);
     Form->ListView2->setCurrentItem(row);
     const std::vector<std::pair<QString, QString>> cases = {
-        {"1,5", "1,50"}, {"teuer", "0,00"}, {"-2", "-2,00"}, {"2,675", "2,68"}, {QString(), "0,00"}};
+        {"1,5", "1,50"}, {"teuer", "0,00"}, {"-2", "-2,00"}, {"2,675", "2,68"}, {QString(), "9,99"}};
     for (const auto& [typed, shown] : cases) {
         row->setText(1, "9,99");
         AnswerInput(typed);
         Form->ListView2DblClick();
-        EXPECT_EQ(row->text(1), shown) << typed.toStdString();
+        EXPECT_EQ(row->text(1), shown) << (typed.isNull() ? "Cancel keeps the tariff" : typed.toStdString());
     }
     ASSERT_FALSE(Dialogs.empty());
     EXPECT_EQ(Dialogs.back().Caption, "Kosten pro Minute ändern");
@@ -218,7 +218,7 @@ TEST_F(TariffsAndHistoryTest, LeerenAsksAndDeletesOnlyOnYes)
     EXPECT_TRUE(HistoryRows().isEmpty());
 }
 
-TEST_F(TariffsAndHistoryTest, OnlineTimeTotalWrapsAtADay)
+TEST_F(TariffsAndHistoryTest, OnlineTimeTotalCountsEveryRowPastADay)
 {
     Start();
     for (int i = 0; i < 30; ++i)
@@ -226,7 +226,16 @@ TEST_F(TariffsAndHistoryTest, OnlineTimeTotalWrapsAtADay)
     AddHistoryRow("01.12.2026 10:00:00", "kaputt", "1,00");
     AddHistoryRow("01.12.2026 10:00:00", "100:00:00", "1,00");
     Form->UpdateOnlineTimeTotal();
-    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 06:00:00");
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 130:00:00");
+
+    // Ten thousand ten-minute sessions, stored and read back at the next start.
+    Form->History->Clear();
+    for (int i = 0; i < 10000; ++i)
+        AddHistoryRow("01.12.2026 10:00:00", "00:10:00", "1,00");
+    Form->close();
+    Start();
+    EXPECT_EQ(Form->History->Count(), 10000);
+    EXPECT_EQ(Form->Label7->text(), "Gesamt Onlinezeit: 1666:40:00");
 }
 
 TEST_F(TariffsAndHistoryTest, FirstOfTheMonthOffersToClearTheHistory)

@@ -62,6 +62,46 @@ TEST_F(GermanTest, TimeOfDayWrapsAroundMidnight)
         EXPECT_EQ(FormatTimeOfDay(c.Seconds), c.Expected) << c.Seconds;
 }
 
+TEST_F(GermanTest, DurationsGrowPastADayAndReadBack)
+{
+    const struct {
+        const char* Text;
+        int64_t Seconds; // -1: not a duration
+    } cases[] = {
+        {"00:00:00", 0},
+        {"01:02:05", 3725},
+        {"23:59:59", 86399},
+        {"24:00:00", 86400},
+        {"100:00:00", 360000},
+        {"1666:40:00", 6000000},
+        {" 25:00:01 ", 90001},
+        {"1:30", 5400},
+        {"25:60:00", -1},
+        {"25:00:60", -1},
+        {"25:00", -1},
+        {"-25:00:00", -1},
+        {"25:00:00:00", -1},
+        {"999999999999:00:00", 999999999999 * 3600},
+        {"9999999999999:00:00", -1},
+        {"kaputt", -1},
+        {"", -1},
+    };
+    for (const auto& c : cases) {
+        int64_t seconds = -1;
+        EXPECT_EQ(TryStrToDuration(c.Text, seconds), c.Seconds >= 0) << c.Text;
+        if (c.Seconds >= 0) {
+            EXPECT_EQ(seconds, c.Seconds) << c.Text;
+        }
+    }
+    for (int64_t seconds : {int64_t{0}, int64_t{59}, int64_t{3725}, int64_t{86400}, int64_t{6000000}}) {
+        int64_t back = -1;
+        EXPECT_TRUE(TryStrToDuration(FormatDuration(seconds), back)) << FormatDuration(seconds).toStdString();
+        EXPECT_EQ(back, seconds);
+    }
+    EXPECT_EQ(FormatDuration(6000000), "1666:40:00");
+    EXPECT_EQ(FormatDuration(5), "00:00:05");
+}
+
 TEST_F(GermanTest, DatesReadInDayMonthYearOrder)
 {
     const struct {

@@ -1,0 +1,150 @@
+// The program's files while it runs: each saved at its own occasions, a failed save recorded
+// once and tried again, and a file that could not be read left as it is.
+
+#include "app/ZeltixFrm.h"
+
+#include "app/StoredFiles.h"
+#include "base/Ansi.h"
+#include "base/AtomicFile.h"
+#include "base/ExceptionRoute.h"
+#include "platform/Kernel.h"
+#include "reports/ProtokollFrm.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+// A failed save is tried again a minute after the last try: soon enough that a session's end
+// reaches the disk, seldom enough that a full disk is not written to every second.
+constexpr DWORD RetryIntervalMs = 60000;
+
+// Why a file that exists cannot be read, or nothing when it can be read or does not exist.
+QString ReadFailure(const QString& path)
+{
+    std::string bytes;
+    try {
+        if (ReadWholeFile(QFile::encodeName(path).toStdString(), bytes) || errno == ENOENT)
+            return {};
+        return QString::fromLocal8Bit(std::strerror(errno));
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+}
+
+} // namespace
+
+bool TForm1::TrySave(TStoredFile file, const std::function<void()>& save)
+{
+    TSaveState& state = FSaves[file];
+    try {
+        save();
+        state.Pending = false;
+        state.Recorded.clear();
+        return true;
+    } catch (...) {
+        const QString message = CurrentExceptionMessage();
+        state.Pending = true;
+        FLastRetryTick = GetTickCount();
+        // At shutdown every failure is recorded: it is the file's last chance in this run.
+        if (FClosing || message != state.Recorded) {
+            state.Recorded = message;
+            AppendErrorLog(message);
+        }
+        return false;
+    }
+}
+
+void TForm1::SaveFile(TStoredFile file)
+{
+    switch (file) {
+    case sfTariffs:
+        SaveTariffs();
+        break;
+    case sfHistory:
+        SaveHistory();
+        break;
+    case sfSettings:
+        WriteSettings();
+        break;
+    case sfLog:
+        SaveLog();
+        break;
+    case sfCount:
+        break;
+    }
+}
+
+void TForm1::RetryPendingSaves()
+{
+    if (GetTickCount() - FLastRetryTick < RetryIntervalMs)
+        return;
+    for (int file = 0; file < sfCount; ++file) {
+        if (FSaves[file].Pending) {
+            const auto which = static_cast<TStoredFile>(file);
+            TrySave(which, [this, which] { SaveFile(which); });
+        }
+    }
+    FLastRetryTick = GetTickCount();
+}
+
+void TForm1::SaveLog()
+{
+    const QString logFile = TForm3::LogFileName();
+    const QString written = Form3->WriteToFile(logFile);
+    if (written != logFile)
+        RecordOnce(FLogAsideRecorded,
+            QStringLiteral("Protokol.txt could not be read; this run's lines were written to %1")
+                .arg(QFileInfo(written).fileName()));
+}
+
+void TForm1::CheckStoredFilesReadable()
+{
+    QStringList said;
+    const QString tariffs = ReadFailure(ProgramDir() + StoredFiles::Tariffs);
+    if (!tariffs.isEmpty()) {
+        FTariffsUnreadable = true;
+        AppendErrorLog(QStringLiteral("%1 could not be read: %2. It is left as it is; this run's tariffs are not "
+                                      "written to it.")
+                           .arg(StoredFiles::Tariffs, tariffs));
+        said << QStringLiteral("Tarife konnten nicht gelesen werden: ") + tariffs;
+    }
+    const QString settings = ReadFailure(ProgramDir() + StoredFiles::Settings);
+    if (!settings.isEmpty()) {
+        FSettingsUnreadable = true;
+        AppendErrorLog(QStringLiteral("%1 could not be read: %2. It is left as it is; this run's settings are not "
+                                      "written to it.")
+                           .arg(StoredFiles::Settings, settings));
+        said << QStringLiteral("Einstellungen konnten nicht gelesen werden: ") + settings;
+    }
+    if (!said.isEmpty())
+        SetStatusText(said.join(QStringLiteral("; ")));
+}
+
+void TForm1::RecordOnce(QString& last, const QString& message)
+{
+    if (message == last)
+        return;
+    last = message;
+    AppendErrorLog(message);
+}
+
+void TForm1::AppendErrorLog(const QString& message)
+{
+    QDir::setCurrent(ProgramDir());
+    const std::string line = StringToAnsi(message) + "\r\n";
+    QFile log(StoredFiles::ErrorLog);
+    if (log.open(QIODevice::WriteOnly | QIODevice::Append) &&
+        log.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size()) && log.flush())
+        return;
+    // error.log cannot take it: the desktop session's journal, which keeps a program's standard
+    // error, gets it instead.
+    std::fprintf(stderr, "zeltix: %s\n", qUtf8Printable(message));
+    std::fflush(stderr);
+}
