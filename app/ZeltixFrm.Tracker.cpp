@@ -38,8 +38,11 @@ void TForm1::OnCheckTimerTimer()
     }
     // A session whose connection left the list without a disconnected report (one hung up
     // elsewhere, or refused after its entry was unticked) ends here as if it had been reported.
-    // A poll that a newer one overtook leaves that to the newer one.
-    if (poll == FPollSerial && result == 0 && Online && !FSessionSeen)
+    // One still listed whose state could not be read this time goes on. A poll that a newer one
+    // overtook leaves that to the newer one.
+    const std::vector<int>& unread = DialUp1->UnreadConnections();
+    if (poll == FPollSerial && result == 0 && Online && !FSessionSeen &&
+        std::find(unread.begin(), unread.end(), FSessionHandle) == unread.end())
         EndSession(FSessionEntry);
     Label1->setText(Online ? QStringLiteral("Online") : QStringLiteral("Offline"));
     RetryPendingSaves();

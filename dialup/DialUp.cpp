@@ -57,8 +57,7 @@ int TDialUp::GetEntries()
 
 int TDialUp::GetActiveConnections(int& Count)
 {
-    // One status record for the whole call: a connection whose status cannot be read is
-    // reported with what the platform left in it.
+    // One status record for the whole call.
     TRasConnStatusA Status{};
     Status.dwSize = sizeof(TRasConnStatusA);
 
@@ -75,10 +74,18 @@ int TDialUp::GetActiveConnections(int& Count)
     if (Result != 0)
         return static_cast<int>(Result);
 
+    FUnreadConnections.clear();
     const int Reported = std::min(Count, MaxRecords);
     for (int i = 0; i < Reported; ++i) {
         RASCONNA& Connection = Connections[i];
-        RasBinding::RasGetConnectStatusA(Connection.hrasconn, &Status);
+        // A connection whose status cannot be read is not reported: the record would still hold
+        // another connection's state, and a connection still dialling would pass for connected.
+        const DWORD StatusResult = RasBinding::RasGetConnectStatusA(Connection.hrasconn, &Status);
+        if (StatusResult != 0) {
+            if (StatusResult != ERROR_INVALID_HANDLE)
+                FUnreadConnections.push_back(static_cast<int>(Connection.hrasconn));
+            continue;
+        }
         const QString StatusString = GetStatusString(Status.rasconnstate, static_cast<int>(Status.dwError));
         if (OnActiveConnection)
             OnActiveConnection(this, static_cast<int>(Connection.hrasconn), Status, StatusString,

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // The platform's connection status record, as the OnActiveConnection event hands it out.
 using TRasConnStatusA = RASCONNSTATUSA;
@@ -42,9 +43,12 @@ public:
 
     // Refills Entries and raises OnEntryGet per phonebook entry. 0, or RasEnumEntriesA's error.
     int GetEntries();
-    // Raises OnActiveConnection per active connection; the platform writes Count.
-    // 0, or RasEnumConnectionsA's error.
+    // Raises OnActiveConnection per active connection whose status could be read; the
+    // platform writes Count. 0, or RasEnumConnectionsA's error.
     int GetActiveConnections(int& Count);
+    // The connections the last GetActiveConnections listed but could not read the status of
+    // (for a reason other than the connection being gone): still there, in a state not known.
+    const std::vector<int>& UnreadConnections() const { return FUnreadConnections; }
     // Hangs the connection up and, on success, waits until the platform no longer knows its
     // handle, handling pending events meanwhile. Returns RasHangUpA's result.
     int HangUp(int Handle);
@@ -95,6 +99,7 @@ public:
 
 private:
     TDialMode FDialMode = dmAsync;
+    std::vector<int> FUnreadConnections;
     QStringList FEntries;
     QString FEntry;
     TRasLanguage FLanguage;

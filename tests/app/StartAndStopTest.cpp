@@ -108,12 +108,18 @@ TEST_F(StartAndStopTest, ALogoutWhileTheMonthlyQuestionIsOpenEndsTheProgramWriti
     EXPECT_EQ(FilesOfTheProgramFolder(), before);
 }
 
-TEST_F(StartAndStopTest, ALogoutDuringASessionClosesLikeBeenden)
+// A desktop logout (SIGTERM), a closed terminal or session (SIGHUP) and Ctrl+C (SIGINT).
+class SessionEndSignalTest : public StartAndStopTest, public ::testing::WithParamInterface<int> { };
+
+INSTANTIATE_TEST_SUITE_P(Signals, SessionEndSignalTest, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+    [](const ::testing::TestParamInfo<int>& info) { return std::string(sigabbrev_np(info.param)); });
+
+TEST_P(SessionEndSignalTest, DuringASessionClosesLikeBeenden)
 {
     DialUp.Dial("Provider", {0, {}, 0, 60000});
     QTimer::singleShot(0, QCoreApplication::instance(), [this] {
         RunFor(66000);
-        ::raise(SIGTERM);
+        ::raise(GetParam());
         RunFor(1000);
     });
     EXPECT_EQ(ExecuteProgram(), 0);
