@@ -1,5 +1,6 @@
 #include "tests/app/AppFixture.h"
 
+#include "platform/RasApi.h"
 #include "reports/ProtokollFrm.h"
 #include "tests/support/PppTree.h"
 
@@ -362,6 +363,59 @@ TEST_F(TrackerTest, TheSessionTickShowsTheLinkStatistics)
     EXPECT_EQ(Form->Label2->text(), QStringLiteral("Gesendete Bytes: %1").arg(view.BytesSent));
     EXPECT_EQ(Form->Label3->text(), QStringLiteral("Empfangene Bytes: %1").arg(view.BytesReceived));
     EXPECT_EQ(Form->Label4->text(), "Connectionspeed: 64000 bps");
+}
+
+// The dial-up library's status read for the connections the test names fails, leaving in the
+// record what a platform may leave there: a connected state that is not the connection's own.
+std::vector<HRASCONN> UnreadableStatus;
+TRasGetConnectStatusA RealGetConnectStatus = nullptr;
+DWORD FailingGetConnectStatus(HRASCONN handle, LPRASCONNSTATUSA status)
+{
+    if (std::find(UnreadableStatus.begin(), UnreadableStatus.end(), handle) == UnreadableStatus.end())
+        return RealGetConnectStatus(handle, status);
+    status->rasconnstate = static_cast<RASCONNSTATE>(RASCS_Connected);
+    return 31; // ERROR_GEN_FAILURE
+}
+
+TEST_F(TrackerTest, AConnectionWhoseStatusCannotBeReadIsNeitherStartedNorEnded)
+{
+    TDialOptions options;
+    options.ConnectAfterMs = 30000;
+    const HRASCONN dialing = DialUp.Dial("Provider", options);
+    Second();
+    EXPECT_EQ(Form->StatusText(), "Provider: Anschluss wird geöffnet");
+    // The binding has found the status read: the test's own takes its place. Its slot is the
+    // third of the five functions.
+    auto& bound = DialUpShared->RasBinding.Procs[2];
+    ASSERT_NE(bound, nullptr);
+    RealGetConnectStatus = reinterpret_cast<TRasGetConnectStatusA>(bound);
+    bound = reinterpret_cast<FARPROC>(&FailingGetConnectStatus);
+    UnreadableStatus = {dialing};
+
+    RunFor(5000);
+    EXPECT_FALSE(Form->Online) << "a connection still dialling never passes for connected";
+    EXPECT_EQ(Form->History->Count(), 0);
+    EXPECT_EQ(Form->StatusText(), "Provider: Anschluss wird geöffnet");
+    DialUp.HangUp(dialing, 0);
+
+    // A session whose connection is listed but cannot be read goes on, and ends when it is gone.
+    UnreadableStatus.clear();
+    const HRASCONN session = ConnectSession();
+    ASSERT_TRUE(Form->Online);
+    UnreadableStatus = {session};
+    RunFor(5000);
+    EXPECT_TRUE(Form->Online);
+    EXPECT_EQ(Cell(0, 2), "00:00:05");
+    UnreadableStatus.clear();
+    Second();
+    EXPECT_EQ(Cell(0, 2), "00:00:06");
+    UnreadableStatus = {session};
+    DialUp.HangUp(session, 0);
+    Second();
+    EXPECT_FALSE(Form->Online) << "gone from the list: the session ends";
+    EXPECT_EQ(Form->History->Count(), 1);
+    bound = reinterpret_cast<FARPROC>(RealGetConnectStatus);
+    UnreadableStatus.clear();
 }
 
 } // namespace
