@@ -12,7 +12,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     locales iproute2
     libsystemd-dev dbus-daemon python3-dbusmock
-    xvfb xauth x11-utils imagemagick trayer xdotool
+    xvfb xauth x11-utils imagemagick trayer xdotool weston qt6-wayland
     fonts-dejavu-core fonts-liberation fonts-liberation2
 )
 

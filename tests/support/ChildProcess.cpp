@@ -1,6 +1,7 @@
 #include "tests/support/ChildProcess.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -91,4 +92,70 @@ TChildResult RunChild(
             break;
     result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+TBackgroundChild::TBackgroundChild(const std::string& program, const std::vector<std::string>& args,
+    const std::vector<std::string>& extraEnvironment, const std::string& outputFile)
+{
+    std::vector<std::string> strings{program};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : strings)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment(extraEnvironment);
+    std::vector<char*> envp;
+    for (std::string& s : environment)
+        envp.push_back(s.data());
+    for (char** e = environ; *e; ++e)
+        envp.push_back(*e);
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0)
+        throw std::runtime_error("cannot start " + program);
+    FPid = pid;
+}
+
+TBackgroundChild::~TBackgroundChild()
+{
+    if (WaitForExit(0) < 0) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+    }
+}
+
+void TBackgroundChild::Signal(int signal) const
+{
+    ::kill(FPid, signal);
+}
+
+int TBackgroundChild::WaitForExit(int timeoutMs)
+{
+    if (FStatus < 0)
+        WaitUntil(timeoutMs, [this] {
+            int status = 0;
+            if (::waitpid(FPid, &status, WNOHANG) != FPid)
+                return false;
+            FStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return true;
+        });
+    return FStatus;
+}
+
+bool WaitUntil(int timeoutMs, const std::function<bool()>& ready)
+{
+    for (int waited = 0;; waited += 10) {
+        if (ready())
+            return true;
+        if (waited >= timeoutMs)
+            return false;
+        ::usleep(10000);
+    }
 }
