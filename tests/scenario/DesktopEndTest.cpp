@@ -24,8 +24,8 @@ protected:
         for (const char* file : {"zeltix", "librasapi32.so"})
             fs::copy_file(TFakeDialUpService::BinaryDir() + "/" + file, ProgramFolder.File(file));
         ProgramFolder.Write("conns.ini", "[Provider]\r\nKosten=2,00\r\nChecked=1\r\n");
-        ASSERT_EQ(Rasdial({"--add", "Provider", "--type", "modem", "--device", "Modem", "--speed", "56000"}).ExitCode,
-            0);
+        ASSERT_EQ(
+            Rasdial({"--add", "Provider", "--type", "modem", "--device", "Modem", "--speed", "56000"}).ExitCode, 0);
     }
 
     std::vector<std::string> Environment() const
@@ -53,8 +53,8 @@ protected:
         int ready[2];
         ASSERT_EQ(::pipe(ready), 0);
         Server = std::make_unique<TBackgroundChild>("/usr/bin/Xvfb",
-            std::vector<std::string>{"-displayfd", std::to_string(ready[1]), "-screen", "0", "800x600x24", "-nolisten",
-                "tcp"},
+            std::vector<std::string>{
+                "-displayfd", std::to_string(ready[1]), "-screen", "0", "800x600x24", "-nolisten", "tcp"},
             std::vector<std::string>{}, Output.File("xvfb.txt"));
         ::close(ready[1]);
         std::string number;
@@ -101,12 +101,13 @@ protected:
     {
         EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n") << ProgramOutput();
         EXPECT_EQ(ProgramFolder.Read("conns.ini"), "[Provider]\r\nKosten=2,00\r\nChecked=1\r\n");
-        EXPECT_NE(ProgramFolder.Read("Protokol.txt").find("] Verbindung zu Provider aufgenommen!\r\n"),
-            std::string::npos);
+        EXPECT_NE(
+            ProgramFolder.Read("Protokol.txt").find("] Verbindung zu Provider aufgenommen!\r\n"), std::string::npos);
         EXPECT_FALSE(ProgramFolder.Exists("error.log")) << ProgramFolder.Read("error.log");
     }
 
-    static constexpr const char* WaylandPlugin = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so";
+    static constexpr const char* WaylandPlugin =
+        "/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms/libqwayland-generic.so";
     TTempDir ProgramFolder, RasFolder, Runtime, Output;
     std::string Display, WaylandDisplay;
     std::unique_ptr<TBackgroundChild> Server, Program;
