@@ -106,22 +106,25 @@ void TForm1::SaveLog()
 
 void TForm1::CheckStoredFilesReadable()
 {
+    const struct {
+        const QString& File;
+        bool& Unreadable;
+        const char* What; // in error.log
+        const char* Said; // in the status bar
+    } files[] = {
+        {StoredFiles::Tariffs, FTariffsUnreadable, "tariffs", "Tarife konnten nicht gelesen werden: "},
+        {StoredFiles::Settings, FSettingsUnreadable, "settings", "Einstellungen konnten nicht gelesen werden: "},
+    };
     QStringList said;
-    const QString tariffs = ReadFailure(ProgramDir() + StoredFiles::Tariffs);
-    if (!tariffs.isEmpty()) {
-        FTariffsUnreadable = true;
-        AppendErrorLog(QStringLiteral("%1 could not be read: %2. It is left as it is; this run's tariffs are not "
-                                      "written to it.")
-                           .arg(StoredFiles::Tariffs, tariffs));
-        said << QStringLiteral("Tarife konnten nicht gelesen werden: ") + tariffs;
-    }
-    const QString settings = ReadFailure(ProgramDir() + StoredFiles::Settings);
-    if (!settings.isEmpty()) {
-        FSettingsUnreadable = true;
-        AppendErrorLog(QStringLiteral("%1 could not be read: %2. It is left as it is; this run's settings are not "
-                                      "written to it.")
-                           .arg(StoredFiles::Settings, settings));
-        said << QStringLiteral("Einstellungen konnten nicht gelesen werden: ") + settings;
+    for (const auto& file : files) {
+        const QString reason = ReadFailure(ProgramDir() + file.File);
+        if (reason.isEmpty())
+            continue;
+        file.Unreadable = true;
+        AppendErrorLog(QStringLiteral("%1 could not be read: %2. It is left as it is; this run's %3 are not written "
+                                      "to it.")
+                           .arg(file.File, reason, QLatin1String(file.What)));
+        said << QString::fromUtf8(file.Said) + reason;
     }
     if (!said.isEmpty())
         SetStatusText(said.join(QStringLiteral("; ")));

@@ -1,6 +1,7 @@
 // A connection log that was never trimmed: loading and saving a 20 MB Protokol.txt, and a
 // 200 MB one loaded, shown in the viewer and saved, with the memory the process holds then.
 
+#include "bench/SessionLog.h"
 #include "platform/Seams.h"
 #include "reports/ProtokollFrm.h"
 #include "tests/support/PlatformSeamScope.h"
@@ -16,20 +17,13 @@
 
 namespace {
 
-const std::string Block = "[08.12.2026 14:03:22] Verbindung zu Provider aufgenommen!\r\n"
-                          "  DeviceName: Standard 56000 bps Modem\r\n"
-                          "  DeviceType: modem\r\n"
-                          "  IP Address: 192.168.0.5\r\n"
-                          "[08.12.2026 14:35:10] Verbindung zu Provider getrennt!\r\n"
-                          "\r\n";
-
 // About 20 MB of session blocks as the program writes them.
 std::string LargeLog()
 {
     std::string log;
-    log.reserve(20 * 1024 * 1024 + Block.size());
+    log.reserve(20 * 1024 * 1024 + SessionLogBlock.size());
     while (log.size() < 20 * 1024 * 1024)
-        log += Block;
+        log += SessionLogBlock;
     return log;
 }
 
@@ -60,18 +54,6 @@ void BM_SaveConnectionLog(benchmark::State& state)
 // The 200 MB log is written once, block by block, so the benchmark process never holds it.
 constexpr std::size_t HugeSize = 200u * 1024 * 1024;
 
-void WriteHugeLog(const std::string& path)
-{
-    std::ofstream out(path, std::ios::binary);
-    std::string chunk;
-    for (std::size_t written = 0; written < HugeSize; written += chunk.size()) {
-        chunk.clear();
-        for (int i = 0; i < 4096; ++i)
-            chunk += Block;
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    }
-}
-
 // Kilobytes of a field of /proc/self/status ("VmRSS", "VmHWM").
 double StatusMegabytes(const std::string& field)
 {
@@ -100,7 +82,7 @@ class THugeLog {
 public:
     THugeLog()
     {
-        WriteHugeLog(Folder.File("Protokol.txt"));
+        WriteSessionLog(Folder.File("Protokol.txt"), HugeSize);
         Seams->ProgramDir = QString::fromStdString(Folder.Path());
     }
 

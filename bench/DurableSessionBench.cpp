@@ -2,6 +2,8 @@
 // with the running row (10,000 rows), and a session's start and end add their lines to a
 // 200 MB Protokol.txt. Reported per minute of session, beside the whole minute's work.
 
+#include "bench/SessionLog.h"
+
 #include "app/HistoryModel.h"
 #include "app/ZeltixFrm.h"
 #include "platform/Seams.h"
@@ -15,29 +17,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
-
-const std::string Block = "[08.12.2026 14:03:22] Verbindung zu Provider aufgenommen!\r\n"
-                          "  DeviceName: Standard 56000 bps Modem\r\n"
-                          "  DeviceType: modem\r\n"
-                          "  IP Address: 192.168.0.5\r\n"
-                          "[08.12.2026 14:35:10] Verbindung zu Provider getrennt!\r\n"
-                          "\r\n";
-
-void WriteLog(const std::string& path, std::size_t size)
-{
-    std::ofstream out(path, std::ios::binary);
-    std::string chunk;
-    for (int i = 0; i < 4096; ++i)
-        chunk += Block;
-    for (std::size_t written = 0; written < size; written += chunk.size())
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-}
 
 ino_t Inode(const std::string& path)
 {
@@ -56,7 +40,7 @@ struct TDurableSession {
     TDurableSession()
     {
         Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
-        WriteLog(ProgramFolder.File("Protokol.txt"), 200u << 20);
+        WriteSessionLog(ProgramFolder.File("Protokol.txt"), 200u << 20);
         DialUp.AddEntry("Provider");
         Form = std::make_unique<TForm1>();
         for (int i = 0; i < 10000; ++i)

@@ -31,25 +31,42 @@ struct TPipe {
     void CloseBoth() { Close(0), Close(1); }
 };
 
+// A program's arguments and environment (the test's own, after the given settings) as
+// posix_spawn takes them.
+class TCommandLine {
+public:
+    TCommandLine(const std::string& program, const std::vector<std::string>& args,
+        const std::vector<std::string>& extraEnvironment)
+        : FArgs{program}
+        , FEnvironment(extraEnvironment)
+    {
+        FArgs.insert(FArgs.end(), args.begin(), args.end());
+        for (char** e = environ; *e; ++e)
+            FEnvironment.push_back(*e); // the first setting of a name wins in getenv
+    }
+    std::vector<char*> Argv() { return Pointers(FArgs); }
+    std::vector<char*> Envp() { return Pointers(FEnvironment); }
+
+private:
+    static std::vector<char*> Pointers(std::vector<std::string>& strings)
+    {
+        std::vector<char*> pointers;
+        for (std::string& s : strings)
+            pointers.push_back(s.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+    std::vector<std::string> FArgs, FEnvironment;
+};
+
 } // namespace
 
 TChildResult RunChild(
     const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& extraEnvironment)
 {
-    std::vector<std::string> strings{program};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> envStrings(extraEnvironment);
-    for (char** e = environ; *e; ++e)
-        envStrings.push_back(*e); // the first setting of a name wins in getenv
-    std::vector<char*> envp;
-    for (std::string& s : envStrings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
+    TCommandLine line(program, args, extraEnvironment);
+    std::vector<char*> argv = line.Argv();
+    std::vector<char*> envp = line.Envp();
 
     TPipe out, err;
     posix_spawn_file_actions_t actions;
@@ -97,19 +114,9 @@ TChildResult RunChild(
 TBackgroundChild::TBackgroundChild(const std::string& program, const std::vector<std::string>& args,
     const std::vector<std::string>& extraEnvironment, const std::string& outputFile)
 {
-    std::vector<std::string> strings{program};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment(extraEnvironment);
-    std::vector<char*> envp;
-    for (std::string& s : environment)
-        envp.push_back(s.data());
-    for (char** e = environ; *e; ++e)
-        envp.push_back(*e);
-    envp.push_back(nullptr);
+    TCommandLine line(program, args, extraEnvironment);
+    std::vector<char*> argv = line.Argv();
+    std::vector<char*> envp = line.Envp();
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
