@@ -101,6 +101,8 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
             continue;
         TNmObservedLink link;
         link.ActivePath = active.Path;
+        // The active connection names its profile's UUID; where it does not, the profile does.
+        link.Uuid = active.Uuid.empty() ? profile->Uuid : active.Uuid;
         link.Entry = std::move(*name);
         link.DeviceType = DeviceType(*profile);
         link.State = active.State;

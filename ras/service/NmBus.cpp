@@ -132,6 +132,8 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile)
             std::string* field = nullptr;
             if (setting == "connection" && key == "id")
                 field = &profile.Id;
+            else if (setting == "connection" && key == "uuid")
+                field = &profile.Uuid;
             else if (setting == "connection" && key == "type")
                 field = &profile.Type;
             else if (setting == "connection" && key == "interface-name")
@@ -429,6 +431,8 @@ struct TNmBus::TState {
             bool ok = ReadDictionary(m, [&](const std::string& key) {
                 if (key == "Connection")
                     VariantString(m, active.Connection, "o");
+                else if (key == "Uuid")
+                    VariantString(m, active.Uuid);
                 else if (key == "State")
                     ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &active.State); });
                 else if (key == "Devices")

@@ -12,6 +12,7 @@
 struct TNmProfile {
     std::string Path; // the Settings.Connection object
     std::string Id;
+    std::string Uuid; // connection.uuid: the profile's identity, which outlives restarts
     std::string Type; // connection.type: "gsm", "cdma", "pppoe", "bluetooth", ...
     std::string BluetoothType;
     std::string InterfaceName;
@@ -21,6 +22,7 @@ struct TNmProfile {
 struct TNmActiveConnection {
     std::string Path;
     std::string Connection; // the profile's path
+    std::string Uuid;       // the profile's
     uint32_t State = 0;
     std::vector<std::string> Devices;
 };
