@@ -208,12 +208,20 @@ TEST_F(NmServiceTest, DeactivatedFromOutsideThenActivatedAgainIsANewConnection)
 TEST_F(NmServiceTest, AfterARestartAPathUsedAgainIsAnotherProfilesNewConnection)
 {
     // NetworkManager numbers its active connections from 1 again at each start.
-    const std::string active = Mock.Activate(Mock.AddProfile("DSL A", "pppoe"), "", "1", kActivated);
+    const std::string uuid = "0d6f5c2e-1b1a-4c59-9d0f-3b1f5e1a0a01";
+    const std::string active =
+        Mock.Activate(Mock.AddProfile("DSL A", "pppoe", {{"connection.uuid", uuid}}), "", "1", kActivated);
     ASSERT_EQ(Poll(T0).size(), 1u);
     Mock.StopNetworkManager();
     Mock.StartNetworkManager();
     ASSERT_EQ(Mock.Unavailable(), "");
     ASSERT_EQ(Mock.Activate(Mock.AddProfile("DSL B", "pppoe"), "", "1", kActivated), active);
+    // Before the service has heard of it, a hang-up of DSL A leaves DSL B's connection alone.
+    EXPECT_EQ(TNmBus::Shared().Deactivate(active, uuid, T0 + 500).ErrorName,
+        "org.freedesktop.NetworkManager.ConnectionNotActive");
+    const std::vector<std::string> calls = Mock.Calls();
+    EXPECT_EQ(std::find(calls.begin(), calls.end(), "DeactivateConnection " + active), calls.end());
+
     std::vector<TConnectionView> views = Poll(T0 + 1000);
     ASSERT_EQ(views.size(), 2u);
     EXPECT_EQ(views[0].Entry, "DSL A");
