@@ -101,6 +101,8 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
             continue;
         TNmObservedLink link;
         link.ActivePath = active.Path;
+        // The active connection names its profile's UUID; where it does not, the profile does.
+        link.Uuid = active.Uuid.empty() ? profile->Uuid : active.Uuid;
         link.Entry = std::move(*name);
         link.DeviceType = DeviceType(*profile);
         link.State = active.State;
@@ -239,7 +241,7 @@ bool TNmBackend::HangUp(HRASCONN handle, int64_t nowMs) const
     if (it->GoneAtMs)
         return false;
     const std::string what = "the connection " + HandleText(handle) + " (" + QuotedName(it->Entry) + ")";
-    TNmCallResult result = TNmBus::Shared().Deactivate(it->ActivePath, nowMs);
+    TNmCallResult result = TNmBus::Shared().Deactivate(it->ActivePath, it->Uuid, nowMs);
     if (!result.Reached)
         throw ERasHangUpRefused("NetworkManager is not reachable to deactivate " + what);
     if (result.ErrorName == "org.freedesktop.NetworkManager.ConnectionNotActive")

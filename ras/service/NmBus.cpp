@@ -132,6 +132,8 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile)
             std::string* field = nullptr;
             if (setting == "connection" && key == "id")
                 field = &profile.Id;
+            else if (setting == "connection" && key == "uuid")
+                field = &profile.Uuid;
             else if (setting == "connection" && key == "type")
                 field = &profile.Type;
             else if (setting == "connection" && key == "interface-name")
@@ -429,6 +431,8 @@ struct TNmBus::TState {
             bool ok = ReadDictionary(m, [&](const std::string& key) {
                 if (key == "Connection")
                     VariantString(m, active.Connection, "o");
+                else if (key == "Uuid")
+                    VariantString(m, active.Uuid);
                 else if (key == "State")
                     ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &active.State); });
                 else if (key == "Devices")
@@ -672,22 +676,21 @@ void TNmBus::WatchStatistics(const std::string& devicePath)
         });
 }
 
-TNmCallResult TNmBus::Deactivate(const std::string& activePath, int64_t nowMs)
+namespace {
+
+// A method call of NetworkManager's, waiting for its answer for up to two seconds; reply is
+// its answer when it succeeded.
+TNmCallResult CallNow(sd_bus* bus, const char* path, const char* interface, const char* member,
+    const std::function<int(sd_bus_message*)>& append, TMessage& reply)
 {
-    std::lock_guard<std::mutex> guard(FState->Lock);
-    FState->NowMs = nowMs;
     TNmCallResult result;
-    if (!FState->EnsureBus())
-        return result;
     sd_bus_error error = SD_BUS_ERROR_NULL;
     TMessage call;
-    TMessage reply;
-    int r =
-        sd_bus_message_new_method_call(FState->Bus, &call.M, kNmName, kNmPath, kNmInterface, "DeactivateConnection");
+    int r = sd_bus_message_new_method_call(bus, &call.M, kNmName, path, interface, member);
     if (r >= 0)
-        r = sd_bus_message_append(call.M, "o", activePath.c_str());
+        r = append(call.M);
     if (r >= 0)
-        r = sd_bus_call(FState->Bus, call.M, kDeactivateUsec, &error, &reply.M);
+        r = sd_bus_call(bus, call.M, kDeactivateUsec, &error, &reply.M);
     if (r >= 0) {
         result.Reached = true;
     } else if (sd_bus_error_is_set(&error) &&
@@ -699,6 +702,35 @@ TNmCallResult TNmBus::Deactivate(const std::string& activePath, int64_t nowMs)
     }
     sd_bus_error_free(&error);
     return result;
+}
+
+} // namespace
+
+TNmCallResult TNmBus::Deactivate(const std::string& activePath, const std::string& uuid, int64_t nowMs)
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    FState->NowMs = nowMs;
+    if (!FState->EnsureBus())
+        return {};
+    // A NetworkManager that restarted may have given the path to another profile's connection
+    // before this process heard of it: only a connection of the link's own profile is ended.
+    TMessage reply;
+    TNmCallResult result = CallNow(
+        FState->Bus, activePath.c_str(), kPropertiesInterface, "Get",
+        [](sd_bus_message* m) { return sd_bus_message_append(m, "ss", kActiveInterface, "Uuid"); }, reply);
+    std::string current;
+    const bool gone = result.ErrorName.starts_with("org.freedesktop.DBus.Error.Unknown") ||
+        result.ErrorName == "org.freedesktop.DBus.Error.InvalidArgs";
+    if (gone ||
+        (result.Reached && result.ErrorName.empty() && VariantString(reply.M, current) && !current.empty() &&
+            current != uuid))
+        return {true, "org.freedesktop.NetworkManager.ConnectionNotActive", {}};
+    if (!result.Reached || !result.ErrorName.empty())
+        return result;
+    TMessage answer;
+    return CallNow(
+        FState->Bus, kNmPath, kNmInterface, "DeactivateConnection",
+        [&activePath](sd_bus_message* m) { return sd_bus_message_append(m, "o", activePath.c_str()); }, answer);
 }
 
 void TNmBus::SetWaitBudgetMs(int64_t ms)

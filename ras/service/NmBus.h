@@ -12,6 +12,7 @@
 struct TNmProfile {
     std::string Path; // the Settings.Connection object
     std::string Id;
+    std::string Uuid; // connection.uuid: the profile's identity, which outlives restarts
     std::string Type; // connection.type: "gsm", "cdma", "pppoe", "bluetooth", ...
     std::string BluetoothType;
     std::string InterfaceName;
@@ -21,6 +22,7 @@ struct TNmProfile {
 struct TNmActiveConnection {
     std::string Path;
     std::string Connection; // the profile's path
+    std::string Uuid;       // the profile's
     uint32_t State = 0;
     std::vector<std::string> Devices;
 };
@@ -76,8 +78,10 @@ public:
     std::shared_ptr<const TNmSnapshot> Snapshot(std::optional<int64_t> nowMs, int64_t firstWaitMs = 0);
     // Asks NetworkManager to update the device's Statistics every second, once per device.
     void WatchStatistics(const std::string& devicePath);
-    // NetworkManager's DeactivateConnection, waiting for its answer for up to two seconds.
-    TNmCallResult Deactivate(const std::string& activePath, int64_t nowMs);
+    // NetworkManager's DeactivateConnection, waiting for its answer for up to two seconds, of
+    // the active connection at the path if it is the profile's with that UUID; else the answer
+    // is NetworkManager's ConnectionNotActive.
+    TNmCallResult Deactivate(const std::string& activePath, const std::string& uuid, int64_t nowMs);
 
     // How long a poll may wait for answers under way; rasdial, which asks once, waits longer.
     void SetWaitBudgetMs(int64_t ms);

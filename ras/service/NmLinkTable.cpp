@@ -8,13 +8,15 @@
 
 namespace {
 
-constexpr std::string_view kVersionLine = "ZeltixNmLinks 1";
+// Version 2 added each link's profile UUID after its path.
+constexpr std::string_view kVersionLine = "ZeltixNmLinks 2";
+constexpr std::string_view kVersion1Line = "ZeltixNmLinks 1";
 
 // NetworkManager does not say how far an activation has got; the dial's steps, one a second,
 // show that it goes on.
 constexpr int64_t kActivationStepMs = 1000;
 
-std::optional<TNmLinkRecord> ParseRecord(std::string_view line)
+std::optional<TNmLinkRecord> ParseRecord(std::string_view line, bool withUuid)
 {
     TNmLinkRecord r;
     if (TakeField(line) != "Link" || !ParseNumber<HRASCONN>(TakeField(line), kFirstNmHandle, kLastNmHandle, r.Handle) ||
@@ -22,6 +24,12 @@ std::optional<TNmLinkRecord> ParseRecord(std::string_view line)
         !ParseOptionalTime(TakeField(line), r.ConnectedSinceMs) || !ParseOptionalTime(TakeField(line), r.GoneAtMs))
         return std::nullopt;
     r.ActivePath = TakeField(line);
+    if (withUuid) {
+        std::string_view uuid = TakeField(line);
+        if (uuid != "-" && !IsNmLinkUuid(uuid))
+            return std::nullopt;
+        r.Uuid = uuid == "-" ? std::string_view() : uuid;
+    }
     r.DeviceType = TakeField(line);
     std::string_view device = TakeField(line);
     if (!r.ActivePath.starts_with('/') || r.DeviceType.empty() || device.empty() || line.empty())
@@ -60,6 +68,12 @@ bool IsLive(uint32_t state)
 
 } // namespace
 
+bool IsNmLinkUuid(std::string_view uuid)
+{
+    return !uuid.empty() && uuid != "-" &&
+        std::all_of(uuid.begin(), uuid.end(), [](char c) { return c > 0x20 && c < 0x7F; });
+}
+
 std::string SerializeNmLinks(const TNmLinkTable& table)
 {
     std::string out = LinkFileHead(kVersionLine, table.NextHandle);
@@ -67,15 +81,25 @@ std::string SerializeNmLinks(const TNmLinkTable& table)
         out += "Link " + std::to_string(r.Handle) + ' ' + std::to_string(r.SeenAtMs);
         AppendOptionalTime(out, r.ConnectedSinceMs);
         AppendOptionalTime(out, r.GoneAtMs);
-        out += ' ' + r.ActivePath + ' ' + r.DeviceType + ' ' + (r.DeviceName.empty() ? "-" : r.DeviceName) + ' ' +
-            r.Entry + '\n';
+        out += ' ' + r.ActivePath + ' ' + (r.Uuid.empty() ? "-" : r.Uuid) + ' ' + r.DeviceType + ' ' +
+            (r.DeviceName.empty() ? "-" : r.DeviceName) + ' ' + r.Entry + '\n';
     }
     return out + LinkFileEnd(table.Links.size());
 }
 
 std::optional<TNmLinkTable> ParseNmLinks(std::string_view bytes)
 {
-    return ParseLinkFile<TNmLinkTable>(bytes, kVersionLine, kFirstNmHandle, uint64_t{kLastNmHandle} + 1, ParseRecord);
+    constexpr uint64_t lastNext = uint64_t{kLastNmHandle} + 1;
+    if (bytes.starts_with(kVersion1Line))
+        // A file of an earlier service: its links, which cannot know their profile, are read
+        // without a UUID rather than thrown away, so their handles stay taken and they end
+        // (disconnected, lingering) at the next poll instead of vanishing. They never match a
+        // connection again, since a path alone may be another profile's after a restart; a
+        // connection that was up meanwhile gets a new handle once, at the upgrade.
+        return ParseLinkFile<TNmLinkTable>(bytes, kVersion1Line, kFirstNmHandle, lastNext,
+            [](std::string_view line) { return ParseRecord(line, false); });
+    return ParseLinkFile<TNmLinkTable>(
+        bytes, kVersionLine, kFirstNmHandle, lastNext, [](std::string_view line) { return ParseRecord(line, true); });
 }
 
 std::vector<TConnectionView> MergeNmLinks(
@@ -85,7 +109,10 @@ std::vector<TConnectionView> MergeNmLinks(
     std::vector<bool> matched(table.Links.size(), false);
     std::vector<std::pair<HRASCONN, const TNmObservedLink*>> live;
     for (const TNmObservedLink& o : observed) {
-        auto same = [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath; };
+        if (!IsNmLinkUuid(o.Uuid))
+            continue;
+        // A record without a UUID (version 1) matches nothing, as o.Uuid is never "".
+        auto same = [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath && r.Uuid == o.Uuid; };
         auto it = std::find_if(table.Links.begin(), table.Links.end(), same);
         if (it == table.Links.end()) {
             if (!IsLive(o.State))
@@ -94,7 +121,7 @@ std::vector<TConnectionView> MergeNmLinks(
             record.Handle = TakeLinkHandle(table, kFirstNmHandle, kLastNmHandle);
             record.SeenAtMs = nowMs;
             record.ActivePath = o.ActivePath;
-            record.Entry = o.Entry;
+            record.Uuid = o.Uuid;
             table.Links.push_back(std::move(record));
             matched.push_back(false);
             it = table.Links.end() - 1;
@@ -106,6 +133,11 @@ std::vector<TConnectionView> MergeNmLinks(
         TNmLinkRecord& record = *it;
         if (record.GoneAtMs)
             continue;
+        // A renamed profile's connection goes on under its new name rather than ending: the link
+        // did not go down, and ending it would log a hang-up that never happened and charge the
+        // running minute twice, once under each name. No name NetworkManager no longer reports
+        // is kept.
+        record.Entry = o.Entry;
         record.DeviceType = o.DeviceType;
         // The device stays as last seen when NetworkManager has let go of it first.
         if (!o.DeviceName.empty())

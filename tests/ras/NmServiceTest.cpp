@@ -205,6 +205,32 @@ TEST_F(NmServiceTest, DeactivatedFromOutsideThenActivatedAgainIsANewConnection)
     EXPECT_EQ(views[1].ConnectedSinceMs, T0 + 2000);
 }
 
+TEST_F(NmServiceTest, AfterARestartAPathUsedAgainIsAnotherProfilesNewConnection)
+{
+    // NetworkManager numbers its active connections from 1 again at each start.
+    const std::string uuid = "0d6f5c2e-1b1a-4c59-9d0f-3b1f5e1a0a01";
+    const std::string active =
+        Mock.Activate(Mock.AddProfile("DSL A", "pppoe", {{"connection.uuid", uuid}}), "", "1", kActivated);
+    ASSERT_EQ(Poll(T0).size(), 1u);
+    Mock.StopNetworkManager();
+    Mock.StartNetworkManager();
+    ASSERT_EQ(Mock.Unavailable(), "");
+    ASSERT_EQ(Mock.Activate(Mock.AddProfile("DSL B", "pppoe"), "", "1", kActivated), active);
+    // Before the service has heard of it, a hang-up of DSL A leaves DSL B's connection alone.
+    EXPECT_EQ(TNmBus::Shared().Deactivate(active, uuid, T0 + 500).ErrorName,
+        "org.freedesktop.NetworkManager.ConnectionNotActive");
+    const std::vector<std::string> calls = Mock.Calls();
+    EXPECT_EQ(std::find(calls.begin(), calls.end(), "DeactivateConnection " + active), calls.end());
+
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0].Entry, "DSL A");
+    EXPECT_EQ(views[0].State, RASCS_Disconnected);
+    EXPECT_EQ(views[1].Handle, kFirstNmHandle + 1);
+    EXPECT_EQ(views[1].Entry, "DSL B");
+    EXPECT_EQ(views[1].State, RASCS_Connected);
+}
+
 TEST_F(NmServiceTest, HangUpDeactivatesTheConnectionThroughNetworkManager)
 {
     const std::string active = ActivateGsm(kActivated);
@@ -331,10 +357,11 @@ TEST(NmLinkFileTest, RoundTripDamageAndTheHandleRanges)
 {
     TNmLinkTable table;
     table.NextHandle = kFirstNmHandle + 2;
-    table.Links.push_back({kFirstNmHandle, 1000, 2000, std::nullopt,
-        "/org/freedesktop/NetworkManager/ActiveConnection/7", "modem", "ttyUSB2", "Mobil [\xC4]"});
+    table.Links.push_back(
+        {kFirstNmHandle, 1000, 2000, std::nullopt, "/org/freedesktop/NetworkManager/ActiveConnection/7",
+            "5f9c3ac3-6e8e-4b40-9b0c-0f9a6c8d2e11", "modem", "ttyUSB2", "Mobil [\xC4]"});
     table.Links.push_back({kFirstNmHandle + 1, 1500, std::nullopt, 3000,
-        "/org/freedesktop/NetworkManager/ActiveConnection/8", "PPPoE", "", "my dsl"});
+        "/org/freedesktop/NetworkManager/ActiveConnection/8", "", "PPPoE", "", "my dsl"});
     const std::string bytes = SerializeNmLinks(table);
     EXPECT_EQ(ParseNmLinks(bytes), table);
     EXPECT_FALSE(ParseNmLinks(bytes.substr(0, bytes.size() - 1)));
@@ -342,6 +369,12 @@ TEST(NmLinkFileTest, RoundTripDamageAndTheHandleRanges)
     std::string pppHandle = bytes;
     pppHandle.replace(pppHandle.find(std::to_string(kFirstNmHandle)), 10, std::to_string(kLastPppHandle));
     EXPECT_FALSE(ParseNmLinks(pppHandle)) << "a handle of the pppd range";
+    // Version 1 had no UUIDs; its links are written back as version 2.
+    std::optional<TNmLinkTable> old1 =
+        ParseNmLinks("ZeltixNmLinks 1\nNextHandle 2147483650\nLink 2147483649 1 2 - /a modem - Mobil\nEnd 1\n");
+    ASSERT_TRUE(old1);
+    EXPECT_EQ(old1->Links.at(0), (TNmLinkRecord{kFirstNmHandle, 1, 2, std::nullopt, "/a", "", "modem", "", "Mobil"}));
+    EXPECT_EQ(ParseNmLinks(SerializeNmLinks(*old1)), old1);
 
     // The pppd range ends below: its old files, whose next handle could run to 2^32, still read
     // and wrap; a link with a handle of NetworkManager's range is damage.
@@ -354,6 +387,36 @@ TEST(NmLinkFileTest, RoundTripDamageAndTheHandleRanges)
         " 42 1 1000 - - isp\nEnd 1\n"));
     EXPECT_FALSE(ParsePppLinks("ZeltixPppLinks 1\nNextHandle 8388610\nLink " + std::to_string(kFirstNmHandle) +
         " 42 1 1000 - - isp\nEnd 1\n"));
+}
+
+TEST(NmLinkMergeTest, AStoredLinkIsAConnectionOnlyWithItsPathAndProfile)
+{
+    const std::string path = "/org/freedesktop/NetworkManager/ActiveConnection/1";
+    struct TCase {
+        std::string StoredUuid; // "" as read from a file of version 1
+        std::optional<int64_t> StoredGoneAtMs;
+        std::string Uuid;
+        std::string Entry;
+        HRASCONN Handle; // of the observed connection; a new one ends the stored link
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"A", std::nullopt, "A", "DSL A", kFirstNmHandle},
+             {"A", std::nullopt, "B", "DSL B", kFirstNmHandle + 1}, // the path used again
+             {"A", 500, "B", "DSL B", kFirstNmHandle + 1},          // ... while the link lingers
+             {"A", std::nullopt, "A", "DSL A neu", kFirstNmHandle}, // the profile renamed
+             {"", std::nullopt, "A", "DSL A", kFirstNmHandle + 1},
+         }) {
+        SCOPED_TRACE(c.StoredUuid + " " + c.Uuid + " " + c.Entry);
+        TNmLinkTable table{kFirstNmHandle + 1,
+            {{kFirstNmHandle, 0, 0, c.StoredGoneAtMs, path, c.StoredUuid, "PPPoE", "eth1", "DSL A"}}};
+        std::vector<TConnectionView> views =
+            MergeNmLinks(table, {{path, c.Uuid, c.Entry, "PPPoE", "eth1", kNmActivated}}, 1000);
+        ASSERT_EQ(views.size(), c.Handle == kFirstNmHandle ? 1u : 2u);
+        EXPECT_EQ(views.front().State, c.Handle == kFirstNmHandle ? RASCS_Connected : RASCS_Disconnected);
+        EXPECT_EQ(views.back().Handle, c.Handle);
+        EXPECT_EQ(views.back().Entry, c.Entry);
+        EXPECT_EQ(views.back().State, RASCS_Connected);
+    }
 }
 
 } // namespace

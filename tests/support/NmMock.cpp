@@ -92,10 +92,7 @@ TNmMock::TNmMock()
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    FUnavailable = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--session", "--template", "networkmanager"}, FMock,
-        FDir.File("mock.log"));
-    if (FUnavailable.empty() && !WaitForName(kNm))
-        FUnavailable = "python3-dbusmock's NetworkManager did not come up: " + FDir.Read("mock.log");
+    StartNetworkManager();
     if (FUnavailable.empty())
         ::setenv("ZELTIX_SYSTEM_BUS", FAddress.c_str(), 1);
 }
@@ -108,6 +105,14 @@ TNmMock::~TNmMock()
         ::unsetenv("ZELTIX_SYSTEM_BUS");
     StopNetworkManager();
     StopBus();
+}
+
+void TNmMock::StartNetworkManager()
+{
+    FUnavailable = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--session", "--template", "networkmanager"}, FMock,
+        FDir.File("mock.log"));
+    if (FUnavailable.empty() && !WaitForName(kNm))
+        FUnavailable = "python3-dbusmock's NetworkManager did not come up: " + FDir.Read("mock.log");
 }
 
 std::string TNmMock::Spawn(const std::vector<std::string>& args, pid_t& pid, const std::string& log)
@@ -143,13 +148,14 @@ bool TNmMock::WaitForName(const std::string& name)
 {
     const auto deadline = std::chrono::steady_clock::now() + kReadiness;
     for (;;) {
+        // Owned by this double, not by one that has ended but is not yet forgotten by the bus.
         sd_bus_message* reply = nullptr;
-        int owned = 0;
+        uint32_t owner = 0;
         if (sd_bus_call_method(FBus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                "NameHasOwner", nullptr, &reply, "s", name.c_str()) >= 0)
-            sd_bus_message_read(reply, "b", &owned);
+                "GetConnectionUnixProcessID", nullptr, &reply, "s", name.c_str()) >= 0)
+            sd_bus_message_read(reply, "u", &owner);
         sd_bus_message_unref(reply);
-        if (owned)
+        if (FMock > 0 && owner == static_cast<uint32_t>(FMock))
             return true;
         if (Exited(FMock)) {
             FMock = -1;

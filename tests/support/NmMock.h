@@ -52,6 +52,9 @@ public:
     std::vector<std::string> Calls();
 
     void StopNetworkManager();
+    // A NetworkManager that knows nothing of an earlier one and numbers its objects from the
+    // start again, as the daemon after a restart; Unavailable() says if it did not come up.
+    void StartNetworkManager();
     void StopBus();
 
 private:
