@@ -342,4 +342,20 @@ TEST_F(SaveFailuresTest, UnreadableTariffsOrSettingsAreSaidAndLeftAsTheyAre)
     }
 }
 
+TEST_F(SaveFailuresTest, ASaveRequestOfTheDesktopWritesEveryFileAndTheSessionGoesOn)
+{
+    WriteTariffs();
+    Start();
+    Connect();
+    RunFor(30000);
+    Form->CommitData();
+    EXPECT_EQ(StoredRows(), (std::vector<std::string>{"08.12.2026 14:03:23|Provider|00:00:30|2,00"}));
+    EXPECT_EQ(ProgramFolder.Read("settings.ini"), "[Main]\r\nAutoClear=1\r\nLimit=0\r\n");
+    EXPECT_EQ(ProgramFolder.Read("conns.ini"), "[Provider]\r\nKosten=2,00\r\nChecked=1\r\n");
+    EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), StartBlock);
+    EXPECT_TRUE(Form->Online);
+    EXPECT_TRUE(Form->Timer1->Enabled());
+    EXPECT_TRUE(Form->OnCheckTimer->Enabled());
+}
+
 } // namespace
