@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 // The program's files in its own folder and the keys they hold, each name spelled once.
 namespace StoredFiles {
 
@@ -16,8 +18,11 @@ inline const QString Tariffs = QStringLiteral("conns.ini");
 inline const QString CheckedKey = QStringLiteral("Checked");
 inline const QString TariffKey = QStringLiteral("Kosten");
 
-// The history list as a component stream.
+// The history list as a component stream. A session takes about 70 bytes, so even a hundred
+// sessions a day for thirty years stay under a tenth of the limit; a larger file is not read
+// (a link to /dev/zero, a damaged or foreign file) and is kept aside.
 inline const QString History = QStringLiteral("connhistory.dat");
+constexpr std::size_t HistoryReadLimit = std::size_t{256} << 20;
 
 // Failures of the program's handlers, a line each.
 inline const QString ErrorLog = QStringLiteral("error.log");

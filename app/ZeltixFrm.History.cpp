@@ -81,23 +81,9 @@ void ShowColumns(QTreeView* list, THistoryModel* history, const THistoryLayout& 
 QString FreeBadCopyName(const QString& path)
 {
     QString candidate = path + QStringLiteral(".bad");
-    for (int n = 1; QFile::exists(candidate); ++n)
+    for (int n = 1; QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink(); ++n)
         candidate = path + QStringLiteral(".bad") + QString::number(n);
     return candidate;
-}
-
-// Removes the temporary files of saves that never reached their rename (the program was killed
-// while saving); the file itself holds the last save that completed. One that cannot be removed
-// is tried again at the next start. Bad copies from the hundredth on ("bad100") look like such
-// a file, and are kept.
-void RemoveSaveLeftovers(const QString& path)
-{
-    static const QRegularExpression BadCopy(QStringLiteral("\\.bad[0-9]+$"));
-    for (const std::string& leftover : AtomicWriteLeftovers(QFile::encodeName(path).toStdString())) {
-        const QString name = QFile::decodeName(leftover.c_str());
-        if (!BadCopy.match(name).hasMatch())
-            QFile::remove(name);
-    }
 }
 
 } // namespace
@@ -105,23 +91,23 @@ void RemoveSaveLeftovers(const QString& path)
 void TForm1::LoadHistory()
 {
     const QString path = ProgramDir() + StoredFiles::History;
-    RemoveSaveLeftovers(path);
-    if (!QFile::exists(path)) {
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         History->Clear();
         return;
     }
     // A file that cannot be read whole changes nothing in the list: its columns and rows stay
     // as they were, and the file is kept aside before the next save replaces it.
-    std::string bytes;
-    if (!ReadWholeFile(QFile::encodeName(path).toStdString(), bytes)) {
-        FHistoryUnreadable = true;
-        throw EInOutError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-    }
     THistoryLayout layout = LayoutOf(ListView1, History);
     std::vector<THistoryRowTexts> rows;
+    std::string bytes;
     try {
+        std::string why;
+        if (!ReadWholeFile(QFile::encodeName(path).toStdString(), bytes, StoredFiles::HistoryReadLimit, &why))
+            throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(why)));
         rows = ReadHistoryRows(bytes, layout);
+    } catch (const std::bad_alloc&) {
+        FHistoryUnreadable = true;
+        throw EInOutError(QStringLiteral("Cannot read file \"%1\": not enough memory").arg(path));
     } catch (...) {
         FHistoryUnreadable = true;
         throw;
@@ -134,11 +120,12 @@ void TForm1::SaveHistory()
 {
     const QString path = ProgramDir() + StoredFiles::History;
     if (FHistoryUnreadable) {
-        // The file that failed to load is kept aside before it is first replaced, so the
-        // sessions it still holds are not lost.
+        // The file that failed to load is moved aside before it is first replaced, so the
+        // sessions it still holds are not lost. Moving costs nothing, however large it is.
         const QString copy = FreeBadCopyName(path);
-        if (QFile::exists(path) && !QFile::copy(path, copy))
-            throw EInOutError(QStringLiteral("Cannot create file \"%1\".").arg(copy));
+        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(copy).constData()) != 0 && errno != ENOENT)
+            throw EInOutError(QStringLiteral("Cannot rename file \"%1\" to \"%2\". %3")
+                                  .arg(path, copy, QString::fromLocal8Bit(std::strerror(errno))));
         FHistoryUnreadable = false;
         AppendErrorLog(QStringLiteral("%1 could not be read; it was kept as %2")
                            .arg(StoredFiles::History, QFileInfo(copy).fileName()));

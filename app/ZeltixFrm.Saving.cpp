@@ -8,16 +8,21 @@
 #include "base/AtomicFile.h"
 #include "base/ExceptionRoute.h"
 #include "platform/Kernel.h"
+#include "platform/Profile.h"
 #include "reports/ProtokollFrm.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,17 +33,27 @@ constexpr DWORD RetryIntervalMs = 60000;
 // Why a file that exists cannot be read, or nothing when it can be read or does not exist.
 QString ReadFailure(const QString& path)
 {
-    std::string bytes;
-    try {
-        if (ReadWholeFile(QFile::encodeName(path).toStdString(), bytes) || errno == ENOENT)
-            return {};
-        return QString::fromLocal8Bit(std::strerror(errno));
-    } catch (const std::exception& e) {
-        return QString::fromLocal8Bit(e.what());
-    }
+    std::string bytes, why;
+    if (ReadWholeFile(QFile::encodeName(path).toStdString(), bytes, MaxProfileFileBytes, &why) || errno == ENOENT)
+        return {};
+    return QString::fromLocal8Bit(why);
 }
 
 } // namespace
+
+void TForm1::RemoveKilledSaves()
+{
+    // The copies the program keeps beside a file end in letters and digits too ("bad7",
+    // "new123"); they are the user's and stay.
+    static const QRegularExpression KeptCopy(QStringLiteral("\\.(bad|new)[0-9]*$"));
+    for (const QString& file : {StoredFiles::Tariffs, StoredFiles::Settings, StoredFiles::History, TForm3::LogName()}) {
+        for (const std::string& leftover : AtomicWriteLeftovers(QFile::encodeName(ProgramDir() + file).toStdString())) {
+            const QString name = QFile::decodeName(leftover.c_str());
+            if (!KeptCopy.match(name).hasMatch())
+                QFile::remove(name);
+        }
+    }
+}
 
 bool TForm1::TrySave(TStoredFile file, const std::function<void()>& save)
 {
@@ -142,9 +157,17 @@ void TForm1::AppendErrorLog(const QString& message)
 {
     QDir::setCurrent(ProgramDir());
     const std::string line = StringToAnsi(message) + "\r\n";
-    QFile log(StoredFiles::ErrorLog);
-    if (log.open(QIODevice::WriteOnly | QIODevice::Append) &&
-        log.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size()) && log.flush())
+    // Never through a link out of the folder, never waiting on a FIFO, only into a plain file.
+    const int fd = ::open(QFile::encodeName(StoredFiles::ErrorLog).constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+    bool written = false;
+    if (fd >= 0) {
+        struct stat info { };
+        written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        ::close(fd);
+    }
+    if (written)
         return;
     // error.log cannot take it: the desktop session's journal, which keeps a program's standard
     // error, gets it instead.

@@ -369,6 +369,7 @@ void TForm1::FormCreate()
     // Each step's failure is recorded and the next step still runs: a history file that cannot
     // be read must not keep the settings from being read (and then overwritten at shutdown).
     auto step = [this](auto&& body) { RunGuarded(this, body); };
+    step([this] { RemoveKilledSaves(); });
     step([this] { CheckStoredFilesReadable(); });
     step([this] { ListView2->clear(); });
     step([this] { LoadHistory(); });

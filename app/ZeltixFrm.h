@@ -210,6 +210,9 @@ private:
     void RetryPendingSaves();
     // Brings Protokol.txt up to the log's lines.
     void SaveLog();
+    // Removes the temporary files of saves that never reached their rename (the program was
+    // killed while saving): each file holds the last save that completed.
+    void RemoveKilledSaves();
     // Reads conns.ini and settings.ini once to tell whether they can be read: a file that
     // exists but cannot be read is recorded and said, and never replaced by the defaults.
     void CheckStoredFilesReadable();

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,10 +54,20 @@ bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bo
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
-    // mkstemp creates the file readable by its owner only; a data file gets the usual mode.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    // mkstemp creates the file readable by its owner only. The new file takes the mode and
+    // owner of the one it replaces, so a file the user made private stays private; a new file
+    // gets the usual mode under the umask. Only the superuser may give a file away, so another
+    // owner is kept where permitted.
+    struct stat replaced { };
+    if (::lstat(path.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        ::fchmod(fd, replaced.st_mode & 07777);
+        if (replaced.st_uid != ::geteuid() || replaced.st_gid != ::getegid()) [[maybe_unused]]
+            const int given = ::fchown(fd, replaced.st_uid, replaced.st_gid);
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
     bool ok = false;
     try {
         ok = produce([fd](std::string_view piece) { return WriteAll(fd, piece); }) && ::fsync(fd) == 0;
@@ -123,39 +135,97 @@ std::vector<std::string> AtomicWriteLeftovers(const std::string& path)
     return leftovers;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes)
+std::string FileKindText(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFDIR:
+        return "a folder";
+    case S_IFIFO:
+        return "a FIFO";
+    case S_IFCHR:
+    case S_IFBLK:
+        return "a device";
+    case S_IFSOCK:
+        return "a socket";
+    case S_IFLNK:
+        return "a link";
+    default:
+        return "not a regular file";
+    }
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, std::string* why)
 {
     bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    auto fail = [why](int error, std::string reason) {
+        if (why)
+            *why = reason.empty() ? std::strerror(error) : std::move(reason);
+        errno = error;
         return false;
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return fail(errno, {});
+    // Only a regular file is read: a FIFO, a device or a folder in a stored file's place is none
+    // of the program's.
+    struct stat info { };
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(error, {});
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(info.st_mode))
+            return fail(EISDIR, {});
+        return fail(EINVAL, "not a regular file but " + FileKindText(info.st_mode));
+    }
+    if (static_cast<std::size_t>(info.st_size) > limit) {
+        ::close(fd);
+        return fail(EFBIG, "larger than " + std::to_string(limit) + " bytes");
+    }
     // Read straight into a string of the file's size: growing it piece by piece would hold up
     // to twice a large file while it is copied. Files that report no size (/proc) or grow
-    // meanwhile are read on until the end.
-    struct stat info { };
+    // meanwhile are read on until the end, up to the limit.
     std::size_t filled = 0;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.resize(static_cast<std::size_t>(info.st_size));
     bool ok = true;
-    char more[65536];
-    for (;;) {
-        const bool sized = filled < bytes.size();
-        ssize_t n = sized ? ::read(fd, bytes.data() + filled, bytes.size() - filled) : ::read(fd, more, sizeof more);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
+    int error = 0;
+    try {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        char more[65536];
+        for (;;) {
+            const bool sized = filled < bytes.size();
+            ssize_t n =
+                sized ? ::read(fd, bytes.data() + filled, bytes.size() - filled) : ::read(fd, more, sizeof more);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                ok = false;
+                error = errno;
+                break;
+            }
+            if (n == 0)
+                break;
+            if (!sized) {
+                if (filled + static_cast<std::size_t>(n) > limit) {
+                    ok = false;
+                    error = EFBIG;
+                    break;
+                }
+                bytes.append(more, static_cast<std::size_t>(n));
+            }
+            filled += static_cast<std::size_t>(n);
         }
-        if (n == 0)
-            break;
-        if (!sized)
-            bytes.append(more, static_cast<std::size_t>(n));
-        filled += static_cast<std::size_t>(n);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        error = ENOMEM;
+    }
+    ::close(fd);
+    if (!ok) {
+        bytes.clear();
+        bytes.shrink_to_fit();
+        return fail(error, error == EFBIG ? "larger than " + std::to_string(limit) + " bytes" : std::string());
     }
     bytes.resize(filled);
-    int savedErrno = errno;
-    ::close(fd);
-    errno = savedErrno;
-    return ok;
+    return true;
 }

@@ -2,25 +2,66 @@
 
 #include "base/AsciiCase.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace {
 
 constexpr size_t npos = std::string::npos;
+
+// FNV-1a over the name with its ASCII letters folded, as names compare.
+uint32_t NameHash(std::string_view name)
+{
+    uint32_t hash = 2166136261u;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(LowerAscii(c));
+        hash *= 16777619u;
+    }
+    return hash;
+}
 
 } // namespace
 
 TIniDocument TIniDocument::Parse(std::string_view bytes)
 {
+    return Parse(std::string(bytes));
+}
+
+TIniDocument TIniDocument::Parse(std::string&& bytes)
+{
+    // Places are kept in 32 bits; the profile functions read far smaller files.
+    if (bytes.size() >= (uint64_t{1} << 30))
+        throw std::length_error("INI file too large");
     TIniDocument doc;
-    TIniScanner scanner(bytes);
+    doc.FText = std::move(bytes);
+    const std::string_view text(doc.FText);
+    TIniScanner scanner(text);
     while (const std::optional<TIniLine> line = scanner.Next())
-        doc.FLines.push_back({line->Kind, std::string(line->Name), std::string(line->Value), std::string(line->Raw)});
+        doc.FLines.push_back({static_cast<uint32_t>(line->Raw.data() - text.data()),
+            static_cast<uint32_t>(line->Raw.size()), static_cast<uint32_t>(line->Kind)});
     return doc;
+}
+
+TIniLine TIniDocument::Scan(size_t i) const
+{
+    return ScanIniLine(std::string_view(FText).substr(FLines[i].Start, FLines[i].Length));
+}
+
+TIniDocument::TLine TIniDocument::NewLine(std::string_view text)
+{
+    const TIniLine scanned = ScanIniLine(text);
+    TLine line{
+        static_cast<uint32_t>(FText.size()), static_cast<uint32_t>(text.size()), static_cast<uint32_t>(scanned.Kind)};
+    FText += text;
+    return line;
 }
 
 std::string TIniDocument::Serialize() const
 {
     std::string out;
-    for (const TLine& line : FLines) {
+    out.reserve(FText.size() + FLines.size() * 2);
+    for (size_t i = 0; i < FLines.size(); ++i) {
+        const TIniLine line = Scan(i);
         switch (line.Kind) {
         case TIniLineKind::ilSection:
             out += '[';
@@ -43,16 +84,24 @@ std::string TIniDocument::Serialize() const
 
 size_t TIniDocument::FindSection(std::string_view section) const
 {
-    for (size_t i = 0; i < FLines.size(); ++i)
-        if (FLines[i].Kind == TIniLineKind::ilSection && SameIgnoringAsciiCase(FLines[i].Name, section))
-            return i;
+    if (FIndex.empty()) {
+        for (size_t i = 0; i < FLines.size(); ++i)
+            if (KindOf(i) == TIniLineKind::ilSection)
+                FIndex.emplace_back(NameHash(Scan(i).Name), static_cast<uint32_t>(i));
+        std::sort(FIndex.begin(), FIndex.end());
+    }
+    const uint32_t hash = NameHash(section);
+    auto it = std::lower_bound(FIndex.begin(), FIndex.end(), std::make_pair(hash, uint32_t{0}));
+    for (; it != FIndex.end() && it->first == hash; ++it)
+        if (SameIgnoringAsciiCase(Scan(it->second).Name, section))
+            return it->second;
     return npos;
 }
 
 size_t TIniDocument::SectionEnd(size_t h) const
 {
     size_t i = h + 1;
-    while (i < FLines.size() && FLines[i].Kind != TIniLineKind::ilSection)
+    while (i < FLines.size() && KindOf(i) != TIniLineKind::ilSection)
         ++i;
     return i;
 }
@@ -61,7 +110,7 @@ size_t TIniDocument::FindKey(size_t h, std::string_view key) const
 {
     size_t end = SectionEnd(h);
     for (size_t i = h + 1; i < end; ++i)
-        if (FLines[i].Kind == TIniLineKind::ilKey && SameIgnoringAsciiCase(FLines[i].Name, key))
+        if (KindOf(i) == TIniLineKind::ilKey && SameIgnoringAsciiCase(Scan(i).Name, key))
             return i;
     return npos;
 }
@@ -74,7 +123,7 @@ std::optional<std::string> TIniDocument::Value(std::string_view section, std::st
     size_t k = FindKey(h, key);
     if (k == npos)
         return std::nullopt;
-    return std::string(UnquoteIniValue(FLines[k].Value));
+    return std::string(UnquoteIniValue(Scan(k).Value));
 }
 
 bool TIniDocument::HasSection(std::string_view section) const
@@ -85,9 +134,9 @@ bool TIniDocument::HasSection(std::string_view section) const
 std::vector<std::string> TIniDocument::SectionNames() const
 {
     std::vector<std::string> names;
-    for (const TLine& line : FLines)
-        if (line.Kind == TIniLineKind::ilSection)
-            names.push_back(line.Name);
+    for (size_t i = 0; i < FLines.size(); ++i)
+        if (KindOf(i) == TIniLineKind::ilSection)
+            names.emplace_back(Scan(i).Name);
     return names;
 }
 
@@ -99,35 +148,38 @@ std::vector<std::string> TIniDocument::KeyNames(std::string_view section) const
         return names;
     size_t end = SectionEnd(h);
     for (size_t i = h + 1; i < end; ++i)
-        if (FLines[i].Kind == TIniLineKind::ilKey)
-            names.push_back(FLines[i].Name);
+        if (KindOf(i) == TIniLineKind::ilKey)
+            names.emplace_back(Scan(i).Name);
     return names;
 }
 
 void TIniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value)
 {
-    TLine keyLine{TIniLineKind::ilKey, std::string(TrimIniBlanks(key)), std::string(TrimIniBlanks(value)), {}};
+    const std::string keyText = std::string(TrimIniBlanks(key)) + '=' + std::string(TrimIniBlanks(value));
     size_t h = FindSection(section);
     if (h == npos) {
         // A new section is set off from the one before it by an empty line.
-        bool lastIsEmpty =
-            !FLines.empty() && FLines.back().Kind == TIniLineKind::ilOther && TrimIniBlanks(FLines.back().Raw).empty();
+        const bool lastIsEmpty = !FLines.empty() && KindOf(FLines.size() - 1) == TIniLineKind::ilOther &&
+            TrimIniBlanks(Scan(FLines.size() - 1).Raw).empty();
         if (!FLines.empty() && !lastIsEmpty)
-            FLines.push_back({TIniLineKind::ilOther, {}, {}, {}});
-        FLines.push_back({TIniLineKind::ilSection, std::string(TrimIniBlanks(section)), {}, {}});
-        FLines.push_back(std::move(keyLine));
+            FLines.push_back(NewLine({}));
+        FLines.push_back(NewLine("[" + std::string(TrimIniBlanks(section)) + "]"));
+        FLines.push_back(NewLine(keyText));
+        LinesMoved();
         return;
     }
     size_t k = FindKey(h, key);
     if (k != npos) {
-        FLines[k].Value = keyLine.Value;
+        // The key keeps its name as written; only its value changes.
+        FLines[k] = NewLine(std::string(Scan(k).Name) + '=' + std::string(TrimIniBlanks(value)));
         return;
     }
     // Insert after the section's last non-empty line, so the blank line before the next section stays.
     size_t at = SectionEnd(h);
-    while (at > h + 1 && FLines[at - 1].Kind == TIniLineKind::ilOther && TrimIniBlanks(FLines[at - 1].Raw).empty())
+    while (at > h + 1 && KindOf(at - 1) == TIniLineKind::ilOther && TrimIniBlanks(Scan(at - 1).Raw).empty())
         --at;
-    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), std::move(keyLine));
+    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(at), NewLine(keyText));
+    LinesMoved();
 }
 
 bool TIniDocument::DeleteKey(std::string_view section, std::string_view key)
@@ -139,6 +191,7 @@ bool TIniDocument::DeleteKey(std::string_view section, std::string_view key)
     if (k == npos)
         return false;
     FLines.erase(FLines.begin() + static_cast<std::ptrdiff_t>(k));
+    LinesMoved();
     return true;
 }
 
@@ -149,5 +202,6 @@ bool TIniDocument::DeleteSection(std::string_view section)
         return false;
     FLines.erase(
         FLines.begin() + static_cast<std::ptrdiff_t>(h), FLines.begin() + static_cast<std::ptrdiff_t>(SectionEnd(h)));
+    LinesMoved();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "base/IniScan.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +14,16 @@
 // and values are trimmed of blanks and tabs, and a value enclosed in matching quotes is read
 // without them. Lines it does not understand (comments, junk) are kept
 // in place when the document is written back.
+//
+// The document keeps the file's bytes as they were read and, per line, only where the line is
+// and what kind it is (eight bytes), so a large file costs about twice its size; a line that is
+// set is written anew after them. Sections are found through an index of their names' hashes,
+// made at the first search after the document's lines last moved.
 class TIniDocument {
 public:
     static TIniDocument Parse(std::string_view bytes);
+    // The same, taking over the bytes without copying them.
+    static TIniDocument Parse(std::string&& bytes);
     // The text of the document, lines ended by CR LF.
     std::string Serialize() const;
 
@@ -32,11 +40,17 @@ public:
 
 private:
     struct TLine {
-        TIniLineKind Kind;
-        std::string Name;  // section or key name, trimmed
-        std::string Value; // key value, trimmed, quotes kept
-        std::string Raw;   // the line as read, for lines of kind Other
+        uint32_t Start = 0;
+        uint32_t Length : 30 = 0;
+        uint32_t Kind : 2 = 0; // TIniLineKind
     };
+    static_assert(sizeof(TLine) == 8);
+
+    TIniLine Scan(size_t i) const;
+    TIniLineKind KindOf(size_t i) const { return static_cast<TIniLineKind>(FLines[i].Kind); }
+    // A line of the given text, kept after the file's bytes.
+    TLine NewLine(std::string_view text);
+    void LinesMoved() { FIndex.clear(); }
 
     // Index of the first line of the section's header, or npos.
     size_t FindSection(std::string_view section) const;
@@ -44,5 +58,8 @@ private:
     size_t SectionEnd(size_t h) const;
     size_t FindKey(size_t h, std::string_view key) const;
 
+    std::string FText;
     std::vector<TLine> FLines;
+    // The section headers by the hash of their names, then by place; empty until searched.
+    mutable std::vector<std::pair<uint32_t, uint32_t>> FIndex;
 };

@@ -8,21 +8,82 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
-// A file that does not exist reads as an empty document; one that cannot be read as none.
-bool LoadDocument(LPCSTR fileName, TIniDocument& doc)
-{
-    std::string bytes;
-    if (!ReadWholeFile(fileName, bytes)) {
-        if (errno != ENOENT)
-            return false;
-        bytes.clear();
+// What tells one version of a file from another without reading it.
+struct TFileIdentity {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Size = 0;
+    timespec Modified{};
+    timespec Changed{};
+
+    bool operator==(const TFileIdentity& o) const
+    {
+        return Device == o.Device && Inode == o.Inode && Size == o.Size && Modified.tv_sec == o.Modified.tv_sec &&
+            Modified.tv_nsec == o.Modified.tv_nsec && Changed.tv_sec == o.Changed.tv_sec &&
+            Changed.tv_nsec == o.Changed.tv_nsec;
     }
-    doc = TIniDocument::Parse(bytes);
-    return true;
+};
+
+std::optional<TFileIdentity> IdentityOf(LPCSTR fileName)
+{
+    struct stat info { };
+    if (::stat(fileName, &info) != 0)
+        return std::nullopt;
+    return TFileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+// The documents of the files read last, each kept while its file stays as it was: a handler
+// that reads key after key parses its file once, however large it is.
+struct TCachedDocument {
+    std::string Path;
+    TFileIdentity Identity;
+    TIniDocument Document;
+};
+constexpr size_t CachedFiles = 4;
+std::vector<TCachedDocument>& Cache()
+{
+    static std::vector<TCachedDocument> cache;
+    return cache;
+}
+
+void Forget(LPCSTR fileName)
+{
+    auto& cache = Cache();
+    cache.erase(
+        std::remove_if(cache.begin(), cache.end(), [&](const TCachedDocument& c) { return c.Path == fileName; }),
+        cache.end());
+}
+
+// The file's document. A file that does not exist is an empty one; one that cannot be read
+// (no regular file, too large, no permission) is none.
+TIniDocument* LoadDocument(LPCSTR fileName)
+{
+    static TIniDocument empty;
+    const std::optional<TFileIdentity> identity = IdentityOf(fileName);
+    auto& cache = Cache();
+    if (identity) {
+        for (TCachedDocument& cached : cache)
+            if (cached.Path == fileName && cached.Identity == *identity)
+                return &cached.Document;
+    }
+    Forget(fileName);
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes, MaxProfileFileBytes)) {
+        if (errno != ENOENT)
+            return nullptr;
+        empty = TIniDocument();
+        return &empty;
+    }
+    if (cache.size() >= CachedFiles)
+        cache.erase(cache.begin());
+    // Taken as it was before the read: a change that came during it shows as another version.
+    cache.push_back({fileName, identity.value_or(TFileIdentity{}), TIniDocument::Parse(std::move(bytes))});
+    return &cache.back().Document;
 }
 
 DWORD CopyOut(const std::string& text, LPSTR returned, DWORD size)
@@ -68,9 +129,9 @@ DWORD CopyOutList(const std::vector<std::string>& names, LPSTR returned, DWORD s
 DWORD GetPrivateProfileStringA(
     LPCSTR appName, LPCSTR keyName, LPCSTR defaultValue, LPSTR returned, DWORD size, LPCSTR fileName)
 {
-    TIniDocument doc;
-    if (!fileName || !LoadDocument(fileName, doc))
-        doc = TIniDocument();
+    static const TIniDocument none;
+    const TIniDocument* loaded = fileName ? LoadDocument(fileName) : nullptr;
+    const TIniDocument& doc = loaded ? *loaded : none;
     if (!appName)
         return CopyOutList(doc.SectionNames(), returned, size);
     if (!keyName)
@@ -85,10 +146,10 @@ DWORD GetPrivateProfileStringA(
 
 UINT GetPrivateProfileIntA(LPCSTR appName, LPCSTR keyName, int defaultValue, LPCSTR fileName)
 {
-    TIniDocument doc;
-    if (!appName || !keyName || !fileName || !LoadDocument(fileName, doc))
+    const TIniDocument* doc = appName && keyName && fileName ? LoadDocument(fileName) : nullptr;
+    if (!doc)
         return static_cast<UINT>(defaultValue);
-    std::optional<std::string> value = doc.Value(appName, keyName);
+    std::optional<std::string> value = doc->Value(appName, keyName);
     if (!value)
         return static_cast<UINT>(defaultValue);
     const char* p = value->c_str();
@@ -108,14 +169,31 @@ BOOL WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR value, LP
 {
     if (!appName || !fileName)
         return FALSE;
-    TIniDocument doc;
-    if (!LoadDocument(fileName, doc))
+    TIniDocument* doc = LoadDocument(fileName);
+    if (!doc)
         return FALSE;
     if (!keyName)
-        doc.DeleteSection(appName);
+        doc->DeleteSection(appName);
     else if (!value)
-        doc.DeleteKey(appName, keyName);
+        doc->DeleteKey(appName, keyName);
     else
-        doc.SetValue(appName, keyName, value);
-    return WriteFileAtomically(fileName, doc.Serialize()) ? TRUE : FALSE;
+        doc->SetValue(appName, keyName, value);
+    const bool written = WriteFileAtomically(fileName, doc->Serialize());
+    const int error = errno;
+    // The document now holds the change: kept for the file that holds it too, forgotten when
+    // the file could not take it.
+    const std::optional<TFileIdentity> identity = written ? IdentityOf(fileName) : std::nullopt;
+    auto& cache = Cache();
+    auto it = std::find_if(cache.begin(), cache.end(), [&](const TCachedDocument& c) { return &c.Document == doc; });
+    if (it != cache.end() && identity) {
+        it->Identity = *identity;
+    } else if (it != cache.end()) {
+        cache.erase(it);
+    } else if (identity) {
+        if (cache.size() >= CachedFiles)
+            cache.erase(cache.begin());
+        cache.push_back({fileName, *identity, std::move(*doc)});
+    }
+    errno = error;
+    return written ? TRUE : FALSE;
 }

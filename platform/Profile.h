@@ -2,10 +2,18 @@
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
+
 // The INI profile functions. Names and values are bytes in the ANSI code page; section and key
 // names compare without regard to ASCII case. A missing file, section or key gives the default.
 // Every write rewrites the file through a temporary file and a rename, so a crash never leaves
 // half a file behind.
+
+// The largest INI file the profile functions read. A real one holds a section per phonebook
+// entry and a few keys, some kilobytes; this leaves a margin of thousands for sections kept by
+// hand and comments, while the document held for it stays within a few times its size. A
+// larger file, or one that is no regular file, reads as no file; it is never written.
+constexpr std::size_t MaxProfileFileBytes = std::size_t{128} << 20;
 
 // Copies the key's value (or the default, trailing blanks removed) into the buffer, cut to fit,
 // and returns the number of characters copied without the NUL. With no section name, the buffer

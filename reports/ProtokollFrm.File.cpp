@@ -48,6 +48,11 @@ QString TForm3::LogFileName()
     return ProgramDir() + LogFile;
 }
 
+QString TForm3::LogName()
+{
+    return LogFile;
+}
+
 void TForm3::FormCreate()
 {
     const QString path = LogFileName();

@@ -52,8 +52,9 @@ public:
     // written; the file then holds what it held before.
     QString WriteToFile(const QString& path);
 
-    // ProgramDir() + "Protokol.txt".
+    // ProgramDir() + LogName(), "Protokol.txt".
     static QString LogFileName();
+    static QString LogName();
 
 protected:
     void showEvent(QShowEvent* event) override;

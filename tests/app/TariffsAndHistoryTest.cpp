@@ -373,8 +373,13 @@ TEST_F(TariffsAndHistoryTest, LeftoversOfAKilledSaveAreRemovedAtStart)
         {"connhistory.dat.bad7", false},
         {"connhistory.dat.bad100", false},
         {"connhistory.dat.Ab3xY9~", false},
-        {"conns.ini.Ab3xY9", false},
-        {"settings.ini.Ab3xY9", false},
+        {"conns.ini.Ab3xY9", true},
+        {"settings.ini.Zz0aa1", true},
+        {"Protokol.txt.Ab3xY9", true},
+        {"Protokol.txt.new", false},
+        {"Protokol.txt.new123", false},
+        {"error.log.Ab3xY9", false},
+        {"Protokol.txt.Ab3xY", false},
     };
     for (const auto& file : files)
         ProgramFolder.Write(file.Name, "TPF0");
