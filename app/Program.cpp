@@ -16,6 +16,7 @@
 #include <QSessionManager>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,6 +25,26 @@ void ShowApplicationError(const QString& className, const QString& message)
 {
     ShowMessageBox(QStringLiteral("Exception %1 in module zeltix.\n%2").arg(className, message),
         QStringLiteral("Application Error"), TMessageIcon::miError, TMessageButtons::mbOk);
+}
+
+// What stands in a file's place, as the message names it.
+QString FileKindName(unsigned mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFDIR:
+        return QStringLiteral("ein Ordner");
+    case S_IFLNK:
+        return QStringLiteral("eine Verknüpfung");
+    case S_IFIFO:
+        return QStringLiteral("eine benannte Pipe (FIFO)");
+    case S_IFCHR:
+    case S_IFBLK:
+        return QStringLiteral("eine Gerätedatei");
+    case S_IFSOCK:
+        return QStringLiteral("ein Socket");
+    default:
+        return QStringLiteral("etwas anderes");
+    }
 }
 
 } // namespace
@@ -69,6 +90,12 @@ int ExecuteProgram()
         break;
     case TInstanceClaim::icHandedOver:
         return 0;
+    case TInstanceClaim::icLockUnusable:
+        ShowMessageBox(QStringLiteral("Zeltix kann in diesem Programmordner nicht starten: %1 ist %2 und keine "
+                                      "gewöhnliche Datei. Entfernen Sie es, dann startet Zeltix wieder.")
+                           .arg(TSingleInstance::LockFileName(), FileKindName(instance.LockFileMode())),
+            QStringLiteral("Zeltix"), TMessageIcon::miError, TMessageButtons::mbOk);
+        return 1;
     case TInstanceClaim::icHeldByAnother:
         ShowMessageBox(QStringLiteral("Zeltix läuft bereits für diesen Programmordner (unter einem anderen "
                                       "Benutzer) und kann hier nicht ein zweites Mal gestartet werden."),

@@ -53,12 +53,31 @@ QString TSingleInstance::LockFileName()
     return QStringLiteral(".zeltix.lock");
 }
 
+namespace {
+
+// A folder that is the user's own and that no one else may enter or write to: not a link, a
+// folder, owned by the user, with no permissions for the group or others.
+bool IsPrivateFolder(const QString& dir)
+{
+    struct stat st { };
+    return !dir.isEmpty() && QDir::isAbsolutePath(dir) && ::lstat(QFile::encodeName(dir).constData(), &st) == 0 &&
+        S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+} // namespace
+
 QString TSingleInstance::ServerName() const
 {
-    // The user's runtime folder is private to the user; /tmp is there when a session has none.
+    // The user's runtime folder is private to the user. A session without one gets a folder of
+    // the user's own under /tmp; one there already must be the user's and closed, or it is
+    // someone else's trap.
     QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir::isAbsolutePath(dir) || !QFileInfo(dir).isDir())
-        dir = QStringLiteral("/tmp");
+    if (!IsPrivateFolder(dir)) {
+        dir = QStringLiteral("/tmp/zeltix-%1").arg(::geteuid());
+        ::mkdir(QFile::encodeName(dir).constData(), 0700);
+        if (!IsPrivateFolder(dir))
+            return {};
+    }
     const QByteArray hash =
         QCryptographicHash::hash(QFile::encodeName(FFolder), QCryptographicHash::Sha256).toHex().left(16);
     return dir + QStringLiteral("/zeltix-%1-%2").arg(::geteuid()).arg(QString::fromLatin1(hash));
@@ -67,7 +86,7 @@ QString TSingleInstance::ServerName() const
 TInstanceClaim TSingleInstance::Claim()
 {
     if (!OpenLockFile())
-        return TInstanceClaim::icHeldByAnother;
+        return FLockMode != 0 ? TInstanceClaim::icLockUnusable : TInstanceClaim::icHeldByAnother;
     // A folder that cannot hold the lock file cannot hold any of the program's files either:
     // there is nothing to guard.
     if (FLockFd < 0)
@@ -94,13 +113,24 @@ TInstanceClaim TSingleInstance::Claim()
 
 bool TSingleInstance::OpenLockFile()
 {
-    // Read access is all flock needs, so a lock file of another user serves as well.
+    // Read access is all flock needs, so a lock file of another user serves as well. Opened
+    // without waiting (a FIFO of that name would never answer) and never through a link.
     const QByteArray path = QFile::encodeName(FFolder + QLatin1Char('/') + LockFileName());
-    FLockFd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (FLockFd >= 0)
-        return true;
+    FLockFd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
     struct stat st { };
-    return ::lstat(path.constData(), &st) != 0 && errno == ENOENT;
+    if (FLockFd >= 0) {
+        if (::fstat(FLockFd, &st) == 0 && S_ISREG(st.st_mode))
+            return true;
+        FLockMode = st.st_mode;
+        ::close(FLockFd);
+        FLockFd = -1;
+        return false;
+    }
+    if (::lstat(path.constData(), &st) != 0)
+        return errno == ENOENT;
+    if (!S_ISREG(st.st_mode))
+        FLockMode = st.st_mode;
+    return false;
 }
 
 bool TSingleInstance::LockFileIsOurs() const
@@ -111,6 +141,8 @@ bool TSingleInstance::LockFileIsOurs() const
 
 void TSingleInstance::Listen()
 {
+    if (ServerName().isEmpty())
+        return;
     FServer = std::make_unique<QLocalServer>();
     FServer->setSocketOptions(QLocalServer::UserAccessOption);
     // With the lock held, a socket file there can only be a crashed holder's.
@@ -143,6 +175,8 @@ void TSingleInstance::ReadRequest(QLocalSocket* socket)
 
 bool TSingleInstance::HandOver() const
 {
+    if (ServerName().isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(ServerName());
     if (!socket.waitForConnected(SocketTimeoutMs))

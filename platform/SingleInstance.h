@@ -13,6 +13,7 @@ enum class TInstanceClaim {
     icFirst,         // no program runs for the folder: this one holds it now
     icHandedOver,    // the same user's program runs for it and has been asked to show itself
     icHeldByAnother, // another user's program holds it, or one that does not answer
+    icLockUnusable,  // the lock file's name is taken by something that is no regular file
 };
 
 // One running program per program folder, as two programs saving the same files would undo
@@ -37,11 +38,18 @@ public:
 
     // The lock file's name in the program folder.
     static QString LockFileName();
-    // The full path of the folder's socket for this user.
+    // The full path of the folder's socket for this user: in the user's runtime folder, or
+    // else in a folder of the user's own under /tmp. Only a folder that is the user's and
+    // closed to everyone else will do, or another user could take the name first and receive
+    // the requests; without one there is no socket ("") and later starts cannot hand over.
     QString ServerName() const;
 
+    // With icLockUnusable: what stands in the lock file's place (its st_mode).
+    unsigned LockFileMode() const { return FLockMode; }
+
 private:
-    // False when the lock file is there but cannot be opened: it is another user's.
+    // False when the lock file is there but cannot be opened: it is another user's, or no
+    // regular file (FLockMode then says what it is).
     bool OpenLockFile();
     bool LockFileIsOurs() const;
     void Listen();
@@ -50,5 +58,6 @@ private:
 
     QString FFolder; // canonical, without a trailing separator
     int FLockFd = -1;
+    unsigned FLockMode = 0;
     std::unique_ptr<QLocalServer> FServer;
 };

@@ -76,12 +76,27 @@ TLogLines::TBuffer TLogLines::Allocate(std::size_t size)
 
 bool TLogLines::Load(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting for a FIFO's writer, and read only as a regular file within the
+    // limit: anything else is no log of the program's.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat info { };
-    std::size_t capacity =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    int refused = 0;
+    if (::fstat(fd, &info) != 0)
+        refused = errno;
+    else if (S_ISDIR(info.st_mode))
+        refused = EISDIR;
+    else if (!S_ISREG(info.st_mode))
+        refused = EINVAL;
+    else if (static_cast<std::size_t>(info.st_size) > ReadLimit)
+        refused = EFBIG;
+    if (refused != 0) {
+        ::close(fd);
+        errno = refused;
+        return false;
+    }
+    std::size_t capacity = static_cast<std::size_t>(info.st_size);
     TBuffer buffer = Allocate(capacity);
     std::size_t filled = 0;
     bool ok = buffer != nullptr;
@@ -99,6 +114,11 @@ bool TLogLines::Load(const std::string& path)
             break;
         }
         if (!room) {
+            if (filled + static_cast<std::size_t>(n) > ReadLimit) {
+                errno = EFBIG;
+                ok = false;
+                break;
+            }
             capacity = filled * 2 + sizeof more;
             TBuffer larger = Allocate(capacity);
             if (!larger) {

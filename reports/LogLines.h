@@ -17,9 +17,14 @@
 // is what LogFileText writes for them.
 class TLogLines {
 public:
+    // The log is never trimmed: a session writes about 300 bytes, so a gigabyte is a hundred
+    // sessions a day for ninety years. A larger file is not read (and so never replaced).
+    static constexpr std::size_t ReadLimit = std::size_t{1} << 30;
+
     // Reads the file's bytes as the log's lines, replacing all lines held so far. Lines end
     // with CR LF or LF; a break at the very end does not start another line. Returns false
-    // (with errno set) when the file cannot be read; the lines are then unchanged.
+    // (with errno set: EFBIG beyond ReadLimit, EISDIR or EINVAL for what is no regular file)
+    // when the file cannot be read; the lines are then unchanged.
     bool Load(const std::string& path);
     // The same for bytes at hand.
     void Assign(std::string_view bytes);

@@ -27,6 +27,19 @@ QString ErrnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Why TLogLines::Load refused the file.
+QString LoadFailureText()
+{
+    switch (errno) {
+    case EINVAL:
+        return QStringLiteral("not a regular file");
+    case EFBIG:
+        return QStringLiteral("larger than %1 bytes").arg(TLogLines::ReadLimit);
+    default:
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+}
+
 bool SamePath(const QString& a, const QString& b)
 {
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
@@ -61,7 +74,7 @@ void TForm3::FormCreate()
     if (!LoadLines(NativePath(path))) {
         // The log starts empty; saving must not replace the file with this run's lines alone.
         FUnreadablePath = path;
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, ErrnoText()));
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, LoadFailureText()));
     }
     if (FLines.LoadedAsSaved())
         RememberFile(path, 0);
@@ -138,7 +151,7 @@ QString TForm3::SaveToFile(const QString& path)
             target = FAsideFile;
         } else if (!QFileInfo::exists(path)) {
             FUnreadablePath.clear();
-        } else if (ReadWholeFile(NativePath(path), old)) {
+        } else if (ReadWholeFile(NativePath(path), old, TLogLines::ReadLimit)) {
             // Readable again: its text goes first, as if it had been loaded at start.
             if (!old.empty() && old.back() != '\n')
                 old += "\r\n";

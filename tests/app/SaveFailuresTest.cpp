@@ -119,7 +119,8 @@ protected:
     {
         THistoryLayout layout;
         std::vector<std::string> rows;
-        for (const THistoryRowTexts& row : ReadHistoryRows(ProgramFolder.Read("connhistory.dat"), layout))
+        const std::string bytes = ProgramFolder.Read("connhistory.dat");
+        for (const THistoryRowTexts& row : ReadHistoryRows(bytes, layout))
             rows.push_back(std::string(row[0]) + '|' + std::string(row[1]) + '|' + std::string(row[2]) + '|' +
                 std::string(row[3]));
         return rows;
