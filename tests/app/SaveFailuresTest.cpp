@@ -2,6 +2,7 @@
 
 #include "app/HistoryStream.h"
 #include "base/AtomicFile.h"
+#include "base/Exceptions.h"
 #include "reports/ProtokollFrm.h"
 #include "tests/support/ScratchMount.h"
 #include "widgets/RarBar.h"
@@ -14,6 +15,9 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -360,3 +364,115 @@ TEST_F(SaveFailuresTest, ASaveRequestOfTheDesktopWritesEveryFileAndTheSessionGoe
 }
 
 } // namespace
+
+// Special files in place of the program's own: a FIFO, a link to an endless device, a folder,
+// a link out of the program folder. None may hang the program, be read without end, be
+// replaced by defaults or be written through.
+TEST_F(SaveFailuresTest, SpecialFilesInPlaceOfStoredOnesNeitherHangNorAreWrittenThrough)
+{
+    enum TKind { skFifo, skDevZero, skFolder, skLinkOut };
+    const char* kinds[] = {"a FIFO", "a link to /dev/zero", "a folder", "a link out of the folder"};
+    TTempDir outside;
+    for (const char* file : {"settings.ini", "conns.ini", "connhistory.dat", "Protokol.txt", "error.log"}) {
+        for (TKind kind : {skFifo, skDevZero, skFolder, skLinkOut}) {
+            const std::string name = file;
+            SCOPED_TRACE(name + " as " + kinds[kind]);
+            for (const fs::directory_entry& entry : fs::directory_iterator(ProgramFolder.Path()))
+                fs::remove_all(entry.path());
+            fs::remove(outside.File("target"));
+            if (name != "conns.ini")
+                WriteTariffs();
+            const std::string path = ProgramFolder.File(name);
+            if (kind == skFifo)
+                ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+            else if (kind == skDevZero)
+                fs::create_symlink("/dev/zero", path);
+            else if (kind == skFolder)
+                fs::create_directory(path);
+            else
+                fs::create_symlink(outside.File("target"), path);
+            const auto type = fs::symlink_status(path).type();
+            TStandardErrorCapture standardError;
+
+            Start();
+            const HRASCONN handle = Connect();
+            RunFor(61000);
+            EXPECT_TRUE(Form->Online);
+            EXPECT_EQ(Form->History->Text(0, hcDuration), "00:01:01") << "the session is timed";
+            DialUp.HangUp(handle, 0);
+            if (name == "error.log")
+                Form->HandleAppException(nullptr, Exception(QStringLiteral("Probe")));
+            Form->close();
+            Form.reset();
+
+            EXPECT_FALSE(fs::exists(outside.File("target"))) << "nothing is written through a link";
+            const bool dangling = kind == skLinkOut && name != "error.log";
+            if (name == "connhistory.dat") {
+                // A history that cannot be read is moved aside and written anew.
+                EXPECT_EQ(fs::symlink_status(path + ".bad").type(), type);
+                EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
+            } else if (dangling) {
+                // A link to nothing is no file: the first save puts a file in its place.
+                EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
+            } else {
+                EXPECT_EQ(fs::symlink_status(path).type(), type) << "left as it is";
+            }
+            if (name == "Protokol.txt" && !dangling) {
+                EXPECT_NE(ProgramFolder.Read("Protokol.txt.new").find("aufgenommen!"), std::string::npos);
+            }
+            if (name == "error.log") {
+                const std::vector<std::string> said = standardError.Lines();
+                EXPECT_EQ(said, std::vector<std::string>{"zeltix: Probe"}) << "said on standard error instead";
+            } else if (!dangling || name == "connhistory.dat") {
+                const std::vector<std::string> recorded = ErrorLines();
+                ASSERT_FALSE(recorded.empty());
+                EXPECT_NE(recorded[0].find(name), std::string::npos) << recorded[0];
+            }
+        }
+    }
+}
+
+// The process's address space in bytes, as the kernel counts it against RLIMIT_AS.
+uint64_t AddressSpace()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoull(line.substr(7)) * 1024;
+    return 0;
+}
+
+TEST_F(SaveFailuresTest, AHistoryTooLargeToReadIsMovedAsideWithoutBeingRead)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps more than any address-space limit allows";
+#endif
+    WriteTariffs();
+    // Eight gigabytes that take no room on the disk.
+    const std::string path = ProgramFolder.File("connhistory.dat");
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{8} << 30), 0);
+    ::close(fd);
+    // Room for the program, not for the file.
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &before), 0);
+    rlimit tight = before;
+    tight.rlim_cur = AddressSpace() + (uint64_t{1} << 30);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+    struct TPutBack {
+        rlimit Limit;
+        ~TPutBack() { ::setrlimit(RLIMIT_AS, &Limit); }
+    } putBack{before};
+
+    Start();
+    EXPECT_EQ(Form->History->Count(), 0);
+    Connect();
+    Form->close();
+    const std::vector<std::string> recorded = ErrorLines();
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0], "Cannot open file \"" + path + "\". larger than 268435456 bytes");
+    EXPECT_EQ(recorded[1], "connhistory.dat could not be read; it was kept as connhistory.dat.bad");
+    EXPECT_EQ(fs::file_size(path + ".bad"), uint64_t{8} << 30) << "the sessions it held are kept";
+    EXPECT_EQ(StoredRows().size(), 1u);
+}

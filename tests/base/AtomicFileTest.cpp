@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -73,6 +76,78 @@ TEST(AtomicFile, ReadWholeFileReadsFilesOfAnySizeAndThoseThatReportNone)
     EXPECT_NE(status.find("VmRSS:"), std::string::npos);
     EXPECT_FALSE(ReadWholeFile(folder.Path(), status)) << "a folder";
     EXPECT_FALSE(ReadWholeFile(folder.File("fehlt"), status));
+}
+
+TEST(AtomicFile, OnlyRegularFilesWithinTheLimitAreReadAndNothingWaits)
+{
+    TTempDir folder;
+    folder.Write("small", "12345");
+    ASSERT_EQ(::mkfifo(folder.File("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", folder.File("zero").c_str()), 0);
+    ASSERT_EQ(::symlink("/proc/self/status", folder.File("proc").c_str()), 0);
+    const struct {
+        const char* Name;
+        size_t Limit;
+        int Errno; // 0: read
+        const char* Why;
+    } cases[] = {
+        {"small", 5, 0, ""},
+        {"small", 4, EFBIG, "larger than 4 bytes"},
+        {"fifo", 100, EINVAL, "not a regular file but a FIFO"},
+        {"zero", 100, EINVAL, "not a regular file but a device"},
+        {"proc", 10, EFBIG, "larger than 10 bytes"}, // reports no size, read until the limit
+        {"fehlt", 100, ENOENT, ""}, // the system's text
+    };
+    for (const auto& c : cases) {
+        std::string bytes = "vorher", why;
+        errno = 0;
+        EXPECT_EQ(ReadWholeFile(folder.File(c.Name), bytes, c.Limit, &why), c.Errno == 0) << c.Name;
+        if (c.Errno != 0) {
+            EXPECT_EQ(errno, c.Errno) << c.Name;
+            EXPECT_EQ(why, *c.Why ? std::string(c.Why) : std::string(std::strerror(c.Errno))) << c.Name;
+            EXPECT_TRUE(bytes.empty()) << c.Name;
+        }
+    }
+}
+
+// The saves run as an ordinary user here, as the program does: the test process (root in CI)
+// drops to the unprivileged uid 65534 in a child for it.
+TEST(AtomicFile, ASaveKeepsTheReplacedFilesModeAndANewFileFollowsTheUmask)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "dropping to another user needs root";
+    TTempDir folder;
+    ASSERT_EQ(::chown(folder.Path().c_str(), 65534, 65534), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(10);
+        ::umask(022);
+        const std::string kept = folder.File("settings.ini"), fresh = folder.File("conns.ini");
+        const int fd = ::open(kept.c_str(), O_CREAT | O_WRONLY, 0600);
+        ::close(fd);
+        ::chmod(kept.c_str(), 0640);
+        struct stat info { };
+        if (!WriteFileAtomically(kept, "[Main]\r\n") || ::stat(kept.c_str(), &info) != 0)
+            ::_exit(11);
+        if ((info.st_mode & 07777) != 0640)
+            ::_exit(12);
+        if (!WriteFileAtomically(fresh, "[Provider]\r\n") || ::stat(fresh.c_str(), &info) != 0)
+            ::_exit(13);
+        ::_exit((info.st_mode & 07777) == 0644 ? 0 : 14);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no other user, 11/13: not written, 12: mode widened, 14: umask ignored";
+
+    // The superuser's save of the user's file leaves it the user's.
+    ASSERT_TRUE(WriteFileAtomically(folder.File("settings.ini"), "[Main]\r\nLimit=0\r\n"));
+    struct stat info { };
+    ASSERT_EQ(::stat(folder.File("settings.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 } // namespace
