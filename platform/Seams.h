@@ -63,6 +63,8 @@ struct TPlatformSeams {
     // How long a start waits for a holder of the program folder that does not answer; none:
     // the program's own patience.
     std::optional<int> InstancePatienceMs;
+    // Where a session without a runtime folder keeps the user's socket folder; none: /tmp.
+    std::optional<QString> InstanceTempFolder;
 
     // The socket layer's view of the machine.
     struct TSockets {

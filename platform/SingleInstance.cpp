@@ -73,7 +73,8 @@ QString TSingleInstance::ServerName() const
     // someone else's trap.
     QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!IsPrivateFolder(dir)) {
-        dir = QStringLiteral("/tmp/zeltix-%1").arg(::geteuid());
+        dir = PlatformSeams().InstanceTempFolder.value_or(QStringLiteral("/tmp")) +
+            QStringLiteral("/zeltix-%1").arg(::geteuid());
         ::mkdir(QFile::encodeName(dir).constData(), 0700);
         if (!IsPrivateFolder(dir))
             return {};

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -134,6 +135,19 @@ TEST_P(SessionEndSignalTest, DuringASessionClosesLikeBeenden)
     ASSERT_EQ(Form->History->Count(), 1);
     EXPECT_EQ(Form->History->Text(0, hcDuration), "00:01:05");
     EXPECT_EQ(Form->History->Text(0, hcCost), "4,00");
+}
+
+TEST_F(StartAndStopTest, ALockFileThatIsAFifoIsSaidAndTheProgramEndsWithoutWaiting)
+{
+    ASSERT_EQ(::mkfifo(ProgramFolder.File(".zeltix.lock").c_str(), 0644), 0);
+    const std::string before = FilesOfTheProgramFolder();
+    EXPECT_EQ(ExecuteProgram(), 1);
+    ASSERT_EQ(Dialogs.size(), 1u);
+    EXPECT_EQ(Dialogs[0].Text,
+        "Zeltix kann in diesem Programmordner nicht starten: .zeltix.lock ist eine benannte Pipe (FIFO) und keine "
+        "gewöhnliche Datei. Entfernen Sie es, dann startet Zeltix wieder.");
+    EXPECT_EQ(Dialogs[0].Icon, TMessageIcon::miError);
+    EXPECT_EQ(FilesOfTheProgramFolder(), before);
 }
 
 TEST_F(StartAndStopTest, ASecondStartShowsTheRunningProgramAndEndsWritingNothing)

@@ -91,12 +91,11 @@ TEST(AtomicFile, OnlyRegularFilesWithinTheLimitAreReadAndNothingWaits)
         int Errno; // 0: read
         const char* Why;
     } cases[] = {
-        {"small", 5, 0, ""},
-        {"small", 4, EFBIG, "larger than 4 bytes"},
+        {"small", 5, 0, ""}, {"small", 4, EFBIG, "larger than 4 bytes"},
         {"fifo", 100, EINVAL, "not a regular file but a FIFO"},
         {"zero", 100, EINVAL, "not a regular file but a device"},
         {"proc", 10, EFBIG, "larger than 10 bytes"}, // reports no size, read until the limit
-        {"fehlt", 100, ENOENT, ""}, // the system's text
+        {"fehlt", 100, ENOENT, ""},                  // the system's text
     };
     for (const auto& c : cases) {
         std::string bytes = "vorher", why;

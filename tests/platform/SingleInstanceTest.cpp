@@ -17,6 +17,7 @@
 #include <functional>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -139,6 +140,69 @@ TEST_F(SingleInstanceTest, ALockFileOfAnotherUserCountsOnlyWhileItIsHeld)
     ::close(fd);
     TSingleInstance next(QString::fromStdString(Folder.Path()));
     EXPECT_EQ(next.Claim(), TInstanceClaim::icFirst) << "a program that has ended holds nothing";
+}
+
+TEST_F(SingleInstanceTest, ALockFileThatIsNoRegularFileIsSaidAsSuchAndNeverWaitedOn)
+{
+    const std::string lock = LockFile(Folder);
+    const struct {
+        const char* What;
+        std::function<void()> Make;
+        unsigned Kind;
+    } cases[] = {
+        {"a folder", [&] { ::mkdir(lock.c_str(), 0700); }, S_IFDIR},
+        {"a FIFO", [&] { ::mkfifo(lock.c_str(), 0644); }, S_IFIFO},
+        {"a link to a file",
+            [&] {
+                Folder.Write("other", "");
+                ::symlink(Folder.File("other").c_str(), lock.c_str());
+            },
+            S_IFLNK},
+        {"a link to nowhere", [&] { ::symlink(Folder.File("nowhere").c_str(), lock.c_str()); }, S_IFLNK},
+    };
+    for (const auto& c : cases) {
+        ::rmdir(lock.c_str());
+        ::unlink(lock.c_str());
+        c.Make();
+        TSingleInstance start(QString::fromStdString(Folder.Path()));
+        EXPECT_EQ(start.Claim(), TInstanceClaim::icLockUnusable) << c.What;
+        EXPECT_EQ(start.LockFileMode() & S_IFMT, c.Kind) << c.What;
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(Folder.File("nowhere")))) << "no file made through a link";
+    }
+}
+
+TEST_F(SingleInstanceTest, TheSocketLivesOnlyInAFolderOfTheUsersOwnClosedToOthers)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct TPutBack {
+        QByteArray Value;
+        ~TPutBack() { Value.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", Value); }
+    } putBack{runtime};
+    TTempDir own, temp;
+    ::chmod(own.Path().c_str(), 0700);
+    Seams->InstanceTempFolder = QString::fromStdString(temp.Path());
+    TSingleInstance instance(QString::fromStdString(Folder.Path()));
+
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(own.Path()));
+    EXPECT_TRUE(instance.ServerName().startsWith(QString::fromStdString(own.Path()) + "/zeltix-"));
+    // A runtime folder open to others is none: the name goes to the user's own under /tmp.
+    ::chmod(own.Path().c_str(), 0777);
+    const QString fallback = QString::fromStdString(temp.Path()) + QStringLiteral("/zeltix-%1").arg(::geteuid());
+    EXPECT_TRUE(instance.ServerName().startsWith(fallback + "/zeltix-")) << instance.ServerName().toStdString();
+    struct stat info { };
+    ASSERT_EQ(::lstat(QFile::encodeName(fallback).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+
+    // Taken first by another user, or opened to all, it is not used at all.
+    ::chmod(QFile::encodeName(fallback).constData(), 0777);
+    EXPECT_EQ(instance.ServerName(), QString());
+    if (::geteuid() == 0) {
+        ::chmod(QFile::encodeName(fallback).constData(), 0700);
+        ASSERT_EQ(::chown(QFile::encodeName(fallback).constData(), 65534, 65534), 0);
+        EXPECT_EQ(instance.ServerName(), QString());
+    }
+    EXPECT_EQ(instance.Claim(), TInstanceClaim::icFirst) << "the lock still guards the folder";
 }
 
 TEST_F(SingleInstanceTest, AFolderThatCannotHoldTheLockFileHasNothingToGuard)
