@@ -153,3 +153,51 @@ TEST(IniEngineTest, IniFileReadsNumbersAndFlagsWithTheirDefaults)
 }
 
 } // namespace
+
+namespace {
+
+// A file is parsed once while it stays as it was; any change by another hand is seen at the
+// next read, however quickly it comes and whatever its size.
+TEST(IniEngineTest, AFileIsReadAgainOnlyWhenItChanged)
+{
+    TTempDir dir;
+    const std::string file = dir.File("conns.ini");
+    dir.Write("conns.ini", "[A]\r\nKosten=1,00\r\n");
+    EXPECT_EQ(Get(file, "A", "Kosten"), "1,00");
+    // Same size, same second: another version all the same.
+    dir.Write("conns.ini", "[A]\r\nKosten=2,00\r\n");
+    EXPECT_EQ(Get(file, "A", "Kosten"), "2,00");
+    // Replaced by a rename, as every save does.
+    dir.Write("other.ini", "[A]\r\nKosten=3,00\r\n");
+    std::filesystem::rename(dir.File("other.ini"), file);
+    EXPECT_EQ(Get(file, "A", "Kosten"), "3,00");
+    // The engine's own writes are seen by its reads and by the file.
+    ASSERT_TRUE(WritePrivateProfileStringA("B", "Kosten", "4,00", file.c_str()));
+    EXPECT_EQ(Get(file, "B", "Kosten"), "4,00");
+    EXPECT_EQ(dir.Read("conns.ini"), "[A]\r\nKosten=3,00\r\n\r\n[B]\r\nKosten=4,00\r\n");
+    std::filesystem::remove(file);
+    EXPECT_EQ(Get(file, "A", "Kosten"), "dflt");
+}
+
+TEST(IniEngineTest, ManySectionsAreFoundAsTheFirstOfTheirNameWhateverTheirCase)
+{
+    TTempDir dir;
+    const std::string file = dir.File("conns.ini");
+    std::string text;
+    for (int i = 0; i < 5000; ++i)
+        text += "[Entry " + std::to_string(i) + "]\r\nKosten=" + std::to_string(i) + "\r\n";
+    text += "[entry 7]\r\nKosten=later\r\n";
+    dir.Write("conns.ini", text);
+    EXPECT_EQ(Get(file, "ENTRY 7", "kosten"), "7") << "the first section of a name counts";
+    EXPECT_EQ(Get(file, "Entry 4999", "Kosten"), "4999");
+    EXPECT_EQ(Get(file, "Entry 5000", "Kosten"), "dflt");
+    // Sections added and removed move the lines after them; the sections are still found.
+    ASSERT_TRUE(WritePrivateProfileStringA("Entry 3", "Checked", "0", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("Entry 2", nullptr, nullptr, file.c_str()));
+    EXPECT_EQ(Get(file, "Entry 3", "Checked"), "0");
+    EXPECT_EQ(Get(file, "Entry 2", "Kosten"), "dflt");
+    EXPECT_EQ(Get(file, "Entry 4", "Kosten"), "4");
+    EXPECT_EQ(Get(file, "entry 7", "Kosten"), "7");
+}
+
+} // namespace
