@@ -30,36 +30,52 @@ TIniDocument TIniDocument::Parse(std::string_view bytes)
 TIniDocument TIniDocument::Parse(std::string&& bytes)
 {
     // Places are kept in 32 bits; the profile functions read far smaller files.
-    if (bytes.size() >= (uint64_t{1} << 30))
+    if (bytes.size() >= (uint64_t{1} << 29))
         throw std::length_error("INI file too large");
     TIniDocument doc;
     doc.FText = std::move(bytes);
     const std::string_view text(doc.FText);
+    // Sized once: a vector that doubles as it grows would hold up to twice the lines.
+    doc.FLines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     TIniScanner scanner(text);
     while (const std::optional<TIniLine> line = scanner.Next())
         doc.FLines.push_back({static_cast<uint32_t>(line->Raw.data() - text.data()),
-            static_cast<uint32_t>(line->Raw.size()), static_cast<uint32_t>(line->Kind)});
+            static_cast<uint32_t>(line->Raw.size()), 0, static_cast<uint32_t>(line->Kind)});
     return doc;
 }
 
 TIniLine TIniDocument::Scan(size_t i) const
 {
-    return ScanIniLine(std::string_view(FText).substr(FLines[i].Start, FLines[i].Length));
+    const TLine& line = FLines[i];
+    return ScanIniLine(std::string_view(line.Added ? FAdded : FText).substr(line.Start, line.Length));
 }
 
 TIniDocument::TLine TIniDocument::NewLine(std::string_view text)
 {
+    if (FAdded.size() + text.size() >= (uint64_t{1} << 29))
+        throw std::length_error("INI document too large");
     const TIniLine scanned = ScanIniLine(text);
-    TLine line{
-        static_cast<uint32_t>(FText.size()), static_cast<uint32_t>(text.size()), static_cast<uint32_t>(scanned.Kind)};
-    FText += text;
+    TLine line{static_cast<uint32_t>(FAdded.size()), static_cast<uint32_t>(text.size()), 1,
+        static_cast<uint32_t>(scanned.Kind)};
+    FAdded += text;
     return line;
 }
 
 std::string TIniDocument::Serialize() const
 {
     std::string out;
-    out.reserve(FText.size() + FLines.size() * 2);
+    out.reserve(FText.size() + FAdded.size() + FLines.size() * 2);
+    Serialize([&out](std::string_view piece) {
+        out += piece;
+        return true;
+    });
+    return out;
+}
+
+bool TIniDocument::Serialize(const std::function<bool(std::string_view)>& write) const
+{
+    constexpr size_t Piece = size_t{1} << 20;
+    std::string out;
     for (size_t i = 0; i < FLines.size(); ++i) {
         const TIniLine line = Scan(i);
         switch (line.Kind) {
@@ -78,13 +94,20 @@ std::string TIniDocument::Serialize() const
             break;
         }
         out += "\r\n";
+        if (out.size() >= Piece) {
+            if (!write(out))
+                return false;
+            out.clear();
+        }
     }
-    return out;
+    return out.empty() || write(out);
 }
 
 size_t TIniDocument::FindSection(std::string_view section) const
 {
     if (FIndex.empty()) {
+        FIndex.reserve(static_cast<size_t>(std::count_if(
+            FLines.begin(), FLines.end(), [](const TLine& l) { return l.Kind == uint32_t(TIniLineKind::ilSection); })));
         for (size_t i = 0; i < FLines.size(); ++i)
             if (KindOf(i) == TIniLineKind::ilSection)
                 FIndex.emplace_back(NameHash(Scan(i).Name), static_cast<uint32_t>(i));

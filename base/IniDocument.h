@@ -3,6 +3,7 @@
 #include "base/IniScan.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,9 @@ public:
     static TIniDocument Parse(std::string&& bytes);
     // The text of the document, lines ended by CR LF.
     std::string Serialize() const;
+    // The same handed to write in pieces of about a megabyte, so a large document is never
+    // held twice; false as soon as write refuses a piece.
+    bool Serialize(const std::function<bool(std::string_view)>& write) const;
 
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
     bool HasSection(std::string_view section) const;
@@ -41,8 +45,9 @@ public:
 private:
     struct TLine {
         uint32_t Start = 0;
-        uint32_t Length : 30 = 0;
-        uint32_t Kind : 2 = 0; // TIniLineKind
+        uint32_t Length : 29 = 0;
+        uint32_t Added : 1 = 0; // in FAdded rather than FText
+        uint32_t Kind : 2 = 0;  // TIniLineKind
     };
     static_assert(sizeof(TLine) == 8);
 
@@ -58,7 +63,10 @@ private:
     size_t SectionEnd(size_t h) const;
     size_t FindKey(size_t h, std::string_view key) const;
 
+    // The file's bytes, never grown (growing a large string copies it whole), and the lines set
+    // since, one after the other.
     std::string FText;
+    std::string FAdded;
     std::vector<TLine> FLines;
     // The section headers by the hash of their names, then by place; empty until searched.
     mutable std::vector<std::pair<uint32_t, uint32_t>> FIndex;

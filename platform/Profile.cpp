@@ -178,7 +178,8 @@ BOOL WritePrivateProfileStringA(LPCSTR appName, LPCSTR keyName, LPCSTR value, LP
         doc->DeleteKey(appName, keyName);
     else
         doc->SetValue(appName, keyName, value);
-    const bool written = WriteFileAtomically(fileName, doc->Serialize());
+    const bool written =
+        WriteFileAtomicallyInPieces(fileName, [doc](const TPieceWriter& write) { return doc->Serialize(write); });
     const int error = errno;
     // The document now holds the change: kept for the file that holds it too, forgotten when
     // the file could not take it.
