@@ -97,6 +97,29 @@ TEST(PppPeerFileTest, PtyAndSocketPeersNameWhatTheyTalkThrough)
     }
 }
 
+// Serial and PPPoE devices are record text as well: in ANSI and cut to the record's length.
+TEST(PppPeerFileTest, DeviceNamesAreCutAndInAnsiLikeEveryNameOfARecord)
+{
+    const std::string as = std::string(125, 'a');
+    struct TCase {
+        std::string Options;
+        std::string DeviceName;
+    };
+    for (const TCase& c : std::vector<TCase>{
+             {"tty" + as + "\n", ("/dev/tty" + as).substr(0, 128)}, // found by fuzz_ppp_files
+             {"/dev/" + std::string(300, 'b') + "\n", "/dev/" + std::string(123, 'b')},
+             {"/dev/ttyUSB\xC3\xBC\n", "/dev/ttyUSB\xFC"},
+             {"'/dev/tty\xE4\xB8\xAD'\n", ""},              // not representable in ANSI
+             {"'/dev/tty\x01' /dev/ttyS1\n", "/dev/ttyS1"}, // one that cannot be a name is passed over
+             {"plugin rp-pppoe.so nic-" + std::string(200, 'e') + "\n", std::string(128, 'e')},
+             {"plugin rp-pppoe.so nic-eth\xC3\xBC\n", "eth\xFC"},
+             {"plugin rp-pppoe.so nic-eth0 'nic-eth\xE4\xB8\xAD'\n", "eth0"},
+         }) {
+        TPppPeer peer = ParsePeerFile("isp", c.Options, NoInterface);
+        EXPECT_EQ(peer.DeviceName, c.DeviceName) << c.Options;
+    }
+}
+
 TEST(PppPeersFolderTest, NoPeersFolderNoPeers)
 {
     TPppTree tree;
