@@ -5,7 +5,10 @@
 // Failures of the dial-up service. Each kind has its own class so that the library can turn
 // it into the result code a caller of the published functions expects.
 ZELTIX_DECLARE_EXCEPTION(ERasService, ECoreException);
-ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasService);
+// A file of the service folder that is there but cannot be read: not a regular file, larger
+// than the service ever writes one, or refused by the system. It is kept as it is.
+ZELTIX_DECLARE_EXCEPTION(ERasUnreadableFile, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasUnreadableFile);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptPhonebook, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptTable, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasUnknownEntry, ERasService);

@@ -4,6 +4,7 @@
 #include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
+#include "ras/service/ServiceFile.h"
 
 #include "base/AtomicFile.h"
 
@@ -61,15 +62,20 @@ void TRasService::RefuseNmConnection(std::string_view name) const
             throw ERasNmConnection(QuotedName(entry.Name) + " is a NetworkManager connection: use nmcli");
 }
 
+void TRasService::RefuseUnreadablePhonebook(const TCachedFile& file) const
+{
+    if (file.Result != TReadResult::rrOk && file.Result != TReadResult::rrMissing)
+        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " +
+            UnreadableReason(file, PhonebookPath(), kMaxPhonebookBytes));
+}
+
 std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
 {
-    const TCachedFile file = TFileCache::Shared().Read(PhonebookPath());
+    const TCachedFile file = TFileCache::Shared().Read(PhonebookPath(), kMaxPhonebookBytes, true);
     // No phonebook yet is an empty phonebook; one that is there but unreadable is not.
     if (file.Result == TReadResult::rrMissing)
         return std::make_shared<const std::string>();
-    if (file.Result != TReadResult::rrOk)
-        throw ERasCannotOpenPhonebook(
-            "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadablePhonebook(file);
     return file.Bytes;
 }
 
@@ -77,26 +83,23 @@ std::vector<TPhonebookEntry> TRasService::OwnEntries() const
 {
     TCachedFile file;
     std::shared_ptr<const std::vector<TPhonebookEntry>> entries =
-        TFileCache::Shared().Parsed<std::vector<TPhonebookEntry>>(PhonebookPath(), file, ParsePhonebook);
+        TFileCache::Shared().Parsed<std::vector<TPhonebookEntry>>(
+            PhonebookPath(), file, ParsePhonebook, kMaxPhonebookBytes, true);
     if (entries)
         return *entries;
-    if (file.Result == TReadResult::rrMissing)
-        return {};
-    throw ERasCannotOpenPhonebook(
-        "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadablePhonebook(file);
+    return {};
 }
 
 TConnectionTable TRasService::ReadTable() const
 {
     TCachedFile file;
     std::shared_ptr<const TConnectionTable> table =
-        TFileCache::Shared().Parsed<TConnectionTable>(TablePath(), file, ParseConnectionTable);
+        TFileCache::Shared().Parsed<TConnectionTable>(TablePath(), file, ParseConnectionTable, kMaxTableBytes, true);
     if (table)
         return *table;
-    if (file.Result == TReadResult::rrMissing)
-        return {};
-    throw ERasService(
-        "Cannot read the connection table " + ReadableUtf8(TablePath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadable(file, "connection table", TablePath(), kMaxTableBytes);
+    return {};
 }
 
 void TRasService::EnsureFolder() const
@@ -203,6 +206,11 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
                 QuotedName(entry->Name) + " is already connected (handle " + HandleText(r.Handle) + ")");
     if (table.NextHandle > UINT32_MAX)
         throw ERasService("No connection handles are left");
+    // The table stays within what its reader accepts (see ServiceFile.h).
+    std::erase_if(table.Records, [nowMs](const TConnectionRecord& r) { return IsGone(r, nowMs); });
+    if (table.Records.size() >= kMaxConnections)
+        throw ERasService("The connection table is full: " + std::to_string(table.Records.size()) +
+            " connections are dialled or still listed as hung up");
 
     TConnectionRecord record;
     record.Handle = static_cast<HRASCONN>(table.NextHandle++);

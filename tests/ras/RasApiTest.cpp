@@ -2,6 +2,7 @@
 
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
+#include "tests/support/CapturedStderr.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -217,6 +219,26 @@ TEST_F(RasApiTest, EnumConnectionsSizesAndDamagedTable)
     Dir.Write("connections", "ZeltixRasConnections 1\nNextHandle 65539\nConn");
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
     EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
+}
+
+// A table that cannot be read fails every poll with the code of a failed service, and why is
+// said once; once it is a table again, the next poll works.
+TEST_F(RasApiTest, UnreadableTableFailsEachPollAndIsSaidOnce)
+{
+    ASSERT_EQ(::mkfifo(Dir.File("connections").c_str(), 0644), 0);
+    RASCONNA conns[1]{};
+    conns[0].dwSize = sizeof(RASCONNA);
+    DWORD cb = sizeof conns, count = 0;
+    TCapturedStderr err;
+    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
+    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
+    EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
+    EXPECT_EQ(err.Text(),
+        "zeltix-ras: Cannot read the connection table " + Dir.File("connections") +
+            ": it is a named pipe, not a regular file\n");
+
+    std::filesystem::remove(Dir.File("connections"));
+    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
 }
 
 TEST_F(RasApiTest, FolderIsResolvedAtEachCall)
