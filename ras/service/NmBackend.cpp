@@ -11,11 +11,7 @@
 #include "ras/service/RasRecords.h"
 #include "ras/service/ServiceFile.h"
 
-#include "base/AtomicFile.h"
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -173,10 +169,7 @@ std::optional<TNmLinkTable> TNmBackend::ReadLinksToWrite() const
 
 void TNmBackend::WriteLinks(const TNmLinkTable& table) const
 {
-    if (!WriteFileAtomically(LinksPath(), SerializeNmLinks(table))) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(LinksPath()) + ": " + reason);
-    }
+    SaveServiceFile(LinksPath(), SerializeNmLinks(table));
 }
 
 std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* tableOut) const

@@ -6,8 +6,6 @@
 #include "ras/service/RasErrors.h"
 #include "ras/service/ServiceFile.h"
 
-#include "base/AtomicFile.h"
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -90,10 +88,7 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* 
     TFileLock lock(FFolder + "/ras.lock");
     table = ReadLinksToWrite().value_or(TPppLinkTable{});
     views = MergePppLinks(table, observed, peers, nowMs);
-    if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table))) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(LinksPath()) + ": " + reason);
-    }
+    SaveServiceFile(LinksPath(), SerializePppLinks(table));
     if (tableOut)
         *tableOut = std::move(table);
     return views;

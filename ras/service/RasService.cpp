@@ -6,11 +6,7 @@
 #include "ras/service/RasErrors.h"
 #include "ras/service/ServiceFile.h"
 
-#include "base/AtomicFile.h"
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -110,18 +106,10 @@ void TRasService::EnsureFolder() const
         throw ERasService("Cannot create the folder " + ReadableUtf8(FFolder) + ": " + ec.message());
 }
 
-void TRasService::WriteFile(const std::string& path, std::string_view bytes) const
-{
-    if (!WriteFileAtomically(path, bytes)) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(path) + ": " + reason);
-    }
-}
-
 void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
 {
     std::erase_if(table.Records, [nowMs](const TConnectionRecord& r) { return IsGone(r, nowMs); });
-    WriteFile(TablePath(), SerializeConnectionTable(table));
+    SaveServiceFile(TablePath(), SerializeConnectionTable(table));
 }
 
 std::vector<TPhonebookEntry> TRasService::Phonebook() const
@@ -166,7 +154,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
     for (const TPhonebookEntry& existing : ParsePhonebook(*bytes))
         if (SameEntryName(existing.Name, entry.Name))
             throw ERasEntryExists("The phonebook already has an entry " + QuotedName(existing.Name));
-    WriteFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
+    SaveServiceFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
 }
 
 TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
@@ -178,7 +166,7 @@ TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
     const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
     for (TPhonebookEntry& existing : ParsePhonebook(*bytes)) {
         if (SameEntryName(existing.Name, name)) {
-            WriteFile(PhonebookPath(), RemovePhonebookEntry(*bytes, existing.Name));
+            SaveServiceFile(PhonebookPath(), RemovePhonebookEntry(*bytes, existing.Name));
             return std::move(existing);
         }
     }

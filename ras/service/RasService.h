@@ -84,7 +84,6 @@ private:
     TConnectionTable ReadTable() const;
     // Drops the connections that are gone by then and writes the table in one step.
     void WriteTable(TConnectionTable& table, int64_t nowMs) const;
-    void WriteFile(const std::string& path, std::string_view bytes) const;
     std::string LockPath() const { return FFolder + "/ras.lock"; }
     void EnsureFolder() const;
 

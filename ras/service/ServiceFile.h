@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The service's own files (rasphone.pbk, connections, ppp-links, nm-links) are read through the
 // file cache as regular files only, and never beyond a size far above anything the service
@@ -29,3 +31,20 @@ constexpr size_t kMaxNmLinksBytes = 1000 * 1024;
 void RefuseUnreadable(const TCachedFile& file, const std::string& what, const std::string& path, size_t cap);
 // Why the file could not be read, for such messages.
 std::string UnreadableReason(const TCachedFile& file, const std::string& path, size_t cap);
+
+// Replaces the file in one rename, as every save of the service does: the bytes go to a
+// temporary file beside it (see ServiceSaveLeftovers), which gets the replaced file's mode and,
+// where the system permits, its owner and group; a new file gets the umask's mode. A link in
+// the file's place is replaced, never written through. The leftovers of saves of the file that
+// were killed before their rename are removed first. Call it only under the service's lock
+// (TFileLock), which every save holds, so that no other process's save is under way. Throws
+// ERasService when the file cannot be written; it is then unchanged.
+void SaveServiceFile(const std::string& path, std::string_view bytes);
+
+// The temporary files of saves of the file that never got to their rename: regular files named
+// like the file with ".saving-" and six letters or digits added, sorted.
+std::vector<std::string> ServiceSaveLeftovers(const std::string& path);
+
+// Test seam: called when the temporary file is complete, before the rename. A hook that ends the
+// process leaves what a save killed at that moment leaves.
+void SetServiceSaveHookForTests(void (*hook)(const std::string& tempPath));
