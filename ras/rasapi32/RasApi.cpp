@@ -45,6 +45,10 @@ DWORD Guard(DWORD fallback, TBody&& body) noexcept
 {
     try {
         return body();
+    } catch (const ERasServiceBusy& e) {
+        // Tried again at the caller's next poll; said once for each lock.
+        ReportOnce("busy " + e.LockPath(), "zeltix-ras: " + e.Message());
+        return ERROR_REQUEST_TIMEOUT;
     } catch (const ERasInvalidHandle&) {
         return ERROR_INVALID_HANDLE;
     } catch (const ERasUnknownEntry&) {

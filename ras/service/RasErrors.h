@@ -2,6 +2,9 @@
 
 #include "base/CoreException.h"
 
+#include <string>
+#include <utility>
+
 // Failures of the dial-up service. Each kind has its own class so that the library can turn
 // it into the result code a caller of the published functions expects.
 ZELTIX_DECLARE_EXCEPTION(ERasService, ECoreException);
@@ -25,3 +28,19 @@ ZELTIX_DECLARE_EXCEPTION(ERasHangUpDenied, ERasHangUpRefused);
 ZELTIX_DECLARE_EXCEPTION(ERasPppPeer, ERasService);
 // The entry is one of NetworkManager's connections: nmcli activates, edits and removes it.
 ZELTIX_DECLARE_EXCEPTION(ERasNmConnection, ERasService);
+
+// The service's lock was not had in the time the process waits for it (see TFileLock): another
+// process holds it. The operation can be tried again later.
+class ERasServiceBusy : public ERasService {
+public:
+    ERasServiceBusy(std::string message, std::string lockPath)
+        : ERasService(std::move(message))
+        , FLockPath(std::move(lockPath))
+    {
+    }
+    const char* ClassName() const override { return "ERasServiceBusy"; }
+    const std::string& LockPath() const { return FLockPath; }
+
+private:
+    std::string FLockPath;
+};

@@ -104,16 +104,19 @@ std::string UnreadableReason(const TCachedFile& file, const std::string& path, s
     if (file.Error != 0)
         return std::strerror(file.Error);
     struct stat info;
-    if (::stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            return "it is a folder, not a regular file";
-        if (S_ISFIFO(info.st_mode))
-            return "it is a named pipe, not a regular file";
-        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
-            return "it is a device, not a regular file";
-        if (S_ISSOCK(info.st_mode))
-            return "it is a socket, not a regular file";
-    }
+    return NotARegularFile(::stat(path.c_str(), &info) == 0 ? info.st_mode : 0);
+}
+
+std::string NotARegularFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "it is a folder, not a regular file";
+    if (S_ISFIFO(mode))
+        return "it is a named pipe, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a regular file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a regular file";
     return "it is not a regular file";
 }
 

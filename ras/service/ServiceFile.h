@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 // The service's own files (rasphone.pbk, connections, ppp-links, nm-links) are read through the
@@ -31,6 +32,8 @@ constexpr size_t kMaxNmLinksBytes = 1000 * 1024;
 void RefuseUnreadable(const TCachedFile& file, const std::string& what, const std::string& path, size_t cap);
 // Why the file could not be read, for such messages.
 std::string UnreadableReason(const TCachedFile& file, const std::string& path, size_t cap);
+// "it is a named pipe, not a regular file" and the like, for a file of that mode.
+std::string NotARegularFile(mode_t mode);
 
 // Replaces the file in one rename, as every save of the service does: the bytes go to a
 // temporary file beside it (see ServiceSaveLeftovers), which gets the replaced file's mode and,

@@ -3,6 +3,8 @@
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
 #include "tests/support/CapturedStderr.h"
+#include "tests/support/LockHolder.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -239,6 +241,36 @@ TEST_F(RasApiTest, UnreadableTableFailsEachPollAndIsSaidOnce)
 
     std::filesystem::remove(Dir.File("connections"));
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
+}
+
+// Another process holding the service's lock, with read access only: the calls that need it (a
+// hang-up, a listing that has a new pppd link to remember) fail with the code of a request that
+// took too long, said once, and work again at the next poll once it is free.
+TEST_F(RasApiTest, HeldLockFailsTheCallsThatNeedItUntilItIsFree)
+{
+    AddEntry("Provider");
+    const HRASCONN handle = Service.Dial("Provider", {.LingerMs = 100000}, T0);
+    TPppTree tree;
+    tree.Peer("isp", "/dev/ttyUSB0\n");
+    TLockHolder holder(Dir.File("ras.lock"));
+    tree.Process(100, "pppd", 5000, "/usr/sbin/pppd call isp");
+    RASCONNA conns[2]{};
+    conns[0].dwSize = sizeof(RASCONNA);
+    DWORD cb = sizeof conns, count = 0;
+
+    TCapturedStderr err;
+    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_REQUEST_TIMEOUT);
+    EXPECT_EQ(HangUp(handle), ERROR_REQUEST_TIMEOUT);
+    EXPECT_EQ(err.Text(),
+        "zeltix-ras: The dial-up service is busy: process " + std::to_string(holder.Pid()) +
+            " (lockholder) has held its lock " + Dir.File("ras.lock") + " for more than 250 ms\n");
+
+    holder.Release();
+    ASSERT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(HangUp(handle), ERROR_SUCCESS);
+    DWORD result = 0;
+    EXPECT_EQ(Status(handle, result).rasconnstate, RASCS_Disconnected);
 }
 
 TEST_F(RasApiTest, FolderIsResolvedAtEachCall)
