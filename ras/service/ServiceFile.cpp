@@ -25,13 +25,7 @@ constexpr std::string_view kTempAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij
 std::string FolderOf(const std::string& path)
 {
     const size_t slash = path.rfind('/');
-    return slash == path.npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == path.npos ? path : path.substr(slash + 1);
+    return slash == path.npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 std::string TempLetters()
@@ -57,6 +51,19 @@ std::string TempLetters()
 bool IsTempLetter(char c)
 {
     return kTempAlphabet.find(c) != kTempAlphabet.npos;
+}
+
+// A name a save of one of the service's files gives its temporary file.
+bool IsTempName(std::string_view name)
+{
+    for (std::string_view file : kServiceFileNames) {
+        const size_t prefix = file.size() + kTempInfix.size();
+        if (name.size() == prefix + kTempLetters && name.starts_with(file) &&
+            name.substr(file.size(), kTempInfix.size()) == kTempInfix &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(), IsTempLetter))
+            return true;
+    }
+    return false;
 }
 
 bool WriteAll(int fd, std::string_view bytes)
@@ -127,21 +134,18 @@ void RefuseUnreadable(const TCachedFile& file, const std::string& what, const st
             "Cannot read the " + what + " " + ReadableUtf8(path) + ": " + UnreadableReason(file, path, cap));
 }
 
-std::vector<std::string> ServiceSaveLeftovers(const std::string& path)
+std::vector<std::string> ServiceSaveLeftovers(const std::string& folder)
 {
-    const std::string folder = FolderOf(path);
-    const std::string prefix = NameOf(path) + std::string(kTempInfix);
     std::vector<std::string> leftovers;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return leftovers;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name(entry->d_name);
-        if (name.size() != prefix.size() + kTempLetters || !name.starts_with(prefix) ||
-            !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsTempLetter))
+        if (!IsTempName(name))
             continue;
         // Only regular files: a folder or a link of that name is not a save's.
-        std::string found = folder + std::string(name);
+        std::string found = folder + "/" + std::string(name);
         struct stat info;
         if (::lstat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode))
             leftovers.push_back(std::move(found));
@@ -153,7 +157,7 @@ std::vector<std::string> ServiceSaveLeftovers(const std::string& path)
 
 void SaveServiceFile(const std::string& path, std::string_view bytes)
 {
-    for (const std::string& leftover : ServiceSaveLeftovers(path))
+    for (const std::string& leftover : ServiceSaveLeftovers(FolderOf(path)))
         ::unlink(leftover.c_str());
 
     // The file the user sees: through a link, its target.

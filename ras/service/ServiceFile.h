@@ -35,18 +35,21 @@ std::string UnreadableReason(const TCachedFile& file, const std::string& path, s
 // "it is a named pipe, not a regular file" and the like, for a file of that mode.
 std::string NotARegularFile(mode_t mode);
 
-// Replaces the file in one rename, as every save of the service does: the bytes go to a
-// temporary file beside it (see ServiceSaveLeftovers), which gets the replaced file's mode and,
-// where the system permits, its owner and group; a new file gets the umask's mode. A link in
-// the file's place is replaced, never written through. The leftovers of saves of the file that
-// were killed before their rename are removed first. Call it only under the service's lock
-// (TFileLock), which every save holds, so that no other process's save is under way. Throws
-// ERasService when the file cannot be written; it is then unchanged.
+// The files the service saves in its folder.
+constexpr std::string_view kServiceFileNames[] = {"rasphone.pbk", "connections", "ppp-links", "nm-links"};
+
+// Replaces the file (one of kServiceFileNames) in one rename, as every save of the service
+// does: the bytes go to a temporary file beside it (see ServiceSaveLeftovers), which gets the
+// replaced file's mode and, where the system permits, its owner and group; a new file gets the
+// umask's mode. A link in the file's place is replaced, never written through. The leftovers of
+// saves in the folder that were killed before their rename are removed first. Call it only
+// under the service's lock (TFileLock), which every save holds, so that no other process's save
+// is under way. Throws ERasService when the file cannot be written; it is then unchanged.
 void SaveServiceFile(const std::string& path, std::string_view bytes);
 
-// The temporary files of saves of the file that never got to their rename: regular files named
-// like the file with ".saving-" and six letters or digits added, sorted.
-std::vector<std::string> ServiceSaveLeftovers(const std::string& path);
+// The temporary files of the folder's saves that never got to their rename: regular files named
+// like one of kServiceFileNames with ".saving-" and six letters or digits added, sorted.
+std::vector<std::string> ServiceSaveLeftovers(const std::string& folder);
 
 // Test seam: called when the temporary file is complete, before the rename. A hook that ends the
 // process leaves what a save killed at that moment leaves.

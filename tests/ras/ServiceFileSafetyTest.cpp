@@ -285,8 +285,8 @@ TEST_F(ServiceFileSafetyTest, LinksInAFilesPlaceAreReplacedNotWrittenThrough)
 }
 
 // A save killed between its write and its rename leaves its temporary file; the next save of
-// that file removes it, and nothing else: not other files' leftovers, not names that only
-// look alike, not a folder or link of that name.
+// any of the service's files removes it, and nothing else: not names that only look alike, not
+// a folder or link of that name.
 TEST_F(ServiceFileSafetyTest, LeftoversOfKilledSavesGoAtTheNextSave)
 {
     const std::string table = Folder.File("connections");
@@ -299,25 +299,25 @@ TEST_F(ServiceFileSafetyTest, LeftoversOfKilledSavesGoAtTheNextSave)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
-    const std::vector<std::string> leftovers = ServiceSaveLeftovers(table);
+    const std::vector<std::string> leftovers = ServiceSaveLeftovers(Folder.Path());
     ASSERT_EQ(leftovers.size(), 1u);
     EXPECT_EQ(leftovers[0].substr(0, table.size() + 8), table + ".saving-");
     EXPECT_FALSE(Folder.Exists("connections"));
 
     const char* alike[] = {"connections.saving-abcde", "connections.saving-abcdefg", "connections.saving-abc-ef",
-        "connections.AbCd12", "rasphone.pbk.saving-AbCd12", "connections.saving-AbCd12.bak"};
+        "connections.AbCd12", "other.saving-AbCd12", "connections.saving-AbCd12.bak", "xconnections.saving-AbCd12"};
     for (const char* name : alike)
         Folder.Write(name, "mine");
     ASSERT_EQ(::mkdir(Folder.File("connections.saving-Folder").c_str(), 0755), 0);
-    ASSERT_EQ(::symlink("/nowhere", Folder.File("connections.saving-Link12").c_str()), 0);
+    ASSERT_EQ(::symlink("/nowhere", Folder.File("nm-links.saving-Link12").c_str()), 0);
 
-    Service.Dial("Provider", {}, T0);
-    EXPECT_TRUE(ServiceSaveLeftovers(table).empty());
+    Service.AddEntry({"Other", "modem", "Modem", 0, ""}); // a save of the phonebook
+    EXPECT_TRUE(ServiceSaveLeftovers(Folder.Path()).empty());
     EXPECT_FALSE(Folder.Exists(leftovers[0].substr(Folder.Path().size() + 1)));
     for (const char* name : alike)
         EXPECT_EQ(Folder.Read(name), "mine") << name;
     EXPECT_TRUE(S_ISDIR(Lstat(Folder.File("connections.saving-Folder")).st_mode));
-    EXPECT_TRUE(S_ISLNK(Lstat(Folder.File("connections.saving-Link12")).st_mode));
+    EXPECT_TRUE(S_ISLNK(Lstat(Folder.File("nm-links.saving-Link12")).st_mode));
 }
 
 // The table never grows past what its reader accepts: the largest table the service writes,
