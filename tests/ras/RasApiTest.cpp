@@ -1,20 +1,28 @@
 // The built librasapi32.so, loaded as the program loads it, with a fake clock.
 
+#include "ras/service/BoundedFile.h"
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
-#include "tests/support/CapturedStderr.h"
-#include "tests/support/LockHolder.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -223,54 +231,39 @@ TEST_F(RasApiTest, EnumConnectionsSizesAndDamagedTable)
     EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
 }
 
-// A table that cannot be read fails every poll with the code of a failed service, and why is
-// said once; once it is a table again, the next poll works.
-TEST_F(RasApiTest, UnreadableTableFailsEachPollAndIsSaidOnce)
-{
-    ASSERT_EQ(::mkfifo(Dir.File("connections").c_str(), 0644), 0);
-    RASCONNA conns[1]{};
-    conns[0].dwSize = sizeof(RASCONNA);
-    DWORD cb = sizeof conns, count = 0;
-    TCapturedStderr err;
-    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
-    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
-    EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
-    EXPECT_EQ(err.Text(),
-        "zeltix-ras: Cannot read the connection table " + Dir.File("connections") +
-            ": it is a named pipe, not a regular file\n");
-
-    std::filesystem::remove(Dir.File("connections"));
-    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
-}
-
-// Another process holding the service's lock, with read access only: the calls that need it (a
-// hang-up, a listing that has a new pppd link to remember) fail with the code of a request that
-// took too long, said once, and work again at the next poll once it is free.
+// Another process holding the service's lock with read access only (util-linux flock, which
+// becomes sleep with the lock held): the calls that need it (a hang-up, a listing with a new
+// pppd link to remember) fail as a request that took too long, said once, and work again once
+// it is free. rasdial waits as long as it is told, and names the holder too.
 TEST_F(RasApiTest, HeldLockFailsTheCallsThatNeedItUntilItIsFree)
 {
     AddEntry("Provider");
     const HRASCONN handle = Service.Dial("Provider", {.LingerMs = 100000}, T0);
     TPppTree tree;
     tree.Peer("isp", "/dev/ttyUSB0\n");
-    TLockHolder holder(Dir.File("ras.lock"));
+    TBackgroundChild holder("/usr/bin/flock", {"--no-fork", Dir.File("ras.lock"), "sleep", "60"}, {}, "/dev/null");
+    const std::string comm = "/proc/" + std::to_string(holder.Pid()) + "/comm";
+    ASSERT_TRUE(WaitUntil(10000, [&] { return ReadFirstLine(comm) == "sleep"; }));
     tree.Process(100, "pppd", 5000, "/usr/sbin/pppd call isp");
     RASCONNA conns[2]{};
     conns[0].dwSize = sizeof(RASCONNA);
     DWORD cb = sizeof conns, count = 0;
+    const std::string busy = "The dial-up service is busy: process " + std::to_string(holder.Pid()) +
+        " (sleep) has held its lock " + Dir.File("ras.lock") + " for more than ";
 
-    TCapturedStderr err;
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_REQUEST_TIMEOUT);
     EXPECT_EQ(HangUp(handle), ERROR_REQUEST_TIMEOUT);
-    EXPECT_EQ(err.Text(),
-        "zeltix-ras: The dial-up service is busy: process " + std::to_string(holder.Pid()) +
-            " (lockholder) has held its lock " + Dir.File("ras.lock") + " for more than 250 ms\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zeltix-ras: " + busy + "250 ms\n");
+    const TChildResult rasdial =
+        RunChild(RASDIAL_PATH, {"Provider", "/d", "--wait", "0.3"}, {"ZELTIX_RAS_DIR=" + Dir.Path()});
+    EXPECT_EQ(rasdial.Err, "rasdial: " + busy + "300 ms\n");
 
-    holder.Release();
+    holder.Signal(SIGKILL);
+    ASSERT_GE(holder.WaitForExit(10000), 0);
     ASSERT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(HangUp(handle), ERROR_SUCCESS);
-    DWORD result = 0;
-    EXPECT_EQ(Status(handle, result).rasconnstate, RASCS_Disconnected);
 }
 
 TEST_F(RasApiTest, FolderIsResolvedAtEachCall)
