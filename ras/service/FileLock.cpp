@@ -108,7 +108,7 @@ TFileLock::TFileLock(const std::string& path)
                 "Cannot use the lock file " + ReadableUtf8(path) + ": it is a folder, not a regular file");
         throw ERasService("Cannot open the lock file " + ReadableUtf8(path) + ": " + std::strerror(error));
     }
-    struct stat info;
+    struct stat info { };
     if (::fstat(FFd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(FFd);
         throw ERasUnreadableFile(
