@@ -7,6 +7,7 @@
 #include "ras/service/RasRecords.h"
 #include "ras/service/SystemRoot.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const TPppPeer peer = ParsePeerFile("fuzz", bytes, [](const std::string& name) { return name == "eth0"; });
     Check(peer.DeviceName.size() <= RAS_MaxDeviceName);
+    // Device names are record text like entry names: ANSI without control characters.
+    Check(std::none_of(peer.DeviceName.begin(), peer.DeviceName.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }));
     Check(peer.DeviceType.size() <= RAS_MaxDeviceType);
 
     // The same bytes as the process's stat and comm files, and as the route table.

@@ -9,6 +9,7 @@
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasFolder.h"
 #include "ras/service/RasService.h"
+#include "ras/service/ReportOnce.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +31,13 @@ int64_t NowMs()
         .count();
 }
 
+// A caller sees only the code, at every poll: why a service file cannot be read is said once
+// per process, on the standard error, as the service says what it cannot see.
+void RecordOnce(const ERasUnreadableFile& e)
+{
+    ReportOnce(e.Message(), "zeltix-ras: " + e.Message());
+}
+
 // Runs a function body, mapping the service's failures to the codes a caller expects;
 // anything unforeseen gives `fallback`.
 template <typename TBody>
@@ -37,14 +45,22 @@ DWORD Guard(DWORD fallback, TBody&& body) noexcept
 {
     try {
         return body();
+    } catch (const ERasServiceBusy& e) {
+        // Tried again at the caller's next poll; said once for each lock.
+        ReportOnce("busy " + e.LockPath(), "zeltix-ras: " + e.Message());
+        return ERROR_REQUEST_TIMEOUT;
     } catch (const ERasInvalidHandle&) {
         return ERROR_INVALID_HANDLE;
     } catch (const ERasUnknownEntry&) {
         return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     } catch (const ERasCorruptPhonebook&) {
         return ERROR_CORRUPT_PHONEBOOK;
-    } catch (const ERasCannotOpenPhonebook&) {
+    } catch (const ERasCannotOpenPhonebook& e) {
+        RecordOnce(e);
         return ERROR_CANNOT_OPEN_PHONEBOOK;
+    } catch (const ERasUnreadableFile& e) {
+        RecordOnce(e);
+        return fallback;
     } catch (const ERasAlreadyConnected&) {
         return ERROR_PORT_ALREADY_OPEN;
     } catch (const ERasHangUpDenied&) {

@@ -22,6 +22,8 @@ const char* const kRasdialUsage =
     "  rasdial --add ENTRY [--device NAME] [--type modem|isdn] [--speed BPS] [--phone NUMBER]\n"
     "  rasdial --remove ENTRY\n"
     "  rasdial --help\n"
+    "Any command: --wait SECONDS        how long to wait while another process holds the\n"
+    "                                   service's lock (default 10)\n"
     "Use -- before an entry name that begins with - or /.\n";
 
 namespace {
@@ -37,6 +39,7 @@ const std::set<std::string> kValueOptions = {
     "--phone",
     "--add",
     "--remove",
+    "--wait",
 };
 
 // An argument as the user typed it, for a message.
@@ -276,6 +279,9 @@ TRasdialCommand ParseCommandLine(const std::vector<std::string>& args)
         return command;
     }
     command.Action = ChooseAction(arguments);
-    ReadActionOptions(command, arguments);
+    TArguments forAction = arguments;
+    if (auto wait = forAction.Options.extract("--wait"))
+        command.LockWaitMs = ParseSeconds("--wait", wait.mapped());
+    ReadActionOptions(command, forAction);
     return command;
 }

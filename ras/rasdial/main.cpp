@@ -3,6 +3,7 @@
 
 #include "ras/rasdial/Commands.h"
 
+#include "ras/service/FileLock.h"
 #include "ras/service/NmBus.h"
 #include "ras/service/RasFolder.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
         TRasdialCommand command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
         // One look, not a poll: NetworkManager's answers are worth waiting for.
         TNmBus::Shared().SetWaitBudgetMs(1000);
+        SetLockWaitMs(command.LockWaitMs);
         TRasService service(command.Action == TRasdialAction::raHelp ? std::string() : ResolveRasFolder());
         int64_t nowMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())

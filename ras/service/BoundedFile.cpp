@@ -1,5 +1,6 @@
 #include "ras/service/BoundedFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,14 +35,27 @@ TReadResult ReadBoundedFileAt(int dirFd, const std::string& path, std::string& b
     struct stat info;
     if (::fstat(file.Fd, &info) != 0 || !S_ISREG(info.st_mode))
         return TReadResult::rrUnreadable;
-    // /proc and /sys files report a size of 0 or 4096 whatever they hold, so read until the end.
-    char buffer[4096];
+    return ReadBoundedFd(file.Fd, bytes, cap);
+}
+
+TReadResult ReadBoundedFd(int fd, std::string& bytes, size_t cap, int* error)
+{
+    bytes.clear();
+    struct stat info;
+    // A regular file's size is known: the string is sized once for it. /proc and /sys files
+    // report a size of 0 or 4096 whatever they hold, so the read goes on until the end.
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.reserve(std::min<size_t>(static_cast<size_t>(info.st_size), cap));
+    char buffer[65536];
     for (;;) {
-        ssize_t n = ::read(file.Fd, buffer, sizeof buffer);
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            if (error)
+                *error = errno;
             return TReadResult::rrUnreadable;
+        }
         if (n == 0)
             return TReadResult::rrOk;
         size_t room = cap - bytes.size();

@@ -15,5 +15,9 @@ TReadResult ReadBoundedFile(const std::string& path, std::string& bytes, size_t 
 // The same relative to an open folder, which saves the path walk when scanning /proc.
 TReadResult ReadBoundedFileAt(int dirFd, const std::string& path, std::string& bytes, size_t cap = kMaxSystemFileBytes);
 
+// The same for a file already open (without blocking, as above), read from where it stands to
+// its end; `error` takes the errno of rrUnreadable.
+TReadResult ReadBoundedFd(int fd, std::string& bytes, size_t cap, int* error = nullptr);
+
 // The file's first line without its line break, or "" when it cannot be read.
 std::string ReadFirstLine(const std::string& path);

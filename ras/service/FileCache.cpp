@@ -221,31 +221,9 @@ struct TFileCache::TState {
             }
         }
         auto bytes = std::make_shared<std::string>();
-        if (S_ISREG(info.st_mode) && info.st_size > 0)
-            bytes->reserve(std::min<size_t>(static_cast<size_t>(info.st_size), entry.Cap));
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::pread(entry.Fd, buffer, sizeof buffer, static_cast<off_t>(bytes->size()));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                file.Error = errno;
-                file.Result = TReadResult::rrUnreadable;
-                return;
-            }
-            if (n == 0)
-                break;
-            const size_t room = entry.Cap - bytes->size();
-            if (static_cast<size_t>(n) > room) {
-                bytes->append(buffer, room);
-                file.Result = TReadResult::rrTooBig;
-                file.Bytes = std::move(bytes);
-                return;
-            }
-            bytes->append(buffer, static_cast<size_t>(n));
-        }
-        file.Result = TReadResult::rrOk;
-        file.Bytes = std::move(bytes);
+        file.Result = ReadBoundedFd(entry.Fd, *bytes, entry.Cap, &file.Error);
+        if (file.Result == TReadResult::rrOk || file.Result == TReadResult::rrTooBig)
+            file.Bytes = std::move(bytes);
     }
 };
 

@@ -9,12 +9,9 @@
 #include "ras/service/PppPeers.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasRecords.h"
-
-#include "base/AtomicFile.h"
+#include "ras/service/ServiceFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -153,30 +150,34 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
     return entries;
 }
 
-std::optional<TNmLinkTable> TNmBackend::ReadLinks(bool& exists) const
+std::optional<TNmLinkTable> TNmBackend::ReadLinks(TCachedFile& file) const
 {
-    TCachedFile file;
-    std::shared_ptr<const std::optional<TNmLinkTable>> table =
-        TFileCache::Shared().Parsed<std::optional<TNmLinkTable>>(LinksPath(), file, ParseNmLinks);
-    exists = file.Result == TReadResult::rrOk;
+    std::shared_ptr<const std::optional<TNmLinkTable>> table = TFileCache::Shared().Parsed<std::optional<TNmLinkTable>>(
+        LinksPath(), file, ParseNmLinks, kMaxNmLinksBytes, true);
     if (!table)
         return TNmLinkTable{};
     return *table;
 }
 
+std::optional<TNmLinkTable> TNmBackend::ReadLinksToWrite() const
+{
+    TCachedFile file;
+    std::optional<TNmLinkTable> table = ReadLinks(file);
+    RefuseUnreadable(file, "NetworkManager link file", LinksPath(), kMaxNmLinksBytes);
+    return table;
+}
+
 void TNmBackend::WriteLinks(const TNmLinkTable& table) const
 {
-    if (!WriteFileAtomically(LinksPath(), SerializeNmLinks(table))) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(LinksPath()) + ": " + reason);
-    }
+    SaveServiceFile(LinksPath(), SerializeNmLinks(table));
 }
 
 std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* tableOut) const
 {
     std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(nowMs);
-    bool exists = false;
-    std::optional<TNmLinkTable> stored = ReadLinks(exists);
+    TCachedFile file;
+    std::optional<TNmLinkTable> stored = ReadLinks(file);
+    const bool exists = file.Result == TReadResult::rrOk;
     // Until NetworkManager has answered, what another process saw stands.
     if (snapshot->Presence == TNmPresence::npLoading) {
         if (tableOut)
@@ -187,6 +188,9 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
     // No NetworkManager connection now and none remembered: nothing is read or written.
     if (observed.empty() && (!exists || (stored && stored->Links.empty())))
         return {};
+    // The connections' handles are kept in the file: one that is there but cannot be read is
+    // not replaced by one that forgot them.
+    RefuseUnreadable(file, "NetworkManager link file", LinksPath(), kMaxNmLinksBytes);
 
     // A damaged link file loses the connections' history, not the connections.
     TNmLinkTable table = stored.value_or(TNmLinkTable{});
@@ -197,7 +201,7 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
         std::error_code ec;
         std::filesystem::create_directories(FFolder, ec);
         TFileLock lock(FFolder + "/ras.lock");
-        table = ReadLinks(exists).value_or(TNmLinkTable{});
+        table = ReadLinksToWrite().value_or(TNmLinkTable{});
         views = MergeNmLinks(table, observed, nowMs);
         WriteLinks(table);
     }
@@ -256,8 +260,7 @@ bool TNmBackend::HangUp(HRASCONN handle, int64_t nowMs) const
     }
     // Deactivating: disconnected from now on, whatever NetworkManager shows meanwhile.
     TFileLock lock(FFolder + "/ras.lock");
-    bool exists = false;
-    table = ReadLinks(exists).value_or(TNmLinkTable{});
+    table = ReadLinksToWrite().value_or(TNmLinkTable{});
     for (TNmLinkRecord& record : table.Links)
         if (record.Handle == handle && !record.GoneAtMs)
             record.GoneAtMs = nowMs;

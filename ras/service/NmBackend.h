@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct TCachedFile;
+
 // NetworkManager's metered connections, as its D-Bus objects show them (see TNmBus): every
 // profile of type gsm, cdma or pppoe, or bluetooth with type dun, is a phonebook entry named by
 // its id, and every active connection of such a profile a connection. Like the pppd backend it
@@ -40,7 +42,11 @@ public:
 
 private:
     std::vector<TConnectionView> Observe(int64_t nowMs, TNmLinkTable* tableOut = nullptr) const;
-    std::optional<TNmLinkTable> ReadLinks(bool& exists) const;
+    // The stored links, nothing for a damaged file; `file` tells whether there is one and
+    // whether it could be read.
+    std::optional<TNmLinkTable> ReadLinks(TCachedFile& file) const;
+    // The same before a write: throws ERasUnreadableFile for a file that could not be read.
+    std::optional<TNmLinkTable> ReadLinksToWrite() const;
     void WriteLinks(const TNmLinkTable& table) const;
 
     std::string FFolder;

@@ -4,8 +4,7 @@
 #include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
-
-#include "base/AtomicFile.h"
+#include "ras/service/ServiceFile.h"
 
 #include <cerrno>
 #include <csignal>
@@ -39,28 +38,38 @@ TPppBackend::TPppBackend(std::string folder)
 {
 }
 
-std::optional<TPppLinkTable> TPppBackend::ReadLinks(bool& exists) const
+std::optional<TPppLinkTable> TPppBackend::ReadLinks(TCachedFile& file) const
 {
-    TCachedFile file;
     std::shared_ptr<const std::optional<TPppLinkTable>> table =
-        TFileCache::Shared().Parsed<std::optional<TPppLinkTable>>(LinksPath(), file, ParsePppLinks);
-    // A file that cannot be read counts as missing, as it always has here.
-    exists = file.Result == TReadResult::rrOk;
+        TFileCache::Shared().Parsed<std::optional<TPppLinkTable>>(
+            LinksPath(), file, ParsePppLinks, kMaxPppLinksBytes, true);
     if (!table)
         return TPppLinkTable{};
     return *table;
 }
 
+std::optional<TPppLinkTable> TPppBackend::ReadLinksToWrite() const
+{
+    TCachedFile file;
+    std::optional<TPppLinkTable> table = ReadLinks(file);
+    RefuseUnreadable(file, "pppd link file", LinksPath(), kMaxPppLinksBytes);
+    return table;
+}
+
 std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* tableOut) const
 {
     std::vector<TPppPeer> peers = ReadPppPeers();
-    bool exists = false;
-    std::optional<TPppLinkTable> stored = ReadLinks(exists);
+    TCachedFile file;
+    std::optional<TPppLinkTable> stored = ReadLinks(file);
+    const bool exists = file.Result == TReadResult::rrOk;
     // A machine without peers and without links remembered costs one folder look-up.
     if (peers.empty() && exists && stored && stored->Links.empty())
         return {};
     if (peers.empty() && !exists)
         return {};
+    // The links' handles are kept in the file: one that is there but cannot be read is not
+    // replaced by one that forgot them.
+    RefuseUnreadable(file, "pppd link file", LinksPath(), kMaxPppLinksBytes);
     const std::vector<TObservedLink> observed = ObserveLinks(peers, nowMs);
 
     // A damaged link file loses the links' history, not the links: they come back with
@@ -77,12 +86,9 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* 
     std::error_code ec;
     std::filesystem::create_directories(FFolder, ec);
     TFileLock lock(FFolder + "/ras.lock");
-    table = ReadLinks(exists).value_or(TPppLinkTable{});
+    table = ReadLinksToWrite().value_or(TPppLinkTable{});
     views = MergePppLinks(table, observed, peers, nowMs);
-    if (!WriteFileAtomically(LinksPath(), SerializePppLinks(table))) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(LinksPath()) + ": " + reason);
-    }
+    SaveServiceFile(LinksPath(), SerializePppLinks(table));
     if (tableOut)
         *tableOut = std::move(table);
     return views;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct TCachedFile;
+
 // The pppd links of the machine, as the system root shows them at every call: the peers as
 // phonebook entries and the running pppd processes as connections. What has not changed
 // since the last call is not read again (see TFileCache and FindPppLinks). The only thing it writes
@@ -35,7 +37,11 @@ public:
 
 private:
     std::vector<TConnectionView> Observe(int64_t nowMs, TPppLinkTable* tableOut = nullptr) const;
-    std::optional<TPppLinkTable> ReadLinks(bool& exists) const;
+    // The stored links, nothing for a damaged file; `file` tells whether there is one and
+    // whether it could be read.
+    std::optional<TPppLinkTable> ReadLinks(TCachedFile& file) const;
+    // The same before a write: throws ERasUnreadableFile for a file that could not be read.
+    std::optional<TPppLinkTable> ReadLinksToWrite() const;
 
     std::string FFolder;
 };

@@ -217,16 +217,11 @@ bool IsDecimal(std::string_view text)
         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// What a pty or socket peer talks through, as the device name: the command or address in
-// ANSI, cut to what the connection record holds; the option's own name when that cannot be.
+// What a pty or socket peer talks through, as the device name: the command or address; the
+// option's own name when that cannot be a device name.
 std::string CommandDevice(const std::string& option, const std::string& argument)
 {
-    std::optional<std::string> ansi = Utf8ToAnsi(argument);
-    if (!ansi || ansi->empty() ||
-        std::any_of(ansi->begin(), ansi->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-        return option;
-    ansi->resize(std::min<size_t>(ansi->size(), RAS_MaxDeviceName));
-    return *ansi;
+    return DeviceName(argument).value_or(option);
 }
 
 struct TParsedPeer {
@@ -236,15 +231,35 @@ struct TParsedPeer {
 
 } // namespace
 
+namespace {
+
+bool HasControlCharacters(std::string_view text)
+{
+    return std::any_of(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+} // namespace
+
 std::optional<std::string> EntryName(std::string_view name)
 {
-    if (name.empty() || name.front() == '.')
-        return std::nullopt;
-    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    if (name.empty() || name.front() == '.' || HasControlCharacters(name))
         return std::nullopt;
     std::optional<std::string> ansi = Utf8ToAnsi(name);
     if (!ansi || ansi->size() > RAS_MaxEntryName)
         return std::nullopt;
+    return ansi;
+}
+
+std::optional<std::string> DeviceName(std::string_view name)
+{
+    if (name.empty() || HasControlCharacters(name))
+        return std::nullopt;
+    std::optional<std::string> ansi = Utf8ToAnsi(name);
+    if (!ansi || ansi->empty())
+        return std::nullopt;
+    // A longer name is still the device; the records show as much of it as they hold.
+    ansi->resize(std::min<size_t>(ansi->size(), RAS_MaxDeviceName));
     return ansi;
 }
 
@@ -275,13 +290,13 @@ TPppPeer ParsePeerFile(
             else if (word == "pty" || word == "socket")
                 command = CommandDevice(word, argument);
         } else if (word.starts_with("nic-") && word.size() > 4) {
-            nic = word.substr(4);
+            nic = DeviceName(word.substr(4)).value_or(nic);
         } else if (word.starts_with("/dev/") && word.size() > 5) {
             if (serial.empty())
-                serial = word;
+                serial = DeviceName(word).value_or("");
         } else if (word.starts_with("tty") && word.find('/') == word.npos) {
             if (serial.empty())
-                serial = "/dev/" + word;
+                serial = DeviceName("/dev/" + word).value_or("");
         } else if (std::optional<uint32_t> speed = BaudRate(word)) {
             peer.Speed = *speed;
         } else {
@@ -293,7 +308,7 @@ TPppPeer ParsePeerFile(
         if (nic.empty())
             for (const std::string& word : bareWords)
                 if (word.find('/') == word.npos && word.size() < 16 && isInterface(word)) {
-                    nic = word;
+                    nic = DeviceName(word).value_or("");
                     break;
                 }
         peer.DeviceName = nic;

@@ -26,6 +26,11 @@ struct TPppPeer {
 // characters, not in Windows-1252 or longer than the records hold.
 std::optional<std::string> EntryName(std::string_view name);
 
+// A device name from the machine (a peer file's serial device, interface or pty command;
+// UTF-8) in ANSI, cut to what the records hold, as every name of a record is; nothing when it
+// cannot be one: empty, with control characters or not in Windows-1252.
+std::optional<std::string> DeviceName(std::string_view name);
+
 // Reads the options of one peer file. isInterface tells whether a bare word names a network
 // interface, as the PPPoE plugin accepts "eth0" as well as "nic-eth0".
 TPppPeer ParsePeerFile(

@@ -2,10 +2,16 @@
 
 #include "base/CoreException.h"
 
+#include <string>
+#include <utility>
+
 // Failures of the dial-up service. Each kind has its own class so that the library can turn
 // it into the result code a caller of the published functions expects.
 ZELTIX_DECLARE_EXCEPTION(ERasService, ECoreException);
-ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasService);
+// A file of the service folder that is there but cannot be read: not a regular file, larger
+// than the service ever writes one, or refused by the system. It is kept as it is.
+ZELTIX_DECLARE_EXCEPTION(ERasUnreadableFile, ERasService);
+ZELTIX_DECLARE_EXCEPTION(ERasCannotOpenPhonebook, ERasUnreadableFile);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptPhonebook, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasCorruptTable, ERasService);
 ZELTIX_DECLARE_EXCEPTION(ERasUnknownEntry, ERasService);
@@ -22,3 +28,19 @@ ZELTIX_DECLARE_EXCEPTION(ERasHangUpDenied, ERasHangUpRefused);
 ZELTIX_DECLARE_EXCEPTION(ERasPppPeer, ERasService);
 // The entry is one of NetworkManager's connections: nmcli activates, edits and removes it.
 ZELTIX_DECLARE_EXCEPTION(ERasNmConnection, ERasService);
+
+// The service's lock was not had in the time the process waits for it (see TFileLock): another
+// process holds it. The operation can be tried again later.
+class ERasServiceBusy : public ERasService {
+public:
+    ERasServiceBusy(std::string message, std::string lockPath)
+        : ERasService(std::move(message))
+        , FLockPath(std::move(lockPath))
+    {
+    }
+    const char* ClassName() const override { return "ERasServiceBusy"; }
+    const std::string& LockPath() const { return FLockPath; }
+
+private:
+    std::string FLockPath;
+};

@@ -4,12 +4,9 @@
 #include "ras/service/FileCache.h"
 #include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
-
-#include "base/AtomicFile.h"
+#include "ras/service/ServiceFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -61,15 +58,20 @@ void TRasService::RefuseNmConnection(std::string_view name) const
             throw ERasNmConnection(QuotedName(entry.Name) + " is a NetworkManager connection: use nmcli");
 }
 
+void TRasService::RefuseUnreadablePhonebook(const TCachedFile& file) const
+{
+    if (file.Result != TReadResult::rrOk && file.Result != TReadResult::rrMissing)
+        throw ERasCannotOpenPhonebook("Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " +
+            UnreadableReason(file, PhonebookPath(), kMaxPhonebookBytes));
+}
+
 std::shared_ptr<const std::string> TRasService::ReadPhonebookBytes() const
 {
-    const TCachedFile file = TFileCache::Shared().Read(PhonebookPath());
+    const TCachedFile file = TFileCache::Shared().Read(PhonebookPath(), kMaxPhonebookBytes, true);
     // No phonebook yet is an empty phonebook; one that is there but unreadable is not.
     if (file.Result == TReadResult::rrMissing)
         return std::make_shared<const std::string>();
-    if (file.Result != TReadResult::rrOk)
-        throw ERasCannotOpenPhonebook(
-            "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadablePhonebook(file);
     return file.Bytes;
 }
 
@@ -77,26 +79,23 @@ std::vector<TPhonebookEntry> TRasService::OwnEntries() const
 {
     TCachedFile file;
     std::shared_ptr<const std::vector<TPhonebookEntry>> entries =
-        TFileCache::Shared().Parsed<std::vector<TPhonebookEntry>>(PhonebookPath(), file, ParsePhonebook);
+        TFileCache::Shared().Parsed<std::vector<TPhonebookEntry>>(
+            PhonebookPath(), file, ParsePhonebook, kMaxPhonebookBytes, true);
     if (entries)
         return *entries;
-    if (file.Result == TReadResult::rrMissing)
-        return {};
-    throw ERasCannotOpenPhonebook(
-        "Cannot read the phonebook " + ReadableUtf8(PhonebookPath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadablePhonebook(file);
+    return {};
 }
 
 TConnectionTable TRasService::ReadTable() const
 {
     TCachedFile file;
     std::shared_ptr<const TConnectionTable> table =
-        TFileCache::Shared().Parsed<TConnectionTable>(TablePath(), file, ParseConnectionTable);
+        TFileCache::Shared().Parsed<TConnectionTable>(TablePath(), file, ParseConnectionTable, kMaxTableBytes, true);
     if (table)
         return *table;
-    if (file.Result == TReadResult::rrMissing)
-        return {};
-    throw ERasService(
-        "Cannot read the connection table " + ReadableUtf8(TablePath()) + ": " + std::strerror(file.Error));
+    RefuseUnreadable(file, "connection table", TablePath(), kMaxTableBytes);
+    return {};
 }
 
 void TRasService::EnsureFolder() const
@@ -107,18 +106,10 @@ void TRasService::EnsureFolder() const
         throw ERasService("Cannot create the folder " + ReadableUtf8(FFolder) + ": " + ec.message());
 }
 
-void TRasService::WriteFile(const std::string& path, std::string_view bytes) const
-{
-    if (!WriteFileAtomically(path, bytes)) {
-        const std::string reason = std::strerror(errno);
-        throw ERasService("Cannot write " + ReadableUtf8(path) + ": " + reason);
-    }
-}
-
 void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
 {
     std::erase_if(table.Records, [nowMs](const TConnectionRecord& r) { return IsGone(r, nowMs); });
-    WriteFile(TablePath(), SerializeConnectionTable(table));
+    SaveServiceFile(TablePath(), SerializeConnectionTable(table));
 }
 
 std::vector<TPhonebookEntry> TRasService::Phonebook() const
@@ -163,7 +154,7 @@ void TRasService::AddEntry(const TPhonebookEntry& entry)
     for (const TPhonebookEntry& existing : ParsePhonebook(*bytes))
         if (SameEntryName(existing.Name, entry.Name))
             throw ERasEntryExists("The phonebook already has an entry " + QuotedName(existing.Name));
-    WriteFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
+    SaveServiceFile(PhonebookPath(), AppendPhonebookEntry(*bytes, entry));
 }
 
 TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
@@ -175,7 +166,7 @@ TPhonebookEntry TRasService::RemoveEntry(std::string_view name)
     const std::shared_ptr<const std::string> bytes = ReadPhonebookBytes();
     for (TPhonebookEntry& existing : ParsePhonebook(*bytes)) {
         if (SameEntryName(existing.Name, name)) {
-            WriteFile(PhonebookPath(), RemovePhonebookEntry(*bytes, existing.Name));
+            SaveServiceFile(PhonebookPath(), RemovePhonebookEntry(*bytes, existing.Name));
             return std::move(existing);
         }
     }
@@ -203,6 +194,11 @@ HRASCONN TRasService::Dial(std::string_view entryName, const TDialOptions& optio
                 QuotedName(entry->Name) + " is already connected (handle " + HandleText(r.Handle) + ")");
     if (table.NextHandle > UINT32_MAX)
         throw ERasService("No connection handles are left");
+    // The table stays within what its reader accepts (see ServiceFile.h).
+    std::erase_if(table.Records, [nowMs](const TConnectionRecord& r) { return IsGone(r, nowMs); });
+    if (table.Records.size() >= kMaxConnections)
+        throw ERasService("The connection table is full: " + std::to_string(table.Records.size()) +
+            " connections are dialled or still listed as hung up");
 
     TConnectionRecord record;
     record.Handle = static_cast<HRASCONN>(table.NextHandle++);

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+struct TCachedFile;
+
 struct TDialOptions {
     int64_t ConnectAfterMs = 5000;
     std::optional<int32_t> PinnedState = std::nullopt; // reported until the hang-up instead of the dial walk
@@ -72,6 +74,8 @@ public:
 private:
     // Both read through the process's file cache: unchanged files are not read again.
     std::shared_ptr<const std::string> ReadPhonebookBytes() const;
+    // Throws ERasCannotOpenPhonebook when the phonebook is there but could not be read.
+    void RefuseUnreadablePhonebook(const TCachedFile& file) const;
     std::vector<TPhonebookEntry> OwnEntries() const;
     // Throws ERasPppPeer when a pppd peer has that name.
     void RefusePppPeer(std::string_view name, const std::vector<TPppPeer>& peers) const;
@@ -80,7 +84,6 @@ private:
     TConnectionTable ReadTable() const;
     // Drops the connections that are gone by then and writes the table in one step.
     void WriteTable(TConnectionTable& table, int64_t nowMs) const;
-    void WriteFile(const std::string& path, std::string_view bytes) const;
     std::string LockPath() const { return FFolder + "/ras.lock"; }
     void EnsureFolder() const;
 

@@ -75,24 +75,33 @@ TEST(PppPeerFileTest, NoDeviceIsTheSerialLinePppdRunsOn)
 }
 
 // A peer that talks through a command or a socket has no serial device: the device name is
-// what it talks through, as far as the connection record's 128 characters hold it.
+// what it talks through. Every device name is as far as the connection record's 128 characters
+// hold it, in ANSI; one that cannot be is passed over.
 TEST(PppPeerFileTest, PtyAndSocketPeersNameWhatTheyTalkThrough)
 {
     const std::string longCommand = "ssh -t gw.example.net " + std::string(200, 'a');
     struct TCase {
         std::string Options;
         std::string DeviceName;
+        std::string DeviceType = "modem";
     };
     for (const TCase& c : std::vector<TCase>{
              {"pty \"ssh -t gw.example.net pppd notty\"\nnoauth\n", "ssh -t gw.example.net pppd notty"},
              {"/dev/ttyS0 115200 pty 'pptp vpn.example.net --nolaunchpppd'\n", "pptp vpn.example.net --nolaunchpppd"},
-             {"socket 192.0.2.1:5000\n", "192.0.2.1:5000"}, {"pty '" + longCommand + "'\n", longCommand.substr(0, 128)},
-             {"pty 'ssh gr\xC3\xBCn.example'\n", "ssh gr\xFCn.example"}, {"pty ''\n", "pty"},
+             {"socket 192.0.2.1:5000\n", "192.0.2.1:5000"},
+             {"pty '" + longCommand + "'\n", longCommand.substr(0, 128)},
+             {"pty 'ssh gr\xC3\xBCn.example'\n", "ssh gr\xFCn.example"},
+             {"pty ''\n", "pty"},
              {"pty 'ssh \xE4\xB8\xAD'\n", "pty"},      // not representable in ANSI
              {"pty 'ssh host\nsecond line'\n", "pty"}, // a line break would split the log line
+             {"tty" + std::string(125, 'a') + "\n", "/dev/tty" + std::string(120, 'a')}, // found by fuzz_ppp_files
+             {"/dev/ttyUSB\xC3\xBC\n", "/dev/ttyUSB\xFC"},
+             {"'/dev/tty\xE4\xB8\xAD' /dev/ttyS1\n", "/dev/ttyS1"},
+             {"plugin rp-pppoe.so nic-" + std::string(200, 'e') + "\n", std::string(128, 'e'), "PPPoE"},
+             {"plugin rp-pppoe.so nic-eth0 'nic-eth\x01'\n", "eth0", "PPPoE"},
          }) {
         TPppPeer peer = ParsePeerFile("vpn", c.Options, NoInterface);
-        EXPECT_EQ(peer.DeviceType, "modem") << c.Options;
+        EXPECT_EQ(peer.DeviceType, c.DeviceType) << c.Options;
         EXPECT_EQ(peer.DeviceName, c.DeviceName) << c.Options;
     }
 }

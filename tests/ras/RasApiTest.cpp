@@ -1,16 +1,28 @@
 // The built librasapi32.so, loaded as the program loads it, with a fake clock.
 
+#include "ras/service/BoundedFile.h"
 #include "ras/service/RasRecords.h"
 #include "ras/service/RasService.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -217,6 +229,41 @@ TEST_F(RasApiTest, EnumConnectionsSizesAndDamagedTable)
     Dir.Write("connections", "ZeltixRasConnections 1\nNextHandle 65539\nConn");
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
     EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
+}
+
+// Another process holding the service's lock with read access only (util-linux flock, which
+// becomes sleep with the lock held): the calls that need it (a hang-up, a listing with a new
+// pppd link to remember) fail as a request that took too long, said once, and work again once
+// it is free. rasdial waits as long as it is told, and names the holder too.
+TEST_F(RasApiTest, HeldLockFailsTheCallsThatNeedItUntilItIsFree)
+{
+    AddEntry("Provider");
+    const HRASCONN handle = Service.Dial("Provider", {.LingerMs = 100000}, T0);
+    TPppTree tree;
+    tree.Peer("isp", "/dev/ttyUSB0\n");
+    TBackgroundChild holder("/usr/bin/flock", {"--no-fork", Dir.File("ras.lock"), "sleep", "60"}, {}, "/dev/null");
+    const std::string comm = "/proc/" + std::to_string(holder.Pid()) + "/comm";
+    ASSERT_TRUE(WaitUntil(10000, [&] { return ReadFirstLine(comm) == "sleep"; }));
+    tree.Process(100, "pppd", 5000, "/usr/sbin/pppd call isp");
+    RASCONNA conns[2]{};
+    conns[0].dwSize = sizeof(RASCONNA);
+    DWORD cb = sizeof conns, count = 0;
+    const std::string busy = "The dial-up service is busy: process " + std::to_string(holder.Pid()) +
+        " (sleep) has held its lock " + Dir.File("ras.lock") + " for more than ";
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_REQUEST_TIMEOUT);
+    EXPECT_EQ(HangUp(handle), ERROR_REQUEST_TIMEOUT);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zeltix-ras: " + busy + "250 ms\n");
+    const TChildResult rasdial =
+        RunChild(RASDIAL_PATH, {"Provider", "/d", "--wait", "0.3"}, {"ZELTIX_RAS_DIR=" + Dir.Path()});
+    EXPECT_EQ(rasdial.Err, "rasdial: " + busy + "300 ms\n");
+
+    holder.Signal(SIGKILL);
+    ASSERT_GE(holder.WaitForExit(10000), 0);
+    ASSERT_EQ(EnumConnections(conns, &cb, &count), ERROR_SUCCESS);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(HangUp(handle), ERROR_SUCCESS);
 }
 
 TEST_F(RasApiTest, FolderIsResolvedAtEachCall)
