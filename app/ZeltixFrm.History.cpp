@@ -123,12 +123,14 @@ void TForm1::SaveHistory()
         // The file that failed to load is moved aside before it is first replaced, so the
         // sessions it still holds are not lost. Moving costs nothing, however large it is.
         const QString copy = FreeBadCopyName(path);
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(copy).constData()) != 0 && errno != ENOENT)
+        const bool moved = ::rename(QFile::encodeName(path).constData(), QFile::encodeName(copy).constData()) == 0;
+        if (!moved && errno != ENOENT)
             throw EInOutError(QStringLiteral("Cannot rename file \"%1\" to \"%2\". %3")
                                   .arg(path, copy, QString::fromLocal8Bit(std::strerror(errno))));
         FHistoryUnreadable = false;
-        AppendErrorLog(QStringLiteral("%1 could not be read; it was kept as %2")
-                           .arg(StoredFiles::History, QFileInfo(copy).fileName()));
+        if (moved)
+            AppendErrorLog(QStringLiteral("%1 could not be read; it was kept as %2")
+                               .arg(StoredFiles::History, QFileInfo(copy).fileName()));
     }
     const std::string bytes = WriteHistoryRows(LayoutOf(ListView1, History), static_cast<size_t>(History->Count()),
         [this](size_t row) { return History->RowTexts(static_cast<int>(row)); });
