@@ -96,7 +96,12 @@ void THistoryModel::SetText(int row, THistoryCell cell, const QString& text)
 
 long double THistoryModel::CostCents(int row) const
 {
-    return StrToFloatDef(Text(row, hcCost), 0);
+    return MoneyCents(Text(row, hcCost));
+}
+
+TDate THistoryModel::Date(int row) const
+{
+    return SessionDate(Text(row, hcStarted));
 }
 
 int64_t THistoryModel::Seconds(int row) const
@@ -264,4 +269,14 @@ QString THistoryModelRows::SubItem(int row, int index) const
     if (!FModel || row < 0 || row >= FModel->Count() || index < 0 || index >= hcCost)
         return {};
     return FModel->Text(row, static_cast<THistoryCell>(index + 1));
+}
+
+long double THistoryModelRows::CostCents(int row) const
+{
+    return FModel && row >= 0 && row < FModel->Count() ? FModel->CostCents(row) : 0;
+}
+
+TDate THistoryModelRows::Date(int row) const
+{
+    return FModel && row >= 0 && row < FModel->Count() ? FModel->Date(row) : SessionDate(QString());
 }

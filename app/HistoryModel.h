@@ -45,6 +45,8 @@ public:
     // counts as nothing. A session of a day or more counts in full.
     long double CostCents(int row) const;
     int64_t Seconds(int row) const;
+    // The date the row's session started on; raises EConvertError when its caption has none.
+    TDate Date(int row) const;
 
     // A new row at `row` (0 is the newest).
     void Insert(int row, const QString& started, const QString& entry, const QString& duration, const QString& cost);
@@ -104,6 +106,8 @@ public:
     int Count() const override;
     QString Caption(int row) const override;
     QString SubItem(int row, int index) const override;
+    long double CostCents(int row) const override;
+    TDate Date(int row) const override;
 
 private:
     QPointer<const THistoryModel> FModel;

@@ -37,14 +37,25 @@ void TForm1::SpinEdit1Change()
     }
     if (typed && *typed < 0)
         SpinEdit1->SetValue(0);
-    RarBar1->SetMax(SpinEdit1->Value() * 100);
+    SetLimit(SpinEdit1->Value() * 100);
     UpdateCostTotals(true);
     // A limit that cannot be stored now is stored with the other settings at the next try.
-    if (!FSettingsUnreadable)
-        TrySave(sfSettings, [this] {
-            TIniFile settings(ProgramDir() + StoredFiles::Settings);
-            settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
-        });
+    TrySave(sfSettings, [this] { WriteLimit(); });
+}
+
+void TForm1::SetLimit(int32_t cents)
+{
+    FLimit = cents;
+    RarBar1->SetMax(cents);
+}
+
+void TForm1::WriteLimit()
+{
+    // A file that could not be read keeps the user's settings better than the defaults would.
+    if (FSettingsUnreadable)
+        return;
+    TIniFile settings(ProgramDir() + StoredFiles::Settings);
+    settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, Limit());
 }
 
 void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
@@ -55,7 +66,7 @@ void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
         QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
     Label6->adjustSize();
 
-    const int32_t max = RarBar1->Max();
+    const int32_t max = Limit();
     if (max != 0) {
         // Halves go to the even neighbour, as the rounding mode of the floating-point unit does.
         const long double rounded = std::nearbyintl(total);

@@ -3,9 +3,10 @@
 #include "app/ZeltixFrm.h"
 
 #include "app/HistoryModel.h"
-#include "app/TariffRows.h"
+#include "app/TariffModel.h"
 
 #include "base/Ansi.h"
+#include "base/ScopeGuard.h"
 #include "base/SysUtils.h"
 #include "desktop/Psock.h"
 #include "desktop/abfComponents.h"
@@ -15,7 +16,6 @@
 #include "reports/ProtokollFrm.h"
 
 #include <QLabel>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <utility>
@@ -23,17 +23,13 @@
 void TForm1::OnCheckTimerTimer()
 {
     const uint64_t poll = ++FPollSerial;
-    FSessionSeen = false;
+    Session.Seen = false;
     int count = 0;
     int result = 0;
     {
         // The reports that arrive now are this poll's; afterwards an outer poll's again, however
         // the listing ends.
-        struct TReporting {
-            uint64_t& Poll;
-            uint64_t Outer;
-            ~TReporting() { Poll = Outer; }
-        } reporting{FReportingPoll, std::exchange(FReportingPoll, poll)};
+        const TRestore reporting(FReportingPoll, poll);
         result = DialUp1->GetActiveConnections(count);
     }
     // A session whose connection left the list without a disconnected report (one hung up
@@ -41,9 +37,9 @@ void TForm1::OnCheckTimerTimer()
     // One still listed whose state could not be read this time goes on. A poll that a newer one
     // overtook leaves that to the newer one.
     const std::vector<int>& unread = DialUp1->UnreadConnections();
-    if (poll == FPollSerial && result == 0 && Online && !FSessionSeen &&
-        std::find(unread.begin(), unread.end(), FSessionHandle) == unread.end())
-        EndSession(FSessionEntry);
+    if (poll == FPollSerial && result == 0 && Online && !Session.Seen &&
+        std::find(unread.begin(), unread.end(), Session.Handle) == unread.end())
+        EndSession(Session.Entry);
     Label1->setText(Online ? QStringLiteral("Online") : QStringLiteral("Offline"));
     RetryPendingSaves();
 }
@@ -63,9 +59,9 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
     const int state = Status.rasconnstate;
     const QString entry = AnsiToString(EntryName);
     // Reports of other connections never start, time or end the running session.
-    const bool sessionConnection = !Online || Handle == FSessionHandle;
-    if (Online && Handle == FSessionHandle)
-        FSessionSeen = true;
+    const bool sessionConnection = !Online || Handle == Session.Handle;
+    if (Online && Handle == Session.Handle)
+        Session.Seen = true;
 
     SetStatusText(entry + QStringLiteral(": ") + DialUp1->GetStatusString(state, 0));
     if (state == RASCS_Disconnected && sessionConnection) {
@@ -78,17 +74,13 @@ void TForm1::DialUp1ActiveConnection(QObject*, int Handle, TRasConnStatusA& Stat
     if (sessionConnection)
         Timer1->SetEnabled(Online && state == RASCS_Connected);
 
-    QTreeWidgetItem* tariff = TariffRowFor(entry);
-    if (tariff->checkState(0) != Qt::Checked) {
+    if (!Tariffs->Ticked(TariffRowFor(entry))) {
         abfTrayIcon1->ShowApplication();
         int result = 0;
         if (std::find(FHangingUp.begin(), FHangingUp.end(), Handle) == FHangingUp.end()) {
             FHangingUp.push_back(Handle);
-            struct TDone {
-                std::vector<int>& List;
-                int Handle;
-                ~TDone() { List.erase(std::find(List.begin(), List.end(), Handle)); }
-            } done{FHangingUp, Handle};
+            const TScopeExit done(
+                [this, Handle] { FHangingUp.erase(std::find(FHangingUp.begin(), FHangingUp.end(), Handle)); });
             result = DialUp1->HangUp(Handle);
         }
         // A link the program may not end is still up: the user is told so, and the reason is
@@ -125,23 +117,24 @@ void TForm1::RecordRefusedHangUp(int handle, const QString& entry, int result)
 
 void TForm1::StartSession(int handle, const QString& entry, const QString& deviceType, const QString& deviceName)
 {
-    SessionCost = 0;
+    Session = TSession{};
     Online = true;
     Label1->setText(QStringLiteral("Online"));
     SessionStartTick = GetTickCount();
-    FSessionHandle = handle;
-    FSessionEntry = entry;
-    FSessionSeen = true;
-    FChargedMinutes = 1;
+    Session.Handle = handle;
+    Session.Entry = entry;
+    Session.Id = ++FSessionsStarted;
+    Session.Seen = true;
+    Session.ChargedMinutes = 1;
 
-    QTreeWidgetItem* tariff = FindTariffRow(entry);
-    const QString tariffText = tariff ? TariffText(*tariff, tcTariff) : QString();
+    const int tariff = FindTariffRow(entry);
+    const QString tariffText = tariff >= 0 ? Tariffs->TariffText(tariff) : QString();
     History->Insert(0, FormatTimeStamp(GetLocalTime()), entry, QStringLiteral("00:00:00"), tariffText);
-    History->MarkSession(0, ++FSessionId);
-    if (tariff)
-        SessionCost += TariffCents(*tariff);
+    History->MarkSession(0, Session.Id);
+    if (tariff >= 0)
+        SessionCost += Tariffs->TariffCents(tariff);
     SessionRow = 0;
-    History->SetRunningSession(FSessionId);
+    History->SetRunningSession(Session.Id);
     // A history that cannot be saved now does not keep the session from being timed and logged.
     TrySave(sfHistory, [this] { SaveHistory(); });
     Timer1->SetEnabled(true);
@@ -171,9 +164,7 @@ void TForm1::EndSession(const QString& entry)
         TrySave(sfHistory, [this] { SaveHistory(); });
         TrySave(sfLog, [this] { SaveLog(); });
     }
-    Online = false;
-    FSessionHandle = 0;
-    FSessionEntry.clear();
+    Session = TSession{};
     // The session's row now counts among the finished ones.
     History->SetRunningSession(0);
     Label1->setText(QStringLiteral("Offline"));
@@ -183,7 +174,7 @@ void TForm1::EndSession(const QString& entry)
 
 int TForm1::SessionIndex() const
 {
-    return History->FindSession(FSessionId, SessionRow);
+    return History->FindSession(Session.Id, SessionRow);
 }
 
 void TForm1::Timer1Timer()
@@ -193,7 +184,7 @@ void TForm1::Timer1Timer()
         Timer1->SetEnabled(false);
         return;
     }
-    const int64_t session = FSessionId;
+    const int64_t session = Session.Id;
     if (DialUp1->GetStatistics()) {
         Label2->setText(QStringLiteral("Gesendete Bytes: ") + QString::number(DialUp1->BytesXmit()));
         Label3->setText(QStringLiteral("Empfangene Bytes: ") + QString::number(DialUp1->BytesRecv()));
@@ -201,21 +192,21 @@ void TForm1::Timer1Timer()
     Label4->setText(
         QStringLiteral("Connectionspeed: ") + QString::number(DialUp1->ConnectionSpeed()) + QStringLiteral(" bps"));
     // Reading the statistics lets pending work run: the session may have ended meanwhile.
-    if (!Online || FSessionId != session)
+    if (!Online || Session.Id != session)
         return;
     // Whole-second boundaries of the tick counter since the start, counted on the unwrapped
     // count so that a session across the counter's 49.7-day wrap keeps its time.
     const uint64_t start = SessionStartTick;
     const uint64_t now = start + static_cast<DWORD>(GetTickCount() - SessionStartTick);
     const auto elapsed = static_cast<int32_t>(now / 1000 - start / 1000);
-    const int64_t charged = FChargedMinutes;
+    const int64_t charged = Session.ChargedMinutes;
     const QString duration = AdvanceSessionClock(elapsed);
     // A row that went away does not stop the session.
     if (const int row = SessionIndex(); row >= 0)
         History->SetText(row, hcDuration, duration);
     // Each minute charged reaches the disk with the running row, so a crash loses at most the
     // minute under way.
-    if (FChargedMinutes != charged)
+    if (Session.ChargedMinutes != charged)
         TrySave(sfHistory, [this] { SaveHistory(); });
     UpdateCostTotals(false);
 }
@@ -230,8 +221,8 @@ QString TForm1::AdvanceSessionClock(int32_t s)
     // Every minute begun is charged once: a tick that came late charges the minutes it skipped,
     // a second tick in the same second charges nothing more.
     const int64_t begun = static_cast<int64_t>(s) / 60 + 1;
-    while (FChargedMinutes < begun) {
-        ++FChargedMinutes;
+    while (Session.ChargedMinutes < begun) {
+        ++Session.ChargedMinutes;
         ChargeMinute();
     }
     return text;
@@ -243,9 +234,9 @@ void TForm1::ChargeMinute()
     const int row = SessionIndex();
     if (row < 0)
         return;
-    QTreeWidgetItem* tariff = FindTariffRow(History->Text(row, hcEntry));
-    if (!tariff)
+    const int tariff = FindTariffRow(History->Text(row, hcEntry));
+    if (tariff < 0)
         return;
-    SessionCost += TariffCents(*tariff);
+    SessionCost += Tariffs->TariffCents(tariff);
     History->SetText(row, hcCost, FormatFloat(QStringLiteral("0.00"), SessionCost));
 }

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/HistoryModel.h"
 #include "app/StoredFiles.h"
+#include "app/TariffModel.h"
 #include "base/Ansi.h"
 #include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
@@ -68,15 +69,6 @@ void SetReportStyle(QTreeView* list, const QList<int>& widths)
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->header()->setSectionsClickable(false);
     list->header()->setStretchLastSection(false);
-}
-
-QTreeWidget* CreateReportList(QWidget* parent, const QStringList& captions, const QList<int>& widths)
-{
-    auto* list = new QTreeWidget(parent);
-    list->setColumnCount(static_cast<int>(captions.size()));
-    list->setHeaderLabels(captions);
-    SetReportStyle(list, widths);
-    return list;
 }
 
 } // namespace
@@ -163,8 +155,10 @@ void TForm1::CreateTariffBox()
     GroupBox1 = new QGroupBox(QStringLiteral("Verbindungseinstellungen"), Splitter1);
     auto* box1 = new QVBoxLayout(GroupBox1);
     box1->setContentsMargins(2, 2, 2, 2);
-    ListView2 =
-        CreateReportList(GroupBox1, {QStringLiteral("Verbindungsname"), QStringLiteral("Cent / Min.")}, {150, 70});
+    Tariffs = new TTariffModel(this);
+    ListView2 = new QTreeView(GroupBox1);
+    ListView2->setModel(Tariffs);
+    SetReportStyle(ListView2, {150, 70});
     ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
     box1->addWidget(ListView2, 1);
@@ -371,7 +365,7 @@ void TForm1::FormCreate()
     auto step = [this](auto&& body) { RunGuarded(this, body); };
     step([this] { RemoveKilledSaves(); });
     step([this] { CheckStoredFilesReadable(); });
-    step([this] { ListView2->clear(); });
+    step([this] { Tariffs->Clear(); });
     step([this] { LoadHistory(); });
     step([this] { UpdateCostTotals(false); });
     step([this] { UpdateOnlineTimeTotal(); });
@@ -388,9 +382,9 @@ void TForm1::ReadSettings()
     TIniFile settings(ProgramDir() + StoredFiles::Settings);
     autoclear1->setChecked(
         settings.ReadBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked()));
-    RarBar1->SetMax(settings.ReadInteger(StoredFiles::MainSection, StoredFiles::LimitKey, 0));
+    SetLimit(settings.ReadInteger(StoredFiles::MainSection, StoredFiles::LimitKey, 0));
     // Showing the limit in euros runs the spin edit's change handler only when the text changes.
-    SpinEdit1->SetValue(RarBar1->Max() / 100);
+    SpinEdit1->SetValue(Limit() / 100);
 }
 
 void TForm1::WriteSettings()
@@ -400,7 +394,7 @@ void TForm1::WriteSettings()
         return;
     TIniFile settings(ProgramDir() + StoredFiles::Settings);
     settings.WriteBool(StoredFiles::MainSection, StoredFiles::AutoClearKey, autoclear1->isChecked());
-    settings.WriteInteger(StoredFiles::MainSection, StoredFiles::LimitKey, RarBar1->Max());
+    WriteLimit();
 }
 
 void TForm1::FormClose()

@@ -32,10 +32,9 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class THistoryModel;
+class TTariffModel;
 class TTimer;
 class QTreeView;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 // The main window: layout and menus, start-up and shutdown, and the cost accounting of the
 // sessions. Its handlers are split over files by concern (ZeltixFrm.Tracker.cpp, ...).
@@ -52,7 +51,8 @@ public:
     QWidget* MainPanel = nullptr;
     QSplitter* Splitter1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
-    QTreeWidget* ListView2 = nullptr; // tariff list
+    QTreeView* ListView2 = nullptr;  // tariff list
+    TTariffModel* Tariffs = nullptr; // what the tariff list shows
     QLabel* Label5 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QTreeView* ListView1 = nullptr;   // history list
@@ -126,33 +126,55 @@ public:
     void DialUp1ActiveConnection(QObject* Sender, int Handle, TRasConnStatusA& Status, const QString& StatusString,
         const char* EntryName, const char* DeviceType, const char* DeviceName);
     void Timer1Timer();
+    // The duration text of s seconds; it also charges every minute begun that is not charged yet.
     QString AdvanceSessionClock(int32_t s);
 
     // Tariff list.
     void DialUp1EntryGet(QObject* Sender, const char* EntryName);
     void ListView2DblClick();
     void SaveTariffs();
-    QTreeWidgetItem* FindTariffRow(const QString& name) const;
+    // The row of the tariff model whose entry name equals the name, letter case aside; -1: none.
+    int FindTariffRow(const QString& name) const;
 
     // History list.
     void LoadHistory();
     void SaveHistory();
     void UpdateOnlineTimeTotal();
-    // Asks, then deletes all rows; true when they were deleted.
+    // Asks, then deletes all rows; true when they were deleted. The start-up's monthly clear is
+    // this same command.
     bool Leeren1Click();
     void ListView1KeyDown(QKeyEvent* Key);
 
     // Monthly limit.
     void SpinEdit1Change();
     void UpdateCostTotals(bool SuppressLimitMessage);
+    // The monthly limit in cents (0: none); the gauge shows it as its maximum.
+    int32_t Limit() const { return FLimit; }
+    void SetLimit(int32_t cents);
     // Set once the limit message has been shown in this run.
     bool LimitWarned = false;
 
-    // Tracker state.
-    bool Online = false;
-    int32_t SessionRow = 0;
-    long double SessionCost = 0;
-    DWORD SessionStartTick = 0;
+    // The running session: assigned at its start and put back to none at its end in one step.
+    struct TSession {
+        bool Online = false;
+        DWORD StartTick = 0;
+        long double Cost = 0;
+        int32_t Row = 0;
+        // The connection it belongs to, and its mark on its row.
+        int Handle = 0;
+        QString Entry;
+        int64_t Id = 0;
+        // Minutes charged so far: each minute begun is charged once.
+        int64_t ChargedMinutes = 0;
+        // Whether the newest poll reported its connection.
+        bool Seen = false;
+    };
+    TSession Session;
+    // The tracker's state by the names it has in the behaviour.
+    bool& Online = Session.Online;
+    int32_t& SessionRow = Session.Row;
+    long double& SessionCost = Session.Cost;
+    DWORD& SessionStartTick = Session.StartTick;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -186,9 +208,7 @@ private:
     int SessionIndex() const;
     // The entry's tariff row; an entry that came into the phonebook while the program runs
     // gets the row that start-up would have given it.
-    QTreeWidgetItem* TariffRowFor(const QString& entry);
-    // A row for the entry with the tariff and tick conns.ini holds for it (0,00 and ticked when none).
-    QTreeWidgetItem* StoredTariffRow(const QString& entry) const;
+    int TariffRowFor(const QString& entry);
 
     bool FClosing = false;
     // The history file could not be read: it is kept aside before it is first overwritten.
@@ -236,19 +256,25 @@ private:
     // Records in error.log, once per connection, that a blocked connection could not be hung up.
     void RecordRefusedHangUp(int handle, const QString& entry, int result);
 
-    // The connection the running session belongs to, and the session's mark on its row.
-    int FSessionHandle = 0;
-    QString FSessionEntry;
-    int64_t FSessionId = 0;
-    // Minutes of the running session charged so far: each minute begun is charged once.
-    int64_t FChargedMinutes = 0;
-    // Polls begun so far, and the one whose reports are arriving.
+    // Sessions started in this run: the next one's mark.
+    int64_t FSessionsStarted = 0;
+    int32_t FLimit = 0;
+    // Writes the limit to settings.ini (unless that file could not be read at the start).
+    void WriteLimit();
+
+    // A poll can run inside another: a report's hang-up wait and every dialog handle events,
+    // the poll timer's among them. The states of that:
+    //
+    //   poll n starts      FPollSerial = n, FReportingPoll = n, Session.Seen = false
+    //     report ...       acted on only while FReportingPoll == FPollSerial
+    //       HangUp wait    ->  poll n+1 runs whole inside (FPollSerial = n+1), then
+    //                          FReportingPoll is n again: the rest of poll n's list is stale
+    //   poll n ends        the session ends for a connection gone only if no newer poll ran
+    //
+    // FHangingUp holds the connections whose hang-up is waiting, so a nested poll that reports
+    // one again does not hang it up a second time.
     uint64_t FPollSerial = 0;
     uint64_t FReportingPoll = 0;
-    // Whether the newest poll reported the session's connection.
-    bool FSessionSeen = false;
-    // Connections whose hang-up is waiting for them to go; a nested poll that reports one
-    // again does not hang it up a second time.
     std::vector<int> FHangingUp;
     // Connections whose refused hang-up has been recorded in error.log.
     std::vector<int> FRefusedHangUps;

@@ -343,3 +343,9 @@ bool TryStrToDuration(const QString& text, int64_t& seconds)
     seconds = values[0] * 3600 + values[1] * 60 + values[2];
     return true;
 }
+
+TDate SessionDate(const QString& timeStamp)
+{
+    const qsizetype blank = timeStamp.indexOf(QLatin1Char(' '));
+    return StrToDate(blank < 0 ? timeStamp : timeStamp.left(blank));
+}

@@ -345,6 +345,11 @@ long double StrToFloatDef(const QString& text, long double def)
     return TryStrToFloat(text, value) ? value : def;
 }
 
+long double MoneyCents(const QString& text)
+{
+    return StrToFloatDef(text, 0);
+}
+
 std::optional<int64_t> StrToIntSaturated(const QString& text)
 {
     // Blanks only in front, the sign before the "$" or "0x", and nothing after the digits.

@@ -29,6 +29,9 @@ QString FloatToStr(long double value);
 bool TryStrToFloat(const QString& text, long double& value);
 // Text that does not convert gives def.
 long double StrToFloatDef(const QString& text, long double def);
+// The program's money: cents as text in the locale's number format, as the tariff list and the
+// history's cost cells hold them. Text that is no number is no money: 0.
+long double MoneyCents(const QString& text);
 
 // Decimal (or hexadecimal with "$" or "0x") 32-bit signed integer with an optional sign and
 // leading blanks. Returns false for anything else or a value that does not fit; hexadecimal
@@ -60,6 +63,9 @@ bool TryStrToDuration(const QString& text, int64_t& seconds);
 bool TryStrToDate(const QString& text, TDate& date);
 // As TryStrToDate, raising EConvertError "'<text>' is not a valid date" on failure.
 TDate StrToDate(const QString& text);
+// The date a session started on, from its time stamp (short date, a blank, the long time): the
+// text before the first blank, as StrToDate reads it.
+TDate SessionDate(const QString& timeStamp);
 
 // Reads a time of day "h:m[:s]" with an optional AM/PM designator: seconds since midnight.
 // Hours of 24 or more, minutes or seconds of 60 or more are not a time of day: false.

@@ -1,5 +1,7 @@
 #include "platform/Termination.h"
 
+#include "base/ScopeGuard.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 
@@ -72,14 +74,6 @@ void TTerminationHandler::Handle()
     }
     if (FBusy)
         return;
-    struct TBusy {
-        bool& Flag;
-        explicit TBusy(bool& flag)
-            : Flag(flag)
-        {
-            Flag = true;
-        }
-        ~TBusy() { Flag = false; }
-    } busy(FBusy);
+    const TRestore busy(FBusy, true);
     FOnTerminate();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/DateTime.h"
+#include "base/SysUtils.h"
+
 #include <QPointer>
 #include <QString>
 
@@ -26,6 +29,12 @@ public:
     {
         return column == hcStarted ? Caption(row) : SubItem(row, column - 1);
     }
+
+    // What the row's texts mean, read as the program reads money and time stamps: the cost
+    // in cents (0 for a cell that is no number), the date the session started on (raises
+    // EConvertError when the caption does not begin with one).
+    virtual long double CostCents(int row) const { return MoneyCents(Cell(row, hcCost)); }
+    virtual TDate Date(int row) const { return SessionDate(Caption(row)); }
 };
 
 // The history rows as a list view in report style shows them: the caption in the first column,

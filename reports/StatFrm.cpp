@@ -30,14 +30,6 @@ const QString SeriesTitle = QStringLiteral("Kosten");
 // At most seven day groups are drawn: the first seven of the list, the most recent days.
 constexpr int MaxGroupIndex = 6;
 
-// The session's date: the caption up to its first blank (the rest is the start time).
-TDate DateOfRow(const THistoryRows& rows, int row)
-{
-    const QString caption = rows.Caption(row);
-    const qsizetype blank = caption.indexOf(QLatin1Char(' '));
-    return StrToDate(blank < 0 ? caption : caption.left(blank));
-}
-
 QString ShortDateOf(const TDate& date)
 {
     TLocalTime t;
@@ -214,11 +206,11 @@ void TForm2::FormShow()
     std::vector<long double> totals(static_cast<size_t>(n));
     std::vector<TDate> dates(static_cast<size_t>(n));
     size_t g = 0;
-    TDate previous = DateOfRow(*FHistory, 0);
+    TDate previous = FHistory->Date(0);
     long double total = 0;
     for (int i = 0; i < n; ++i) {
-        const TDate d = DateOfRow(*FHistory, i);
-        const long double c = StrToFloatDef(FHistory->Cell(i, hcCost), 0);
+        const TDate d = FHistory->Date(i);
+        const long double c = FHistory->CostCents(i);
         if (d == previous) {
             total += c;
         } else {

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/HistoryModel.h"
 #include "app/Seams.h"
+#include "app/TariffModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "dialup/Seams.h"

@@ -334,7 +334,7 @@ TEST_F(SaveFailuresTest, UnreadableTariffsOrSettingsAreSaidAndLeftAsTheyAre)
         ASSERT_EQ(recorded.size(), 1u);
         EXPECT_EQ(recorded[0].rfind(std::string(c.File) + " could not be read: Is a directory.", 0), 0u) << recorded[0];
         // The run goes on with the defaults, and writes everything else.
-        EXPECT_EQ(Form->FindTariffRow("Provider")->text(1), "0,00");
+        EXPECT_EQ(Form->Tariffs->TariffText(Form->FindTariffRow("Provider")), "0,00");
         EXPECT_EQ(Form->RarBar1->Max(), 0);
         Form->SpinEdit1->SetText("10");
         Form->close();

@@ -19,10 +19,9 @@ protected:
     QStringList TariffRows() const
     {
         QStringList rows;
-        for (int i = 0; i < Form->ListView2->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* row = Form->ListView2->topLevelItem(i);
-            rows << row->text(0) + "=" + row->text(1) + (row->checkState(0) == Qt::Checked ? "+" : "-");
-        }
+        const TTariffModel& tariffs = *Form->Tariffs;
+        for (int i = 0; i < tariffs.Count(); ++i)
+            rows << tariffs.Entry(i) + "=" + tariffs.TariffText(i) + (tariffs.Ticked(i) ? "+" : "-");
         return rows;
     }
 
@@ -85,8 +84,8 @@ TEST_F(TariffsAndHistoryTest, TariffsRoundTripThroughConnsIniWithBracketsAsBytes
     DialUp.AddEntry("Provider");
     DialUp.AddEntry("ISP [fast]");
     Start();
-    Form->FindTariffRow("ISP [fast]")->setCheckState(0, Qt::Unchecked);
-    Form->FindTariffRow("ISP [fast]")->setText(1, "4,50");
+    Form->Tariffs->SetTicked(Form->FindTariffRow("ISP [fast]"), false);
+    Form->Tariffs->SetTariffText(Form->FindTariffRow("ISP [fast]"), "4,50");
     Form->close();
     EXPECT_EQ(ProgramFolder.Read("conns.ini"),
         "[Provider]\r\nChecked=1\r\nKosten=0,00\r\n\r\n[ISP \xFF"
@@ -108,20 +107,21 @@ TEST_F(TariffsAndHistoryTest, DoubleClickSetsTheTypedTariffInTheLocaleFormat)
 {
     DialUp.AddEntry("Provider");
     Start();
-    QTreeWidgetItem* row = Form->FindTariffRow("Provider");
+    const int row = Form->FindTariffRow("Provider");
 
     Form->ListView2DblClick();
     EXPECT_TRUE(Dialogs.empty()) << "no row selected: nothing happens";
 
-    row->setSelected(true);
-    Form->ListView2->setCurrentItem(row);
+    Form->ListView2->setCurrentIndex(Form->Tariffs->index(row, 0));
+    ASSERT_TRUE(Form->ListView2->selectionModel()->isSelected(Form->Tariffs->index(row, 0)));
     const std::vector<std::pair<QString, QString>> cases = {
         {"1,5", "1,50"}, {"teuer", "0,00"}, {"-2", "-2,00"}, {"2,675", "2,68"}, {QString(), "9,99"}};
     for (const auto& [typed, shown] : cases) {
-        row->setText(1, "9,99");
+        Form->Tariffs->SetTariffText(row, "9,99");
         AnswerInput(typed);
         Form->ListView2DblClick();
-        EXPECT_EQ(row->text(1), shown) << (typed.isNull() ? "Cancel keeps the tariff" : typed.toStdString());
+        EXPECT_EQ(Form->Tariffs->TariffText(row), shown)
+            << (typed.isNull() ? "Cancel keeps the tariff" : typed.toStdString());
     }
     ASSERT_FALSE(Dialogs.empty());
     EXPECT_EQ(Dialogs.back().Caption, "Kosten pro Minute ändern");

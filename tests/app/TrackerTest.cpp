@@ -47,7 +47,10 @@ protected:
                                             : QStringLiteral("<no row>");
     }
 
-    void SetTariff(const QString& entry, const QString& tariff) { Form->FindTariffRow(entry)->setText(1, tariff); }
+    void SetTariff(const QString& entry, const QString& tariff)
+    {
+        Form->Tariffs->SetTariffText(Form->FindTariffRow(entry), tariff);
+    }
 
     // Runs action once, when the program's clock has moved on by ms; also inside any wait.
     void At(int64_t ms, std::function<void()> action)
@@ -88,8 +91,8 @@ TEST_F(TrackerTest, DialingShowsEachStateAndConnectingStartsOneSessionAtTheTop)
     EXPECT_EQ(Cell(0, 1), "Provider");
     EXPECT_EQ(Cell(0, 2), "00:00:00");
     EXPECT_EQ(Cell(0, 3), "0,00") << "an entry without a stored tariff costs nothing";
-    ASSERT_NE(Form->FindTariffRow("provider"), nullptr);
-    EXPECT_EQ(Form->FindTariffRow("Provider")->checkState(0), Qt::Checked);
+    ASSERT_GE(Form->FindTariffRow("provider"), 0);
+    EXPECT_TRUE(Form->Tariffs->Ticked(Form->FindTariffRow("Provider")));
 
     // Later reports of the same connection change nothing but the status bar.
     Second();

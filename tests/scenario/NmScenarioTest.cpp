@@ -2,6 +2,7 @@
 #include "app/HistoryModel.h"
 #include "app/Program.h"
 #include "app/Seams.h"
+#include "app/TariffModel.h"
 #include "app/ZeltixFrm.h"
 #include "platform/Seams.h"
 #include "ras/service/NmBus.h"
@@ -81,8 +82,8 @@ TEST(NmScenarioTest, AGsmConnectionIsPricedAndDeactivatedWhenItsEntryIsUnticked)
     {
         std::unique_ptr<TForm1> form = CreateMainWindow();
         ASSERT_NE(form, nullptr);
-        QTreeWidgetItem* tariff = form->FindTariffRow("Mobil");
-        ASSERT_NE(tariff, nullptr);
+        const int tariff = form->FindTariffRow("Mobil");
+        ASSERT_GE(tariff, 0);
 
         RunEventLoopFor(clock, 1000);
         EXPECT_EQ(form->StatusText(), "Mobil: Verbunden");
@@ -94,7 +95,7 @@ TEST(NmScenarioTest, AGsmConnectionIsPricedAndDeactivatedWhenItsEntryIsUnticked)
         EXPECT_EQ(form->Label3->text(), "Empfangene Bytes: 34000");
 
         // Unticked: the program hangs up, which NetworkManager is asked to do.
-        tariff->setCheckState(0, Qt::Unchecked);
+        form->Tariffs->SetTicked(tariff, false);
         RunEventLoopFor(clock, 1000);
         EXPECT_TRUE(form->StatusText().endsWith(" - Verbindungsversuch zu Mobil abgebrochen!"))
             << form->StatusText().toStdString();

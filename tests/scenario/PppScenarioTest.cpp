@@ -3,6 +3,7 @@
 #include "app/HistoryModel.h"
 #include "app/Program.h"
 #include "app/Seams.h"
+#include "app/TariffModel.h"
 #include "app/ZeltixFrm.h"
 #include "base/FormatSettings.h"
 #include "platform/Library.h"
@@ -49,9 +50,9 @@ TEST(PppScenarioTest, APppLinkBecomesOnePricedSession)
     {
         std::unique_ptr<TForm1> form = CreateMainWindow();
         ASSERT_NE(form, nullptr);
-        QTreeWidgetItem* tariff = form->FindTariffRow("isp");
-        ASSERT_NE(tariff, nullptr);
-        EXPECT_EQ(tariff->text(1), "2,50");
+        const int tariff = form->FindTariffRow("isp");
+        ASSERT_GE(tariff, 0);
+        EXPECT_EQ(form->Tariffs->TariffText(tariff), "2,50");
 
         // pppd is running and its interface is not up yet: the link dials.
         tree.Process(4242, "pppd", 1000, "pppd call isp");
