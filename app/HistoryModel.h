@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/HistoryStream.h"
-#include "reports/MainWindowView.h"
+#include "reports/HistoryRows.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

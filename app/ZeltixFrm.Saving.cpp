@@ -155,6 +155,9 @@ void TForm1::RecordOnce(QString& last, const QString& message)
 
 void TForm1::AppendErrorLog(const QString& message)
 {
+    // The exception handler has always made the program folder the process's working folder
+    // first: error.log is named relative to it, and a dialog or a library that changed the
+    // working folder meanwhile must not send the line elsewhere.
     QDir::setCurrent(ProgramDir());
     const std::string line = StringToAnsi(message) + "\r\n";
     // Never through a link out of the folder, never waiting on a FIFO, only into a plain file.

@@ -17,7 +17,7 @@
 #include "platform/ProgramDir.h"
 #include "platform/Timer.h"
 #include "reports/AboutFrm.h"
-#include "reports/MainWindowView.h"
+#include "reports/HistoryRows.h"
 #include "reports/ProtokollFrm.h"
 #include "reports/StatFrm.h"
 #include "widgets/RarBar.h"

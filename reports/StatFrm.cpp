@@ -4,7 +4,7 @@
 #include "base/ExceptionRoute.h"
 #include "base/FormatSettings.h"
 #include "base/SysUtils.h"
-#include "reports/MainWindowView.h"
+#include "reports/HistoryRows.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

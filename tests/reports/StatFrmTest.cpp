@@ -1,7 +1,7 @@
 #include "reports/StatFrm.h"
 
 #include "base/Exceptions.h"
-#include "reports/MainWindowView.h"
+#include "tests/reports/HistoryListRows.h"
 #include "tests/reports/ReportsTestSupport.h"
 #include "tests/support/QtPrinters.h"
 

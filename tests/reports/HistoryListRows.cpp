@@ -1,4 +1,4 @@
-#include "reports/MainWindowView.h"
+#include "tests/reports/HistoryListRows.h"
 
 #include <QTreeWidget>
 

@@ -3,10 +3,7 @@
 #include "base/DateTime.h"
 #include "base/SysUtils.h"
 
-#include <QPointer>
 #include <QString>
-
-class QTreeWidget;
 
 // The main window's history list: one row per session, newest first. The start time stamp is
 // the row's caption; the entry name, the duration ("hh:mm:ss") and the cost in cents follow as
@@ -35,18 +32,4 @@ public:
     // EConvertError when the caption does not begin with one).
     virtual long double CostCents(int row) const { return MoneyCents(Cell(row, hcCost)); }
     virtual TDate Date(int row) const { return SessionDate(Caption(row)); }
-};
-
-// The history rows as a list view in report style shows them: the caption in the first column,
-// sub-item i in column i + 1. A list that is gone reads as empty.
-class THistoryListRows : public THistoryRows {
-public:
-    explicit THistoryListRows(const QTreeWidget* list);
-
-    int Count() const override;
-    QString Caption(int row) const override;
-    QString SubItem(int row, int index) const override;
-
-private:
-    QPointer<const QTreeWidget> FList;
 };
