@@ -6,11 +6,13 @@
 #include "ras/service/Phonebook.h"
 #include "ras/service/ServiceFile.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -18,13 +20,23 @@
 // folder that keeps the links' handles, read through the file cache and rewritten under the
 // service's lock, and the look-ups over the links one poll observes.
 //
-// TBackend provides Observe(nowMs, TTable* tableOut) and, as static members, kLinksFile (the
-// file's name in the folder), kLinksWhat (what messages call it), kMaxLinksBytes,
-// kFirstLinkHandle, ParseLinks and SerializeLinks.
+// What tells one backend's link file from the other's.
+template <typename TTable>
+struct TLinkFileKind {
+    const char* FileName; // in the service folder
+    const char* What;     // as messages name the file
+    size_t MaxBytes;
+    HRASCONN FirstHandle; // of the backend's range
+    std::optional<TTable> (*Parse)(std::string_view bytes);
+    std::string (*Serialize)(const TTable& table);
+};
+
+// TBackend provides Observe(nowMs, TTable* tableOut) and its kind of link file as the static
+// member kLinks.
 template <typename TBackend, typename TTable>
 class TLinkBackend {
 public:
-    std::string LinksPath() const { return FFolder + "/" + TBackend::kLinksFile; }
+    std::string LinksPath() const { return FFolder + "/" + TBackend::kLinks.FileName; }
 
     // The links at nowMs in handle order (see the backend's Observe).
     std::vector<TConnectionView> Connections(int64_t nowMs) const { return Self().Observe(nowMs, nullptr); }
@@ -32,7 +44,7 @@ public:
     // Nothing when the handle is not one of this backend's links.
     std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const
     {
-        if (handle < TBackend::kFirstLinkHandle)
+        if (handle < TBackend::kLinks.FirstHandle)
             return std::nullopt;
         for (TConnectionView& view : Self().Observe(nowMs, nullptr))
             if (view.Handle == handle)
@@ -62,7 +74,7 @@ protected:
     {
         std::shared_ptr<const std::optional<TTable>> table =
             TFileCache::Shared().template Parsed<std::optional<TTable>>(
-                LinksPath(), file, TBackend::ParseLinks, TBackend::kMaxLinksBytes, true);
+                LinksPath(), file, TBackend::kLinks.Parse, TBackend::kLinks.MaxBytes, true);
         if (!table)
             return TTable{};
         return *table;
@@ -72,7 +84,7 @@ protected:
     // replaced by one that forgot them. Throws ERasUnreadableFile.
     void RefuseUnreadableLinks(const TCachedFile& file) const
     {
-        RefuseUnreadable(file, TBackend::kLinksWhat, LinksPath(), TBackend::kMaxLinksBytes);
+        RefuseUnreadable(file, TBackend::kLinks.What, LinksPath(), TBackend::kLinks.MaxBytes);
     }
 
     // Under the service's lock: the table as the file holds it now (an empty one for a damaged
@@ -88,7 +100,7 @@ protected:
         TTable table = ReadLinks(file).value_or(TTable{});
         RefuseUnreadableLinks(file);
         change(table);
-        SaveServiceFile(LinksPath(), TBackend::SerializeLinks(table));
+        SaveServiceFile(LinksPath(), TBackend::kLinks.Serialize(table));
         return table;
     }
 

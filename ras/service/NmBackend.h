@@ -38,12 +38,8 @@ public:
 
 private:
     friend class TLinkBackend<TNmBackend, TNmLinkTable>;
-    static constexpr const char* kLinksFile = "nm-links";
-    static constexpr const char* kLinksWhat = "NetworkManager link file";
-    static constexpr size_t kMaxLinksBytes = kMaxNmLinksBytes;
-    static constexpr HRASCONN kFirstLinkHandle = kFirstNmHandle;
-    static std::optional<TNmLinkTable> ParseLinks(std::string_view bytes) { return ParseNmLinks(bytes); }
-    static std::string SerializeLinks(const TNmLinkTable& table) { return SerializeNmLinks(table); }
+    static constexpr TLinkFileKind<TNmLinkTable> kLinks = {
+        "nm-links", "NetworkManager link file", kMaxNmLinksBytes, kFirstNmHandle, ParseNmLinks, SerializeNmLinks};
 
     std::vector<TConnectionView> Observe(int64_t nowMs, TNmLinkTable* tableOut) const;
 };

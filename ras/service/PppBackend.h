@@ -33,12 +33,8 @@ public:
 
 private:
     friend class TLinkBackend<TPppBackend, TPppLinkTable>;
-    static constexpr const char* kLinksFile = "ppp-links";
-    static constexpr const char* kLinksWhat = "pppd link file";
-    static constexpr size_t kMaxLinksBytes = kMaxPppLinksBytes;
-    static constexpr HRASCONN kFirstLinkHandle = kFirstPppHandle;
-    static std::optional<TPppLinkTable> ParseLinks(std::string_view bytes) { return ParsePppLinks(bytes); }
-    static std::string SerializeLinks(const TPppLinkTable& table) { return SerializePppLinks(table); }
+    static constexpr TLinkFileKind<TPppLinkTable> kLinks = {
+        "ppp-links", "pppd link file", kMaxPppLinksBytes, kFirstPppHandle, ParsePppLinks, SerializePppLinks};
 
     std::vector<TConnectionView> Observe(int64_t nowMs, TPppLinkTable* tableOut) const;
 };
