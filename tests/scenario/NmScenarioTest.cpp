@@ -7,6 +7,7 @@
 #include "ras/service/NmBus.h"
 #include "ras/service/RasRecords.h"
 #include "tests/app/ApplicationScope.h"
+#include "tests/scenario/ProgramEnvironment.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
@@ -51,17 +52,11 @@ TEST(NmScenarioTest, AGsmConnectionIsPricedAndDeactivatedWhenItsEntryIsUnticked)
     TNmMock mock;
     if (!mock.Unavailable().empty())
         GTEST_SKIP() << "No NetworkManager double: " << mock.Unavailable();
-    TFormatLocaleScope germanFormats("de_DE.UTF-8");
-    ASSERT_TRUE(germanFormats.Ok());
-    TApplicationEventScope applicationEvents;
-    TPlatformSeamScope Seams;
-    TSeamScope App{AppSeams()};
-    TTempDir programFolder;
-    TFakeClock clock;
-    TFakeDialUpService dialUp(clock);
-    TPppTree tree;
-    Seams->ProgramDir = QString::fromStdString(programFolder.Path());
-    App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
+    TFakeServiceEnvironment environment;
+    ASSERT_TRUE(environment.GermanFormats.Ok());
+    const TTempDir& programFolder = environment.ProgramFolder;
+    TFakeClock& clock = environment.Clock;
+    TPppTree& tree = environment.Tree;
 
     programFolder.Write("conns.ini", "[Mobil]\r\nKosten=2,50\r\n");
     tree.Interface("ppp0", "unknown", 0x10d1, 1200, 34000, true);
