@@ -16,6 +16,7 @@
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RasLibrary.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -35,7 +36,7 @@ namespace {
 // milliseconds for NetworkManager's answers, and later polls take them in.
 bool LibraryShows(const std::function<bool(void* library)>& seen)
 {
-    const std::string path = TFakeDialUpService::BinaryDir() + "/librasapi32.so";
+    const std::string path = RasLibraryPath();
     void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); // the program's own, loaded already
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool shown = false;
