@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialup/RasConnStatus.h"
 #include "platform/WinTypes.h"
 
 #include <QMainWindow>
@@ -21,9 +22,6 @@ class TPowersock;
 class TRarBar;
 class TSpinEdit;
 class TabfTrayIcon;
-struct tagRASCONNSTATUSA;
-// The dial-up component's status record (dialup/DialUp.h).
-using TRasConnStatusA = tagRASCONNSTATUSA;
 class QAction;
 class QFrame;
 class QGroupBox;

@@ -1,6 +1,7 @@
 // A connection log that was never trimmed: loading and saving a 20 MB Protokol.txt, and a
 // 200 MB one loaded, shown in the viewer and saved, with the memory the process holds then.
 
+#include "bench/MemoryUse.h"
 #include "bench/SessionLog.h"
 #include "platform/Seams.h"
 #include "reports/ProtokollFrm.h"
@@ -53,23 +54,6 @@ void BM_SaveConnectionLog(benchmark::State& state)
 
 // The 200 MB log is written once, block by block, so the benchmark process never holds it.
 constexpr std::size_t HugeSize = 200u * 1024 * 1024;
-
-// Kilobytes of a field of /proc/self/status ("VmRSS", "VmHWM").
-double StatusMegabytes(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;
-    return 0;
-}
-
-// Starts the peak over again, so each benchmark reports its own.
-void ResetPeakRss()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 void ReportMemory(benchmark::State& state)
 {

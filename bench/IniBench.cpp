@@ -2,6 +2,7 @@
 // 100 MB in small sections, read key by key as the start reads them. Each is parsed once; the
 // memory it takes is reported against the file's size.
 
+#include "bench/MemoryUse.h"
 #include "platform/IniFile.h"
 #include "tests/support/TempDir.h"
 
@@ -28,21 +29,6 @@ void WriteHugeIni(const std::string& path, const std::string& tail)
         written += chunk.size();
     }
     out << tail;
-}
-
-double StatusMegabytes(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;
-    return 0;
-}
-
-void ResetPeakRss()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 void ReportMemory(benchmark::State& state, double baseMegabytes)

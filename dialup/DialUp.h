@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialup/RasConnStatus.h"
 #include "platform/RasApi.h"
 #include "platform/WinTypes.h"
 
@@ -10,9 +11,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-// The platform's connection status record, as the OnActiveConnection event hands it out.
-using TRasConnStatusA = RASCONNSTATUSA;
 
 enum TDialMode { dmAsync, dmSync };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/WinTypes.h"
+#include "platform/Windows.h" // the ShowWindow commands (SW_SHOWNORMAL)
 
 #include <optional>
 #include <string>
@@ -10,11 +11,6 @@
 // program. The result is greater than 32 on success and an error code of 32 or less otherwise.
 HINSTANCE ShellExecuteA(
     HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory, INT nShowCmd);
-
-// Also a ShowWindow command; whichever header comes first defines it, with the same value.
-#ifndef SW_SHOWNORMAL
-#define SW_SHOWNORMAL 1
-#endif
 
 #define SE_ERR_FNF 2
 #define SE_ERR_NOASSOC 31

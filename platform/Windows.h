@@ -14,9 +14,6 @@ class QWidget;
 // arrives from the event loop once the minimise is complete). Every window has a
 // window procedure that GetWindowLongA/SetWindowLongA(GWL_WNDPROC) read and replace.
 
-// Window handles are opaque pointers wherever the platform declares them; repeating the same
-// typedef is harmless.
-typedef void* HWND;
 typedef uintptr_t UINT_PTR;
 typedef UINT_PTR WPARAM;
 typedef intptr_t LPARAM;
@@ -45,11 +42,9 @@ constexpr WPARAM SIZE_MINIMIZED = 1;
 
 constexpr int GWL_WNDPROC = -4;
 
-// ShowWindow commands. SW_SHOWNORMAL is also declared by the shell's header, with this value.
+// ShowWindow commands; the shell's ShellExecuteA takes them too.
 constexpr INT SW_HIDE = 0;
-#ifndef SW_SHOWNORMAL
-#define SW_SHOWNORMAL 1
-#endif
+constexpr INT SW_SHOWNORMAL = 1;
 constexpr INT SW_SHOWMINIMIZED = 2;
 constexpr INT SW_SHOW = 5;
 constexpr INT SW_MINIMIZE = 6;

@@ -2,7 +2,6 @@
 
 #include "ras/service/AnsiText.h"
 #include "ras/service/FileCache.h"
-#include "ras/service/FileLock.h"
 #include "ras/service/NmBus.h"
 #include "ras/service/PppLinkTable.h"
 #include "ras/service/PppLinks.h"
@@ -12,7 +11,6 @@
 #include "ras/service/ServiceFile.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace {
 
@@ -117,7 +115,7 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
 } // namespace
 
 TNmBackend::TNmBackend(std::string folder)
-    : FFolder(std::move(folder))
+    : TLinkBackend(std::move(folder))
 {
 }
 
@@ -150,28 +148,6 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
     return entries;
 }
 
-std::optional<TNmLinkTable> TNmBackend::ReadLinks(TCachedFile& file) const
-{
-    std::shared_ptr<const std::optional<TNmLinkTable>> table = TFileCache::Shared().Parsed<std::optional<TNmLinkTable>>(
-        LinksPath(), file, ParseNmLinks, kMaxNmLinksBytes, true);
-    if (!table)
-        return TNmLinkTable{};
-    return *table;
-}
-
-std::optional<TNmLinkTable> TNmBackend::ReadLinksToWrite() const
-{
-    TCachedFile file;
-    std::optional<TNmLinkTable> table = ReadLinks(file);
-    RefuseUnreadable(file, "NetworkManager link file", LinksPath(), kMaxNmLinksBytes);
-    return table;
-}
-
-void TNmBackend::WriteLinks(const TNmLinkTable& table) const
-{
-    SaveServiceFile(LinksPath(), SerializeNmLinks(table));
-}
-
 std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* tableOut) const
 {
     std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(nowMs);
@@ -188,49 +164,9 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
     // No NetworkManager connection now and none remembered: nothing is read or written.
     if (observed.empty() && (!exists || (stored && stored->Links.empty())))
         return {};
-    // The connections' handles are kept in the file: one that is there but cannot be read is
-    // not replaced by one that forgot them.
-    RefuseUnreadable(file, "NetworkManager link file", LinksPath(), kMaxNmLinksBytes);
-
-    // A damaged link file loses the connections' history, not the connections.
-    TNmLinkTable table = stored.value_or(TNmLinkTable{});
-    std::vector<TConnectionView> views = MergeNmLinks(table, observed, nowMs);
-    if (!stored || table != *stored) {
-        // Redone on the file as it is under the lock, so that processes polling at once hand
-        // out one handle per connection.
-        std::error_code ec;
-        std::filesystem::create_directories(FFolder, ec);
-        TFileLock lock(FFolder + "/ras.lock");
-        table = ReadLinksToWrite().value_or(TNmLinkTable{});
-        views = MergeNmLinks(table, observed, nowMs);
-        WriteLinks(table);
-    }
-    if (tableOut)
-        *tableOut = std::move(table);
-    return views;
-}
-
-std::vector<TConnectionView> TNmBackend::Connections(int64_t nowMs) const
-{
-    return Observe(nowMs);
-}
-
-std::optional<TConnectionView> TNmBackend::Find(HRASCONN handle, int64_t nowMs) const
-{
-    if (handle < kFirstNmHandle)
-        return std::nullopt;
-    for (TConnectionView& view : Observe(nowMs))
-        if (view.Handle == handle)
-            return std::move(view);
-    return std::nullopt;
-}
-
-std::optional<HRASCONN> TNmBackend::LiveLink(const std::string& entry, int64_t nowMs) const
-{
-    for (const TConnectionView& view : Observe(nowMs))
-        if (SameEntryName(view.Entry, entry) && view.State != RASCS_Disconnected)
-            return view.Handle;
-    return std::nullopt;
+    RefuseUnreadableLinks(file);
+    return StoreMerge(
+        stored, [&](TNmLinkTable& table) { return MergeNmLinks(table, observed, nowMs); }, tableOut);
 }
 
 bool TNmBackend::HangUp(HRASCONN handle, int64_t nowMs) const
@@ -259,11 +195,10 @@ bool TNmBackend::HangUp(HRASCONN handle, int64_t nowMs) const
         throw ERasHangUpRefused(message);
     }
     // Deactivating: disconnected from now on, whatever NetworkManager shows meanwhile.
-    TFileLock lock(FFolder + "/ras.lock");
-    table = ReadLinksToWrite().value_or(TNmLinkTable{});
-    for (TNmLinkRecord& record : table.Links)
-        if (record.Handle == handle && !record.GoneAtMs)
-            record.GoneAtMs = nowMs;
-    WriteLinks(table);
+    RewriteLinks([handle, nowMs](TNmLinkTable& current) {
+        for (TNmLinkRecord& record : current.Links)
+            if (record.Handle == handle && !record.GoneAtMs)
+                record.GoneAtMs = nowMs;
+    });
     return true;
 }

@@ -1,15 +1,17 @@
 #pragma once
 
 #include "ras/service/ConnectionState.h"
+#include "ras/service/LinkBackend.h"
 #include "ras/service/NmLinkTable.h"
 #include "ras/service/Phonebook.h"
+#include "ras/service/ServiceFile.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
-
-struct TCachedFile;
 
 // NetworkManager's metered connections, as its D-Bus objects show them (see TNmBus): every
 // profile of type gsm, cdma or pppoe, or bluetooth with type dun, is a phonebook entry named by
@@ -17,37 +19,27 @@ struct TCachedFile;
 // writes only its link file in the service folder, nm-links, which keeps the handles and what
 // was seen of each connection, under the service's lock. NetworkManager activates and edits its
 // connections itself (nmcli); the service only lists them and deactivates them.
-class TNmBackend {
+class TNmBackend : public TLinkBackend<TNmBackend, TNmLinkTable> {
 public:
     explicit TNmBackend(std::string folder);
-
-    std::string LinksPath() const { return FFolder + "/nm-links"; }
 
     // In NetworkManager's order; of several profiles with one name (case aside) the first.
     // Names that cannot be entry names are left out, as pppd peers' are (see EntryName).
     std::vector<TPhonebookEntry> Entries() const;
-    // The connections at nowMs in handle order; one that is deactivated or gone is listed as
-    // disconnected for kPppLingerMs, then forgotten. While NetworkManager is not reachable its
-    // connections are gone.
-    std::vector<TConnectionView> Connections(int64_t nowMs) const;
-    // Nothing when the handle is no NetworkManager connection's.
-    std::optional<TConnectionView> Find(HRASCONN handle, int64_t nowMs) const;
+    // Connections lists the connections in handle order; one that is deactivated or gone is
+    // listed as disconnected for kPppLingerMs, then forgotten. While NetworkManager is not
+    // reachable its connections are gone. Find and LiveLink look among them.
+
     // Deactivates the connection through NetworkManager; it is then disconnected. False when it
     // was already; ERasInvalidHandle when the handle is no NetworkManager connection's;
     // ERasHangUpDenied when NetworkManager (PolicyKit) denies it, ERasHangUpRefused when it
     // refuses otherwise or cannot be reached.
     bool HangUp(HRASCONN handle, int64_t nowMs) const;
-    // The handle of the entry's connection that is not disconnected, if it has one.
-    std::optional<HRASCONN> LiveLink(const std::string& entry, int64_t nowMs) const;
 
 private:
-    std::vector<TConnectionView> Observe(int64_t nowMs, TNmLinkTable* tableOut = nullptr) const;
-    // The stored links, nothing for a damaged file; `file` tells whether there is one and
-    // whether it could be read.
-    std::optional<TNmLinkTable> ReadLinks(TCachedFile& file) const;
-    // The same before a write: throws ERasUnreadableFile for a file that could not be read.
-    std::optional<TNmLinkTable> ReadLinksToWrite() const;
-    void WriteLinks(const TNmLinkTable& table) const;
+    friend class TLinkBackend<TNmBackend, TNmLinkTable>;
+    static constexpr TLinkFileKind<TNmLinkTable> kLinks = {
+        "nm-links", "NetworkManager link file", kMaxNmLinksBytes, kFirstNmHandle, ParseNmLinks, SerializeNmLinks};
 
-    std::string FFolder;
+    std::vector<TConnectionView> Observe(int64_t nowMs, TNmLinkTable* tableOut) const;
 };

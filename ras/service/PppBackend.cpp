@@ -2,14 +2,12 @@
 
 #include "ras/service/AnsiText.h"
 #include "ras/service/FileCache.h"
-#include "ras/service/FileLock.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/ServiceFile.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
 #include <sys/types.h>
 
 namespace {
@@ -34,26 +32,8 @@ std::vector<TObservedLink> ObserveLinks(const std::vector<TPppPeer>& peers, int6
 } // namespace
 
 TPppBackend::TPppBackend(std::string folder)
-    : FFolder(std::move(folder))
+    : TLinkBackend(std::move(folder))
 {
-}
-
-std::optional<TPppLinkTable> TPppBackend::ReadLinks(TCachedFile& file) const
-{
-    std::shared_ptr<const std::optional<TPppLinkTable>> table =
-        TFileCache::Shared().Parsed<std::optional<TPppLinkTable>>(
-            LinksPath(), file, ParsePppLinks, kMaxPppLinksBytes, true);
-    if (!table)
-        return TPppLinkTable{};
-    return *table;
-}
-
-std::optional<TPppLinkTable> TPppBackend::ReadLinksToWrite() const
-{
-    TCachedFile file;
-    std::optional<TPppLinkTable> table = ReadLinks(file);
-    RefuseUnreadable(file, "pppd link file", LinksPath(), kMaxPppLinksBytes);
-    return table;
 }
 
 std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* tableOut) const
@@ -67,54 +47,10 @@ std::vector<TConnectionView> TPppBackend::Observe(int64_t nowMs, TPppLinkTable* 
         return {};
     if (peers.empty() && !exists)
         return {};
-    // The links' handles are kept in the file: one that is there but cannot be read is not
-    // replaced by one that forgot them.
-    RefuseUnreadable(file, "pppd link file", LinksPath(), kMaxPppLinksBytes);
+    RefuseUnreadableLinks(file);
     const std::vector<TObservedLink> observed = ObserveLinks(peers, nowMs);
-
-    // A damaged link file loses the links' history, not the links: they come back with
-    // new handles.
-    TPppLinkTable table = stored.value_or(TPppLinkTable{});
-    std::vector<TConnectionView> views = MergePppLinks(table, observed, peers, nowMs);
-    if (stored && table == *stored) {
-        if (tableOut)
-            *tableOut = std::move(table);
-        return views;
-    }
-    // Something changed: redo the merge on the file as it is under the lock, so two
-    // processes polling at once hand out one handle per link.
-    std::error_code ec;
-    std::filesystem::create_directories(FFolder, ec);
-    TFileLock lock(FFolder + "/ras.lock");
-    table = ReadLinksToWrite().value_or(TPppLinkTable{});
-    views = MergePppLinks(table, observed, peers, nowMs);
-    SaveServiceFile(LinksPath(), SerializePppLinks(table));
-    if (tableOut)
-        *tableOut = std::move(table);
-    return views;
-}
-
-std::vector<TConnectionView> TPppBackend::Connections(int64_t nowMs) const
-{
-    return Observe(nowMs);
-}
-
-std::optional<TConnectionView> TPppBackend::Find(HRASCONN handle, int64_t nowMs) const
-{
-    if (handle < kFirstPppHandle)
-        return std::nullopt;
-    for (TConnectionView& view : Observe(nowMs))
-        if (view.Handle == handle)
-            return std::move(view);
-    return std::nullopt;
-}
-
-std::optional<HRASCONN> TPppBackend::LiveLink(const std::string& entry, int64_t nowMs) const
-{
-    for (const TConnectionView& view : Observe(nowMs))
-        if (view.Entry == entry && view.State != RASCS_Disconnected)
-            return view.Handle;
-    return std::nullopt;
+    return StoreMerge(
+        stored, [&](TPppLinkTable& table) { return MergePppLinks(table, observed, peers, nowMs); }, tableOut);
 }
 
 bool TPppBackend::HangUp(HRASCONN handle, int64_t nowMs) const

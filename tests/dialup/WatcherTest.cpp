@@ -8,8 +8,8 @@
 #include "platform/Seams.h"
 #include "ras/service/RasService.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/RasLibrary.h"
 #include "tests/support/SeamScope.h"
-#include "tests/support/TempDir.h"
 
 #include <QTimer>
 
@@ -22,13 +22,6 @@
 
 namespace {
 
-// The stand-in service's clock: time moves only when a test moves it.
-long long FakeNow = 1'800'000'000'000;
-long long FakeNowMs()
-{
-    return FakeNow;
-}
-
 struct TReport {
     QObject* Sender;
     int Handle;
@@ -38,18 +31,16 @@ struct TReport {
 };
 
 // TDialUp against the real stand-in library, with a phonebook and connections of its own.
-class WatcherTest : public ::testing::Test {
+// The stand-in service's clock is the fixture's: time moves only when a test moves it.
+class WatcherTest : public TRasLibraryTest {
 protected:
     void SetUp() override
     {
-        ::setenv("ZELTIX_RAS_DIR", Dir.Path().c_str(), 1);
+        TRasLibraryTest::SetUp();
         DialUpShared->RasBinding = {};
         Seams->LibrarySearchPath = {RASAPI32_DIR};
-        Library = LoadLibraryA("rasapi32.dll");
-        ASSERT_NE(Library, nullptr);
-        SetTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(GetProcAddress(Library, "ZeltixRasSetTimeSource"));
-        ASSERT_NE(SetTimeSource, nullptr);
-        SetTimeSource(&FakeNowMs);
+        PlatformLibrary = LoadLibraryA("rasapi32.dll");
+        ASSERT_NE(PlatformLibrary, nullptr);
 
         DialUp->OnEntryGet = [this](QObject* Sender, const char* EntryName) {
             EXPECT_EQ(Sender, DialUp);
@@ -64,19 +55,18 @@ protected:
 
     void TearDown() override
     {
-        if (SetTimeSource)
-            SetTimeSource(nullptr);
-        FreeLibrary(Library);
-        ::unsetenv("ZELTIX_RAS_DIR");
+        FreeLibrary(PlatformLibrary);
+        TRasLibraryTest::TearDown();
     }
 
     void AddEntry(const std::string& name) { Service.AddEntry({name, "modem", "Standard Modem", 56000, "0191011"}); }
 
-    HRASCONN Dial(const std::string& entry, TDialOptions options = {}) { return Service.Dial(entry, options, FakeNow); }
+    HRASCONN Dial(const std::string& entry, TDialOptions options = {}) { return Service.Dial(entry, options, Now); }
 
     static QString PlatformText(UINT error)
     {
-        auto getErrorString = reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(Library, "RasGetErrorStringA"));
+        auto getErrorString =
+            reinterpret_cast<TRasGetErrorStringA>(GetProcAddress(PlatformLibrary, "RasGetErrorStringA"));
         char text[101] = {};
         getErrorString(error, text, 100);
         return AnsiToString(text);
@@ -84,10 +74,8 @@ protected:
 
     TPlatformSeamScope Seams;
     TSeamScope<TDialUpSeams> DialUpShared{DialUpSeams()};
-    TTempDir Dir;
-    TRasService Service{Dir.Path()};
-    static inline HMODULE Library = nullptr;
-    TZeltixRasSetTimeSource SetTimeSource = nullptr;
+    TRasService Service{Folder.Path()};
+    static inline HMODULE PlatformLibrary = nullptr;
 
     QObject Owner;
     TDialUp* DialUp = new TDialUp(&Owner);
@@ -170,7 +158,7 @@ TEST_F(WatcherTest, ConnectionsAreReportedInEnumerationOrderWithTheirStates)
     AddEntry("First");
     AddEntry("Second");
     const HRASCONN first = Dial("First");
-    FakeNow += 60'000;
+    Now += 60'000;
     TDialOptions pinned;
     pinned.PinnedState = RASCS_OpenPort;
     const HRASCONN second = Dial("Second", pinned);
@@ -217,7 +205,7 @@ TEST_F(WatcherTest, HangUpWaitsForTheHandleToGoAndHandlesEventsMeanwhile)
 {
     AddEntry("Arcor");
     const HRASCONN handle = Dial("Arcor");
-    FakeNow += 60'000;
+    Now += 60'000;
 
     bool queuedHandled = false;
     QTimer::singleShot(0, &Owner, [&] { queuedHandled = true; });
@@ -229,7 +217,7 @@ TEST_F(WatcherTest, HangUpWaitsForTheHandleToGoAndHandlesEventsMeanwhile)
         ++ticks;
         int Count = 0;
         DialUp->GetActiveConnections(Count);
-        FakeNow += 500;
+        Now += 500;
     });
     pollTimer.start();
 
@@ -238,7 +226,7 @@ TEST_F(WatcherTest, HangUpWaitsForTheHandleToGoAndHandlesEventsMeanwhile)
 
     EXPECT_TRUE(queuedHandled);
     EXPECT_GT(ticks, 0);
-    EXPECT_FALSE(Service.Find(handle, FakeNow).has_value());
+    EXPECT_FALSE(Service.Find(handle, Now).has_value());
     ASSERT_FALSE(Reports.empty());
     EXPECT_EQ(Reports.front().Status.rasconnstate, RASCS_Disconnected);
 }

@@ -5,57 +5,25 @@
 #include "ras/service/RasRecords.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/NmMock.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/RasLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <dlfcn.h>
 #include <functional>
 
 namespace {
 
-constexpr long long T0 = 1'800'000'000'000;
-
-long long Now = T0;
-
-long long FakeClock()
-{
-    return Now;
-}
-
-class NmLibraryTest : public ::testing::Test {
+class NmLibraryTest : public TRasLibraryTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        Library = ::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Library, nullptr) << ::dlerror();
-    }
-    static void TearDownTestSuite() { ::dlclose(Library); }
-
     void SetUp() override
     {
         if (!Mock.Unavailable().empty())
             GTEST_SKIP() << "No NetworkManager double: " << Mock.Unavailable();
-        ::setenv("ZELTIX_RAS_DIR", Folder.Path().c_str(), 1);
-        Now = T0;
-        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(&FakeClock);
+        TRasLibraryTest::SetUp();
         Device = Mock.AddDevice("wwan0", "ttyUSB2", "ppp0");
         Active = Mock.Activate(Mock.AddProfile("Mobil [\xC3\x84]", "gsm"), Device, "1", kActivated);
     }
-    void TearDown() override
-    {
-        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(nullptr);
-        ::unsetenv("ZELTIX_RAS_DIR");
-    }
-
-    template <typename T>
-    static T Symbol(const char* name)
-    {
-        return reinterpret_cast<T>(::dlsym(Library, name));
-    }
-
     // The library's poll waits a few milliseconds at most for NetworkManager's answers, which
     // later polls take in: what the mock was told shows within a few polls.
     static bool Eventually(const std::function<bool()>& seen)
@@ -67,15 +35,6 @@ protected:
         return true;
     }
 
-    std::vector<RASCONNA> Connections()
-    {
-        std::vector<RASCONNA> records(8);
-        records[0].dwSize = sizeof(RASCONNA);
-        DWORD bytes = sizeof(RASCONNA) * 8, count = 0;
-        EXPECT_EQ(Symbol<TRasEnumConnectionsA>("RasEnumConnectionsA")(records.data(), &bytes, &count), 0u);
-        records.resize(count);
-        return records;
-    }
     int32_t State(HRASCONN handle)
     {
         RASCONNSTATUSA status = {};
@@ -84,9 +43,7 @@ protected:
         return result == 0 ? status.rasconnstate : -static_cast<int32_t>(result);
     }
 
-    static inline void* Library = nullptr;
     TNmMock Mock;
-    TTempDir Folder;
     std::string Device;
     std::string Active;
 };

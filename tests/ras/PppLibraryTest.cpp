@@ -5,62 +5,20 @@
 #include "ras/service/RasService.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PppTree.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/RasLibrary.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <dlfcn.h>
-
 namespace {
 
-constexpr long long T0 = 1'800'000'000'000;
-
-long long Now = T0;
-
-long long FakeClock()
-{
-    return Now;
-}
-
-class PppLibraryTest : public ::testing::Test {
+class PppLibraryTest : public TRasLibraryTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        Library = ::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Library, nullptr) << ::dlerror();
-    }
-    static void TearDownTestSuite() { ::dlclose(Library); }
-
     void SetUp() override
     {
-        ::setenv("ZELTIX_RAS_DIR", Folder.Path().c_str(), 1);
-        Now = T0;
-        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(&FakeClock);
+        TRasLibraryTest::SetUp();
         Service.AddEntry({"Provider", "modem", "Standard 56000 bps Modem", 56000, ""});
         Tree.Peer("dsl", "plugin rp-pppoe.so nic-eth0\n");
         Tree.Peer("isp", "/dev/ttyUSB0 115200\n");
-    }
-    void TearDown() override
-    {
-        Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource")(nullptr);
-        ::unsetenv("ZELTIX_RAS_DIR");
-    }
-
-    template <typename T>
-    static T Symbol(const char* name)
-    {
-        return reinterpret_cast<T>(::dlsym(Library, name));
-    }
-
-    std::vector<RASCONNA> Connections()
-    {
-        std::vector<RASCONNA> records(8);
-        records[0].dwSize = sizeof(RASCONNA);
-        DWORD bytes = sizeof(RASCONNA) * 8, count = 0;
-        EXPECT_EQ(Symbol<TRasEnumConnectionsA>("RasEnumConnectionsA")(records.data(), &bytes, &count), 0u);
-        records.resize(count);
-        return records;
     }
     DWORD State(HRASCONN handle, RASCONNSTATUSA& status)
     {
@@ -69,9 +27,7 @@ protected:
         return Symbol<TRasGetConnectStatusA>("RasGetConnectStatusA")(handle, &status);
     }
 
-    static inline void* Library = nullptr;
     TPppTree Tree;
-    TTempDir Folder;
     TRasService Service{Folder.Path()};
 };
 

@@ -3,6 +3,7 @@
 
 #include "platform/DialUpSource.h"
 #include "platform/PerfData.h"
+#include "ras/service/PppBackend.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
 #include "tests/support/PlatformSeamScope.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace {
 
@@ -130,6 +132,30 @@ TEST_F(PppServiceTest, LookUpsSeeAGoneLinkDisconnectedUntilItsLingerTimeIsOver)
         EXPECT_EQ(Service.Find(kFirstPppHandle, T0 + 1000 + i)->State, RASCS_Disconnected);
     ASSERT_EQ(Poll(T0 + 2000).size(), 1u);
     EXPECT_FALSE(Service.Find(kFirstPppHandle, T0 + 3000));
+}
+
+// A link's entry is found by its name in any letter case, as the phonebook finds entries and as
+// the NetworkManager backend finds its connections.
+TEST_F(PppServiceTest, LiveLinkFindsTheEntryNameInAnyLetterCase)
+{
+    StartPppd(100, "isp");
+    BringUp(100, "isp", "ppp0");
+    TPppBackend backend(Folder.Path());
+    const struct {
+        const char* Entry;
+        std::optional<HRASCONN> Handle;
+    } rows[] = {
+        {"isp", kFirstPppHandle},
+        {"ISP", kFirstPppHandle},
+        {"Isp", kFirstPppHandle},
+        {"dsl", std::nullopt},
+        {"isp2", std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(backend.LiveLink(row.Entry, T0), row.Handle) << row.Entry;
+
+    EndPppd(100, "isp", "ppp0");
+    EXPECT_EQ(backend.LiveLink("ISP", T0 + 1000), std::nullopt) << "a disconnected link is not live";
 }
 
 TEST_F(PppServiceTest, PppoeLinkThroughLinknamePidFileInRunPppd)

@@ -5,6 +5,7 @@
 #include "ras/service/RasService.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PppTree.h"
+#include "tests/support/RasLibrary.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,46 +27,22 @@
 
 namespace {
 
-constexpr int64_t T0 = 1'800'000'000'000;
-std::atomic<long long> FakeNow{T0};
-
-long long FakeClock()
-{
-    return FakeNow.load();
-}
-
-class RasApiTest : public ::testing::Test {
+class RasApiTest : public TRasLibraryTest {
 protected:
     static void SetUpTestSuite()
     {
-        Library = ::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Library, nullptr) << ::dlerror();
+        TRasLibraryTest::SetUpTestSuite();
         EnumEntries = Symbol<TRasEnumEntriesA>("RasEnumEntriesA");
         EnumConnections = Symbol<TRasEnumConnectionsA>("RasEnumConnectionsA");
         GetConnectStatus = Symbol<TRasGetConnectStatusA>("RasGetConnectStatusA");
         HangUp = Symbol<TRasHangUpA>("RasHangUpA");
         GetErrorString = Symbol<TRasGetErrorStringA>("RasGetErrorStringA");
-        SetTimeSource = Symbol<TZeltixRasSetTimeSource>("ZeltixRasSetTimeSource");
     }
-    static void TearDownTestSuite() { ::dlclose(Library); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(EnumEntries && EnumConnections && GetConnectStatus && HangUp && GetErrorString && SetTimeSource);
-        ::setenv("ZELTIX_RAS_DIR", Dir.Path().c_str(), 1);
-        FakeNow = T0;
-        SetTimeSource(&FakeClock);
-    }
-    void TearDown() override
-    {
-        SetTimeSource(nullptr);
-        ::unsetenv("ZELTIX_RAS_DIR");
-    }
-
-    template <typename T>
-    static T Symbol(const char* name)
-    {
-        return reinterpret_cast<T>(::dlsym(Library, name));
+        ASSERT_TRUE(EnumEntries && EnumConnections && GetConnectStatus && HangUp && GetErrorString);
+        TRasLibraryTest::SetUp();
     }
 
     void AddEntry(const std::string& name) { Service.AddEntry({name, "modem", "Standard 56000 bps Modem", 56000, ""}); }
@@ -78,16 +55,13 @@ protected:
         return status;
     }
 
-    static inline void* Library = nullptr;
     static inline TRasEnumEntriesA EnumEntries = nullptr;
     static inline TRasEnumConnectionsA EnumConnections = nullptr;
     static inline TRasGetConnectStatusA GetConnectStatus = nullptr;
     static inline TRasHangUpA HangUp = nullptr;
     static inline TRasGetErrorStringA GetErrorString = nullptr;
-    static inline TZeltixRasSetTimeSource SetTimeSource = nullptr;
 
-    TTempDir Dir;
-    TRasService Service{Dir.Path()};
+    TRasService Service{Folder.Path()};
 };
 
 TEST_F(RasApiTest, ExportsTheDialUpFunctionsOnly)
@@ -139,7 +113,7 @@ TEST_F(RasApiTest, EnumEntriesReportsTheSizeNeededAndFillsInFileOrder)
 
 TEST_F(RasApiTest, LongEntryNamesArriveWholeOrCutAtTheRecordsLimit)
 {
-    Dir.Write("rasphone.pbk", "[" + std::string(256, 'a') + "]\r\n[" + std::string(300, 'b') + "]\r\n");
+    Folder.Write("rasphone.pbk", "[" + std::string(256, 'a') + "]\r\n[" + std::string(300, 'b') + "]\r\n");
     RASENTRYNAMEA names[2]{};
     names[0].dwSize = sizeof(RASENTRYNAMEA);
     DWORD cb = sizeof names, count = 0;
@@ -156,10 +130,10 @@ TEST_F(RasApiTest, PhonebookProblemsGiveTheirCodes)
     EXPECT_EQ(EnumEntries(nullptr, nullptr, names, &cb, &count), ERROR_SUCCESS); // no file yet
     EXPECT_EQ(count, 0u);
 
-    Dir.Write("rasphone.pbk", "this is no phonebook\n");
+    Folder.Write("rasphone.pbk", "this is no phonebook\n");
     EXPECT_EQ(EnumEntries(nullptr, nullptr, names, &cb, &count), ERROR_CORRUPT_PHONEBOOK);
-    std::filesystem::remove(Dir.File("rasphone.pbk"));
-    std::filesystem::create_directory(Dir.File("rasphone.pbk"));
+    std::filesystem::remove(Folder.File("rasphone.pbk"));
+    std::filesystem::create_directory(Folder.File("rasphone.pbk"));
     EXPECT_EQ(EnumEntries(nullptr, nullptr, names, &cb, &count), ERROR_CANNOT_OPEN_PHONEBOOK);
 }
 
@@ -174,7 +148,7 @@ TEST_F(RasApiTest, DialledConnectionOverFakeTime)
     EXPECT_STREQ(status.szDeviceType, "modem");
     EXPECT_STREQ(status.szDeviceName, "Standard 56000 bps Modem");
 
-    FakeNow = T0 + 5000;
+    Now = T0 + 5000;
     EXPECT_EQ(Status(handle, result).rasconnstate, RASCS_Connected);
     RASCONNA conns[1]{};
     conns[0].dwSize = sizeof(RASCONNA);
@@ -187,10 +161,10 @@ TEST_F(RasApiTest, DialledConnectionOverFakeTime)
     EXPECT_STREQ(conns[0].szDeviceType, "modem");
 
     EXPECT_EQ(HangUp(handle), ERROR_SUCCESS);
-    FakeNow = T0 + 6999;
+    Now = T0 + 6999;
     EXPECT_EQ(HangUp(handle), ERROR_SUCCESS); // again: harmless, the linger does not restart
     EXPECT_EQ(Status(handle, result).rasconnstate, RASCS_Disconnected);
-    FakeNow = T0 + 7000;
+    Now = T0 + 7000;
     Status(handle, result);
     EXPECT_EQ(result, ERROR_INVALID_HANDLE);
     EXPECT_EQ(HangUp(handle), ERROR_INVALID_HANDLE);
@@ -204,7 +178,7 @@ TEST_F(RasApiTest, TimeSourceSurvivesUnloadingAndLoadingAgain)
     const int64_t future = int64_t{1} << 49;
     AddEntry("Provider");
     HRASCONN handle = Service.Dial("Provider", {}, future);
-    FakeNow = future + 5000;
+    Now = future + 5000;
 
     ASSERT_EQ(::dlclose(Library), 0);
     EXPECT_NE(::dlopen(RASAPI32_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
@@ -226,7 +200,7 @@ TEST_F(RasApiTest, EnumConnectionsSizesAndDamagedTable)
     EXPECT_EQ(cb, 2 * sizeof(RASCONNA));
     EXPECT_EQ(count, 2u);
 
-    Dir.Write("connections", "ZeltixRasConnections 1\nNextHandle 65539\nConn");
+    Folder.Write("connections", "ZeltixRasConnections 1\nNextHandle 65539\nConn");
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_UNKNOWN);
     EXPECT_EQ(HangUp(0x00010001), ERROR_UNKNOWN);
 }
@@ -241,7 +215,7 @@ TEST_F(RasApiTest, HeldLockFailsTheCallsThatNeedItUntilItIsFree)
     const HRASCONN handle = Service.Dial("Provider", {.LingerMs = 100000}, T0);
     TPppTree tree;
     tree.Peer("isp", "/dev/ttyUSB0\n");
-    TBackgroundChild holder("/usr/bin/flock", {"--no-fork", Dir.File("ras.lock"), "sleep", "60"}, {}, "/dev/null");
+    TBackgroundChild holder("/usr/bin/flock", {"--no-fork", Folder.File("ras.lock"), "sleep", "60"}, {}, "/dev/null");
     const std::string comm = "/proc/" + std::to_string(holder.Pid()) + "/comm";
     ASSERT_TRUE(WaitUntil(10000, [&] { return ReadFirstLine(comm) == "sleep"; }));
     tree.Process(100, "pppd", 5000, "/usr/sbin/pppd call isp");
@@ -249,14 +223,14 @@ TEST_F(RasApiTest, HeldLockFailsTheCallsThatNeedItUntilItIsFree)
     conns[0].dwSize = sizeof(RASCONNA);
     DWORD cb = sizeof conns, count = 0;
     const std::string busy = "The dial-up service is busy: process " + std::to_string(holder.Pid()) +
-        " (sleep) has held its lock " + Dir.File("ras.lock") + " for more than ";
+        " (sleep) has held its lock " + Folder.File("ras.lock") + " for more than ";
 
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(EnumConnections(conns, &cb, &count), ERROR_REQUEST_TIMEOUT);
     EXPECT_EQ(HangUp(handle), ERROR_REQUEST_TIMEOUT);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zeltix-ras: " + busy + "250 ms\n");
     const TChildResult rasdial =
-        RunChild(RASDIAL_PATH, {"Provider", "/d", "--wait", "0.3"}, {"ZELTIX_RAS_DIR=" + Dir.Path()});
+        RunChild(RASDIAL_PATH, {"Provider", "/d", "--wait", "0.3"}, {"ZELTIX_RAS_DIR=" + Folder.Path()});
     EXPECT_EQ(rasdial.Err, "rasdial: " + busy + "300 ms\n");
 
     holder.Signal(SIGKILL);

@@ -8,6 +8,7 @@
 #include "ras/service/NmBus.h"
 #include "ras/service/RasRecords.h"
 #include "tests/app/ApplicationScope.h"
+#include "tests/scenario/ProgramEnvironment.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
@@ -16,6 +17,7 @@
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/RasLibrary.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -35,7 +37,7 @@ namespace {
 // milliseconds for NetworkManager's answers, and later polls take them in.
 bool LibraryShows(const std::function<bool(void* library)>& seen)
 {
-    const std::string path = TFakeDialUpService::BinaryDir() + "/librasapi32.so";
+    const std::string path = RasLibraryPath();
     void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); // the program's own, loaded already
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool shown = false;
@@ -52,17 +54,11 @@ TEST(NmScenarioTest, AGsmConnectionIsPricedAndDeactivatedWhenItsEntryIsUnticked)
     TNmMock mock;
     if (!mock.Unavailable().empty())
         GTEST_SKIP() << "No NetworkManager double: " << mock.Unavailable();
-    TFormatLocaleScope germanFormats("de_DE.UTF-8");
-    ASSERT_TRUE(germanFormats.Ok());
-    TApplicationEventScope applicationEvents;
-    TPlatformSeamScope Seams;
-    TSeamScope App{AppSeams()};
-    TTempDir programFolder;
-    TFakeClock clock;
-    TFakeDialUpService dialUp(clock);
-    TPppTree tree;
-    Seams->ProgramDir = QString::fromStdString(programFolder.Path());
-    App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
+    TFakeServiceEnvironment environment;
+    ASSERT_TRUE(environment.GermanFormats.Ok());
+    const TTempDir& programFolder = environment.ProgramFolder;
+    TFakeClock& clock = environment.Clock;
+    TPppTree& tree = environment.Tree;
 
     programFolder.Write("conns.ini", "[Mobil]\r\nKosten=2,50\r\n");
     tree.Interface("ppp0", "unknown", 0x10d1, 1200, 34000, true);

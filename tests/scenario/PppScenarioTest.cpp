@@ -102,17 +102,11 @@ namespace {
 // program waits until the link is gone.
 TEST(PppScenarioTest, AnUntickedPeersPppdReceivesSigterm)
 {
-    TFormatLocaleScope germanFormats("de_DE.UTF-8");
-    ASSERT_TRUE(germanFormats.Ok());
-    TApplicationEventScope applicationEvents;
-    TPlatformSeamScope Seams;
-    TSeamScope App{AppSeams()};
-    TTempDir programFolder;
-    TFakeClock clock;
-    TFakeDialUpService dialUp(clock);
-    TPppTree tree;
-    Seams->ProgramDir = QString::fromStdString(programFolder.Path());
-    App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
+    TFakeServiceEnvironment environment;
+    ASSERT_TRUE(environment.GermanFormats.Ok());
+    const TTempDir& programFolder = environment.ProgramFolder;
+    TFakeClock& clock = environment.Clock;
+    TPppTree& tree = environment.Tree;
 
     tree.Peer("isp", "/dev/ttyUSB0\n");
     programFolder.Write("conns.ini", "[isp]\r\nChecked=0\r\n");

@@ -3,9 +3,11 @@
 #include "app/Dialogs.h"
 #include "app/Seams.h"
 #include "tests/app/ApplicationScope.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/FakeDialUpService.h"
 #include "tests/support/FormatLocaleScope.h"
 #include "tests/support/PlatformSeamScope.h"
+#include "tests/support/PppTree.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -38,4 +40,24 @@ struct TProgramEnvironment {
     TSeamScope<TAppSeams> App{AppSeams()};
     TTempDir ProgramFolder;
     TTempDir RasFolder;
+};
+
+// The whole program on a dial-up service of the test's own with a fake clock (see
+// TFakeDialUpService) and a fake system tree for pppd: German formats, a program folder, and
+// dialogs answered with OK.
+struct TFakeServiceEnvironment {
+    TFakeServiceEnvironment()
+    {
+        Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
+        App->DialogAnswerer = [](const TDialogRequest&) { return TDialogAnswer{}; };
+    }
+
+    TFormatLocaleScope GermanFormats{"de_DE.UTF-8"};
+    TApplicationEventScope ApplicationEvents;
+    TPlatformSeamScope Seams;
+    TSeamScope<TAppSeams> App{AppSeams()};
+    TTempDir ProgramFolder;
+    TFakeClock Clock;
+    TFakeDialUpService DialUp{Clock};
+    TPppTree Tree;
 };

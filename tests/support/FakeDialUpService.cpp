@@ -1,10 +1,9 @@
 #include "tests/support/FakeDialUpService.h"
 
 #include "platform/Seams.h"
+#include "tests/support/RasLibrary.h"
 
 #include <cstdlib>
-#include <dlfcn.h>
-#include <stdexcept>
 
 namespace {
 
@@ -13,21 +12,6 @@ TFakeClock* ServiceClock = nullptr;
 long long FakeNow()
 {
     return ServiceClock ? ServiceClock->EpochMs() : 0;
-}
-
-// The library stays loaded while the service exists, so the time source is still in place
-// when the program loads the same library (the same path gives the same loaded library).
-void* LoadLibraryWithTimeSource(long long (*source)(void))
-{
-    std::string path = TFakeDialUpService::BinaryDir() + "/librasapi32.so";
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module)
-        throw std::runtime_error("cannot load " + path);
-    auto setTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(::dlsym(module, "ZeltixRasSetTimeSource"));
-    if (!setTimeSource)
-        throw std::runtime_error("librasapi32.so has no time source seam");
-    setTimeSource(source);
-    return module;
 }
 
 } // namespace
@@ -48,7 +32,9 @@ TFakeDialUpService::TFakeDialUpService(TFakeClock& clock)
     TPlatformSeams& seams = PlatformSeams();
     seams.LibrarySearchPath = {BinaryDir()};
     ServiceClock = &clock;
-    FLibrary = LoadLibraryWithTimeSource(&FakeNow);
+    // The library stays loaded while the service exists, so the time source is still in place
+    // when the program loads the same library (the same path gives the same loaded library).
+    FLibrary = LoadRasLibrary(&FakeNow);
     // The link statistics read the same service at the same time.
     seams.DialUpService = &FService;
     seams.DialUpNow = [&clock] { return clock.EpochMs(); };
@@ -59,9 +45,7 @@ TFakeDialUpService::~TFakeDialUpService()
     TPlatformSeams& seams = PlatformSeams();
     seams.DialUpService = FPreviousService;
     seams.DialUpNow = FPreviousNow;
-    auto setTimeSource = reinterpret_cast<TZeltixRasSetTimeSource>(::dlsym(FLibrary, "ZeltixRasSetTimeSource"));
-    setTimeSource(nullptr);
-    ::dlclose(FLibrary);
+    UnloadRasLibrary(FLibrary);
     ServiceClock = nullptr;
     seams.LibrarySearchPath = FPreviousSearchPath;
     ::unsetenv("ZELTIX_RAS_DIR");

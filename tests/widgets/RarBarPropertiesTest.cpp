@@ -51,22 +51,45 @@ TSchemeRow ColoursOf(const TRarBar& bar)
         bar.FilledLineColor(), bar.FontColor()};
 }
 
-const std::array<TSchemeRow, 4> SchemeTable = {{
-    {0xFF8080, 0xE06868, 0xFF8080, 0xC06868, 0xDF8080, 0xA06868, 0xBF8080, 0x64408C, 0x7A408C, 0x8060A0, 0xA060A0,
-        0x823C96, 0x8848C0, 0xFFB0B0, 0xD060E0, 0x800080},
-    {0x80FF80, 0x68E068, 0x80FF80, 0x68C068, 0x80DF80, 0x68A068, 0x80BF80, 0x40648C, 0x407A8C, 0x60A0A0, 0x60A0A0,
-        0x3C8296, 0x4888C0, 0xE0FFE0, 0x68A8E0, 0xFFFF00},
-    {0xFF8080, 0xE06868, 0xFF8080, 0xC06868, 0xDF8080, 0xA06868, 0xBF8080, 0x648C40, 0x7A8C40, 0x80A060, 0xA0A060,
-        0x82963C, 0x88C048, 0xFFE0E0, 0x98E068, 0x489008},
-    {0x88C048, 0x82963C, 0x88C048, 0x82963C, 0x88C048, 0xA06868, 0xBF8080, 0xD05858, 0xE05858, 0xD08080, 0xE08080,
-        0xE06868, 0xFF8080, 0xC8E988, 0xD0A8A8, 0x800080},
+// What each scheme paints, one row per colour property in the order above and one column per
+// scheme: rcPurpleBlue, rcAcid, rcLightGreen, rcLightBlue.
+struct TPropertyColours {
+    const char* Property;
+    std::array<TColor, 4> ByScheme;
+};
+
+const std::array<TPropertyColours, 16> ExpectedColours = {{
+    {"TopColor", {0xFF8080, 0x80FF80, 0xFF8080, 0x88C048}},
+    {"SideColor1", {0xE06868, 0x68E068, 0xE06868, 0x82963C}},
+    {"SideColor2", {0xFF8080, 0x80FF80, 0xFF8080, 0x88C048}},
+    {"EmptyColor1", {0xC06868, 0x68C068, 0xC06868, 0x82963C}},
+    {"EmptyColor2", {0xDF8080, 0x80DF80, 0xDF8080, 0x88C048}},
+    {"EmptyFrameColor1", {0xA06868, 0x68A068, 0xA06868, 0xA06868}},
+    {"EmptyFrameColor2", {0xBF8080, 0x80BF80, 0xBF8080, 0xBF8080}},
+    {"BottomFrameColor", {0x64408C, 0x40648C, 0x648C40, 0xD05858}},
+    {"BottomColor", {0x7A408C, 0x407A8C, 0x7A8C40, 0xE05858}},
+    {"FilledFrameColor", {0x8060A0, 0x60A0A0, 0x80A060, 0xD08080}},
+    {"FilledColor", {0xA060A0, 0x60A0A0, 0xA0A060, 0xE08080}},
+    {"FilledSideColor1", {0x823C96, 0x3C8296, 0x82963C, 0xE06868}},
+    {"FilledSideColor2", {0x8848C0, 0x4888C0, 0x88C048, 0xFF8080}},
+    {"EmptyLineColor", {0xFFB0B0, 0xE0FFE0, 0xFFE0E0, 0xC8E988}},
+    {"FilledLineColor", {0xD060E0, 0x68A8E0, 0x98E068, 0xD0A8A8}},
+    {"FontColor", {0x800080, 0xFFFF00, 0x489008, 0x800080}},
 }};
+
+TSchemeRow SchemeTable(TRBColorScheme scheme)
+{
+    TSchemeRow row{};
+    for (size_t i = 0; i < row.size(); ++i)
+        row[i] = ExpectedColours[i].ByScheme[scheme];
+    return row;
+}
 
 TEST(RarBarProperties, ConstructorAppliesPurpleBlue)
 {
     QWidget host;
     const TRarBar bar(&host);
-    EXPECT_EQ(ColoursOf(bar), SchemeTable[rcPurpleBlue]);
+    EXPECT_EQ(ColoursOf(bar), SchemeTable(rcPurpleBlue));
 }
 
 TEST(RarBarProperties, EachSchemeSetsItsFifteenColoursAndFontColour)
@@ -77,7 +100,7 @@ TEST(RarBarProperties, EachSchemeSetsItsFifteenColoursAndFontColour)
     for (const TRBColorScheme scheme : {rcAcid, rcLightGreen, rcLightBlue, rcPurpleBlue, rcLightBlue}) {
         bar.SetColorScheme(scheme);
         EXPECT_EQ(bar.ColorScheme(), scheme);
-        EXPECT_EQ(ColoursOf(bar), SchemeTable[scheme]) << "scheme " << int(scheme);
+        EXPECT_EQ(ColoursOf(bar), SchemeTable(scheme)) << "scheme " << int(scheme);
     }
 }
 
