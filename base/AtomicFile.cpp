@@ -1,5 +1,7 @@
 #include "base/AtomicFile.h"
 
+#include "base/Seams.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,8 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-void (*WriteHook)(const std::string&) = nullptr;
 
 // mkstemp replaces the six X with letters and digits.
 constexpr std::string_view TempSuffix = ".XXXXXX";
@@ -37,11 +37,6 @@ bool WriteAll(int fd, std::string_view bytes)
 }
 
 } // namespace
-
-void SetAtomicWriteHookForTests(void (*hook)(const std::string&))
-{
-    WriteHook = hook;
-}
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes)
 {
@@ -81,9 +76,10 @@ bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bo
         ok = false;
         savedErrno = errno;
     }
-    if (ok && WriteHook) {
+    void (*hook)(const std::string&) = BaseSeams().AtomicWriteHook;
+    if (ok && hook) {
         try {
-            WriteHook(temp);
+            hook(temp);
         } catch (...) {
             ::unlink(temp.c_str());
             throw;

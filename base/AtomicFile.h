@@ -24,9 +24,7 @@ bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bo
 // Returns their paths, sorted; removing them is the caller's choice.
 std::vector<std::string> AtomicWriteLeftovers(const std::string& path);
 
-// Test seam: called after the temporary file is complete and before the rename. A hook that
-// throws or ends the process simulates a crash at the worst moment.
-void SetAtomicWriteHookForTests(void (*hook)(const std::string& tempPath));
+// A test may interrupt a write before its rename: TBaseSeams::AtomicWriteHook.
 
 // Reads a whole file, into a string sized once for it. It is opened without blocking (a FIFO in
 // its place never waits for a writer) and read only when it is a regular file of at most limit

@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "base/Seams.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -32,10 +33,11 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
         folder.Write(other, "x");
     ASSERT_EQ(::mkdir(folder.File("connhistory.dat.Folder").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("connhistory.dat", folder.File("connhistory.dat.Link12").c_str()), 0);
-    TAtomicWriteHookScope hook([](const std::string& tempPath) {
+    TSeamScope base{BaseSeams()};
+    base->AtomicWriteHook = [](const std::string& tempPath) {
         TempFile = tempPath;
         SeenDuringWrite = AtomicWriteLeftovers(Target);
-    });
+    };
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(WriteFileAtomically(Target, "TPF0"));
         EXPECT_EQ(SeenDuringWrite, std::vector<std::string>{TempFile});

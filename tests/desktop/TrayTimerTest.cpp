@@ -78,7 +78,7 @@ TEST_F(TrayCycleTest, CyclingStepsThroughTheImageListAndStartsOver)
     Tray->SetImageList(&images);
     EXPECT_FALSE(Tray->IsIconStored());
     auto shownColour = [] {
-        const TShellNotifyCall call = ShellNotifyCallsForTests().back();
+        const TShellNotifyCall call = ShellNotifyArea().Calls.back();
         EXPECT_EQ(call.Message, NIM_MODIFY);
         return IconOfHandle(call.Icon).pixmap(16, 16).toImage().pixelColor(8, 8);
     };
