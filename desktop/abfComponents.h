@@ -36,8 +36,6 @@ public:
     ~TabfComponent() override;
 
     QObject* Owner() const { return parent(); }
-    // These components are never placed in a form designer.
-    bool Designing() const { return false; }
     // The owner calls this once its own components have been made and set up.
     virtual void Loaded();
 
@@ -127,8 +125,6 @@ public:
     void SetVisible(bool Value);
     // Whether the shell took the icon: Visible says it is wanted, this that it is there.
     bool IconShown() const { return FIconShown; }
-    bool VisibleOnDesigning() const { return FVisibleOnDesigning; }
-    void SetVisibleOnDesigning(bool Value);
     // The timer of the base under the names of what it does here.
     bool CycleIcons() const { return TabfCustomTimer::Enabled(); }
     void SetCycleIcons(bool Value);
@@ -198,7 +194,6 @@ private:
     bool FShowHint = true;
     bool FVisible = false;
     bool FIconShown = false;
-    bool FVisibleOnDesigning = false;
     NOTIFYICONDATAA FNotifyData{};
     WNDPROC FOldAppProc = 0;
     WNDPROC FNewAppProc = 0;

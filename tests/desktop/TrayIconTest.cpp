@@ -15,7 +15,6 @@ TEST_F(TrayIconTest, ConstructionLeavesTheDefaultsAndNoIcon)
     EXPECT_TRUE(Tray->Enabled());
     EXPECT_TRUE(Tray->ShowHint());
     EXPECT_FALSE(Tray->Visible());
-    EXPECT_FALSE(Tray->VisibleOnDesigning());
     EXPECT_FALSE(Tray->PopupByLeft());
     EXPECT_EQ(Tray->IconID(), 0);
     EXPECT_EQ(Tray->ImageIndex(), 0);
