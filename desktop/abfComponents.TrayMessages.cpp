@@ -36,7 +36,7 @@ bool AutoPopup(const QMenu* Menu)
 void TabfTrayIcon::WndProc(TMessage& Message)
 {
     if (Message.Msg == CallbackMessage) {
-        if (!FEnabled)
+        if (!FMouseEnabled)
             return;
         POINT Pos{};
         GetCursorPos(&Pos);

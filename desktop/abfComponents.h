@@ -96,8 +96,10 @@ public:
     // "AutoPopup" property is false.
     virtual void PopupAtCursor();
 
-    bool Enabled() const { return FEnabled; }
-    void SetEnabled(bool Value) { FEnabled = Value; }
+    // Whether mouse actions on the icon raise events. The base's Enabled is the icon cycle's
+    // timer, CycleIcons here.
+    bool MouseEnabled() const { return FMouseEnabled; }
+    void SetMouseEnabled(bool Value) { FMouseEnabled = Value; }
     const QString& Hint() const { return FHint; }
     void SetHint(const QString& Value);
     TIcon& Icon() { return *FIcon; }
@@ -178,7 +180,7 @@ private:
     // Sends the record, filled anew, to the shell, and returns its answer.
     BOOL NotifyShell(DWORD Message);
 
-    bool FEnabled = true;
+    bool FMouseEnabled = true;
     QString FHint;
     std::unique_ptr<TIcon> FIcon;
     UINT FNotifyFlags = NIF_MESSAGE | NIF_TIP;

@@ -12,7 +12,7 @@ using TrayIconTest = TrayIconFixture;
 TEST_F(TrayIconTest, ConstructionLeavesTheDefaultsAndNoIcon)
 {
     MakeTray(false);
-    EXPECT_TRUE(Tray->Enabled());
+    EXPECT_TRUE(Tray->MouseEnabled());
     EXPECT_TRUE(Tray->ShowHint());
     EXPECT_FALSE(Tray->Visible());
     EXPECT_FALSE(Tray->PopupByLeft());
@@ -243,7 +243,7 @@ TEST_F(TrayIconTest, MouseMovesReportTheCursor)
 TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
 {
     Start();
-    Tray->SetEnabled(false);
+    Tray->SetMouseEnabled(false);
     int events = 0;
     CountMouseEvents(events);
     for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
@@ -256,7 +256,7 @@ TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
 
     // A press while disabled leaves no click behind.
     Mouse(WM_LBUTTONDOWN);
-    Tray->SetEnabled(true);
+    Tray->SetMouseEnabled(true);
     Mouse(WM_LBUTTONUP);
     EXPECT_EQ(Clicks, 0);
 }

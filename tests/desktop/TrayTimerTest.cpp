@@ -108,6 +108,21 @@ TEST_F(TrayCycleTest, CyclingStepsThroughTheImageListAndStartsOver)
     EXPECT_TRUE(Tray->IsIconStored());
 }
 
+// The icon's mouse switch and the base's timer switch are two things: one never moves the
+// other.
+TEST_F(TrayCycleTest, TheMouseSwitchLeavesTheIconCycleAlone)
+{
+    MakeTray(false);
+    Tray->SetMouseEnabled(false);
+    EXPECT_FALSE(Tray->CycleIcons());
+    EXPECT_FALSE(Tray->Enabled()) << "the base's switch is the cycle";
+    Tray->SetCycleIcons(true);
+    EXPECT_TRUE(Tray->Enabled());
+    EXPECT_FALSE(Tray->MouseEnabled());
+    Tray->SetMouseEnabled(true);
+    EXPECT_TRUE(Tray->CycleIcons());
+}
+
 TEST_F(TrayCycleTest, AGoneImageListIsForgotten)
 {
     Start();
