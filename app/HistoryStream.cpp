@@ -1,16 +1,13 @@
 #include "app/HistoryStream.h"
 
-#include "base/Ansi.h"
+#include "app/HistoryStreamBlocks.h"
 #include "base/ComponentStream.h"
-#include "base/Exceptions.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr int SubItemsPerRow = 3;
-// A row without texts: five 4-byte fields and the caption's length byte.
-constexpr size_t MinRowSize = 21;
+using HistoryStream::SubItemsPerRow;
 // Rows hold their texts as short strings: longer texts are cut to what a length byte can say.
 constexpr size_t MaxShortString = 255;
 
@@ -40,101 +37,6 @@ void WriteRowsBlock(std::string& out, size_t count, const std::function<THistory
     std::string size;
     AppendInt32(size, static_cast<int32_t>(out.size() - sizeAt));
     out.replace(sizeAt, size.size(), size);
-}
-
-// Reads the rows block: `reserve` learns the row count, `readRow` reads each row's texts (the
-// caption and the given number of sub-items) from the reader.
-template <typename TReserve, typename TReadRow>
-void ReadRowsBlock(std::string_view data, TReserve&& reserve, TReadRow&& readRow)
-{
-    TByteReader block(data);
-    const int32_t size = block.ReadInt32();
-    // The size names the whole block; a size beyond the value's bytes means the rows end early.
-    if (size < 8 || static_cast<size_t>(size) > data.size())
-        throw EReadError(QStringLiteral("Stream read error"));
-    TByteReader reader(data.substr(0, static_cast<size_t>(size)));
-    reader.Skip(4);
-    const int32_t count = reader.ReadInt32();
-    // A count the block cannot hold is damage, not an empty list.
-    if (count < 0 || static_cast<size_t>(count) > reader.Remaining() / MinRowSize)
-        throw EReadError(QStringLiteral("Stream read error"));
-    reserve(static_cast<size_t>(count));
-    for (int32_t r = 0; r < count; ++r) {
-        reader.Skip(12); // image, state image and overlay image indices
-        const int32_t subItems = reader.ReadInt32();
-        reader.Skip(4); // user data
-        if (subItems < 0)
-            throw EReadError(QStringLiteral("Stream read error"));
-        readRow(reader, subItems);
-    }
-    // The sub-items' image indices follow; the list shows no images, so they are only checked
-    // to lie within the block.
-    while (reader.Remaining() >= 2)
-        reader.ReadInt16();
-}
-
-void ReadColumns(TStreamReader& reader, std::vector<THistoryColumn>& columns)
-{
-    columns.clear();
-    reader.ReadCollectionBegin();
-    while (!reader.EndOfList()) {
-        reader.ReadListBegin();
-        THistoryColumn column;
-        while (!reader.EndOfList()) {
-            const std::string name = reader.ReadStr();
-            if (name == "Caption")
-                column.Caption = reader.ReadString();
-            else if (name == "Width")
-                column.Width = reader.ReadInteger();
-            else
-                reader.SkipValue();
-        }
-        reader.ReadListEnd();
-        columns.push_back(std::move(column));
-    }
-    reader.ReadListEnd();
-}
-
-template <typename TReadRows>
-void ReadHistoryInto(std::string_view bytes, THistoryLayout& list, TReadRows&& readRows)
-{
-    TStreamReader reader(bytes);
-    reader.ReadSignature();
-    reader.ReadStr(); // class name
-    reader.ReadStr(); // object name
-    while (!reader.EndOfList()) {
-        const std::string name = reader.ReadStr();
-        if (name == "Columns") {
-            ReadColumns(reader, list.Columns);
-        } else if (name == "Items.Data") {
-            readRows(reader.ReadBinary());
-        } else if (name == "Left") {
-            list.Left = reader.ReadInteger();
-        } else if (name == "Top") {
-            list.Top = reader.ReadInteger();
-        } else if (name == "Width") {
-            list.Width = reader.ReadInteger();
-        } else if (name == "Height") {
-            list.Height = reader.ReadInteger();
-        } else if (name == "TabOrder") {
-            reader.ReadInteger();
-        } else if (name == "ColumnClick" || name == "MultiSelect") {
-            reader.ReadBoolean();
-        } else if (name == "Align" || name == "PopupMenu" || name == "ViewStyle") {
-            reader.ReadIdent();
-        } else {
-            reader.SkipValue();
-        }
-    }
-    reader.ReadListEnd();
-    // The contained objects: none are ever written, and any found are not read.
-    if (!reader.EndOfList())
-        throw EReadError(QStringLiteral("Invalid property value"));
-    reader.ReadListEnd();
-    // The list ends where the file does; bytes beyond mean a value was read with another size
-    // than it was written with, and the rows may not be what the file holds.
-    if (!reader.AtEnd())
-        throw EFilerError(QStringLiteral("Invalid stream format"));
 }
 
 } // namespace
@@ -196,47 +98,13 @@ std::string WriteHistoryRows(
     return out;
 }
 
-std::string WriteHistoryStream(const THistoryList& list)
-{
-    std::vector<std::array<std::string, 4>> ansi(list.Rows.size());
-    for (size_t r = 0; r < list.Rows.size(); ++r) {
-        ansi[r][0] = StringToAnsi(list.Rows[r].Caption);
-        for (int i = 0; i < SubItemsPerRow; ++i)
-            ansi[r][static_cast<size_t>(i) + 1] = StringToAnsi(list.Rows[r].SubItems.value(i));
-    }
-    return WriteHistoryRows(list, ansi.size(), [&ansi](size_t r) {
-        return THistoryRowTexts{ansi[r][0], ansi[r][1], ansi[r][2], ansi[r][3]};
-    });
-}
-
-void ReadHistoryStream(std::string_view bytes, THistoryList& list)
-{
-    // Read into a copy: a list that took over what came before the damage would be written
-    // back with only that at the next save.
-    THistoryList read = list;
-    read.Rows.clear();
-    ReadHistoryInto(bytes, read, [&read](std::string_view block) {
-        read.Rows.clear();
-        ReadRowsBlock(
-            block, [&read](size_t count) { read.Rows.reserve(count); },
-            [&read](TByteReader& reader, int32_t subItems) {
-                THistoryRow row;
-                row.Caption = AnsiToString(reader.ReadShortString());
-                for (int32_t i = 0; i < subItems; ++i)
-                    row.SubItems << AnsiToString(reader.ReadShortString());
-                read.Rows.push_back(std::move(row));
-            });
-    });
-    list = std::move(read);
-}
-
 std::vector<THistoryRowTexts> ReadHistoryRows(std::string_view bytes, THistoryLayout& layout)
 {
     THistoryLayout read = layout;
     std::vector<THistoryRowTexts> rows;
-    ReadHistoryInto(bytes, read, [&rows](std::string_view block) {
+    HistoryStream::ReadHistoryInto(bytes, read, [&rows](std::string_view block) {
         rows.clear();
-        ReadRowsBlock(
+        HistoryStream::ReadRowsBlock(
             block, [&rows](size_t count) { rows.reserve(count); },
             [&rows](TByteReader& reader, int32_t subItems) {
                 THistoryRowTexts texts{};

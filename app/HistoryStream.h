@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <array>
 #include <cstddef>
@@ -17,11 +16,6 @@ struct THistoryColumn {
     int Width = 50;
 };
 
-struct THistoryRow {
-    QString Caption;      // start time stamp
-    QStringList SubItems; // entry, duration, cost
-};
-
 // The list's place and columns.
 struct THistoryLayout {
     int Left = 0;
@@ -31,26 +25,15 @@ struct THistoryLayout {
     std::vector<THistoryColumn> Columns;
 };
 
-struct THistoryList : THistoryLayout {
-    std::vector<THistoryRow> Rows;
-};
-
 // A row's texts as the file holds them, in the ANSI code page: the caption, then the first three
 // sub-items (entry, duration, cost). A row with fewer has empty texts; further ones are not kept,
 // as saving never writes them.
 using THistoryRowTexts = std::array<std::string_view, 4>;
 
-// The file's bytes for the list.
-std::string WriteHistoryStream(const THistoryList& list);
-
-// Reads the file's bytes into the list. The stream's columns replace the list's columns and its
-// rows replace the list's rows. A stream that fails anywhere (EFilerError / EReadError with
-// "Invalid stream format", "Stream read error" or "Invalid property value") leaves the list as
-// it was: nothing of a damaged file is taken over.
-void ReadHistoryStream(std::string_view bytes, THistoryList& list);
-
-// The same without a conversion of the texts: the rows as views into `bytes`, and the stream's
-// place and columns in `layout`. On a failure the layout is left as it was.
+// Reads the file's bytes: the rows as views into `bytes`, and the stream's place and columns in
+// `layout`. A stream that fails anywhere (EFilerError / EReadError with "Invalid stream format",
+// "Stream read error" or "Invalid property value") leaves the layout as it was: nothing of a
+// damaged file is taken over.
 std::vector<THistoryRowTexts> ReadHistoryRows(std::string_view bytes, THistoryLayout& layout);
 // The file's bytes for the layout and `count` rows, row i's texts given by `row(i)`.
 std::string WriteHistoryRows(

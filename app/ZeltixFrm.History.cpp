@@ -8,6 +8,7 @@
 #include "app/StoredFiles.h"
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
+#include "base/ReadFile.h"
 #include "base/SysUtils.h"
 
 #include <QFile>

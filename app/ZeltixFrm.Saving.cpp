@@ -7,6 +7,7 @@
 #include "base/Ansi.h"
 #include "base/AtomicFile.h"
 #include "base/ExceptionRoute.h"
+#include "base/ReadFile.h"
 #include "platform/Kernel.h"
 #include "platform/Profile.h"
 #include "reports/ProtokollFrm.h"

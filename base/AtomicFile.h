@@ -24,18 +24,4 @@ bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bo
 // Returns their paths, sorted; removing them is the caller's choice.
 std::vector<std::string> AtomicWriteLeftovers(const std::string& path);
 
-// Test seam: called after the temporary file is complete and before the rename. A hook that
-// throws or ends the process simulates a crash at the worst moment.
-void SetAtomicWriteHookForTests(void (*hook)(const std::string& tempPath));
-
-// Reads a whole file, into a string sized once for it. It is opened without blocking (a FIFO in
-// its place never waits for a writer) and read only when it is a regular file of at most limit
-// bytes, so a link to /dev/zero or a huge file costs nothing. Returns false when it cannot be
-// read, with errno set (ENOENT: it does not exist; EFBIG: too large; EISDIR: a folder; EINVAL:
-// another kind of file that is not a regular one) and, when why is given, the reason as a text for a message.
-constexpr std::size_t DefaultReadLimit = std::size_t{64} << 20;
-bool ReadWholeFile(
-    const std::string& path, std::string& bytes, std::size_t limit = DefaultReadLimit, std::string* why = nullptr);
-
-// What a file that is not a regular file is, for a message ("a folder", "a FIFO", ...).
-std::string FileKindText(unsigned mode);
+// A test may interrupt a write before its rename: TBaseSeams::AtomicWriteHook.

@@ -4,6 +4,7 @@
 
 #include "ras/service/PppLinks.h"
 #include "ras/service/RasService.h"
+#include "ras/service/ServiceSeams.h"
 #include "ras/service/SystemRoot.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
@@ -56,7 +57,8 @@ void PollPppLinks(benchmark::State& state, bool realProc)
 {
     TTempDir root, folder;
     BuildTree(root, realProc);
-    TSystemRootScope systemRoot(root.Path());
+    TSeamScope serviceSeams{ServiceSeams()};
+    serviceSeams->SystemRoot = root.Path();
     TRasService service(folder.Path());
     int64_t now = T0;
     // The link's handle is written once, as on the first poll. Over the fake tree's /proc the
@@ -90,7 +92,8 @@ void BM_IdlePollPeersNotRunning(benchmark::State& state)
     Put(root, "etc/ppp/peers/dsl", "plugin rp-pppoe.so\nnic-eth0\nnoauth\n");
     std::filesystem::create_directories(root.File("run"));
     std::filesystem::create_directory_symlink("/proc", root.File("proc"));
-    TSystemRootScope systemRoot(root.Path());
+    TSeamScope serviceSeams{ServiceSeams()};
+    serviceSeams->SystemRoot = root.Path();
     TRasService service(folder.Path());
     int64_t now = T0;
     if (!service.Connections(now).empty())

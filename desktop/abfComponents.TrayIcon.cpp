@@ -30,8 +30,7 @@ TabfTrayIcon::TabfTrayIcon(QObject* Owner)
 {
     FChangeLink->OnChange = [this](QObject*) { UpdateIconFromImageList(); };
     // The timer runs only with a handler; its ticks go to CycleStep.
-    if (!Designing())
-        SetOnTimer([](QObject*) {});
+    SetOnTimer([](QObject*) {});
     SetCycleIcons(false);
     SetCycleInterval(200);
     HookApplication();
@@ -94,25 +93,10 @@ void TabfTrayIcon::SetVisible(bool Value)
     if (Value == FVisible)
         return;
     FVisible = Value;
-    if (!Designing()) {
-        if (Value)
-            ShowIcon();
-        else
-            HideIcon();
-    }
-}
-
-void TabfTrayIcon::SetVisibleOnDesigning(bool Value)
-{
-    if (Value == FVisibleOnDesigning)
-        return;
-    FVisibleOnDesigning = Value;
-    if (Designing()) {
-        if (Value)
-            ShowIcon();
-        else
-            HideIcon();
-    }
+    if (Value)
+        ShowIcon();
+    else
+        HideIcon();
 }
 
 void TabfTrayIcon::SetImageList(TCustomImageList* Value)
@@ -228,10 +212,7 @@ void TabfTrayIcon::ShowIcon()
 {
     FNotifyFlags |= NIF_ICON;
     InsertToTray();
-    if (Designing())
-        FVisibleOnDesigning = true;
-    else
-        FVisible = true;
+    FVisible = true;
     if (OnShow)
         OnShow(this);
 }
@@ -240,10 +221,7 @@ void TabfTrayIcon::HideIcon()
 {
     FNotifyFlags &= ~NIF_ICON;
     DeleteFromTray();
-    if (Designing())
-        FVisibleOnDesigning = false;
-    else
-        FVisible = false;
+    FVisible = false;
     // While the component is destroyed its owner is going as well: the icon leaves, and neither
     // the owner's handlers nor its windows are touched any more.
     if (FDestroying)
@@ -260,7 +238,7 @@ void TabfTrayIcon::Loaded()
 {
     TabfCustomTimer::Loaded();
     bool JustAdded = false;
-    if (FMinimizeOnStart && !Designing()) {
+    if (FMinimizeOnStart) {
         SetApplicationShowMainForm(false);
         const bool WasVisible = FVisible;
         Minimize();
@@ -270,14 +248,12 @@ void TabfTrayIcon::Loaded()
         if (!FIconShown)
             SetApplicationShowMainForm(true);
     }
-    if ((Designing() ? FVisibleOnDesigning : FVisible) && !JustAdded)
+    if (FVisible && !JustAdded)
         ShowIcon();
 }
 
 void TabfTrayIcon::HookApplication()
 {
-    if (Designing())
-        return;
     FHookedWindow = ApplicationWindow();
     FOldAppProc = GetWindowLongA(FHookedWindow, GWL_WNDPROC);
     FNewAppProc = MakeObjectInstance([this](TMessage& Message) { AppWndProc(Message); });
@@ -307,8 +283,6 @@ void TabfTrayIcon::AppWndProc(TMessage& Message)
 
 void TabfTrayIcon::Minimize()
 {
-    if (Designing())
-        return;
     HideApplication();
     SetVisible(true);
     if (OnMinimize)

@@ -36,7 +36,7 @@ bool AutoPopup(const QMenu* Menu)
 void TabfTrayIcon::WndProc(TMessage& Message)
 {
     if (Message.Msg == CallbackMessage) {
-        if (Designing() || !FEnabled)
+        if (!FMouseEnabled)
             return;
         POINT Pos{};
         GetCursorPos(&Pos);
@@ -142,13 +142,12 @@ void TabfTrayIcon::DblClick()
             return;
         }
     }
-    if (!Designing())
-        if (QWidget* Control = OwnerControl()) {
-            if (FMinimizeToTray && Control->isVisible())
-                HideApplication();
-            else
-                ShowApplication();
-        }
+    if (QWidget* Control = OwnerControl()) {
+        if (FMinimizeToTray && Control->isVisible())
+            HideApplication();
+        else
+            ShowApplication();
+    }
     if (OnDblClick)
         OnDblClick(this);
 }

@@ -36,8 +36,6 @@ public:
     ~TabfComponent() override;
 
     QObject* Owner() const { return parent(); }
-    // These components are never placed in a form designer.
-    bool Designing() const { return false; }
     // The owner calls this once its own components have been made and set up.
     virtual void Loaded();
 
@@ -98,8 +96,10 @@ public:
     // "AutoPopup" property is false.
     virtual void PopupAtCursor();
 
-    bool Enabled() const { return FEnabled; }
-    void SetEnabled(bool Value) { FEnabled = Value; }
+    // Whether mouse actions on the icon raise events. The base's Enabled is the icon cycle's
+    // timer, CycleIcons here.
+    bool MouseEnabled() const { return FMouseEnabled; }
+    void SetMouseEnabled(bool Value) { FMouseEnabled = Value; }
     const QString& Hint() const { return FHint; }
     void SetHint(const QString& Value);
     TIcon& Icon() { return *FIcon; }
@@ -127,8 +127,6 @@ public:
     void SetVisible(bool Value);
     // Whether the shell took the icon: Visible says it is wanted, this that it is there.
     bool IconShown() const { return FIconShown; }
-    bool VisibleOnDesigning() const { return FVisibleOnDesigning; }
-    void SetVisibleOnDesigning(bool Value);
     // The timer of the base under the names of what it does here.
     bool CycleIcons() const { return TabfCustomTimer::Enabled(); }
     void SetCycleIcons(bool Value);
@@ -182,7 +180,7 @@ private:
     // Sends the record, filled anew, to the shell, and returns its answer.
     BOOL NotifyShell(DWORD Message);
 
-    bool FEnabled = true;
+    bool FMouseEnabled = true;
     QString FHint;
     std::unique_ptr<TIcon> FIcon;
     UINT FNotifyFlags = NIF_MESSAGE | NIF_TIP;
@@ -198,7 +196,6 @@ private:
     bool FShowHint = true;
     bool FVisible = false;
     bool FIconShown = false;
-    bool FVisibleOnDesigning = false;
     NOTIFYICONDATAA FNotifyData{};
     WNDPROC FOldAppProc = 0;
     WNDPROC FNewAppProc = 0;

@@ -125,5 +125,7 @@ private:
     bool GetAdapterStatistics();
     bool GetPerformanceStatistics();
 
-    friend struct TStatisticsProbe; // lets tests see the internal counters
+    // Lets tests read the internal counters: they are the watcher's own state, not a replaceable
+    // part of the platform, so no seam object holds them.
+    friend struct TStatisticsProbe;
 };

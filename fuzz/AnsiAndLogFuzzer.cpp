@@ -5,7 +5,7 @@
 #include "base/Ansi.h"
 #include "fuzz/Check.h"
 #include "reports/LogLines.h"
-#include "reports/LogText.h"
+#include "tests/support/LogText.h"
 
 #include <cstdint>
 #include <cstdlib>

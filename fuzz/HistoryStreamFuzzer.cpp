@@ -7,6 +7,7 @@
 #include "app/HistoryStream.h"
 #include "base/Ansi.h"
 #include "base/Exceptions.h"
+#include "tests/support/HistoryList.h"
 
 #include <cstdint>
 #include <cstdlib>

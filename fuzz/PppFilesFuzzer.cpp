@@ -5,6 +5,7 @@
 #include "ras/service/PppLinks.h"
 #include "ras/service/PppPeers.h"
 #include "ras/service/RasRecords.h"
+#include "ras/service/ServiceSeams.h"
 #include "ras/service/SystemRoot.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ const std::string& Root()
     static const std::string root = [] {
         std::string path = std::filesystem::temp_directory_path() / ("zeltix-fuzz-ppp-" + std::to_string(::getpid()));
         std::filesystem::create_directories(path + "/proc/4242");
-        SetSystemRootForTests(path);
+        ServiceSeams().SystemRoot = path;
         std::atexit([] {
             std::error_code error;
             std::filesystem::remove_all(SystemRoot(), error);

@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/IniDocument.h"
+#include "base/ReadFile.h"
 
 #include <algorithm>
 #include <cerrno>

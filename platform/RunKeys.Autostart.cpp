@@ -2,6 +2,7 @@
 
 #include "base/Ansi.h"
 #include "base/AtomicFile.h"
+#include "base/ReadFile.h"
 
 #include <QString>
 

@@ -4,6 +4,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/IniDocument.h"
+#include "base/ReadFile.h"
 
 #include <unistd.h>
 

@@ -16,16 +16,6 @@
 
 namespace {
 
-struct TNotifyIcon {
-    HWND Window = nullptr;
-    UINT ID = 0;
-    UINT CallbackMessage = 0;
-    HICON Icon = 0;
-    std::string Tip;
-    // Only where the desktop has a notification area.
-    std::unique_ptr<QSystemTrayIcon> Tray;
-};
-
 // Whether icons can be shown now, and whether they show in a real panel.
 bool AreaAvailable()
 {
@@ -66,19 +56,17 @@ private:
     bool FAvailable = false;
 };
 
-// The shell's notification area: its icons, the icon pictures handed to it, every call made,
-// and the watch for the panel. All user-interface work runs on one thread, so it needs no lock.
-struct TNotificationArea {
-    std::vector<std::unique_ptr<TNotifyIcon>> Icons;
-    std::vector<TShellNotifyCall> Calls;
+// The icon pictures handed to the shell and the watch for the panel: the shell's own, beside
+// the area's icons.
+struct TShellState {
     std::map<HICON, QIcon> IconHandles;
     HICON NextIconHandle = 0x00020000;
     TAreaWatch Watch;
 };
 
-TNotificationArea& Area()
+TShellState& Shell()
 {
-    static TNotificationArea State;
+    static TShellState State;
     return State;
 }
 
@@ -90,7 +78,7 @@ void TAreaWatch::Look()
     FAvailable = available;
     if (!available) {
         // The panel has gone and its icons with it.
-        Area().Icons.clear();
+        ShellNotifyArea().Icons.clear();
         return;
     }
     static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
@@ -99,10 +87,10 @@ void TAreaWatch::Look()
 
 TNotifyIcon* FindIcon(HWND hwnd, UINT id)
 {
-    const auto& icons = Area().Icons;
+    auto& icons = ShellNotifyArea().Icons;
     auto it = std::find_if(
-        icons.begin(), icons.end(), [&](const auto& icon) { return icon->Window == hwnd && icon->ID == id; });
-    return it == icons.end() ? nullptr : it->get();
+        icons.begin(), icons.end(), [&](const TNotifyIcon& icon) { return icon.Window == hwnd && icon.ID == id; });
+    return it == icons.end() ? nullptr : &*it;
 }
 
 // The shell posts its notifications, so the owner handles them from the event loop.
@@ -160,11 +148,11 @@ void Apply(TNotifyIcon& icon, const NOTIFYICONDATAA& data)
     Reflect(icon);
 }
 
-std::unique_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
+std::shared_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
 {
     if (!AreaIsReal())
         return nullptr;
-    auto tray = std::make_unique<QSystemTrayIcon>();
+    auto tray = std::make_shared<QSystemTrayIcon>();
     QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
         [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); });
     return tray;
@@ -180,12 +168,12 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
     case NIM_ADD: {
         if (icon || !AreaAvailable())
             return FALSE;
-        auto added = std::make_unique<TNotifyIcon>();
-        added->Window = hwnd;
-        added->ID = data.uID;
-        added->Tray = MakeTray(hwnd, data.uID);
-        Apply(*added, data);
-        Area().Icons.push_back(std::move(added));
+        TNotifyIcon added;
+        added.Window = hwnd;
+        added.ID = data.uID;
+        added.Tray = MakeTray(hwnd, data.uID);
+        Apply(added, data);
+        ShellNotifyArea().Icons.push_back(std::move(added));
         return TRUE;
     }
     case NIM_MODIFY:
@@ -196,7 +184,7 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
     case NIM_DELETE:
         if (!icon)
             return FALSE;
-        std::erase_if(Area().Icons, [icon](const auto& entry) { return entry.get() == icon; });
+        std::erase_if(ShellNotifyArea().Icons, [icon](const TNotifyIcon& entry) { return &entry == icon; });
         return TRUE;
     default:
         return FALSE;
@@ -219,7 +207,7 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
 {
     if (!lpData)
         return FALSE;
-    Area().Watch.Start();
+    Shell().Watch.Start();
     const BOOL result = Notify(dwMessage, *lpData);
     TShellNotifyCall call;
     call.Message = dwMessage;
@@ -230,72 +218,64 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
     call.Icon = lpData->hIcon;
     call.Tip = std::string(lpData->szTip, strnlen(lpData->szTip, sizeof(lpData->szTip)));
     call.Result = result;
-    Area().Calls.push_back(std::move(call));
+    ShellNotifyArea().Calls.push_back(std::move(call));
     return result;
 }
 
 HICON CreateIconHandle(const QIcon& icon)
 {
-    TNotificationArea& area = Area();
-    const HICON handle = area.NextIconHandle;
-    area.NextIconHandle += 4;
-    area.IconHandles[handle] = icon;
+    TShellState& shell = Shell();
+    const HICON handle = shell.NextIconHandle;
+    shell.NextIconHandle += 4;
+    shell.IconHandles[handle] = icon;
     return handle;
 }
 
 QIcon IconOfHandle(HICON icon)
 {
-    const auto& handles = Area().IconHandles;
+    const auto& handles = Shell().IconHandles;
     auto it = handles.find(icon);
     return it == handles.end() ? QIcon() : it->second;
 }
 
 BOOL DestroyIcon(HICON icon)
 {
-    return Area().IconHandles.erase(icon) ? TRUE : FALSE;
+    return Shell().IconHandles.erase(icon) ? TRUE : FALSE;
 }
 
-std::vector<TShellNotifyCall> ShellNotifyCallsForTests()
+TNotificationArea& ShellNotifyArea()
 {
-    return Area().Calls;
+    static TNotificationArea State;
+    return State;
 }
 
-void ClearShellNotifyCallsForTests()
+bool TNotificationArea::HasIcon(HWND hwnd, UINT id) const
 {
-    Area().Calls.clear();
+    return std::any_of(
+        Icons.begin(), Icons.end(), [&](const TNotifyIcon& icon) { return icon.Window == hwnd && icon.ID == id; });
 }
 
-int NotifyIconCountForTests()
+BOOL TNotificationArea::SendMouse(HWND hwnd, UINT id, UINT mouseMessage) const
 {
-    return static_cast<int>(Area().Icons.size());
-}
-
-bool HasNotifyIconForTests(HWND hwnd, UINT id)
-{
-    return FindIcon(hwnd, id) != nullptr;
-}
-
-BOOL SendNotifyIconMouseForTests(HWND hwnd, UINT id, UINT mouseMessage)
-{
-    TNotifyIcon* icon = FindIcon(hwnd, id);
-    if (!icon || !icon->CallbackMessage)
+    auto it = std::find_if(
+        Icons.begin(), Icons.end(), [&](const TNotifyIcon& icon) { return icon.Window == hwnd && icon.ID == id; });
+    if (it == Icons.end() || !it->CallbackMessage)
         return FALSE;
-    SendMessageA(hwnd, icon->CallbackMessage, id, static_cast<LPARAM>(mouseMessage));
+    SendMessageA(hwnd, it->CallbackMessage, id, static_cast<LPARAM>(mouseMessage));
     return TRUE;
 }
 
-BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason)
+BOOL TNotificationArea::Activate(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason) const
 {
-    if (!FindIcon(hwnd, id))
+    if (!HasIcon(hwnd, id))
         return FALSE;
-    Activate(hwnd, id, reason);
+    ::Activate(hwnd, id, reason);
     return TRUE;
 }
 
-void ResetNotifyIconsForTests()
+void TNotificationArea::Reset()
 {
-    TNotificationArea& area = Area();
-    area.Icons.clear();
-    area.Calls.clear();
-    area.Watch.Resync();
+    Icons.clear();
+    Calls.clear();
+    Shell().Watch.Resync();
 }

@@ -5,6 +5,7 @@
 #include <QSystemTrayIcon>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -76,16 +77,37 @@ struct TShellNotifyCall {
     BOOL Result = FALSE;
 };
 
-// Test seams: the calls made since the last clear, the icons present, a mouse message sent to
-// an icon's owner as its callback message (FALSE when there is no such icon or no callback
-// message), an activation as the notification area reports it, and a clean slate.
-std::vector<TShellNotifyCall> ShellNotifyCallsForTests();
-void ClearShellNotifyCallsForTests();
-int NotifyIconCountForTests();
-bool HasNotifyIconForTests(HWND hwnd, UINT id);
-BOOL SendNotifyIconMouseForTests(HWND hwnd, UINT id, UINT mouseMessage);
-BOOL ActivateNotifyIconForTests(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason);
-void ResetNotifyIconsForTests();
+// One icon in the notification area. The panel's icon is shared by copies of the record, so a
+// saved copy of the area shows the same icon when it is put back.
+struct TNotifyIcon {
+    HWND Window = nullptr;
+    UINT ID = 0;
+    UINT CallbackMessage = 0;
+    HICON Icon = 0;
+    std::string Tip;
+    // Only where the desktop has a notification area.
+    std::shared_ptr<QSystemTrayIcon> Tray;
+};
+
+// The shell's notification area of this process: its icons and every call of Shell_NotifyIconA
+// in order. All user-interface work runs on one thread, so it needs no lock. A test saves it
+// and puts it back whole (TSeamScope), and acts as the shell and the user through it.
+struct TNotificationArea {
+    std::vector<TNotifyIcon> Icons;
+    std::vector<TShellNotifyCall> Calls;
+
+    int IconCount() const { return static_cast<int>(Icons.size()); }
+    bool HasIcon(HWND hwnd, UINT id) const;
+    // Sends mouseMessage to the icon's owner as its callback message; FALSE when there is no
+    // such icon or it has no callback message.
+    BOOL SendMouse(HWND hwnd, UINT id, UINT mouseMessage) const;
+    // An activation as the notification area reports it; FALSE when there is no such icon.
+    BOOL Activate(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason) const;
+    // No icons and no calls, and the watch takes the desktop's area as it is now for granted.
+    void Reset();
+};
+TNotificationArea& ShellNotifyArea();
+
 // A test may stand in for the desktop's notification area: TPlatformSeams::NotificationArea.
 // How often the watch looks for a notification area that appeared or went away.
 constexpr UINT NotificationAreaWatchMs = 2000;

@@ -291,24 +291,4 @@ std::optional<TAsyncSelection> AsyncSelectionOf(SOCKET s)
     return it->second;
 }
 
-int WSAStartupCallsForTests()
-{
-    return WinsockState().StartupCalls;
-}
-
-int WSACleanupCallsForTests()
-{
-    return WinsockState().CleanupCalls;
-}
-
-std::vector<std::string> CallsForTests()
-{
-    return WinsockState().Calls;
-}
-
-std::string LastHostNameLookedUpForTests()
-{
-    return WinsockState().LastLookedUp;
-}
-
 } // namespace Winsock

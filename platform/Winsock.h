@@ -124,12 +124,4 @@ struct TWinsockState {
 };
 TWinsockState& WinsockState();
 
-// Readers of the record for tests.
-int WSAStartupCallsForTests();
-int WSACleanupCallsForTests();
-// Every call of the stand-in in order, as a short text such as "socket(2,1,6)".
-std::vector<std::string> CallsForTests();
-// The name gethostbyname was last asked for.
-std::string LastHostNameLookedUpForTests();
-
 } // namespace Winsock

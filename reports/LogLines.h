@@ -13,8 +13,8 @@
 // The connection log's lines as Protokol.txt stores them: the file's bytes in the ANSI code
 // page, held once as read, followed by this run's lines in the same code page. A line becomes
 // text only when it is asked for, so a log of hundreds of megabytes costs little more memory
-// than its file. The lines are those SplitLogLines finds in the file's text, and the saved file
-// is what LogFileText writes for them.
+// than its file. The lines are the file's text split at each CR LF or LF, and the saved file
+// ends every line with CR LF.
 class TLogLines {
 public:
     // The log is never trimmed: a session writes about 300 bytes, so a gigabyte is a hundred

@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Exceptions.h"
+#include "base/ReadFile.h"
 #include "platform/ProgramDir.h"
 
 #include <QFile>

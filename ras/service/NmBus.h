@@ -91,7 +91,8 @@ public:
     uint64_t Refreshes() const;
     // For the tests: waits (up to two seconds) until every signal NetworkManager sent before
     // now is taken in and the state is asked again accordingly. False when that did not
-    // happen in time.
+    // happen in time. A wait on the bus itself rather than a replaceable part, so it stays here
+    // and not in TServiceSeams.
     bool SyncForTests();
 
     TNmBus();

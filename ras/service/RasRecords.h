@@ -154,7 +154,9 @@ ZELTIX_RAS_API DWORD RasHangUpA(HRASCONN hrasconn);
 ZELTIX_RAS_API DWORD RasGetErrorStringA(UINT uErrorValue, LPSTR lpszErrorString, DWORD cBufSize);
 
 // Not a dial-up function: replaces the library's wall clock (milliseconds since the Unix
-// epoch) so tests can move time by hand. NULL restores the real clock.
+// epoch) so tests can move time by hand. NULL restores the real clock. A C export rather than
+// a seam object: callers reach the library only by name through GetProcAddress, across a C
+// boundary that carries no C++ objects.
 ZELTIX_RAS_API void ZeltixRasSetTimeSource(long long (*nowMs)(void));
 
 } // extern "C"

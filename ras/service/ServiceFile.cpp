@@ -2,6 +2,7 @@
 
 #include "ras/service/AnsiText.h"
 #include "ras/service/RasErrors.h"
+#include "ras/service/ServiceSeams.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,8 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::atomic<void (*)(const std::string&)> SaveHook{nullptr};
 
 constexpr std::string_view kTempInfix = ".saving-";
 constexpr size_t kTempLetters = 6;
@@ -184,7 +183,7 @@ void SaveServiceFile(const std::string& path, std::string_view bytes)
         error = errno;
     }
     if (ok) {
-        if (void (*hook)(const std::string&) = SaveHook.load())
+        if (void (*hook)(const std::string&) = ServiceSeams().SaveHook)
             hook(temp);
         if (::rename(temp.c_str(), path.c_str()) != 0) {
             ok = false;
@@ -202,9 +201,4 @@ void SaveServiceFile(const std::string& path, std::string_view bytes)
         ::fsync(dirFd);
         ::close(dirFd);
     }
-}
-
-void SetServiceSaveHookForTests(void (*hook)(const std::string& tempPath))
-{
-    SaveHook.store(hook);
 }

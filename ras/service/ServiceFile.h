@@ -50,7 +50,3 @@ void SaveServiceFile(const std::string& path, std::string_view bytes);
 // The temporary files of the folder's saves that never got to their rename: regular files named
 // like one of kServiceFileNames with ".saving-" and six letters or digits added, sorted.
 std::vector<std::string> ServiceSaveLeftovers(const std::string& folder);
-
-// Test seam: called when the temporary file is complete, before the rename. A hook that ends the
-// process leaves what a save killed at that moment leaves.
-void SetServiceSaveHookForTests(void (*hook)(const std::string& tempPath));

@@ -1,16 +1,12 @@
 #include "ras/service/SystemRoot.h"
 
+#include "ras/service/ServiceSeams.h"
+
 #include <cstdlib>
-
-namespace {
-
-std::string RootOverride;
-
-} // namespace
 
 std::string SystemRoot()
 {
-    std::string root = RootOverride;
+    std::string root = ServiceSeams().SystemRoot;
     if (root.empty()) {
         // The stand-in platform may honour a setting of its own, as it does ZELTIX_RAS_DIR.
         if (const char* env = std::getenv("ZELTIX_SYSTEM_ROOT"))
@@ -24,9 +20,4 @@ std::string SystemRoot()
 std::string SystemPath(std::string_view path)
 {
     return SystemRoot() + std::string(path);
-}
-
-void SetSystemRootForTests(const std::string& root)
-{
-    RootOverride = root;
 }

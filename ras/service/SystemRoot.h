@@ -8,8 +8,5 @@
 // SystemPath("/etc/ppp/peers") is that path below the root.
 std::string SystemPath(std::string_view path);
 
-// The root as set by SetSystemRootForTests, else $ZELTIX_SYSTEM_ROOT, else "" (meaning "/").
+// The root as set in ServiceSeams().SystemRoot, else $ZELTIX_SYSTEM_ROOT, else "" (meaning "/").
 std::string SystemRoot();
-
-// Test seam: read the system below this folder; an empty path restores the default.
-void SetSystemRootForTests(const std::string& root);

@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 #include "base/FormatSettings.h"
+#include "tests/support/HistoryList.h"
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>

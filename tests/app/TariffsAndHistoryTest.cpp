@@ -2,6 +2,7 @@
 
 #include "app/HistoryStream.h"
 #include "base/Exceptions.h"
+#include "tests/support/HistoryList.h"
 
 #include <QKeyEvent>
 #include <QLabel>

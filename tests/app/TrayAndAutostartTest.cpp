@@ -20,16 +20,16 @@ protected:
     int Adds() const
     {
         int n = 0;
-        for (const TShellNotifyCall& call : ShellNotifyCallsForTests())
+        for (const TShellNotifyCall& call : ShellNotifyArea().Calls)
             n += call.Message == NIM_ADD ? 1 : 0;
         return n;
     }
 
     void ClickIcon()
     {
-        const TShellNotifyCall add = ShellNotifyCallsForTests().front();
-        SendNotifyIconMouseForTests(add.Window, add.ID, WM_LBUTTONDOWN);
-        SendNotifyIconMouseForTests(add.Window, add.ID, WM_LBUTTONUP);
+        const TShellNotifyCall add = ShellNotifyArea().Calls.front();
+        ShellNotifyArea().SendMouse(add.Window, add.ID, WM_LBUTTONDOWN);
+        ShellNotifyArea().SendMouse(add.Window, add.ID, WM_LBUTTONUP);
         QCoreApplication::sendPostedEvents();
     }
 
@@ -39,11 +39,11 @@ protected:
 TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppears)
 {
     Seams->NotificationArea = false;
-    ResetNotifyIconsForTests();
+    ShellNotifyArea().Reset();
     Start();
     EXPECT_TRUE(ApplicationShowMainForm()) << "the program entry shows the main window";
     Form->show();
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
     Form->IndieTrayminimieren1->trigger();
     EXPECT_TRUE(Form->isVisible()) << "minimised, not hidden away";
     EXPECT_TRUE(Form->isMinimized());
@@ -51,7 +51,7 @@ TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppea
     // A panel starts later: the icon arrives and the window is brought back.
     Seams->NotificationArea = true;
     RunFor(NotificationAreaWatchMs + 1000);
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
     EXPECT_TRUE(Form->abfTrayIcon1->IconShown());
     EXPECT_TRUE(Form->isVisible());
     Form->IndieTrayminimieren1->trigger();
@@ -65,7 +65,7 @@ TEST_F(TrayAndAutostartTest, TheProgramStartsInTheTrayAndTheIconShowsIt)
     Start();
     EXPECT_FALSE(Form->isVisible()) << "no main window at start";
     EXPECT_EQ(Adds(), 1) << "exactly one icon";
-    EXPECT_EQ(ShellNotifyCallsForTests().front().Tip, "") << "no tooltip";
+    EXPECT_EQ(ShellNotifyArea().Calls.front().Tip, "") << "no tooltip";
 
     ClickIcon();
     EXPECT_TRUE(Form->isVisible());

@@ -1,5 +1,6 @@
 #include "base/AtomicFile.h"
 
+#include "base/Seams.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
@@ -32,10 +33,11 @@ TEST(AtomicFile, LeftoversAreTheTemporaryFilesTheWriterMakes)
         folder.Write(other, "x");
     ASSERT_EQ(::mkdir(folder.File("connhistory.dat.Folder").c_str(), 0700), 0);
     ASSERT_EQ(::symlink("connhistory.dat", folder.File("connhistory.dat.Link12").c_str()), 0);
-    TAtomicWriteHookScope hook([](const std::string& tempPath) {
+    TSeamScope base{BaseSeams()};
+    base->AtomicWriteHook = [](const std::string& tempPath) {
         TempFile = tempPath;
         SeenDuringWrite = AtomicWriteLeftovers(Target);
-    });
+    };
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(WriteFileAtomically(Target, "TPF0"));
         EXPECT_EQ(SeenDuringWrite, std::vector<std::string>{TempFile});
@@ -59,54 +61,6 @@ TEST(AtomicFile, PiecesAreWrittenInOrderAndGivingUpKeepsTheOldFile)
     EXPECT_EQ(errno, ENOSPC);
     EXPECT_EQ(folder.Read("Protokol.txt"), "alt\r\n" + std::string(100000, 'x'));
     EXPECT_TRUE(AtomicWriteLeftovers(target).empty());
-}
-
-TEST(AtomicFile, ReadWholeFileReadsFilesOfAnySizeAndThoseThatReportNone)
-{
-    TTempDir folder;
-    for (const std::string& content : {std::string(), std::string("x"), std::string(300001, '\xE4')}) {
-        folder.Write("f", content);
-        std::string read = "vorher";
-        ASSERT_TRUE(ReadWholeFile(folder.File("f"), read));
-        EXPECT_EQ(read, content);
-    }
-    // /proc files have no size until read.
-    std::string status;
-    ASSERT_TRUE(ReadWholeFile("/proc/self/status", status));
-    EXPECT_NE(status.find("VmRSS:"), std::string::npos);
-    EXPECT_FALSE(ReadWholeFile(folder.Path(), status)) << "a folder";
-    EXPECT_FALSE(ReadWholeFile(folder.File("fehlt"), status));
-}
-
-TEST(AtomicFile, OnlyRegularFilesWithinTheLimitAreReadAndNothingWaits)
-{
-    TTempDir folder;
-    folder.Write("small", "12345");
-    ASSERT_EQ(::mkfifo(folder.File("fifo").c_str(), 0600), 0);
-    ASSERT_EQ(::symlink("/dev/zero", folder.File("zero").c_str()), 0);
-    ASSERT_EQ(::symlink("/proc/self/status", folder.File("proc").c_str()), 0);
-    const struct {
-        const char* Name;
-        size_t Limit;
-        int Errno; // 0: read
-        const char* Why;
-    } cases[] = {
-        {"small", 5, 0, ""}, {"small", 4, EFBIG, "larger than 4 bytes"},
-        {"fifo", 100, EINVAL, "not a regular file but a FIFO"},
-        {"zero", 100, EINVAL, "not a regular file but a device"},
-        {"proc", 10, EFBIG, "larger than 10 bytes"}, // reports no size, read until the limit
-        {"fehlt", 100, ENOENT, ""},                  // the system's text
-    };
-    for (const auto& c : cases) {
-        std::string bytes = "vorher", why;
-        errno = 0;
-        EXPECT_EQ(ReadWholeFile(folder.File(c.Name), bytes, c.Limit, &why), c.Errno == 0) << c.Name;
-        if (c.Errno != 0) {
-            EXPECT_EQ(errno, c.Errno) << c.Name;
-            EXPECT_EQ(why, *c.Why ? std::string(c.Why) : std::string(std::strerror(c.Errno))) << c.Name;
-            EXPECT_TRUE(bytes.empty()) << c.Name;
-        }
-    }
 }
 
 // The saves run as an ordinary user here, as the program does: the test process (root in CI)

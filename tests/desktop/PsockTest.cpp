@@ -49,7 +49,7 @@ TEST_F(PsockTest, ConstructionStartsTheLayerAndPreparesOneLingeringSocket)
 {
     auto sock = std::make_unique<TPowersock>(nullptr);
     EXPECT_EQ(TPowersock::InstanceCount(), 1);
-    EXPECT_EQ(Winsock::CallsForTests(),
+    EXPECT_EQ(Winsock::WinsockState().Calls,
         (std::vector<std::string>{
             "WSAStartup(1.1)", "socket(2,1,6)", "setsockopt(SO_LINGER,1,0,4)", "WSAAsyncSelect(1125,61)"}));
     EXPECT_NE(sock->SocketHandle(), TPowersock::NoSocket);
@@ -80,7 +80,7 @@ TEST_F(PsockTest, ConstructionStartsTheLayerAndPreparesOneLingeringSocket)
     sock.reset();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(IsWindow(timerWindow));
-    std::vector<std::string> calls = Winsock::CallsForTests();
+    std::vector<std::string> calls = Winsock::WinsockState().Calls;
     ASSERT_EQ(calls.size(), 6u);
     EXPECT_EQ(calls[4], "closesocket()");
     EXPECT_EQ(calls[5], "WSACleanup()");
@@ -93,7 +93,7 @@ TEST_F(PsockTest, TwoInstancesStartAndStopTheLayerOnce)
     auto first = std::make_unique<TPowersock>(nullptr);
     auto* second = new TPowersock(&owner);
     EXPECT_EQ(TPowersock::InstanceCount(), 2);
-    EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 1);
+    EXPECT_EQ(Winsock::WinsockState().StartupCalls, 1);
     EXPECT_NE(first->SocketHandle(), second->SocketHandle());
     // Only the instance that started the layer describes it.
     EXPECT_EQ(first->WinsockInfo().size(), 6);
@@ -101,12 +101,12 @@ TEST_F(PsockTest, TwoInstancesStartAndStopTheLayerOnce)
 
     first.reset();
     EXPECT_EQ(TPowersock::InstanceCount(), 1);
-    EXPECT_EQ(Winsock::WSACleanupCallsForTests(), 0);
+    EXPECT_EQ(Winsock::WinsockState().CleanupCalls, 0);
     // The owner destroys its component, and with the last one the layer stops.
     delete owner.children().value(0);
     EXPECT_EQ(TPowersock::InstanceCount(), 0);
-    EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 1);
-    EXPECT_EQ(Winsock::WSACleanupCallsForTests(), 1);
+    EXPECT_EQ(Winsock::WinsockState().StartupCalls, 1);
+    EXPECT_EQ(Winsock::WinsockState().CleanupCalls, 1);
 }
 
 struct TAddressCase {
@@ -128,7 +128,7 @@ TEST_F(PsockTest, LocalAddressIsTheFirstAddressInDottedDecimal)
         SCOPED_TRACE(c.Text);
         Seams->Sockets.LocalAddresses = c.Addresses;
         EXPECT_EQ(sock.QueryLocalAddress(), QString::fromLatin1(c.Text));
-        EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), "zeltix-host");
+        EXPECT_EQ(Winsock::WinsockState().LastLookedUp, "zeltix-host");
     }
 }
 
@@ -147,13 +147,13 @@ TEST_F(PsockTest, HostNameOf199CharactersIsLookedUpWhole)
     Seams->Sockets.HostName = longName;
     Seams->Sockets.LocalAddresses = {{10, 0, 0, 7}};
     EXPECT_EQ(sock.QueryLocalAddress(), "10.0.0.7");
-    EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), longName);
+    EXPECT_EQ(Winsock::WinsockState().LastLookedUp, longName);
 
     // One character more does not fit the 200 bytes: the empty buffer is looked up, which the
     // layer answers for the local host as well.
     Seams->Sockets.HostName = longName + "x";
     EXPECT_EQ(sock.QueryLocalAddress(), "10.0.0.7");
-    EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), "");
+    EXPECT_EQ(Winsock::WinsockState().LastLookedUp, "");
 }
 
 TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
@@ -167,7 +167,8 @@ TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
         EXPECT_STREQ(e.ClassName(), "ESockError");
     }
     EXPECT_EQ(TPowersock::InstanceCount(), 0);
-    EXPECT_EQ(Winsock::CallsForTests(), (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "WSACleanup()"}));
+    EXPECT_EQ(
+        Winsock::WinsockState().Calls, (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "WSACleanup()"}));
 
     // Beside a working instance the failure takes back only its own count.
     Seams->Sockets.SocketHandle.reset();
@@ -175,8 +176,8 @@ TEST_F(PsockTest, ASocketThatCannotBeMadeFailsConstructionAndTakesTheCountBack)
     Seams->Sockets.SocketHandle = Winsock::INVALID_SOCKET;
     EXPECT_THROW(TPowersock(nullptr), ESockError);
     EXPECT_EQ(TPowersock::InstanceCount(), 1);
-    EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 2);
-    EXPECT_EQ(Winsock::WSACleanupCallsForTests(), 1);
+    EXPECT_EQ(Winsock::WinsockState().StartupCalls, 2);
+    EXPECT_EQ(Winsock::WinsockState().CleanupCalls, 1);
 }
 
 TEST_F(PsockTest, HandlesBeyond16BitsAreErrors)
@@ -188,7 +189,7 @@ TEST_F(PsockTest, HandlesBeyond16BitsAreErrors)
         EXPECT_THROW(TPowersock(nullptr), ESockError);
         EXPECT_EQ(TPowersock::InstanceCount(), 0);
         // The handle is given back to the layer rather than kept or forgotten.
-        EXPECT_EQ(Winsock::CallsForTests(),
+        EXPECT_EQ(Winsock::WinsockState().Calls,
             (std::vector<std::string>{"WSAStartup(1.1)", "socket(2,1,6)", "closesocket()", "WSACleanup()"}));
     }
     Seams->Sockets.SocketHandle = 0xFFFE;
@@ -204,7 +205,7 @@ struct TStatusLog {
     {
         return [this](QObject* sender, const QString& status) {
             Sender = sender;
-            Reports.emplace_back(status, Winsock::CallsForTests().size());
+            Reports.emplace_back(status, Winsock::WinsockState().Calls.size());
         };
     }
 };
@@ -225,7 +226,7 @@ TEST_F(PsockTest, StatusReportsComeAtLevelEightBeforeTheirSteps)
     EXPECT_EQ(log.Reports,
         (std::vector<Report>{{"Create", 0}, {"Initializing Winsock", 0}, {"Getting Local IP", 4}, {"Destroy", 6},
             {"Request Close Socket", 6}}));
-    EXPECT_EQ(Winsock::CallsForTests()[6], "closesocket()");
+    EXPECT_EQ(Winsock::WinsockState().Calls[6], "closesocket()");
 }
 
 TEST_F(PsockTest, BelowLevelEightNothingIsReportedOrStored)

@@ -78,7 +78,7 @@ protected:
     {
         MakeTray();
         Tray->Loaded();
-        ClearShellNotifyCallsForTests();
+        ShellNotifyArea().Calls.clear();
         return Tray;
     }
 
@@ -94,7 +94,7 @@ protected:
     // A mouse message on the icon, as the shell reports it.
     void Mouse(UINT message)
     {
-        SendNotifyIconMouseForTests(Tray->Handle(), static_cast<UINT>(Tray->IconID()), message);
+        ShellNotifyArea().SendMouse(Tray->Handle(), static_cast<UINT>(Tray->IconID()), message);
     }
     void Click()
     {
@@ -105,7 +105,7 @@ protected:
     static std::vector<DWORD> Messages()
     {
         std::vector<DWORD> messages;
-        for (const TShellNotifyCall& call : ShellNotifyCallsForTests())
+        for (const TShellNotifyCall& call : ShellNotifyArea().Calls)
             messages.push_back(call.Message);
         return messages;
     }

@@ -12,10 +12,9 @@ using TrayIconTest = TrayIconFixture;
 TEST_F(TrayIconTest, ConstructionLeavesTheDefaultsAndNoIcon)
 {
     MakeTray(false);
-    EXPECT_TRUE(Tray->Enabled());
+    EXPECT_TRUE(Tray->MouseEnabled());
     EXPECT_TRUE(Tray->ShowHint());
     EXPECT_FALSE(Tray->Visible());
-    EXPECT_FALSE(Tray->VisibleOnDesigning());
     EXPECT_FALSE(Tray->PopupByLeft());
     EXPECT_EQ(Tray->IconID(), 0);
     EXPECT_EQ(Tray->ImageIndex(), 0);
@@ -23,10 +22,10 @@ TEST_F(TrayIconTest, ConstructionLeavesTheDefaultsAndNoIcon)
     EXPECT_FALSE(Tray->CycleIcons());
     EXPECT_EQ(Tray->CycleInterval(), 200u);
     EXPECT_TRUE(Tray->IsIconStored());
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
     // Setting the picture while the icon is absent asks the shell to modify it, which it refuses.
     ASSERT_EQ(Messages(), (std::vector<DWORD>{NIM_MODIFY}));
-    EXPECT_FALSE(ShellNotifyCallsForTests()[0].Result);
+    EXPECT_FALSE(ShellNotifyArea().Calls[0].Result);
     EXPECT_EQ(TabfTrayIcon::TaskbarCreatedMessage(), RegisterWindowMessageA("TaskbarCreated"));
 }
 
@@ -38,10 +37,10 @@ TEST_F(TrayIconTest, StartingMinimisedAddsExactlyOneIconAndKeepsTheApplicationHi
         EXPECT_EQ(sender, Tray.data());
         ++minimized;
     };
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     Tray->Loaded();
 
-    const std::vector<TShellNotifyCall> calls = ShellNotifyCallsForTests();
+    const std::vector<TShellNotifyCall> calls = ShellNotifyArea().Calls;
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].Message, NIM_ADD);
     EXPECT_EQ(calls[0].Window, Tray->Handle());
@@ -55,7 +54,7 @@ TEST_F(TrayIconTest, StartingMinimisedAddsExactlyOneIconAndKeepsTheApplicationHi
     EXPECT_EQ(Tray->NotifyData().cbSize, 88u);
 
     EXPECT_TRUE(Tray->Visible());
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
     EXPECT_FALSE(ApplicationShowMainForm()) << "the program must not show its main window";
     EXPECT_FALSE(Form->isVisible());
     EXPECT_FALSE(IsWindowVisible(AppWindow));
@@ -81,12 +80,12 @@ TEST_F(TrayIconTest, AClickShowsTheApplicationAndASecondClickLeavesItShown)
 TEST_F(TrayIconTest, ActivationsFromTheNotificationAreaArriveThroughTheEventLoop)
 {
     Start();
-    ASSERT_TRUE(ActivateNotifyIconForTests(Tray->Handle(), 0, QSystemTrayIcon::Trigger));
+    ASSERT_TRUE(ShellNotifyArea().Activate(Tray->Handle(), 0, QSystemTrayIcon::Trigger));
     EXPECT_EQ(Clicks, 0);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Clicks, 1);
     EXPECT_TRUE(Form->isVisible());
-    ActivateNotifyIconForTests(Tray->Handle(), 0, QSystemTrayIcon::Context);
+    ShellNotifyArea().Activate(Tray->Handle(), 0, QSystemTrayIcon::Context);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Popups.size(), 1u);
 }
@@ -244,7 +243,7 @@ TEST_F(TrayIconTest, MouseMovesReportTheCursor)
 TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
 {
     Start();
-    Tray->SetEnabled(false);
+    Tray->SetMouseEnabled(false);
     int events = 0;
     CountMouseEvents(events);
     for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP,
@@ -257,7 +256,7 @@ TEST_F(TrayIconTest, WhileDisabledNothingOnTheIconHasAnyEffect)
 
     // A press while disabled leaves no click behind.
     Mouse(WM_LBUTTONDOWN);
-    Tray->SetEnabled(true);
+    Tray->SetMouseEnabled(true);
     Mouse(WM_LBUTTONUP);
     EXPECT_EQ(Clicks, 0);
 }
@@ -268,18 +267,18 @@ TEST_F(TrayIconTest, AHintIsCutTo63CharactersAndSentOnlyWhileShowHintIsSet)
     const QString seventy = QString("0123456789").repeated(7);
     Tray->SetHint(seventy);
     EXPECT_EQ(Tray->Hint(), seventy.left(63));
-    std::vector<TShellNotifyCall> calls = ShellNotifyCallsForTests();
+    std::vector<TShellNotifyCall> calls = ShellNotifyArea().Calls;
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].Message, NIM_MODIFY);
     EXPECT_EQ(calls[0].Tip, seventy.left(63).toStdString());
     EXPECT_EQ(Tray->NotifyData().szTip[63], '\0');
 
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     Tray->SetHint(seventy.left(63));
     EXPECT_TRUE(Messages().empty()) << "the same text changes nothing";
 
     Tray->SetShowHint(false);
-    calls = ShellNotifyCallsForTests();
+    calls = ShellNotifyArea().Calls;
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].Tip, "");
     const char zeros[64] = {};
@@ -290,20 +289,20 @@ TEST_F(TrayIconTest, ChangingTheIconIdTakesTheIconAwayAndAddsItUnderTheNewOne)
 {
     Start();
     Tray->SetIconID(5);
-    const std::vector<TShellNotifyCall> calls = ShellNotifyCallsForTests();
+    const std::vector<TShellNotifyCall> calls = ShellNotifyArea().Calls;
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].Message, NIM_DELETE);
     EXPECT_EQ(calls[0].ID, 0u);
     EXPECT_EQ(calls[1].Message, NIM_ADD);
     EXPECT_EQ(calls[1].ID, 5u);
-    EXPECT_FALSE(HasNotifyIconForTests(Tray->Handle(), 0));
-    EXPECT_TRUE(HasNotifyIconForTests(Tray->Handle(), 5));
+    EXPECT_FALSE(ShellNotifyArea().HasIcon(Tray->Handle(), 0));
+    EXPECT_TRUE(ShellNotifyArea().HasIcon(Tray->Handle(), 5));
     EXPECT_TRUE(Tray->Visible());
 
     // While the icon is not shown only the number changes.
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     Tray->SetVisible(false);
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     Tray->SetIconID(6);
     EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(Tray->IconID(), 6);
@@ -313,10 +312,10 @@ TEST_F(TrayIconTest, ARestartedShellGetsTheIconBackAndTheApplicationIsShown)
 {
     Start();
     // The shell has lost its icons.
-    ResetNotifyIconsForTests();
+    ShellNotifyArea().Reset();
     SendMessageA(Tray->Handle(), TabfTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_DELETE, NIM_ADD}));
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
     EXPECT_TRUE(Tray->Visible());
     EXPECT_TRUE(Form->isVisible());
 }
@@ -324,11 +323,11 @@ TEST_F(TrayIconTest, ARestartedShellGetsTheIconBackAndTheApplicationIsShown)
 TEST_F(TrayIconTest, ARestartedShellChangesNothingWhileTheIconIsNotShown)
 {
     MakeTray(false);
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     SendMessageA(Tray->Handle(), TabfTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(Form->isVisible());
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
 }
 
 TEST_F(TrayIconTest, TheIconLetsTheSessionEnd)
@@ -351,7 +350,7 @@ TEST_F(TrayIconTest, MinimisingTheShownMainWindowHidesItWithoutASecondIcon)
     EXPECT_FALSE(IsWindowVisible(AppWindow));
     EXPECT_EQ(minimized, 1);
     EXPECT_TRUE(Messages().empty()) << "the icon is already there";
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
 
     // Shown again, it comes back in its normal state.
     Click();
@@ -410,7 +409,7 @@ TEST_F(TrayIconTest, DestroyingTheMainWindowTakesTheIconAway)
     const HWND hidden = Tray->Handle();
     Form.reset();
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_DELETE}));
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
     EXPECT_FALSE(IsWindow(hidden));
     EXPECT_FALSE(IsWindow(AppWindow));
 }
@@ -434,7 +433,7 @@ TEST_F(TrayIconTest, HidingTheIconShowsTheApplicationUnderMinimizeToTray)
     Tray->OnShow = [&](QObject*) { events.push_back("show"); };
     Tray->SetVisible(false);
     EXPECT_TRUE(Form->isVisible());
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
     Tray->SetVisible(true);
     EXPECT_EQ(events, (std::vector<std::string>{"hide", "show"}));
     EXPECT_EQ(Messages(), (std::vector<DWORD>{NIM_DELETE, NIM_ADD}));
@@ -495,11 +494,11 @@ TEST_F(TrayIconTest, WithoutANotificationAreaTheApplicationStartsShownAndTheIcon
 
     // The shell announces its new taskbar: the icon is added.
     Seams->NotificationArea = true;
-    ClearShellNotifyCallsForTests();
+    ShellNotifyArea().Calls.clear();
     SendMessageA(Tray->Handle(), TabfTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(Tray->IconShown());
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
-    EXPECT_EQ(ShellNotifyCallsForTests().back().Message, NIM_ADD);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
+    EXPECT_EQ(ShellNotifyArea().Calls.back().Message, NIM_ADD);
     SendMessageA(AppWindow, WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_FALSE(Form->isVisible()) << "with the icon shown, minimising hides into it";
 }

@@ -78,7 +78,7 @@ TEST_F(TrayCycleTest, CyclingStepsThroughTheImageListAndStartsOver)
     Tray->SetImageList(&images);
     EXPECT_FALSE(Tray->IsIconStored());
     auto shownColour = [] {
-        const TShellNotifyCall call = ShellNotifyCallsForTests().back();
+        const TShellNotifyCall call = ShellNotifyArea().Calls.back();
         EXPECT_EQ(call.Message, NIM_MODIFY);
         return IconOfHandle(call.Icon).pixmap(16, 16).toImage().pixelColor(8, 8);
     };
@@ -106,6 +106,21 @@ TEST_F(TrayCycleTest, CyclingStepsThroughTheImageListAndStartsOver)
     Tray->SetCycleIcons(false);
     Tray->SetImageList(nullptr);
     EXPECT_TRUE(Tray->IsIconStored());
+}
+
+// The icon's mouse switch and the base's timer switch are two things: one never moves the
+// other.
+TEST_F(TrayCycleTest, TheMouseSwitchLeavesTheIconCycleAlone)
+{
+    MakeTray(false);
+    Tray->SetMouseEnabled(false);
+    EXPECT_FALSE(Tray->CycleIcons());
+    EXPECT_FALSE(Tray->Enabled()) << "the base's switch is the cycle";
+    Tray->SetCycleIcons(true);
+    EXPECT_TRUE(Tray->Enabled());
+    EXPECT_FALSE(Tray->MouseEnabled());
+    Tray->SetMouseEnabled(true);
+    EXPECT_TRUE(Tray->CycleIcons());
 }
 
 TEST_F(TrayCycleTest, AGoneImageListIsForgotten)

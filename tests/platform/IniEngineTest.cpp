@@ -2,6 +2,7 @@
 #include "platform/Profile.h"
 
 #include "base/AtomicFile.h"
+#include "base/Seams.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
@@ -111,7 +112,8 @@ TEST(IniEngineTest, ACrashBetweenWriteAndRenameLeavesTheOldFile)
     TTempDir dir;
     dir.Write("settings.ini", "[Main]\r\nLimit=2500\r\n");
     {
-        TAtomicWriteHookScope crash(&CrashBeforeRename);
+        TSeamScope base{BaseSeams()};
+        base->AtomicWriteHook = &CrashBeforeRename;
         EXPECT_THROW(
             WritePrivateProfileStringA("Main", "Limit", "0", dir.File("settings.ini").c_str()), std::runtime_error);
     }

@@ -102,11 +102,11 @@ TEST(SeamScopeTest, TheSocketLayerIsPutBackWithItsRecord)
         TSeamScope sockets{Winsock::WinsockState()};
         Winsock::WSADATA data{};
         Winsock::WSAStartup(0x0101, &data);
-        EXPECT_EQ(Winsock::WSAStartupCallsForTests(), before.StartupCalls + 1);
+        EXPECT_EQ(Winsock::WinsockState().StartupCalls, before.StartupCalls + 1);
     }
     EXPECT_EQ(Winsock::WinsockState().Startups, before.Startups);
-    EXPECT_EQ(Winsock::WSAStartupCallsForTests(), before.StartupCalls);
-    EXPECT_EQ(Winsock::CallsForTests(), before.Calls);
+    EXPECT_EQ(Winsock::WinsockState().StartupCalls, before.StartupCalls);
+    EXPECT_EQ(Winsock::WinsockState().Calls, before.Calls);
 }
 
 TEST(SeamScopeTest, TheNotificationAreaIsPutBackWithoutIcons)
@@ -114,11 +114,11 @@ TEST(SeamScopeTest, TheNotificationAreaIsPutBackWithoutIcons)
     {
         TNotificationAreaScope area(true);
         EXPECT_EQ(PlatformSeams().NotificationArea, true);
-        EXPECT_EQ(NotifyIconCountForTests(), 0);
+        EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
     }
     EXPECT_FALSE(PlatformSeams().NotificationArea);
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
-    EXPECT_TRUE(ShellNotifyCallsForTests().empty());
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
+    EXPECT_TRUE(ShellNotifyArea().Calls.empty());
 }
 
 } // namespace

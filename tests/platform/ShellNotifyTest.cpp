@@ -65,8 +65,8 @@ TEST_F(ShellNotifyTest, AddModifyAndDeleteFollowTheShellsRulesAndAreAllRecorded)
     NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_TIP, "Zeltix");
     EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "the icon is already there";
-    EXPECT_TRUE(HasNotifyIconForTests(Window, 0));
-    EXPECT_EQ(NotifyIconCountForTests(), 1);
+    EXPECT_TRUE(ShellNotifyArea().HasIcon(Window, 0));
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
 
     NOTIFYICONDATAA other = Record(7, NIF_MESSAGE);
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &other)) << "no icon with id 7";
@@ -74,9 +74,9 @@ TEST_F(ShellNotifyTest, AddModifyAndDeleteFollowTheShellsRulesAndAreAllRecorded)
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
     EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, &data));
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
 
-    const std::vector<TShellNotifyCall> calls = ShellNotifyCallsForTests();
+    const std::vector<TShellNotifyCall> calls = ShellNotifyArea().Calls;
     ASSERT_EQ(calls.size(), 7u);
     EXPECT_EQ(calls[0].Message, NIM_ADD);
     EXPECT_EQ(calls[0].Window, Window);
@@ -90,6 +90,24 @@ TEST_F(ShellNotifyTest, AddModifyAndDeleteFollowTheShellsRulesAndAreAllRecorded)
     EXPECT_TRUE(calls[5].Result);
 }
 
+TEST_F(ShellNotifyTest, TheAreaIsPutBackWholeWithItsIconsAndCalls)
+{
+    NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_TIP, "Zeltix");
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    {
+        TSeamScope area{ShellNotifyArea()};
+        NOTIFYICONDATAA tip = Record(0, NIF_TIP, "Zeltix 2");
+        EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &tip));
+        EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &data));
+        EXPECT_EQ(area->IconCount(), 0);
+        EXPECT_EQ(area->Calls.size(), 3u);
+    }
+    EXPECT_TRUE(ShellNotifyArea().HasIcon(Window, 0));
+    ASSERT_EQ(ShellNotifyArea().Icons.size(), 1u);
+    EXPECT_EQ(ShellNotifyArea().Icons[0].Tip, "Zeltix") << "a copy keeps its own record";
+    EXPECT_EQ(ShellNotifyArea().Calls.size(), 1u);
+}
+
 TEST_F(ShellNotifyTest, ASmallRecordOrAMissingWindowIsRefused)
 {
     NOTIFYICONDATAA data = Record(0, NIF_MESSAGE);
@@ -99,8 +117,8 @@ TEST_F(ShellNotifyTest, ASmallRecordOrAMissingWindowIsRefused)
     data.hWnd = 0x7FFFFFF0;
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, nullptr));
-    EXPECT_EQ(NotifyIconCountForTests(), 0);
-    EXPECT_EQ(ShellNotifyCallsForTests().size(), 2u) << "a call without a record leaves nothing to record";
+    EXPECT_EQ(ShellNotifyArea().IconCount(), 0);
+    EXPECT_EQ(ShellNotifyArea().Calls.size(), 2u) << "a call without a record leaves nothing to record";
 }
 
 TEST_F(ShellNotifyTest, ActivationsComeBackAsPostedMouseMessagesOfTheCallback)
@@ -119,36 +137,36 @@ TEST_F(ShellNotifyTest, ActivationsComeBackAsPostedMouseMessagesOfTheCallback)
         return values;
     };
 
-    EXPECT_TRUE(ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::Trigger));
+    EXPECT_TRUE(ShellNotifyArea().Activate(Window, 3, QSystemTrayIcon::Trigger));
     EXPECT_TRUE(Received.empty()) << "the shell posts its notifications";
     EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
-    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::DoubleClick);
+    ShellNotifyArea().Activate(Window, 3, QSystemTrayIcon::DoubleClick);
     EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_LBUTTONDBLCLK}));
-    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::Context);
+    ShellNotifyArea().Activate(Window, 3, QSystemTrayIcon::Context);
     EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
-    ActivateNotifyIconForTests(Window, 3, QSystemTrayIcon::MiddleClick);
+    ShellNotifyArea().Activate(Window, 3, QSystemTrayIcon::MiddleClick);
     EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_MBUTTONDOWN, WM_MBUTTONUP}));
 
-    EXPECT_TRUE(SendNotifyIconMouseForTests(Window, 3, WM_MOUSEMOVE));
+    EXPECT_TRUE(ShellNotifyArea().SendMouse(Window, 3, WM_MOUSEMOVE));
     ASSERT_EQ(Received.size(), 1u) << "an injected message is sent at once";
     EXPECT_EQ(lParams(), (std::vector<LPARAM>{WM_MOUSEMOVE}));
 
-    EXPECT_FALSE(ActivateNotifyIconForTests(Window, 4, QSystemTrayIcon::Trigger));
-    EXPECT_FALSE(SendNotifyIconMouseForTests(Window, 4, WM_LBUTTONUP));
+    EXPECT_FALSE(ShellNotifyArea().Activate(Window, 4, QSystemTrayIcon::Trigger));
+    EXPECT_FALSE(ShellNotifyArea().SendMouse(Window, 4, WM_LBUTTONUP));
 }
 
 TEST_F(ShellNotifyTest, AnIconWithoutCallbackMessageReportsNothing)
 {
     NOTIFYICONDATAA data = Record(0, NIF_TIP);
     ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
-    ActivateNotifyIconForTests(Window, 0, QSystemTrayIcon::Trigger);
+    ShellNotifyArea().Activate(Window, 0, QSystemTrayIcon::Trigger);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(Received.empty());
-    EXPECT_FALSE(SendNotifyIconMouseForTests(Window, 0, WM_LBUTTONUP));
+    EXPECT_FALSE(ShellNotifyArea().SendMouse(Window, 0, WM_LBUTTONUP));
 
     data = Record(0, NIF_MESSAGE);
     ASSERT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &data));
-    ActivateNotifyIconForTests(Window, 0, QSystemTrayIcon::Trigger);
+    ShellNotifyArea().Activate(Window, 0, QSystemTrayIcon::Trigger);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Received.size(), 2u) << "NIM_MODIFY gave it one";
 }
@@ -180,10 +198,10 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
     };
 
     Seams->NotificationArea = false;
-    ResetNotifyIconsForTests();
+    ShellNotifyArea().Reset();
     NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_ICON);
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "no icon is reported as shown when it is not";
-    EXPECT_FALSE(HasNotifyIconForTests(Window, 0));
+    EXPECT_FALSE(ShellNotifyArea().HasIcon(Window, 0));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
     EXPECT_EQ(announcements(), 0);
@@ -198,7 +216,7 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
     // The panel goes, taking its icons; a new one is announced again.
     Seams->NotificationArea = false;
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
-    EXPECT_FALSE(HasNotifyIconForTests(Window, 0));
+    EXPECT_FALSE(ShellNotifyArea().HasIcon(Window, 0));
     EXPECT_EQ(announcements(), 1);
     Seams->NotificationArea = true;
     RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);

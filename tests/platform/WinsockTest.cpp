@@ -64,9 +64,9 @@ TEST_F(WinsockTest, StartupDescribesTheLayerAndEveryCleanupTakesOneStartBack)
     EXPECT_EQ(Winsock::WSACleanup(), 0);
     EXPECT_EQ(Winsock::WSACleanup(), Winsock::SOCKET_ERROR);
     EXPECT_EQ(Winsock::WSAGetLastError(), Winsock::WSANOTINITIALISED);
-    EXPECT_EQ(Winsock::WSAStartupCallsForTests(), 2);
-    EXPECT_EQ(Winsock::WSACleanupCallsForTests(), 3);
-    EXPECT_EQ(Winsock::CallsForTests(),
+    EXPECT_EQ(Winsock::WinsockState().StartupCalls, 2);
+    EXPECT_EQ(Winsock::WinsockState().CleanupCalls, 3);
+    EXPECT_EQ(Winsock::WinsockState().Calls,
         (std::vector<std::string>{
             "WSAStartup(1.1)", "WSAStartup(3.3)", "WSACleanup()", "WSACleanup()", "WSACleanup()"}));
 }
@@ -177,7 +177,7 @@ TEST_F(WinsockTest, LocalHostNameInAnyCaseAndTheEmptyNameAnswerWithTheLocalAddre
         ASSERT_NE(host->h_aliases, nullptr);
         EXPECT_EQ(host->h_aliases[0], nullptr);
         EXPECT_EQ(AddressesOf(host), injected);
-        EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), name);
+        EXPECT_EQ(Winsock::WinsockState().LastLookedUp, name);
     }
 
     Seams->Sockets.LocalAddresses = std::vector<Address>{};
@@ -194,7 +194,7 @@ TEST_F(WinsockTest, OtherNamesGoToTheResolver)
     Winsock::hostent* host = Winsock::gethostbyname("10.1.2.3");
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(AddressesOf(host), (std::vector<Address>{{10, 1, 2, 3}}));
-    EXPECT_EQ(Winsock::LastHostNameLookedUpForTests(), "10.1.2.3");
+    EXPECT_EQ(Winsock::WinsockState().LastLookedUp, "10.1.2.3");
 }
 
 TEST_F(WinsockTest, TheMachinesOwnNameAnswersWithOtherInterfacesBeforeLoopback)

@@ -5,6 +5,7 @@
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
 #include "ras/service/ServiceFile.h"
+#include "ras/service/ServiceSeams.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/Raised.h"
@@ -153,7 +154,7 @@ TEST(ServiceFileSafetyTest, LeftoversOfKilledSavesGoAtTheNextSave)
     TTempDir dir;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        SetServiceSaveHookForTests([](const std::string&) { ::kill(::getpid(), SIGKILL); });
+        ServiceSeams().SaveHook = [](const std::string&) { ::kill(::getpid(), SIGKILL); };
         SaveServiceFile(dir.File("connections"), "never renamed");
         ::_exit(0);
     }

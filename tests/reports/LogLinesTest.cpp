@@ -1,7 +1,7 @@
 #include "reports/LogLines.h"
 
 #include "base/Ansi.h"
-#include "reports/LogText.h"
+#include "tests/support/LogText.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 

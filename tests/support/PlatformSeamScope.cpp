@@ -11,11 +11,11 @@ TNotificationAreaScope::TNotificationAreaScope(std::optional<bool> available)
     : FPrevious(PlatformSeams().NotificationArea)
 {
     PlatformSeams().NotificationArea = available;
-    ResetNotifyIconsForTests();
+    ShellNotifyArea().Reset();
 }
 
 TNotificationAreaScope::~TNotificationAreaScope()
 {
     PlatformSeams().NotificationArea = FPrevious;
-    ResetNotifyIconsForTests();
+    ShellNotifyArea().Reset();
 }

@@ -12,9 +12,9 @@ public:
 };
 
 // The notification area for the scope's lifetime: true for one that takes icons without showing
-// them, false for none, no value for the desktop's own. The icons and the call record cannot
-// be copied aside, so the scope starts without any and ends without any, back at the area it
-// found.
+// them, false for none, no value for the desktop's own. The scope starts and ends without icons
+// or calls, as a desktop whose area has just changed; TSeamScope on ShellNotifyArea() puts back
+// the icons that were there.
 class TNotificationAreaScope {
 public:
     explicit TNotificationAreaScope(std::optional<bool> available);

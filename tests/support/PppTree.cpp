@@ -32,7 +32,7 @@ TPppTree::TPppTree()
     for (const char* folder : {"/etc/ppp/peers", "/run", "/var/run", "/proc/net", "/sys/class/net"})
         fs::create_directories(Root() + folder);
     Write("/proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\n");
-    SetSystemRootForTests(Root());
+    FService->SystemRoot = Root();
     if (const char* old = std::getenv("ZELTIX_SYSTEM_ROOT")) {
         FOldEnvironment = old;
         FHadEnvironment = true;
@@ -42,7 +42,6 @@ TPppTree::TPppTree()
 
 TPppTree::~TPppTree()
 {
-    SetSystemRootForTests({});
     if (FHadEnvironment)
         ::setenv("ZELTIX_SYSTEM_ROOT", FOldEnvironment.c_str(), 1);
     else

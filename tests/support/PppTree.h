@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ras/service/ServiceSeams.h"
+#include "tests/support/SeamScope.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdint>
@@ -36,6 +38,7 @@ public:
     void Write(const std::string& path, const std::string& bytes) const;
 
 private:
+    TSeamScope<TServiceSeams> FService{ServiceSeams()};
     TTempDir FDir;
     std::string FOldEnvironment; // ZELTIX_SYSTEM_ROOT as it was, restored at the end
     bool FHadEnvironment = false;

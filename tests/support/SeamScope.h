@@ -2,7 +2,6 @@
 
 #include "base/ExceptionRoute.h"
 
-#include <string>
 #include <utility>
 
 // Saves the whole of a seam home (a folder's seams, or the state of an emulated interface) and
@@ -28,25 +27,6 @@ public:
 private:
     THome& FHome;
     THome FSaved;
-};
-
-// Reads the pppd backend's system below root for the scope's lifetime; the default root again
-// afterwards.
-class TSystemRootScope {
-public:
-    explicit TSystemRootScope(const std::string& root);
-    ~TSystemRootScope();
-    TSystemRootScope(const TSystemRootScope&) = delete;
-    TSystemRootScope& operator=(const TSystemRootScope&) = delete;
-};
-
-// Calls hook between writing a temporary file and renaming it, for the scope's lifetime.
-class TAtomicWriteHookScope {
-public:
-    explicit TAtomicWriteHookScope(void (*hook)(const std::string& tempPath));
-    ~TAtomicWriteHookScope();
-    TAtomicWriteHookScope(const TAtomicWriteHookScope&) = delete;
-    TAtomicWriteHookScope& operator=(const TAtomicWriteHookScope&) = delete;
 };
 
 // Routes the exceptions of guarded handlers to handler for the scope's lifetime; the handler

@@ -1,6 +1,6 @@
 #include "tests/support/TempDir.h"
 
-#include "base/AtomicFile.h"
+#include "base/ReadFile.h"
 
 #include <filesystem>
 #include <fstream>

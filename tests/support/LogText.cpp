@@ -1,4 +1,4 @@
-#include "reports/LogText.h"
+#include "tests/support/LogText.h"
 
 #include "base/Ansi.h"
 

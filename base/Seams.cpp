@@ -1,0 +1,7 @@
+#include "base/Seams.h"
+
+TBaseSeams& BaseSeams()
+{
+    static TBaseSeams Seams;
+    return Seams;
+}

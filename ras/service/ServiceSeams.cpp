@@ -1,0 +1,7 @@
+#include "ras/service/ServiceSeams.h"
+
+TServiceSeams& ServiceSeams()
+{
+    static TServiceSeams Seams;
+    return Seams;
+}
