@@ -1,6 +1,7 @@
 #include "reports/LogLines.h"
 
 #include "base/Ansi.h"
+#include "base/ReadFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -76,69 +77,25 @@ TLogLines::TBuffer TLogLines::Allocate(std::size_t size)
 
 bool TLogLines::Load(const std::string& path)
 {
-    // Opened without waiting for a FIFO's writer, and read only as a regular file within the
-    // limit: anything else is no log of the program's.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    struct stat info { };
-    int refused = 0;
-    if (::fstat(fd, &info) != 0)
-        refused = errno;
-    else if (S_ISDIR(info.st_mode))
-        refused = EISDIR;
-    else if (!S_ISREG(info.st_mode))
-        refused = EINVAL;
-    else if (static_cast<std::size_t>(info.st_size) > ReadLimit)
-        refused = EFBIG;
-    if (refused != 0) {
-        ::close(fd);
-        errno = refused;
-        return false;
-    }
-    std::size_t capacity = static_cast<std::size_t>(info.st_size);
-    TBuffer buffer = Allocate(capacity);
+    // Read as every stored file is (without waiting for a FIFO's writer, only a regular file
+    // within the limit), into memory of the log's own kind.
+    TBuffer buffer;
     std::size_t filled = 0;
-    bool ok = buffer != nullptr;
-    if (!ok)
-        errno = ENOMEM;
-    // Read straight into the buffer; a file that grew meanwhile is read on to its end.
-    char more[65536];
-    while (ok) {
-        const bool room = filled < capacity;
-        const ssize_t n = room ? ::read(fd, buffer.get() + filled, capacity - filled) : ::read(fd, more, sizeof more);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        if (!room) {
-            if (filled + static_cast<std::size_t>(n) > ReadLimit) {
-                errno = EFBIG;
-                ok = false;
-                break;
-            }
-            capacity = filled * 2 + sizeof more;
-            TBuffer larger = Allocate(capacity);
-            if (!larger) {
-                errno = ENOMEM;
-                ok = false;
-                break;
-            }
-            if (filled > 0)
-                std::memcpy(larger.get(), buffer.get(), filled);
-            std::memcpy(larger.get() + filled, more, static_cast<std::size_t>(n));
-            buffer = std::move(larger);
-        }
-        filled += static_cast<std::size_t>(n);
-    }
-    const int savedErrno = errno;
-    ::close(fd);
-    errno = savedErrno;
-    if (ok)
-        Take(std::move(buffer), filled);
-    return ok;
+    const TReadBuffer reserve = [&buffer](std::size_t size, std::size_t keep) -> char* {
+        TBuffer larger = Allocate(size);
+        if (!larger)
+            return nullptr;
+        if (keep > 0)
+            std::memcpy(larger.get(), buffer.get(), keep);
+        buffer = std::move(larger);
+        return buffer.get();
+    };
+    if (!ReadWholeFileInto(path, reserve, filled, ReadLimit))
+        return false;
+    if (!buffer)
+        buffer = Allocate(0);
+    Take(std::move(buffer), filled);
+    return true;
 }
 
 void TLogLines::Assign(std::string_view bytes)
