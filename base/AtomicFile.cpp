@@ -104,27 +104,35 @@ bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bo
     return true;
 }
 
+std::vector<std::string> RegularFilesNamed(
+    const std::string& folder, const std::function<bool(std::string_view name)>& wanted)
+{
+    std::vector<std::string> found;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!wanted(name))
+            continue;
+        std::string path = folder.empty() ? std::string(name) : folder + std::string(name);
+        // Only files: a folder or a link of that name is not one of ours.
+        struct stat info { };
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            found.push_back(std::move(path));
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 std::vector<std::string> AtomicWriteLeftovers(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + '.';
-    std::vector<std::string> leftovers;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return leftovers;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.size() != prefix.size() + TempSuffix.size() - 1 || !name.starts_with(prefix) ||
-            !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsTempCharacter))
-            continue;
-        std::string found = slash == std::string::npos ? std::string(name) : folder + std::string(name);
-        // Only files: a folder or a link of that name is not one of ours.
-        struct stat info { };
-        if (::lstat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            leftovers.push_back(std::move(found));
-    }
-    ::closedir(dir);
-    std::sort(leftovers.begin(), leftovers.end());
-    return leftovers;
+    return RegularFilesNamed(folder, [&prefix](std::string_view name) {
+        return name.size() == prefix.size() + TempSuffix.size() - 1 && name.starts_with(prefix) &&
+            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), IsTempCharacter);
+    });
 }

@@ -19,6 +19,11 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 using TPieceWriter = std::function<bool(std::string_view piece)>;
 bool WriteFileAtomicallyInPieces(const std::string& path, const std::function<bool(const TPieceWriter&)>& produce);
 
+// The regular files in folder (a path ending in '/', or "" for the working folder) whose names
+// are wanted, sorted; folders and links of such names are left out.
+std::vector<std::string> RegularFilesNamed(
+    const std::string& folder, const std::function<bool(std::string_view name)>& wanted);
+
 // The temporary files that WriteFileAtomically leaves beside path when the process ends before
 // the rename: regular files named path + "." + six letters or digits, as mkstemp makes them.
 // Returns their paths, sorted; removing them is the caller's choice.

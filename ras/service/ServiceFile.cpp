@@ -1,5 +1,6 @@
 #include "ras/service/ServiceFile.h"
 
+#include "base/AtomicFile.h"
 #include "ras/service/AnsiText.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/ServiceSeams.h"
@@ -135,23 +136,7 @@ void RefuseUnreadable(const TCachedFile& file, const std::string& what, const st
 
 std::vector<std::string> ServiceSaveLeftovers(const std::string& folder)
 {
-    std::vector<std::string> leftovers;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return leftovers;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (!IsTempName(name))
-            continue;
-        // Only regular files: a folder or a link of that name is not a save's.
-        std::string found = folder + "/" + std::string(name);
-        struct stat info;
-        if (::lstat(found.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            leftovers.push_back(std::move(found));
-    }
-    ::closedir(dir);
-    std::sort(leftovers.begin(), leftovers.end());
-    return leftovers;
+    return RegularFilesNamed(folder + "/", IsTempName);
 }
 
 void SaveServiceFile(const std::string& path, std::string_view bytes)
