@@ -7,7 +7,6 @@
 #include "base/Ansi.h"
 #include "base/AtomicFile.h"
 #include "base/ExceptionRoute.h"
-#include "base/ReadFile.h"
 #include "platform/Kernel.h"
 #include "platform/Profile.h"
 #include "reports/ProtokollFrm.h"
@@ -31,13 +30,10 @@ namespace {
 // reaches the disk, seldom enough that a full disk is not written to every second.
 constexpr DWORD RetryIntervalMs = 60000;
 
-// Why a file that exists cannot be read, or nothing when it can be read or does not exist.
+// Why an INI file that exists cannot be read, or nothing when it can be read or does not exist.
 QString ReadFailure(const QString& path)
 {
-    std::string bytes, why;
-    if (ReadWholeFile(QFile::encodeName(path).toStdString(), bytes, MaxProfileFileBytes, &why) || errno == ENOENT)
-        return {};
-    return QString::fromLocal8Bit(why);
+    return QString::fromLocal8Bit(ProfileReadFailure(QFile::encodeName(path).constData()));
 }
 
 } // namespace

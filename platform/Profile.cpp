@@ -61,8 +61,8 @@ void Forget(LPCSTR fileName)
 }
 
 // The file's document. A file that does not exist is an empty one; one that cannot be read
-// (no regular file, too large, no permission) is none.
-TIniDocument* LoadDocument(LPCSTR fileName)
+// (no regular file, too large, no permission) is none, and why goes to *why.
+TIniDocument* LoadDocument(LPCSTR fileName, std::string* why = nullptr)
 {
     static TIniDocument empty;
     const std::optional<TFileIdentity> identity = IdentityOf(fileName);
@@ -74,7 +74,7 @@ TIniDocument* LoadDocument(LPCSTR fileName)
     }
     Forget(fileName);
     std::string bytes;
-    if (!ReadWholeFile(fileName, bytes, MaxProfileFileBytes)) {
+    if (!ReadWholeFile(fileName, bytes, MaxProfileFileBytes, why)) {
         if (errno != ENOENT)
             return nullptr;
         empty = TIniDocument();
@@ -86,6 +86,16 @@ TIniDocument* LoadDocument(LPCSTR fileName)
     cache.push_back({fileName, identity.value_or(TFileIdentity{}), TIniDocument::Parse(std::move(bytes))});
     return &cache.back().Document;
 }
+
+} // namespace
+
+std::string ProfileReadFailure(LPCSTR fileName)
+{
+    std::string why;
+    return LoadDocument(fileName, &why) ? std::string() : why;
+}
+
+namespace {
 
 DWORD CopyOut(const std::string& text, LPSTR returned, DWORD size)
 {

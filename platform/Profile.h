@@ -3,6 +3,7 @@
 #include "platform/WinTypes.h"
 
 #include <cstddef>
+#include <string>
 
 // The INI profile functions. Names and values are bytes in the ANSI code page; section and key
 // names compare without regard to ASCII case. A missing file, section or key gives the default.
@@ -14,6 +15,11 @@
 // hand and comments, while the document held for it stays within a few times its size. A
 // larger file, or one that is no regular file, reads as no file; it is never written.
 constexpr std::size_t MaxProfileFileBytes = std::size_t{128} << 20;
+
+// Why the profile functions cannot read the file, which exists; "" when they can, or when it
+// does not exist (a missing file reads as an empty one). The file read stays at hand for the
+// reads that follow, so asking costs no second read.
+std::string ProfileReadFailure(LPCSTR fileName);
 
 // Copies the key's value (or the default, trailing blanks removed) into the buffer, cut to fit,
 // and returns the number of characters copied without the NUL. With no section name, the buffer

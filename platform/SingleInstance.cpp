@@ -142,13 +142,14 @@ bool TSingleInstance::LockFileIsOurs() const
 
 void TSingleInstance::Listen()
 {
-    if (ServerName().isEmpty())
+    const QString name = ServerName();
+    if (name.isEmpty())
         return;
     FServer = std::make_unique<QLocalServer>();
     FServer->setSocketOptions(QLocalServer::UserAccessOption);
     // With the lock held, a socket file there can only be a crashed holder's.
-    QLocalServer::removeServer(ServerName());
-    if (!FServer->listen(ServerName())) {
+    QLocalServer::removeServer(name);
+    if (!FServer->listen(name)) {
         // Later starts then find no one to hand over to; the lock still guards the files.
         FServer.reset();
         return;
@@ -176,10 +177,11 @@ void TSingleInstance::ReadRequest(QLocalSocket* socket)
 
 bool TSingleInstance::HandOver() const
 {
-    if (ServerName().isEmpty())
+    const QString name = ServerName();
+    if (name.isEmpty())
         return false;
     QLocalSocket socket;
-    socket.connectToServer(ServerName());
+    socket.connectToServer(name);
     if (!socket.waitForConnected(SocketTimeoutMs))
         return false;
     socket.write(ShowRequest);

@@ -75,7 +75,7 @@ TLogLines::TBuffer TLogLines::Allocate(std::size_t size)
     return buffer;
 }
 
-bool TLogLines::Load(const std::string& path)
+bool TLogLines::Load(const std::string& path, std::string* why)
 {
     // Read as every stored file is (without waiting for a FIFO's writer, only a regular file
     // within the limit), into memory of the log's own kind.
@@ -90,7 +90,7 @@ bool TLogLines::Load(const std::string& path)
         buffer = std::move(larger);
         return buffer.get();
     };
-    if (!ReadWholeFileInto(path, reserve, filled, ReadLimit))
+    if (!ReadWholeFileInto(path, reserve, filled, ReadLimit, why))
         return false;
     if (!buffer)
         buffer = Allocate(0);
@@ -118,14 +118,19 @@ void TLogLines::Take(TBuffer buffer, std::size_t size)
     FAppendedEnds.clear();
     FLongest = 0;
     FLongestLength = 0;
+    // Every break a CR LF and one at the end: the bytes are what Save writes of them.
+    FLoadedAsSaved = FBytes.empty() || FBytes.back() == '\n';
     std::size_t start = 0;
     while (start < FBytes.size()) {
         if (FLoadedCount % Stride == 0)
             FMarks.push_back(start);
         const std::size_t lf = NextBreak(FBytes, start);
         std::size_t length = lf - start;
-        if (lf < FBytes.size() && length > 0 && FBytes[lf - 1] == '\r')
+        const bool crlf = lf < FBytes.size() && length > 0 && FBytes[lf - 1] == '\r';
+        if (crlf)
             --length;
+        else if (lf < FBytes.size())
+            FLoadedAsSaved = false;
         if (length > FLongestLength) {
             FLongestLength = length;
             FLongest = FLoadedCount;
@@ -201,16 +206,4 @@ bool TLogLines::SaveAppended(std::size_t first, const TWrite& write) const
         if (!out.Put(AppendedLine(i)) || !out.Put(CrLf))
             return false;
     return out.Flush();
-}
-
-bool TLogLines::LoadedAsSaved() const
-{
-    if (FBytes.empty())
-        return true;
-    if (!FBytes.ends_with(CrLf))
-        return false;
-    for (std::size_t lf = NextBreak(FBytes, 0); lf < FBytes.size(); lf = NextBreak(FBytes, lf + 1))
-        if (lf == 0 || FBytes[lf - 1] != '\r')
-            return false;
-    return true;
 }

@@ -23,9 +23,9 @@ public:
 
     // Reads the file's bytes as the log's lines, replacing all lines held so far. Lines end
     // with CR LF or LF; a break at the very end does not start another line. Returns false
-    // (with errno set: EFBIG beyond ReadLimit, EISDIR or EINVAL for what is no regular file)
-    // when the file cannot be read; the lines are then unchanged.
-    bool Load(const std::string& path);
+    // (with errno set and, when why is given, the reason as a text: beyond ReadLimit, no
+    // regular file, ...) when the file cannot be read; the lines are then unchanged.
+    bool Load(const std::string& path, std::string* why = nullptr);
     // The same for bytes at hand.
     void Assign(std::string_view bytes);
     // Adds one line at the end; characters outside the code page become '?'.
@@ -46,7 +46,7 @@ public:
     bool SaveAppended(std::size_t first, const TWrite& write) const;
     // Whether the file read is byte for byte what Save writes of its lines (every line ended by
     // CR LF), so that this run's lines may simply be added to its end.
-    bool LoadedAsSaved() const;
+    bool LoadedAsSaved() const { return FLoadedAsSaved; }
     std::size_t LoadedSize() const { return FBytes.size(); }
 
 private:
@@ -71,5 +71,6 @@ private:
     std::string FAppended;
     std::vector<std::size_t> FAppendedEnds;
     std::size_t FLongest = 0;
+    bool FLoadedAsSaved = true;
     std::size_t FLongestLength = 0;
 };

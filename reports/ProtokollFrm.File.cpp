@@ -28,19 +28,6 @@ QString ErrnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Why TLogLines::Load refused the file.
-QString LoadFailureText()
-{
-    switch (errno) {
-    case EINVAL:
-        return QStringLiteral("not a regular file");
-    case EFBIG:
-        return QStringLiteral("larger than %1 bytes").arg(TLogLines::ReadLimit);
-    default:
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-}
-
 bool SamePath(const QString& a, const QString& b)
 {
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
@@ -72,10 +59,10 @@ void TForm3::FormCreate()
     const QString path = LogFileName();
     if (!QFileInfo::exists(path))
         return;
-    if (!LoadLines(NativePath(path))) {
+    if (std::string why; !LoadLines(NativePath(path), &why)) {
         // The log starts empty; saving must not replace the file with this run's lines alone.
         FUnreadablePath = path;
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, LoadFailureText()));
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, QString::fromLocal8Bit(why)));
     }
     if (FLines.LoadedAsSaved())
         RememberFile(path, 0);

@@ -40,10 +40,10 @@ public:
         return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
     }
 
-    bool Load(const std::string& path)
+    bool Load(const std::string& path, std::string* why)
     {
         beginResetModel();
-        const bool loaded = FLines.Load(path);
+        const bool loaded = FLines.Load(path, why);
         const int savedErrno = errno;
         endResetModel();
         errno = savedErrno;
@@ -139,9 +139,9 @@ void TForm3::ShowNewest()
         ProtMem->selectionModel()->setCurrentIndex(last, QItemSelectionModel::NoUpdate);
 }
 
-bool TForm3::LoadLines(const std::string& path)
+bool TForm3::LoadLines(const std::string& path, std::string* why)
 {
-    if (!FModel->Load(path))
+    if (!FModel->Load(path, why))
         return false;
     FScrollToEnd = true;
     if (isVisible())

@@ -61,8 +61,8 @@ protected:
 
 private:
     // Replaces the lines with those of the file; the list shows the newest ones at its next
-    // showing. False (with errno set) when the file cannot be read.
-    bool LoadLines(const std::string& path);
+    // showing. False (with the reason in *why) when the file cannot be read.
+    bool LoadLines(const std::string& path, std::string* why = nullptr);
     // Scrolls to the last line: the newest lines are the ones worth seeing first.
     void ShowNewest();
 
