@@ -79,6 +79,11 @@ protected:
     }
 
     void WriteTariffs() { ProgramFolder.Write("conns.ini", "[Provider]\r\nKosten=2,00\r\nChecked=1\r\n"); }
+    void StartWithTariffs()
+    {
+        WriteTariffs();
+        Start();
+    }
 
     HRASCONN Connect()
     {
@@ -227,8 +232,7 @@ TEST_F(SaveFailuresTest, AFileThatCannotBeSavedNeverSkipsTheOtherStepsAndIsRecor
 
 TEST_F(SaveFailuresTest, ACrashLosesAtMostTheRunningMinute)
 {
-    WriteTariffs();
-    Start();
+    StartWithTariffs();
     Connect();
     EXPECT_EQ(ProgramFolder.Read("Protokol.txt"), StartBlock);
     EXPECT_EQ(StoredRows(), (std::vector<std::string>{"08.12.2026 14:03:23|Provider|00:00:00|2,00"}));
@@ -244,8 +248,7 @@ TEST_F(SaveFailuresTest, ASessionEndsAndTheNextIsTimedWhileTheFolderIsReadOnly)
     TScratchMount disk(ProgramFolder.Path(), 1 << 20);
     if (!disk.Unavailable().empty())
         GTEST_SKIP() << disk.Unavailable();
-    WriteTariffs();
-    Start();
+    StartWithTariffs();
     HRASCONN first = Connect();
     RunFor(30000);
     disk.SetReadOnly(true);
@@ -284,8 +287,7 @@ TEST_F(SaveFailuresTest, AFullDiskAtShutdownStillTakesTheFilesThatFit)
     TScratchMount disk(ProgramFolder.Path(), 512 << 10);
     if (!disk.Unavailable().empty())
         GTEST_SKIP() << disk.Unavailable();
-    WriteTariffs();
-    Start();
+    StartWithTariffs();
     for (int i = 0; i < 3000; ++i)
         Form->History->Append("01.12.2026 10:00:00", "Provider", "00:10:00", "20,00");
     Form->close();
@@ -349,8 +351,7 @@ TEST_F(SaveFailuresTest, UnreadableTariffsOrSettingsAreSaidAndLeftAsTheyAre)
 
 TEST_F(SaveFailuresTest, ASaveRequestOfTheDesktopWritesEveryFileAndTheSessionGoesOn)
 {
-    WriteTariffs();
-    Start();
+    StartWithTariffs();
     Connect();
     RunFor(30000);
     Form->CommitData();

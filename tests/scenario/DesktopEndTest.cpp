@@ -116,36 +116,40 @@ protected:
     std::unique_ptr<TBackgroundChild> Server, Program;
 };
 
-TEST_F(DesktopEndTest, SigHupClosesLikeBeenden)
+// How a desktop session ends under the program: a closed terminal or session sends it SIGHUP,
+// and it closes like "Beenden"; the display going away makes the toolkit end the process
+// itself, with exit code 1, once it notices: through exit() under X11, through _exit() under
+// Wayland.
+enum TDesktopEnd { deHangUp, deX11Gone, deWaylandGone };
+
+class DesktopEndsTest : public DesktopEndTest, public ::testing::WithParamInterface<TDesktopEnd> { };
+
+std::string DesktopEndName(const ::testing::TestParamInfo<TDesktopEnd>& info)
 {
-    ASSERT_NO_FATAL_FAILURE(StartServer());
-    if (IsSkipped())
-        return;
-    ASSERT_NO_FATAL_FAILURE(StartProgramWithASession());
-    Program->Signal(SIGHUP);
-    EXPECT_EQ(Program->WaitForExit(20000), 0) << ProgramOutput();
-    ExpectFilesWritten();
+    static const char* const names[] = {"SigHup", "X11Gone", "WaylandGone"};
+    return names[info.param];
 }
 
-// The toolkit ends the process itself, with exit code 1, once it notices that the display is
-// gone: through exit() under X11, through _exit() under Wayland.
-class DisplayGoneTest : public DesktopEndTest, public ::testing::WithParamInterface<bool> { };
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, DesktopEndsTest, ::testing::Values(deHangUp, deX11Gone, deWaylandGone), DesktopEndName);
 
-INSTANTIATE_TEST_SUITE_P(Desktops, DisplayGoneTest, ::testing::Values(false, true),
-    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Wayland" : "X11"; });
-
-TEST_P(DisplayGoneTest, WritesTheFilesBeforeTheProgramEnds)
+TEST_P(DesktopEndsTest, WritesTheFilesBeforeTheProgramEnds)
 {
-    if (GetParam())
+    if (GetParam() == deWaylandGone)
         ASSERT_NO_FATAL_FAILURE(StartCompositor());
     else
         ASSERT_NO_FATAL_FAILURE(StartServer());
     if (IsSkipped())
         return;
     ASSERT_NO_FATAL_FAILURE(StartProgramWithASession());
-    Server->Signal(SIGKILL);
-    EXPECT_EQ(Server->WaitForExit(10000), 128 + SIGKILL);
-    EXPECT_EQ(Program->WaitForExit(20000), 1) << ProgramOutput();
+    if (GetParam() == deHangUp) {
+        Program->Signal(SIGHUP);
+        EXPECT_EQ(Program->WaitForExit(20000), 0) << ProgramOutput();
+    } else {
+        Server->Signal(SIGKILL);
+        EXPECT_EQ(Server->WaitForExit(10000), 128 + SIGKILL);
+        EXPECT_EQ(Program->WaitForExit(20000), 1) << ProgramOutput();
+    }
     ExpectFilesWritten();
 }
 
