@@ -3,6 +3,7 @@
 #include "base/Ansi.h"
 #include "dialup/RasBinding.h"
 #include "platform/Kernel.h"
+#include "platform/Windows.h"
 
 #include <QCoreApplication>
 
@@ -16,6 +17,8 @@ namespace {
 // The platform fills at most this many records per call; a larger phonebook or connection
 // table is answered with ERROR_BUFFER_TOO_SMALL.
 constexpr int MaxRecords = 100;
+// How long the hang-up wait sleeps on its messages between two looks at the handle.
+constexpr DWORD HangUpCheckMs = 10;
 
 } // namespace
 
@@ -103,9 +106,11 @@ int TDialUp::HangUp(int Handle)
     if (Result == 0) {
         // The line is only free once the platform has forgotten the handle. The timers keep
         // running meanwhile, so a poll tick may report (and even hang up) inside this wait.
+        // Between checks the thread sleeps on its messages rather than spinning, and a program
+        // that is being closed stops waiting.
         while (RasBinding::RasGetConnectStatusA(static_cast<HRASCONN>(Handle), &Status) != ERROR_INVALID_HANDLE) {
-            Sleep(0);
-            QCoreApplication::processEvents();
+            if (!WaitAndProcessMessages(HangUpCheckMs))
+                break;
         }
     }
     return static_cast<int>(Result);

@@ -48,7 +48,8 @@ public:
     // (for a reason other than the connection being gone): still there, in a state not known.
     const std::vector<int>& UnreadConnections() const { return FUnreadConnections; }
     // Hangs the connection up and, on success, waits until the platform no longer knows its
-    // handle, handling pending events meanwhile. Returns RasHangUpA's result.
+    // handle, handling events meanwhile; a program that is being closed stops waiting. Returns
+    // RasHangUpA's result.
     int HangUp(int Handle);
     // The platform's text for Error when it is not 0, else the state's text in Language.
     QString GetStatusString(int State, int Error);

@@ -1,5 +1,6 @@
 #include "platform/Windows.h"
 
+#include "platform/Kernel.h"
 #include "platform/Seams.h"
 #include "platform/Timer.h"
 
@@ -7,14 +8,17 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -437,4 +441,31 @@ BOOL KillTimer(HWND hwnd, UINT_PTR idEvent)
     Dispose(it->second);
     window->Timers.erase(it);
     return TRUE;
+}
+
+BOOL WaitAndProcessMessages(DWORD milliseconds)
+{
+    if (!QCoreApplication::instance()) {
+        Sleep(milliseconds);
+        return TRUE;
+    }
+    // A test clock lets the time pass at once; the ticks due by then are handled below.
+    if (PlatformSeams().Clock) {
+        Sleep(milliseconds);
+        milliseconds = 0;
+    }
+    // A loop of its own ends when the program quits (the toolkit ends every running loop, and
+    // one started after that returns at once); only its own timer says the time is up.
+    QEventLoop loop;
+    bool timeUp = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&loop, &timeUp] {
+        timeUp = true;
+        loop.quit();
+    });
+    timer.start(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
+    loop.exec();
+    return timeUp ? TRUE : FALSE;
 }

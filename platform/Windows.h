@@ -134,3 +134,8 @@ SHORT GetKeyState(int virtKey);
 // not supported: timerFunc must be null. Returns idEvent, or 0 for an invalid window or id 0.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapse, void* timerFunc);
 BOOL KillTimer(HWND hwnd, UINT_PTR idEvent);
+
+// Runs the message loop for up to the given milliseconds: the thread sleeps until a message
+// comes, handles it, and sleeps again. Ends early with FALSE once the program's main loop has
+// been told to end, so a wait that handles messages never keeps the program alive.
+BOOL WaitAndProcessMessages(DWORD milliseconds);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # What the running program costs per second, beside the least a connection watcher can do.
 #
-#   bench/cpu/cpu-per-second.sh [--rows N] [--session] [--peers] [SECONDS]
+#   bench/cpu/cpu-per-second.sh [--rows N] [--session] [--peers] [--shown] [--hangup-wait] [SECONDS]
 #
 # Starts build/bin/zeltix in a folder of its own (in a notification area under Xvfb when there is
-# no display), with a history of N rows (default 0), optionally with a connected session and with
-# pppd peers configured but not running, and beside it build/bench/minimal_poll (the bare poll as
+# no display), with a history of N rows (default 0), optionally with a connected session, with
+# pppd peers configured but not running, with its main window shown (a second start shows it),
+# or waiting for the line of a blocked entry it has hung up (the service keeps the line listed
+# for the whole measurement), and beside it build/bench/minimal_poll (the bare poll as
 # a process of its own) and build/bench/qt_poll (the same poll in the least a Qt desktop program
 # is: a hidden window, a tray icon, one toolkit timer). After a warm-up it measures all three for
 # SECONDS (default 30) from the kernel's own CPU time of every thread
@@ -14,12 +16,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-rows=0 session=0 peers=0 seconds=30
+rows=0 session=0 peers=0 shown=0 hangup=0 seconds=30
 while [ $# -gt 0 ]; do
     case "$1" in
         --rows) rows=$2; shift 2 ;;
         --session) session=1; shift ;;
         --peers) peers=1; shift ;;
+        --shown) shown=1; shift ;;
+        --hangup-wait) hangup=1; shift ;;
         *) seconds=$1; shift ;;
     esac
 done
@@ -30,7 +34,8 @@ done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${INSIDE_XVFB:-}" ]; then
     exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" --rows "$rows" \
-        $([ "$session" = 1 ] && echo --session) $([ "$peers" = 1 ] && echo --peers) "$seconds"
+        $([ "$session" = 1 ] && echo --session) $([ "$peers" = 1 ] && echo --peers) \
+        $([ "$shown" = 1 ] && echo --shown) $([ "$hangup" = 1 ] && echo --hangup-wait) "$seconds"
 fi
 
 dir=$(mktemp -d)
@@ -55,6 +60,7 @@ fi
 "$dir/rasdial" --add Provider >/dev/null
 [ "$rows" -gt 0 ] && build/bench/make_history "$dir" "$rows"
 [ "$session" = 1 ] && "$dir/rasdial" Provider --connect-after 0 >/dev/null
+[ "$hangup" = 1 ] && printf '[Provider]\r\nKosten=1,00\r\nChecked=0\r\n' >"$dir/conns.ini"
 
 if command -v trayer >/dev/null; then
     trayer --edge top --align left --widthtype pixel --width 100 --height 24 --SetDockType true \
@@ -65,6 +71,18 @@ fi
 (cd "$dir" && exec ./zeltix) >/dev/null 2>&1 &
 zeltix=$!
 pids+=("$zeltix")
+if [ "$shown" = 1 ]; then
+    sleep 2
+    (cd "$dir" && ./zeltix) >/dev/null 2>&1 || true
+fi
+if [ "$hangup" = 1 ]; then
+    "$dir/rasdial" Provider --connect-after 0 --linger $((seconds + 60)) >/dev/null
+    for _ in $(seq 100); do
+        "$dir/rasdial" | grep -q RASCS_Disconnected && break
+        sleep 0.1
+    done
+    "$dir/rasdial" | grep -q RASCS_Disconnected || { echo "the program did not hang up" >&2; exit 1; }
+fi
 build/bench/minimal_poll "$ZELTIX_RAS_DIR" &
 poll=$!
 pids+=("$poll")
@@ -85,8 +103,8 @@ z0=$(cpu_ns "$zeltix") p0=$(cpu_ns "$poll") q0=$(cpu_ns "$qtpoll")
 sleep "$seconds"
 z1=$(cpu_ns "$zeltix") p1=$(cpu_ns "$poll") q1=$(cpu_ns "$qtpoll")
 zus=$(((z1 - z0) / 1000 / seconds)) pus=$(((p1 - p0) / 1000 / seconds)) qus=$(((q1 - q0) / 1000 / seconds))
-echo "rows=$rows session=$session peers=$peers seconds=$seconds"
-echo "zeltix:       $zus µs CPU per second"
+echo "rows=$rows session=$session peers=$peers shown=$shown hangup-wait=$hangup seconds=$seconds"
+echo "zeltix:       $zus µs CPU per second ($(awk -v z="$zus" 'BEGIN { printf "%.2f", z / 10000 }') % of a core)"
 echo "minimal poll: $pus µs CPU per second"
 echo "Qt poll:      $qus µs CPU per second"
 awk -v z="$zus" -v p="$pus" -v q="$qus" 'BEGIN {

@@ -11,6 +11,7 @@
 #include "tests/support/RasLibrary.h"
 #include "tests/support/SeamScope.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -229,6 +230,36 @@ TEST_F(WatcherTest, HangUpWaitsForTheHandleToGoAndHandlesEventsMeanwhile)
     EXPECT_FALSE(Service.Find(handle, Now).has_value());
     ASSERT_FALSE(Reports.empty());
     EXPECT_EQ(Reports.front().Status.rasconnstate, RASCS_Disconnected);
+}
+
+TEST_F(WatcherTest, HangUpWaitEndsWhenTheProgramIsClosedMeanwhile)
+{
+    AddEntry("Arcor");
+    const HRASCONN handle = Dial("Arcor");
+    Now += 60'000;
+
+    // "Beenden" (or a logout) comes while the line is still being freed. Should the wait not
+    // end, the line is freed after a while and the expectations below say so.
+    int ticks = 0;
+    QTimer pollTimer;
+    pollTimer.setInterval(0);
+    QObject::connect(&pollTimer, &QTimer::timeout, &Owner, [&] {
+        if (++ticks == 3)
+            QCoreApplication::quit();
+        if (ticks == 1000)
+            Now += 60'000;
+    });
+    int result = -1;
+    QTimer::singleShot(0, &Owner, [&] {
+        pollTimer.start();
+        result = DialUp->HangUp(static_cast<int>(handle));
+        pollTimer.stop();
+    });
+    QCoreApplication::exec();
+
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(ticks, 1000);
+    EXPECT_TRUE(Service.Find(handle, Now).has_value()) << "the line is still being freed";
 }
 
 TEST_F(WatcherTest, HangUpOfAnUnknownHandleReturnsAtOnce)
