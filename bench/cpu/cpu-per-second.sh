@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What the running program costs per second, beside the least a connection watcher can do.
 #
-#   bench/cpu/cpu-per-second.sh [--rows N] [--session] [--peers] [--shown] [--hangup-wait] [SECONDS]
+#   bench/cpu/cpu-per-second.sh [--rows N] [--session] [--peers] [--shown] [--hangup-wait] [--perf FILE] [--callgrind FILE] [--strace FILE] [SECONDS]
 #
 # Starts build/bin/zeltix in a folder of its own (in a notification area under Xvfb when there is
 # no display), with a history of N rows (default 0), optionally with a connected session, with
@@ -12,11 +12,14 @@
 # is: a hidden window, a tray icon, one toolkit timer). After a warm-up it measures all three for
 # SECONDS (default 30) from the kernel's own CPU time of every thread
 # (/proc/PID/task/*/schedstat, nanoseconds) and prints the microseconds per second of each and
-# the ratios. The machine's load weighs on all alike, so only the ratios hold from run to run.
+# the ratios. With --perf, perf records the program's call graphs meanwhile into FILE; with
+# --callgrind the program runs under callgrind, which counts its instructions over the
+# measurement only (its CPU figures then are callgrind's, not the program's); with --strace,
+# FILE gets the count of the program's system calls over the measurement. The machine's load weighs on all alike, so only the ratios hold from run to run.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-rows=0 session=0 peers=0 shown=0 hangup=0 seconds=30
+rows=0 session=0 peers=0 shown=0 hangup=0 perf= callgrind= strace= seconds=30
 while [ $# -gt 0 ]; do
     case "$1" in
         --rows) rows=$2; shift 2 ;;
@@ -24,6 +27,9 @@ while [ $# -gt 0 ]; do
         --peers) peers=1; shift ;;
         --shown) shown=1; shift ;;
         --hangup-wait) hangup=1; shift ;;
+        --perf) perf=$(realpath -m "$2"); shift 2 ;;
+        --callgrind) callgrind=$(realpath -m "$2"); shift 2 ;;
+        --strace) strace=$(realpath -m "$2"); shift 2 ;;
         *) seconds=$1; shift ;;
     esac
 done
@@ -35,7 +41,8 @@ done
 if [ -z "${DISPLAY:-}" ] && [ -z "${INSIDE_XVFB:-}" ]; then
     exec env INSIDE_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" --rows "$rows" \
         $([ "$session" = 1 ] && echo --session) $([ "$peers" = 1 ] && echo --peers) \
-        $([ "$shown" = 1 ] && echo --shown) $([ "$hangup" = 1 ] && echo --hangup-wait) "$seconds"
+        $([ "$shown" = 1 ] && echo --shown) $([ "$hangup" = 1 ] && echo --hangup-wait) ${perf:+--perf "$perf"} \
+        ${callgrind:+--callgrind "$callgrind"} ${strace:+--strace "$strace"} "$seconds"
 fi
 
 dir=$(mktemp -d)
@@ -68,7 +75,12 @@ if command -v trayer >/dev/null; then
     pids+=($!)
     sleep 1
 fi
-(cd "$dir" && exec ./zeltix) >/dev/null 2>&1 &
+if [ -n "$callgrind" ]; then
+    (cd "$dir" && exec valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$callgrind" ./zeltix) \
+        >/dev/null 2>&1 &
+else
+    (cd "$dir" && exec ./zeltix) >/dev/null 2>&1 &
+fi
 zeltix=$!
 pids+=("$zeltix")
 if [ "$shown" = 1 ]; then
@@ -100,7 +112,19 @@ cpu_ns() {
     echo "$total"
 }
 z0=$(cpu_ns "$zeltix") p0=$(cpu_ns "$poll") q0=$(cpu_ns "$qtpoll")
-sleep "$seconds"
+if [ -n "$callgrind" ]; then
+    sleep 10 # the start-up under callgrind
+    callgrind_control -i on "$zeltix" >/dev/null
+    sleep "$seconds"
+    callgrind_control -i off "$zeltix" >/dev/null
+    callgrind_control -d "$zeltix" >/dev/null
+elif [ -n "$strace" ]; then
+    timeout -s INT "$seconds" strace -c -f -o "$strace" -p "$zeltix" >/dev/null 2>&1 || true
+elif [ -n "$perf" ]; then
+    perf record -q -e task-clock -c 10000 --call-graph dwarf,16384 -o "$perf" -p "$zeltix" -- sleep "$seconds" >/dev/null 2>&1
+else
+    sleep "$seconds"
+fi
 z1=$(cpu_ns "$zeltix") p1=$(cpu_ns "$poll") q1=$(cpu_ns "$qtpoll")
 zus=$(((z1 - z0) / 1000 / seconds)) pus=$(((p1 - p0) / 1000 / seconds)) qus=$(((q1 - q0) / 1000 / seconds))
 echo "rows=$rows session=$session peers=$peers shown=$shown hangup-wait=$hangup seconds=$seconds"
