@@ -9,15 +9,17 @@ tree=$(pwd)
 
 id -u "$user" >/dev/null 2>&1 || useradd --create-home "$user"
 # The user may pass through the folders above the tree (a clone in /root, say) and read the
-# tree; of the build it writes only CTest's records.
+# tree. The build becomes the user's for the run, as a user's own build is (CTest's records,
+# the installation check and its manifest are written there), and root's again afterwards.
 dir=$tree
 while [ "$dir" != / ]; do
     chmod o+x "$dir"
     dir=$(dirname "$dir")
 done
 chmod -R o+rX "$tree"
-mkdir -p build/Testing
-chown -R "$user" build/Testing
+owner=$(stat -c %u:%g build)
+trap 'chown -R "$owner" build' EXIT
+chown -R "$user" build
 
 home=$(getent passwd "$user" | cut -d: -f6)
 runuser -u "$user" -- env -i PATH="$PATH" HOME="$home" USER="$user" LOGNAME="$user" LANG=C.UTF-8 \
