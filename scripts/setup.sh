@@ -65,7 +65,8 @@ cannot_become_root() {
 }
 
 if [ ${#root_steps[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]} ${missing_locales[*]}"
+    [ ${#missing[@]} -eq 0 ] || echo "Installing: ${missing[*]}"
+    [ ${#missing_locales[@]} -eq 0 ] || echo "Enabling and generating the locales: ${missing_locales[*]}"
     as_root=()
     if [ "$(id -u)" -ne 0 ]; then
         command -v sudo >/dev/null 2>&1 || cannot_become_root
