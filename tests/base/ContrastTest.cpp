@@ -41,10 +41,8 @@ TEST(Contrast, ReadableAgainstMovesOnlyAsFarAsNeeded)
         {0x0000FF, 0x222020, false, true},
         {0x800080, 0x222020, false, true},
         {0x00FFFF, 0xEFEFEF, false, false},
-        {0x353535, 0x800080, false, true}, // a dark face under purple text turns light
+        {0x222020, 0x800080, false, true}, // a dark face under purple text turns light
         {0x777777, 0x777777, false, false},
-        {0x1E1E1E, 0x1E1E1E, false, true},
-        {0xF0F0F0, 0xF0F0F0, false, false},
     };
     for (const auto& c : cases) {
         const TRgb readable = ReadableAgainst(c.Color, c.Other);

@@ -22,26 +22,15 @@ inline QPalette DarkPalette()
 {
     const std::pair<QPalette::ColorRole, QRgb> roles[] = {
         {QPalette::WindowText, 0xFFFFFF},
-        {QPalette::Button, 0x424245},
-        {QPalette::Light, 0x979797},
-        {QPalette::Midlight, 0x5E5C5B},
-        {QPalette::Dark, 0x302F2E},
-        {QPalette::Mid, 0x4A4947},
         {QPalette::Text, 0xFFFFFF},
-        {QPalette::BrightText, 0xFFFFFF},
         {QPalette::ButtonText, 0xFFFFFF},
         {QPalette::Base, 0x3D3D3D},
-        {QPalette::Window, 0x222020},
-        {QPalette::Shadow, 0xE7E4E0},
         {QPalette::Highlight, 0x12608A},
         {QPalette::HighlightedText, 0xF9F9F9},
         {QPalette::Link, 0x0986D3},
-        {QPalette::LinkVisited, 0xA70B06},
-        {QPalette::AlternateBase, 0x5C5B5A},
-        {QPalette::ToolTipBase, 0x3F3F36},
-        {QPalette::ToolTipText, 0xFFFFFF},
     };
-    QPalette palette;
+    // The shades of the frames follow from the button's colour; the texts and faces are the scheme's.
+    QPalette palette(QColor(0x424245), QColor(0x222020));
     for (const auto& [role, rgb] : roles)
         palette.setColor(role, QColor(rgb));
     return palette;
