@@ -9,6 +9,9 @@ TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     SubstituteLayoutFonts();
+    // Menus and other windows of their own (the notification area's menu, message boxes) take
+    // the application's font, not their owner's: one font for all of them, as for the windows.
+    setFont(LayoutFont());
     SetExceptionHandler([](QObject* sender, const Exception& e) { HandleException(sender, e); });
 }
 

@@ -20,6 +20,7 @@
 #include "reports/HistoryRows.h"
 #include "reports/ProtokollFrm.h"
 #include "reports/StatFrm.h"
+#include "widgets/Graphics.h"
 #include "widgets/RarBar.h"
 #include "widgets/SpinEdit.h"
 
@@ -79,9 +80,7 @@ TForm1::TForm1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Zeltix"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/zeltix32.png")));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(LayoutFont());
     // The application window that the tray icon hides and shows is this window.
     SetApplicationMainForm(this);
 

@@ -4,9 +4,12 @@
 
 #include <functional>
 
+class QEvent;
 class QMouseEvent;
 
-// A label that reads as a link (blue, underlined, hand cursor) and reports a left click.
+// A label that reads as a link (blue, underlined, hand cursor) and reports a left click. Where
+// blue cannot be read on the window's face (a dark palette), it takes the nearest shade of blue
+// that can.
 class TLinkLabel : public QLabel {
     Q_OBJECT
 
@@ -17,4 +20,8 @@ public:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void UseReadableBlue();
 };

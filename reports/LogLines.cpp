@@ -3,6 +3,7 @@
 #include "base/Ansi.h"
 #include "base/ReadFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -174,6 +175,42 @@ QString TLogLines::Line(std::size_t index) const
     if (index >= Count())
         return {};
     return AnsiToString(index < FLoadedCount ? LoadedLine(index) : AppendedLine(index - FLoadedCount));
+}
+
+QString TLogLines::Line(std::size_t index, std::size_t limit) const
+{
+    if (index >= Count())
+        return {};
+    const std::string_view line = index < FLoadedCount ? LoadedLine(index) : AppendedLine(index - FLoadedCount);
+    return AnsiToString(line.substr(0, limit));
+}
+
+QString TLogLines::Text(std::size_t first, std::size_t count) const
+{
+    if (first >= Count())
+        return {};
+    count = std::min(count, Count() - first);
+    std::string bytes;
+    std::size_t index = first;
+    if (index < FLoadedCount) {
+        std::size_t start = LoadedLine(index).data() - FBytes.data();
+        for (; index < FLoadedCount && index < first + count; ++index) {
+            std::size_t end = NextBreak(FBytes, start);
+            const std::size_t next = end + 1;
+            if (end < FBytes.size() && end > start && FBytes[end - 1] == '\r')
+                --end;
+            if (index > first)
+                bytes += '\n';
+            bytes.append(FBytes.substr(start, end - start));
+            start = next;
+        }
+    }
+    for (; index < first + count; ++index) {
+        if (index > first)
+            bytes += '\n';
+        bytes.append(AppendedLine(index - FLoadedCount));
+    }
+    return AnsiToString(bytes);
 }
 
 bool TLogLines::Save(const TWrite& write) const

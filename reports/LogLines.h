@@ -33,6 +33,11 @@ public:
 
     std::size_t Count() const { return FLoadedCount + FAppendedEnds.size(); }
     QString Line(std::size_t index) const;
+    // The same, cut after `limit` characters: what a viewer can show of a line of any length.
+    QString Line(std::size_t index, std::size_t limit) const;
+    // The lines from `first` on, `count` of them, joined by LF: what a viewer copies. Read in
+    // one pass, so a selection of the whole log costs one walk over its bytes.
+    QString Text(std::size_t first, std::size_t count) const;
     // The line with the most bytes (0 when there are none), for the width a viewer needs.
     std::size_t Longest() const { return FLongest; }
 

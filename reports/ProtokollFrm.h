@@ -38,6 +38,8 @@ public:
     // Adds one line at the end, shown at once when the window is; an empty text adds an empty
     // line.
     void AppendLine(const QString& line);
+    // The selected lines, whole and in the log's order, joined by LF: what Ctrl+C copies.
+    QString SelectedText() const;
     // Writes every line followed by CR LF in the ANSI code page, replacing the file in one step,
     // and returns the file written. If the log could not be read at creation, its old text is
     // never lost: when it is readable now it comes first; when it is still unreadable, this run's

@@ -1,5 +1,6 @@
 #include "reports/StatFrm.h"
 
+#include "base/Contrast.h"
 #include "base/DateTime.h"
 #include "base/ExceptionRoute.h"
 #include "base/FormatSettings.h"
@@ -11,6 +12,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
 #include <QLocale>
@@ -134,23 +136,20 @@ TForm2::TForm2(std::unique_ptr<THistoryRows> History, QWidget* parent)
     Chart1->setRubberBand(QChartView::RectangleRubberBand);
     QChart* chart = Chart1->chart();
     chart->setTitle(QStringLiteral("TChart"));
-    chart->setPlotAreaBackgroundBrush(Qt::white);
-    chart->setPlotAreaBackgroundVisible(true);
     chart->setLocalizeNumbers(true);
     // The axes stay for the life of the window: an axis taken off the chart leaves its labels
     // and grid lines behind on it.
     FDateAxis = new QBarCategoryAxis(chart);
     // Whole dates in the window's small font; a shortened date could name another day.
     FDateAxis->setTruncateLabels(false);
-    FDateAxis->setLabelsFont(font());
     chart->addAxis(FDateAxis, Qt::AlignBottom);
     FCostAxis = new QValueAxis(chart);
-    FCostAxis->setLabelsFont(font());
     // The ticks are whole cents: no decimal places to show.
     FCostAxis->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(FCostAxis, Qt::AlignLeft);
     // The room of each day changes with the window's width: the dates follow it both ways.
     connect(chart, &QChart::plotAreaChanged, this, [this] { FitLabels(); });
+    ApplyTheme();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -163,6 +162,35 @@ TForm2::~TForm2()
 {
     // The chart is torn down after the window's own fields; its last layout must not reach them.
     Chart1->chart()->disconnect(this);
+}
+
+void TForm2::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        ApplyTheme();
+}
+
+void TForm2::ApplyTheme()
+{
+    // The chart draws in a theme of its own rather than in the window's colours: a light one
+    // under a light palette, a dark one under a dark palette, so it neither glares nor loses
+    // its texts. A theme brings its own fonts and text colours; the axes keep the window's
+    // small font and the totals the colour of the axes' labels.
+    if (!Chart1)
+        return;
+    const QPalette colors = palette();
+    const bool dark = RelativeLuminance(colors.color(QPalette::WindowText).rgb() & 0xFFFFFF) >
+        RelativeLuminance(colors.color(QPalette::Window).rgb() & 0xFFFFFF);
+    QChart* chart = Chart1->chart();
+    chart->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+    // The back wall is white in the light theme, as the chart is stored.
+    chart->setPlotAreaBackgroundBrush(Qt::white);
+    chart->setPlotAreaBackgroundVisible(!dark);
+    FDateAxis->setLabelsFont(font());
+    FCostAxis->setLabelsFont(font());
+    for (QGraphicsSimpleTextItem* mark : FValueMarks)
+        mark->setBrush(FCostAxis->labelsBrush());
 }
 
 void TForm2::showEvent(QShowEvent* event)
@@ -190,6 +218,10 @@ void TForm2::FormShow()
     auto* series = new QBarSeries(chart);
     series->clear();
     series->setName(SeriesTitle);
+    // The legend names the bar sets, not the series: an empty set keeps "Kosten" in it while
+    // there is nothing to draw.
+    auto* set = new QBarSet(SeriesTitle, series);
+    series->append(set);
     chart->addSeries(series);
     series->attachAxis(FDateAxis);
     series->attachAxis(FCostAxis);
@@ -223,7 +255,6 @@ void TForm2::FormShow()
     }
     g = std::min<size_t>(g, MaxGroupIndex);
 
-    auto* set = new QBarSet(SeriesTitle, series);
     qreal lowest = 0;
     qreal highest = 0;
     for (size_t i = 0; i <= g; ++i) {
@@ -232,7 +263,6 @@ void TForm2::FormShow()
         lowest = std::min(lowest, static_cast<qreal>(totals[i]));
         highest = std::max(highest, static_cast<qreal>(totals[i]));
     }
-    series->append(set);
     FDateAxis->append(UniqueCategories(FLabels));
     // A cost typed as negative still shows, below the zero line.
     const TValueScale scale = ValueScale(lowest, highest);
@@ -244,6 +274,7 @@ void TForm2::FormShow()
     for (size_t i = 0; i <= g; ++i) {
         auto* mark = new QGraphicsSimpleTextItem(FormatFloat(QStringLiteral("0.00"), totals[i]), chart);
         mark->setFont(font());
+        mark->setBrush(FCostAxis->labelsBrush());
         FValueMarks.push_back(mark);
     }
     FitLabels();

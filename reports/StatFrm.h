@@ -10,6 +10,7 @@
 class QBarCategoryAxis;
 class QBarSeries;
 class QChartView;
+class QEvent;
 class QGraphicsSimpleTextItem;
 class QShowEvent;
 class QValueAxis;
@@ -42,8 +43,12 @@ public:
 protected:
     // Runs FormShow inside the report guard when the window goes from hidden to shown.
     void showEvent(QShowEvent* event) override;
+    // A new palette (a desktop switching between light and dark) brings the matching theme.
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Draws the chart in the theme that suits the window's palette.
+    void ApplyTheme();
     // Sets the dates' slant for the room the chart gives each day now and puts each day's total
     // above its bar; runs whenever the plot area changes.
     void FitLabels();

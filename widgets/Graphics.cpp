@@ -73,3 +73,10 @@ void SubstituteLayoutFonts()
     QFont::insertSubstitutions(
         QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
+
+QFont LayoutFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    return font;
+}

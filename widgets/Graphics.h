@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 
 #include <cstdint>
@@ -21,3 +22,7 @@ QColor ColorToQColor(TColor color, const QPalette& palette);
 // Makes the fonts the windows are laid out for ("MS Sans Serif" and "Arial" at 8 points) fall
 // back to stand-ins of the same height whose texts fit the places the layout gives them.
 void SubstituteLayoutFonts();
+
+// The one font of the program's windows and menus, the notification area's menu and the
+// message boxes included: "MS Sans Serif" at 8 points, through its stand-in.
+QFont LayoutFont();

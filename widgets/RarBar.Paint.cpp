@@ -1,5 +1,7 @@
 #include "widgets/RarBar.h"
 
+#include "base/Contrast.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
@@ -53,11 +55,27 @@ TRarBarLevel TRarBar::ComputeLevel(int min, int max, int progress, int barHeight
     return {static_cast<int>(std::clamp<long double>(fill, 0, usable)), ClampToInt(percent)};
 }
 
+QColor TRarBar::FaceColor() const
+{
+    // The button face of the light desktop scheme, under which the schemes' colours were chosen.
+    constexpr TRgb LightFace = 0xF0F0F0;
+    const QColor color = ColorToQColor(FColor, palette());
+    if (!(FColor & clSystemColor))
+        return color;
+    const TRgb text = ColorToQColor(FFontColor, palette()).rgb() & 0xFFFFFF;
+    const TRgb face = color.rgb() & 0xFFFFFF;
+    if (ContrastRatio(face, text) >= MinimumTextContrast)
+        return color;
+    if (ContrastRatio(LightFace, text) >= MinimumTextContrast)
+        return QColor(static_cast<QRgb>(LightFace));
+    return QColor(static_cast<QRgb>(ReadableAgainst(face, text)));
+}
+
 QColor TRarBar::BackgroundColor() const
 {
     // In the button face the gauge is of one colour with the box it stands on. Leaving that
     // colour out lets the box's own surface show, which some styles shade inside a group box.
-    const QColor color = ColorToQColor(FColor, palette());
+    const QColor color = FaceColor();
     const QWidget* box = parentWidget();
     if (box && color == box->palette().color(box->backgroundRole()))
         return Qt::transparent;
@@ -69,7 +87,7 @@ QImage TRarBar::Render()
     if (width() <= 0 || height() <= 0)
         return {};
     QImage image(size(), QImage::Format_RGB32);
-    image.fill(ColorToQColor(FColor, palette()));
+    image.fill(FaceColor());
     QPainter painter(&image);
     DrawBar(painter);
     return image;

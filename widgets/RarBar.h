@@ -108,6 +108,10 @@ public:
     // The picture DrawBar would put on the control standing on a plain surface of its colour,
     // for printing and for checks.
     QImage Render();
+    // The face the gauge is drawn on: its Color, except that a system face on which the
+    // percentage's fixed colour cannot be read (a dark desktop palette) gives way to the light
+    // face the schemes are drawn for, or else to the nearest face that suits the percentage.
+    QColor FaceColor() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -34,7 +34,7 @@ class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(GermanFormats.Ok()) << "the test command generates de_DE.UTF-8";
+        ASSERT_TRUE(GermanFormats.Ok());
         Seams->ProgramDir = QString::fromStdString(ProgramFolder.Path());
         Seams->RegistryConfigHome = ConfigHome.Path();
         App->DialogAnswerer = [this](const TDialogRequest& request) {

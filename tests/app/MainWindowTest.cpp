@@ -4,18 +4,27 @@
 #include "base/ExceptionRoute.h"
 #include "base/Exceptions.h"
 #include "platform/Winsock.h"
+#include "reports/AboutFrm.h"
+#include "reports/ProtokollFrm.h"
+#include "reports/StatFrm.h"
 #include "widgets/RarBar.h"
 #include "widgets/SpinEdit.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPalette>
 #include <QTreeWidget>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -79,6 +88,27 @@ TEST_F(MainWindowTest, LayoutMenusAndTextsAreThoseOfTheProgram)
     EXPECT_EQ(form.OnCheckTimer->Interval(), 1000u);
     EXPECT_FALSE(form.Timer1->Enabled());
     EXPECT_EQ(form.Timer1->Interval(), 1000u);
+}
+
+// Menus and message boxes are windows of their own, which take the application's font rather
+// than their owner's: all of them, the notification area's menu included, are written in the
+// windows' one font.
+TEST_F(MainWindowTest, WindowsAndMenusShareOneFont)
+{
+    TForm1& form = Start();
+    QMessageBox message;
+    std::vector<std::pair<std::string, QWidget*>> windows = {{"menu bar", form.menuBar()},
+        {"history menu", form.PopupMenu1}, {"tray menu", form.PopupMenu2}, {"statistics", form.Form2.get()},
+        {"log viewer", form.Form3.get()}, {"about box", form.AboutBox.get()}, {"message box", &message}};
+    for (QAction* menu : form.menuBar()->actions())
+        windows.emplace_back(menu->text().toStdString(), menu->menu());
+    const QFontInfo expected(form.font());
+    EXPECT_EQ(form.font().pointSize(), 8);
+    for (const auto& [name, window] : windows) {
+        const QFontInfo info(window->font());
+        EXPECT_EQ(info.family(), expected.family()) << name;
+        EXPECT_EQ(info.pointSizeF(), expected.pointSizeF()) << name;
+    }
 }
 
 TEST_F(MainWindowTest, TheSessionPanelHasALoweredOuterAndARaisedInnerBevelAndTheGaugeAnElevenPixelFont)

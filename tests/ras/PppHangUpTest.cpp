@@ -117,11 +117,14 @@ bool SetKillCapability(bool on)
 TEST_F(PppHangUpTest, AnotherUsersPppdIsDeniedAndSaysSo)
 {
     // Another user's pppd, and a program without the right to signal other users' processes.
+    // Only root can start a process as another user, so an ordinary user skips before trying.
+    if (::geteuid() != 0 || !SetKillCapability(true))
+        GTEST_SKIP() << "needs root (to start a pppd as another user) with CAP_KILL to take away";
     TPppdChild pppd("pppd", 65534);
+    ASSERT_TRUE(pppd.Running()) << "the child could not become uid 65534";
     Tree.RealProcess(pppd.Pid());
     HRASCONN handle = LinkOf(pppd.Pid());
-    if (::geteuid() != 0 || !SetKillCapability(false))
-        GTEST_SKIP() << "needs root with CAP_KILL to take away";
+    ASSERT_TRUE(SetKillCapability(false));
     EXPECT_THROW(Service.HangUp(handle, T0 + 1000), ERasHangUpDenied);
     ASSERT_TRUE(SetKillCapability(true));
     EXPECT_TRUE(pppd.Running()) << "the link stays up";

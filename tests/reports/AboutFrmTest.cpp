@@ -4,6 +4,7 @@
 #include "platform/Shell.h"
 #include "reports/LinkLabel.h"
 #include "tests/reports/ReportsTestSupport.h"
+#include "tests/support/Palettes.h"
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 
@@ -65,6 +66,28 @@ TEST_F(AboutFrmTest, LinksLookLikeLinks)
         EXPECT_TRUE(link->font().underline());
         EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(Qt::blue));
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+}
+
+// Every text of the box, as painted, reads on the box's face in a light and in a dark palette.
+// The links stay blue: pure blue where it reads, the nearest readable blue where it does not.
+TEST_F(AboutFrmTest, EveryTextReadsInLightAndDarkPalettes)
+{
+    for (const bool dark : {false, true}) {
+        Box.setPalette(dark ? DarkPalette() : LightPalette());
+        for (QLabel* label : Box.Panel1->findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue; // the program's icon
+            EXPECT_GE(InkContrast(label->grab().toImage()), MinimumTextContrast)
+                << label->objectName().toStdString() << (dark ? " in the dark palette" : " in the light palette");
+        }
+        for (TLinkLabel* link : {Box.Label1, Box.Label2}) {
+            const QColor blue = link->palette().color(QPalette::WindowText);
+            EXPECT_GT(blue.blue(), std::max(blue.red(), blue.green()) + 64) << blue.name().toStdString();
+            if (!dark) {
+                EXPECT_EQ(blue, QColor(Qt::blue));
+            }
+        }
     }
 }
 

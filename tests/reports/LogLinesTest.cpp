@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -87,6 +88,21 @@ TEST(LogLines, LinesAndSavedFileAreThoseOfTheTextSplitIntoLines)
                 longest = i;
         }
         EXPECT_EQ(lines.Longest(), static_cast<std::size_t>(longest));
+
+        // Runs of lines as one text, also across the loaded lines and this run's, and the
+        // beginning of a line.
+        const qsizetype n = expected.size();
+        const std::pair<qsizetype, qsizetype> runs[] = {{0, n}, {n / 2, n}, {n - 1, 1}, {n / 3, 2}};
+        for (const auto& [first, count] : runs) {
+            if (first >= 0 && first < n) {
+                EXPECT_EQ(lines.Text(static_cast<std::size_t>(first), static_cast<std::size_t>(count)),
+                    expected.mid(first, count).join(QLatin1Char('\n')))
+                    << first << " + " << count;
+            }
+        }
+        if (n > 0) {
+            EXPECT_EQ(lines.Line(static_cast<std::size_t>(n - 1), 3), expected[n - 1].left(3));
+        }
     }
 }
 

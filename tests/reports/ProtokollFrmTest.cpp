@@ -4,13 +4,17 @@
 #include "platform/ProgramDir.h"
 #include "platform/Seams.h"
 #include "tests/reports/ReportsTestSupport.h"
+#include "tests/support/Palettes.h"
 #include "tests/support/PlatformSeamScope.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TempDir.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QListView>
 #include <QPalette>
 #include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -73,7 +77,7 @@ TEST_F(ProtokollFrmTest, WindowIsASizeableToolWindowWithAReadOnlyListOfLines)
     EXPECT_EQ(form->ProtMem->font(), form->font());
     EXPECT_NE(form->ProtMem->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     EXPECT_NE(form->ProtMem->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    EXPECT_EQ(form->ProtMem->palette().color(QPalette::Base), form->ProtMem->palette().color(QPalette::Button));
+    EXPECT_EQ(form->ProtMem->viewport()->backgroundRole(), QPalette::Window);
 }
 
 TEST_F(ProtokollFrmTest, MissingFileGivesAnEmptyLogAndNoError)
@@ -219,6 +223,89 @@ TEST_F(ProtokollFrmTest, EveryRowIsAsWideAsTheLongestLine)
     // A longer line of this run widens every row.
     form->AppendLine(QString(600, QLatin1Char('W')));
     EXPECT_GT(form->ProtMem->horizontalScrollBar()->maximum(), wide);
+}
+
+// The log stands on the window's face in the window's text colour, readable in a light and in a
+// dark palette.
+TEST_F(ProtokollFrmTest, LinesReadInLightAndDarkPalettes)
+{
+    Dir.Write("Protokol.txt", "[08.12.2026 14:03:22] Verbindung zu Demo Modem hergestellt\r\n");
+    auto form = Create();
+    form->resize(435, 60);
+    for (const bool dark : {false, true}) {
+        form->setPalette(dark ? DarkPalette() : LightPalette());
+        form->ProtMem->clearSelection();
+        form->ProtMem->setCurrentIndex(QModelIndex());
+        const QRect row = form->ProtMem->visualRect(form->ProtMem->model()->index(0, 0));
+        const QImage shown = form->ProtMem->viewport()->grab(row).toImage();
+        EXPECT_GE(InkContrast(shown), MinimumTextContrast) << (dark ? "dark" : "light");
+        EXPECT_EQ(shown.pixelColor(0, 0), form->palette().color(QPalette::Window)) << (dark ? "dark" : "light");
+    }
+}
+
+// Any range of lines is selected as in a text, with the mouse or the keys, and Ctrl+C copies
+// those lines whole, in the log's order.
+TEST_F(ProtokollFrmTest, SelectedLinesAreCopiedWhole)
+{
+    std::string log;
+    QStringList lines;
+    for (int i = 0; i < 20; ++i) {
+        lines << QStringLiteral("[08.12.2026 14:03:%1] Zeile %2 \u00E4").arg(i, 2, 10, QLatin1Char('0')).arg(i);
+        log += lines.last().toLatin1().toStdString() + "\r\n";
+    }
+    Dir.Write("Protokol.txt", log);
+    auto form = Create();
+    form->resize(435, 500);
+    form->show();
+    QListView* view = form->ProtMem;
+    const auto rowPoint = [view](int row) { return view->visualRect(view->model()->index(row, 0)).center(); };
+    const auto copied = [view] {
+        QApplication::clipboard()->clear();
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        return QApplication::clipboard()->text();
+    };
+    view->scrollToTop();
+
+    // Shift+click: from the clicked line to the one shift-clicked, either way round.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowPoint(9));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, rowPoint(4));
+    EXPECT_EQ(copied(), lines.mid(4, 6).join(QLatin1Char('\n')));
+
+    // Shift+arrows, from the current line on.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowPoint(2));
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(copied(), lines.mid(2, 6).join(QLatin1Char('\n')));
+
+    // Ctrl+click adds lines apart from the range; they come in the log's order.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowPoint(0));
+    EXPECT_EQ(copied(), (QStringList{lines[0]} + lines.mid(2, 6)).join(QLatin1Char('\n')));
+
+    // Ctrl+A takes the whole log, this run's lines included.
+    form->AppendLine(QStringLiteral("neu"));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(copied(), (lines + QStringList{QStringLiteral("neu")}).join(QLatin1Char('\n')));
+}
+
+// A line of megabytes shows its beginning in its row, so laying the row out costs no more than a
+// common line, and is copied whole.
+TEST_F(ProtokollFrmTest, HugeLineShowsItsBeginningAndIsCopiedWhole)
+{
+    const std::string huge = "Anfang" + std::string(8 << 20, 'x') + "Ende";
+    Dir.Write("Protokol.txt", "kurz\r\n" + huge + "\r\nkurz\r\n");
+    auto form = Create();
+    form->show();
+    const QString shown = form->ProtMem->model()->index(1, 0).data().toString();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Anfangxxx")));
+    EXPECT_LT(shown.size(), 10000);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\u2026")));
+    EXPECT_EQ(form->ProtMem->model()->index(0, 0).data().toString(), QStringLiteral("kurz"));
+
+    form->ProtMem->selectAll();
+    const QString copied = form->SelectedText();
+    EXPECT_EQ(copied.size(), static_cast<qsizetype>(huge.size() + 10));
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("kurz\nAnfang")));
+    EXPECT_TRUE(copied.endsWith(QStringLiteral("Ende\nkurz")));
 }
 
 TEST_F(ProtokollFrmTest, SaveThatCannotWriteRaisesWithTheFileName)

@@ -3,6 +3,7 @@
 #include "base/Exceptions.h"
 #include "tests/reports/HistoryListRows.h"
 #include "tests/reports/ReportsTestSupport.h"
+#include "tests/support/Palettes.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QBarCategoryAxis>
@@ -14,12 +15,15 @@
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QTreeWidget>
 #include <QValueAxis>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -27,7 +31,7 @@ const QString Title = QStringLiteral("Onlinekosten (zusammengefasst in Tagen)");
 
 class StatFrmTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(Formats.Ok()) << "the test command generates de_DE.UTF-8"; }
+    void SetUp() override { ASSERT_TRUE(Formats.Ok()); }
 
     void Add(const QString& caption, const QString& cost) { AddHistoryRow(List.get(), caption, cost); }
 
@@ -92,10 +96,49 @@ TEST_F(StatFrmTest, EmptyHistoryShowsTitleAndEmptyKostenSeries)
     EXPECT_EQ(Form.ChartTitle(), Title);
     ASSERT_NE(Form.Series(), nullptr);
     EXPECT_EQ(Form.Series()->name(), QStringLiteral("Kosten"));
-    EXPECT_EQ(Form.Series()->count(), 0);
     EXPECT_TRUE(Form.Labels().isEmpty());
     EXPECT_TRUE(Form.Values().isEmpty());
     EXPECT_TRUE(Guard.Messages.isEmpty());
+    // The legend names the empty series all the same.
+    const QList<QLegendMarker*> markers = Form.Chart1->chart()->legend()->markers(Form.Series());
+    ASSERT_EQ(markers.size(), 1);
+    EXPECT_EQ(markers[0]->label(), QStringLiteral("Kosten"));
+    EXPECT_TRUE(markers[0]->isVisible());
+    EXPECT_TRUE(Form.Chart1->chart()->legend()->isVisible());
+}
+
+// The chart's texts read on its face, in a light and in a dark palette, and a dark palette gets
+// a dark chart rather than a white one.
+TEST_F(StatFrmTest, TextsReadInLightAndDarkPalettes)
+{
+    Add(QStringLiteral("08.12.2026 14:03:22"), QStringLiteral("12,50"));
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark palette" : "light palette");
+        Form.setPalette(dark ? DarkPalette() : LightPalette());
+        Open();
+        const QChart* chart = Form.Chart1->chart();
+        const QImage shown = Form.grab().toImage();
+        const QColor face = shown.pixelColor(2, 2);
+        EXPECT_EQ(RelativeLuminance(face.rgb() & 0xFFFFFF) < 0.2, dark) << face.name().toStdString();
+        const QColor plot = chart->isPlotAreaBackgroundVisible() ? chart->plotAreaBackgroundBrush().color() : face;
+        const QList<QAbstractAxis*> axes = chart->axes();
+        ASSERT_EQ(axes.size(), 2);
+        const QGraphicsSimpleTextItem* mark = nullptr;
+        for (const QGraphicsItem* item : Form.Chart1->scene()->items())
+            if (const auto* text = dynamic_cast<const QGraphicsSimpleTextItem*>(item);
+                text && text->text() == QStringLiteral("12,50"))
+                mark = text;
+        const std::pair<const char*, QColor> texts[] = {
+            {"title", chart->titleBrush().color()},
+            {"legend", chart->legend()->labelColor()},
+            {"dates", axes[0]->labelsBrush().color()},
+            {"costs", axes[1]->labelsBrush().color()},
+        };
+        for (const auto& [what, color] : texts)
+            EXPECT_GE(Contrast(color, face), MinimumTextContrast) << what << " " << color.name().toStdString();
+        ASSERT_NE(mark, nullptr);
+        EXPECT_GE(Contrast(mark->brush().color(), plot), MinimumTextContrast) << "total above the bar";
+    }
 }
 
 TEST_F(StatFrmTest, OneSessionIsOneLabelledBarWithItsValueShown)
@@ -299,7 +342,7 @@ TEST_F(StatFrmTest, DatePartThatDoesNotConvertGoesToTheHandlerAndLeavesTitleAndE
     EXPECT_EQ(Form.ChartTitle(), Title);
     ASSERT_NE(Form.Series(), nullptr);
     EXPECT_EQ(Form.Series()->name(), QStringLiteral("Kosten"));
-    EXPECT_EQ(Form.Series()->count(), 0);
+    EXPECT_TRUE(Form.Values().isEmpty());
     EXPECT_TRUE(Form.Labels().isEmpty());
 }
 

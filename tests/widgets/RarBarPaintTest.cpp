@@ -1,5 +1,6 @@
 #include "widgets/RarBar.h"
 
+#include "tests/support/Palettes.h"
 #include "tests/widgets/RarBarTestSupport.h"
 
 #include <QFontMetrics>
@@ -224,6 +225,33 @@ TEST(RarBarInBox, ButtonFaceIsTheSurfaceOfTheBox)
         // The drawing itself is still there.
         EXPECT_EQ(image.pixelColor(32 + 7, 160 + 40), ColorToQColor(bar->SideColor1()));
     }
+}
+
+// The percentage reads on the gauge in a light and in a dark palette, in every scheme. The
+// scheme's colours stay as they are: on the window's face where they read on it, otherwise on
+// the light face they were chosen for, or on a face that suits them.
+TEST_F(RarBarPaint, PercentageReadsInLightAndDarkPalettes)
+{
+    for (const bool dark : {false, true}) {
+        Host.setPalette(dark ? DarkPalette() : LightPalette());
+        for (const TRBColorScheme scheme : {rcPurpleBlue, rcAcid, rcLightGreen, rcLightBlue}) {
+            Bar->SetColorScheme(scheme);
+            const QImage image = RenderAt(75);
+            const QRect text(33, 0, Bar->width() - 33, Bar->height());
+            EXPECT_TRUE(ContainsColor(image, text, Bar->FontColor())) << "scheme " << scheme;
+            EXPECT_GE(InkContrast(image.copy(text)), MinimumTextContrast)
+                << "scheme " << scheme << (dark ? " in the dark palette" : " in the light palette");
+        }
+    }
+
+    Bar->SetColorScheme(rcPurpleBlue);
+    Host.setPalette(LightPalette());
+    EXPECT_EQ(Bar->FaceColor(), Host.palette().color(QPalette::Window));
+    Host.setPalette(DarkPalette());
+    EXPECT_EQ(Bar->FaceColor(), QColor(0xF0, 0xF0, 0xF0));
+    // A fixed Color is the caller's choice and stays.
+    Bar->SetColor(0x000000);
+    EXPECT_EQ(Bar->FaceColor(), QColor(Qt::black));
 }
 
 } // namespace
