@@ -31,6 +31,18 @@ void StripTrailingZeros(TDecimal& d)
 // amounts typed in decimal (2,675) come back as typed before they are rounded for display.
 TDecimal DecimalOf(long double value)
 {
+    // A whole number below 10^18 has exactly these digits; durations and whole cents, shown
+    // every second, need no floating-point formatting.
+    const long double magnitude = std::fabs(value);
+    if (magnitude < 1e18L && magnitude == std::floor(magnitude)) {
+        TDecimal d;
+        for (auto n = static_cast<unsigned long long>(magnitude); n != 0; n /= 10)
+            d.Digits.push_back(static_cast<char>('0' + n % 10));
+        std::reverse(d.Digits.begin(), d.Digits.end());
+        d.Point = static_cast<long long>(d.Digits.size());
+        StripTrailingZeros(d);
+        return d;
+    }
     char text[64];
     std::snprintf(text, sizeof text, "%.17Le", std::fabs(value));
     // text is "d.ddddddddddddddddde+x"

@@ -45,6 +45,15 @@ TEST_F(GermanTest, FormatFloatRoundsHalfAwayFromZeroOnEighteenDigits)
         {"#.##", 0.5L, ",5"},
         {"0.00 \"EUR\"", 4.5L, "4,50 EUR"},
         {"'#'0", 7, "#7"},
+        // whole numbers up to the eighteenth digit, and the first beyond
+        {"00", 0, "00"},
+        {"00", 59, "59"},
+        {"00", 3600, "3600"},
+        {"0", -42, "-42"},
+        {"0.00", 1e17L, "100000000000000000,00"},
+        {"0", 999999999999999999.0L, "999999999999999999"},
+        {"0", 1e18L, "1000000000000000000"},
+        {"0.00", 123456789012345678.0L, "123456789012345678,00"},
     };
     for (const TFormatCase& c : cases)
         EXPECT_EQ(FormatFloat(QString::fromUtf8(c.Picture), c.Value), QString::fromUtf8(c.Expected))
@@ -55,6 +64,9 @@ TEST_F(EnglishTest, FormatFloatUsesTheLocaleSeparator)
 {
     EXPECT_EQ(FormatFloat("0.00", 4.5L), "4.50");
     EXPECT_EQ(FloatToStr(1234.5L), "1234.5");
+    EXPECT_EQ(FloatToStr(1500), "1500");
+    EXPECT_EQ(FloatToStr(123456789012345678.0L), "1.23456789012346E17");
+    EXPECT_EQ(FloatToStr(-0.0L), "0");
 }
 
 TEST_F(GermanTest, NonFiniteValuesHaveNames)
