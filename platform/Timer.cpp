@@ -1,5 +1,6 @@
 #include "platform/Timer.h"
 
+#include "base/ScopeGuard.h"
 #include "platform/Kernel.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,9 @@ public:
 
     const uint64_t Run;
 };
+
+int TickDepth = 0;
+uint64_t TickSerial = 0;
 
 } // namespace
 
@@ -208,6 +212,12 @@ bool TTimer::event(QEvent* e)
     if (FRunning) {
         // Held for the call: the handler may replace itself.
         const TNotifyEvent handler = FOnTimer;
+        ++TickDepth;
+        ++TickSerial;
+        const TScopeExit ended([] {
+            --TickDepth;
+            ++TickSerial;
+        });
         handler(this);
     }
     return true;
@@ -216,4 +226,19 @@ bool TTimer::event(QEvent* e)
 void CheckTimersAfterClockMove()
 {
     TTimerQueue::Instance().CheckAfterClockMove();
+}
+
+bool InTimerTick()
+{
+    return TickDepth > 0;
+}
+
+uint64_t TimerTickSerial()
+{
+    return TickSerial;
+}
+
+void NewTimerTickSerial()
+{
+    ++TickSerial;
 }

@@ -69,3 +69,12 @@ private:
 // have, so the ticks due by the new time are posted and the next pass of the message loop
 // handles them.
 void CheckTimersAfterClockMove();
+
+// Whether a timer's handler is running now (on the user-interface thread), and a number that
+// changes whenever one starts or ends, or a wait lets other messages run. Reads of the machine's
+// state that a handler makes more than once may keep what they read while both stay the same:
+// within one tick nothing else has run.
+bool InTimerTick();
+uint64_t TimerTickSerial();
+// A wait that handles messages: what was read before may have changed.
+void NewTimerTickSerial();

@@ -466,6 +466,9 @@ BOOL WaitAndProcessMessages(DWORD milliseconds)
         loop.quit();
     });
     timer.start(static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX)));
+    // Whatever a tick read before the wait may change meanwhile.
+    NewTimerTickSerial();
     loop.exec();
+    NewTimerTickSerial();
     return timeUp ? TRUE : FALSE;
 }

@@ -121,7 +121,7 @@ if [ -n "$callgrind" ]; then
 elif [ -n "$strace" ]; then
     timeout -s INT "$seconds" strace -c -f -o "$strace" -p "$zeltix" >/dev/null 2>&1 || true
 elif [ -n "$perf" ]; then
-    perf record -q -e task-clock -c 10000 --call-graph dwarf,16384 -o "$perf" -p "$zeltix" -- sleep "$seconds" >/dev/null 2>&1
+    perf record -q -e task-clock -c 50000 --call-graph dwarf,16384 -o "$perf" -p "$zeltix" -- sleep "$seconds" >/dev/null 2>&1
 else
     sleep "$seconds"
 fi

@@ -10,6 +10,8 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/vfs.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +19,47 @@ namespace {
 // Enough for the service's files and a machine's peers; the least recently used beyond go,
 // so a process that meets many folders (a test run) keeps few descriptors open.
 constexpr size_t kMaxEntries = 128;
+// How long a watched file's state is taken from the watch alone; then a stat looks again, so
+// even a change no watch can see (a folder above renamed) shows within this time.
+constexpr int64_t kVerifyMs = 5000;
+
+int64_t MonotonicMs()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1'000'000;
+}
+
+// File systems whose every change passes through this machine's kernel, so inotify sees it;
+// a network or user-space file system may change under it unseen.
+bool WatchSeesEveryChange(long type)
+{
+    switch (static_cast<unsigned long>(type)) {
+    case 0xEF53:     // ext2, ext3, ext4
+    case 0x01021994: // tmpfs
+    case 0x9123683E: // btrfs
+    case 0x58465342: // xfs
+    case 0x794C7630: // overlayfs
+    case 0xF2F52010: // f2fs
+    case 0x2FC12FC1: // zfs
+    case 0x3153464A: // jfs
+    case 0x52654973: // reiserfs
+    case 0xCA451A4E: // bcachefs
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool FolderWatchSeesEveryChange(const std::string& folder)
+{
+    struct statfs info;
+    return ::statfs(folder.c_str(), &info) == 0 && WatchSeesEveryChange(info.f_type);
+}
+
+// The batch the thread is in (0: none): within one, queued events are taken once.
+thread_local uint64_t tBatch = 0;
+std::atomic<uint64_t> gBatches{0};
 
 struct TIdentity {
     dev_t Device = 0;
@@ -42,9 +85,21 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == path.npos ? path : path.substr(slash + 1);
+}
+
 struct TFileEntry {
     TIdentity Identity;
     int Fd = -1; // held so the inode stays this file's while it is cached
+    int FileWatch = -1;
+    // Not there when last looked at (kept only where the folder's watch would see it come).
+    bool Missing = false;
+    // Its folder's watch and its own see every change, so no stat is needed before kVerifyMs.
+    bool Watched = false;
+    int64_t VerifiedMs = 0;
     size_t Cap = 0;
     bool RegularOnly = false;
     bool Stale = false;
@@ -58,6 +113,12 @@ struct TFileEntry {
 struct TFolderEntry {
     TIdentity Identity;
     bool Stale = false;
+    bool Watched = false;
+    // A missing folder is watched for through its nearest ancestor that is there: a change of
+    // the name that leads down to it may bring it.
+    std::string Ancestor;
+    std::string NextName;
+    int64_t VerifiedMs = 0;
     uint64_t LastUse = 0;
     TCachedFolder Folder;
 };
@@ -74,6 +135,9 @@ struct TFileCache::TState {
     uint64_t Uses = 0;
     std::atomic<uint64_t> FileReads{0};
     std::atomic<uint64_t> FolderListings{0};
+    std::atomic<uint64_t> Looks{0};
+    // The batch whose events were last taken.
+    uint64_t DrainedBatch = 0;
 
     void Watch_(const std::string& folder)
     {
@@ -89,16 +153,25 @@ struct TFileCache::TState {
         WatchUsers.erase(it);
     }
 
+    // Closes what the entry holds open and stops watching the file itself.
+    void Release(const std::string& path, TFileEntry& entry)
+    {
+        if (entry.Fd >= 0)
+            ::close(entry.Fd);
+        entry.Fd = -1;
+        if (entry.FileWatch >= 0)
+            Watch.RemoveFile(entry.FileWatch, FolderOf(path), NameOf(path));
+        entry.FileWatch = -1;
+    }
     void DropFile(std::map<std::string, TFileEntry>::iterator it)
     {
-        if (it->second.Fd >= 0)
-            ::close(it->second.Fd);
+        Release(it->first, it->second);
         Unwatch(FolderOf(it->first));
         Files.erase(it);
     }
     void DropFolder(std::map<std::string, TFolderEntry>::iterator it)
     {
-        Unwatch(it->first);
+        Unwatch(it->second.Ancestor.empty() ? it->first : it->second.Ancestor);
         Folders.erase(it);
     }
 
@@ -106,6 +179,9 @@ struct TFileCache::TState {
     // it is next read.
     void Drain()
     {
+        if (tBatch != 0 && DrainedBatch == tBatch)
+            return;
+        DrainedBatch = tBatch;
         Watch.Drain([this](const std::string& folder, std::string_view name) {
             if (folder.empty()) {
                 for (auto& [path, entry] : Files)
@@ -116,6 +192,9 @@ struct TFileCache::TState {
             }
             if (auto listing = Folders.find(folder); listing != Folders.end())
                 listing->second.Stale = true;
+            for (auto& [path, entry] : Folders)
+                if (!entry.Ancestor.empty() && entry.Ancestor == folder && (name.empty() || name == entry.NextName))
+                    entry.Stale = true;
             if (!name.empty()) {
                 std::string path = folder == "/" ? "/" : folder + "/";
                 path += name;
@@ -129,6 +208,37 @@ struct TFileCache::TState {
             if (!Watch.Watching(folder) && WatchUsers.contains(folder))
                 Watch.Add(folder);
         });
+    }
+
+    // Keeps a missing folder's answer until its nearest ancestor that is there reports a change
+    // of the name leading to it.
+    void RememberMissingFolder(const std::string& folder, int64_t now)
+    {
+        std::string ancestor = folder;
+        std::string next;
+        struct stat info;
+        do {
+            if (ancestor == "/" || ancestor.empty() || ancestor[0] != '/')
+                return;
+            next = NameOf(ancestor);
+            ancestor = FolderOf(ancestor);
+        } while (::stat(ancestor.c_str(), &info) != 0 && errno == ENOENT);
+        if (!S_ISDIR(info.st_mode) || !FolderWatchSeesEveryChange(ancestor))
+            return;
+        Watch_(ancestor);
+        if (!Watch.Watching(ancestor)) {
+            Unwatch(ancestor);
+            return;
+        }
+        TFolderEntry& entry = Folders[folder];
+        entry = TFolderEntry{};
+        entry.Folder = {ENOENT, nullptr};
+        entry.Watched = true;
+        entry.VerifiedMs = now;
+        entry.LastUse = ++Uses;
+        entry.Ancestor = ancestor;
+        entry.NextName = next;
+        Trim();
     }
 
     void Trim()
@@ -151,21 +261,49 @@ struct TFileCache::TState {
     {
         Drain();
         auto it = Files.find(path);
-        struct stat info;
-        if (::stat(path.c_str(), &info) != 0) {
-            const int error = errno;
-            if (it != Files.end())
-                DropFile(it);
-            file = {};
-            if (error != ENOENT) {
-                file.Result = TReadResult::rrUnreadable;
-                file.Error = error;
-            }
-            return nullptr;
-        }
-        if (it != Files.end() && !it->second.Stale && it->second.Identity == IdentityOf(info) &&
+        const int64_t now = MonotonicMs();
+        if (it != Files.end() && !it->second.Stale && it->second.Watched && now - it->second.VerifiedMs < kVerifyMs &&
             it->second.Cap == cap && it->second.RegularOnly == regularOnly) {
             it->second.LastUse = ++Uses;
+            file = it->second.File;
+            return it->second.Missing ? nullptr : &it->second;
+        }
+        struct stat info;
+        ++Looks;
+        if (::stat(path.c_str(), &info) != 0) {
+            const int error = errno;
+            file = {};
+            if (error != ENOENT) {
+                if (it != Files.end())
+                    DropFile(it);
+                file.Result = TReadResult::rrUnreadable;
+                file.Error = error;
+                return nullptr;
+            }
+            // Remembered as missing where the folder's watch tells when it comes.
+            if (it == Files.end()) {
+                Watch_(FolderOf(path));
+                it = Files.emplace(path, TFileEntry{}).first;
+            }
+            TFileEntry& entry = it->second;
+            Release(path, entry);
+            entry = TFileEntry{};
+            entry.Missing = true;
+            entry.Cap = cap;
+            entry.RegularOnly = regularOnly;
+            entry.LastUse = ++Uses;
+            entry.Watched = Watch.Watching(FolderOf(path)) && FolderWatchSeesEveryChange(FolderOf(path));
+            entry.VerifiedMs = now;
+            if (!entry.Watched)
+                DropFile(it);
+            else
+                Trim();
+            return nullptr;
+        }
+        if (it != Files.end() && !it->second.Missing && !it->second.Stale && it->second.Identity == IdentityOf(info) &&
+            it->second.Cap == cap && it->second.RegularOnly == regularOnly) {
+            it->second.LastUse = ++Uses;
+            it->second.VerifiedMs = now;
             file = it->second.File;
             return &it->second;
         }
@@ -177,14 +315,19 @@ struct TFileCache::TState {
             Watch.Add(FolderOf(path));
         }
         TFileEntry& entry = it->second;
-        if (entry.Fd >= 0)
-            ::close(entry.Fd);
+        Release(path, entry);
         entry = TFileEntry{};
         entry.Cap = cap;
         entry.RegularOnly = regularOnly;
         entry.LastUse = ++Uses;
         entry.Identity = IdentityOf(info);
+        entry.VerifiedMs = now;
+        // Watched before the read, so a change during it shows at the next call.
+        entry.FileWatch = Watch.AddFile(FolderOf(path), NameOf(path));
         Load(path, info, entry);
+        struct statfs fs;
+        entry.Watched = entry.FileWatch >= 0 && entry.Fd >= 0 && Watch.Watching(FolderOf(path)) &&
+            ::fstatfs(entry.Fd, &fs) == 0 && WatchSeesEveryChange(fs.f_type);
         if (entry.File.Result == TReadResult::rrMissing) {
             // Gone between the stat and the open.
             DropFile(it);
@@ -246,6 +389,27 @@ TFileCache::~TFileCache()
             ::close(entry.Fd);
 }
 
+TFileCache::TBatch::TBatch()
+    : FOuter(tBatch)
+{
+    if (tBatch == 0)
+        tBatch = ++gBatches;
+}
+
+TFileCache::TBatch::~TBatch()
+{
+    tBatch = FOuter;
+}
+
+void TFileCache::Changed(const std::string& path)
+{
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    if (auto it = FState->Files.find(path); it != FState->Files.end())
+        it->second.Stale = true;
+    if (auto it = FState->Folders.find(FolderOf(path)); it != FState->Folders.end())
+        it->second.Stale = true;
+}
+
 TCachedFile TFileCache::Read(const std::string& path, size_t cap, bool regularOnly)
 {
     std::lock_guard<std::mutex> guard(FState->Lock);
@@ -284,15 +448,29 @@ TCachedFolder TFileCache::List(const std::string& folder)
     TState& state = *FState;
     state.Drain();
     auto it = state.Folders.find(folder);
+    const int64_t now = MonotonicMs();
+    if (it != state.Folders.end() && !it->second.Stale && it->second.Watched &&
+        now - it->second.VerifiedMs < kVerifyMs) {
+        it->second.LastUse = ++state.Uses;
+        return it->second.Folder;
+    }
     struct stat info;
+    ++state.Looks;
     if (::stat(folder.c_str(), &info) != 0) {
         const int error = errno;
         if (it != state.Folders.end())
             state.DropFolder(it);
+        if (error == ENOENT)
+            state.RememberMissingFolder(folder, now);
         return {error, nullptr};
+    }
+    if (it != state.Folders.end() && !it->second.Ancestor.empty()) {
+        state.DropFolder(it);
+        it = state.Folders.end();
     }
     if (it != state.Folders.end() && !it->second.Stale && it->second.Identity == IdentityOf(info)) {
         it->second.LastUse = ++state.Uses;
+        it->second.VerifiedMs = now;
         return it->second.Folder;
     }
     if (it == state.Folders.end()) {
@@ -305,6 +483,8 @@ TCachedFolder TFileCache::List(const std::string& folder)
     entry = TFolderEntry{};
     entry.Identity = IdentityOf(info);
     entry.LastUse = ++state.Uses;
+    entry.VerifiedMs = now;
+    entry.Watched = state.Watch.Watching(folder) && FolderWatchSeesEveryChange(folder);
     ++state.FolderListings;
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
@@ -333,4 +513,9 @@ uint64_t TFileCache::FileReads() const
 uint64_t TFileCache::FolderListings() const
 {
     return FState->FolderListings.load();
+}
+
+uint64_t TFileCache::Looks() const
+{
+    return FState->Looks.load();
 }

@@ -27,10 +27,13 @@ struct TCachedFolder {
 
 // The files the service polls every second, read once and kept with what was parsed from
 // them until they change. A file counts as changed when inotify reports something for its
-// name (an edit in place within one clock tick included) or when stat shows another file
-// (device, inode, size, modification or change time): writers replace the service's files by a
-// rename, and the cached file's descriptor stays open so its inode number cannot be handed to
-// a new file meanwhile. A missing file costs a stat, never an open.
+// name or for the file itself (an edit in place within one clock tick, or one through a hard
+// link, included) or when stat shows another file (device, inode, size, modification or change
+// time): writers replace the service's files by a rename, and the cached file's descriptor
+// stays open so its inode number cannot be handed to a new file meanwhile. Where the watches
+// see every change (a local file system), a poll costs no stat: one is made only every few
+// seconds, for what no watch can see (a folder above renamed). A missing file costs a stat,
+// never an open.
 // One cache serves the process; every call locks it, so any thread may call.
 class TFileCache {
 public:
@@ -61,10 +64,28 @@ public:
 
     TCachedFolder List(const std::string& folder);
 
+    // While one lives, the thread's calls take inotify's queued events once, at the first call:
+    // the reads of one poll then cost one look at the queue. Changes that come later in the
+    // batch show in the next one, unless this process made them (Changed).
+    class TBatch {
+    public:
+        TBatch();
+        ~TBatch();
+        TBatch(const TBatch&) = delete;
+        TBatch& operator=(const TBatch&) = delete;
+
+    private:
+        uint64_t FOuter;
+    };
+    // This process has just written the file: the next read looks at it again.
+    void Changed(const std::string& path);
+
     // How many times a file was opened and read, and a folder listed, by this cache: what
     // the tests count.
     uint64_t FileReads() const;
     uint64_t FolderListings() const;
+    // How many times a file or folder was looked at with stat.
+    uint64_t Looks() const;
 
 private:
     struct TState;

@@ -46,6 +46,35 @@ void TFolderWatch::Remove(const std::string& folder)
     }
 }
 
+int TFolderWatch::AddFile(const std::string& folder, const std::string& name)
+{
+    if (FFd < 0)
+        return -1;
+    const std::string path = folder == "/" ? "/" + name : folder + "/" + name;
+    const int wd = ::inotify_add_watch(FFd, path.c_str(), kFileEvents | IN_MASK_ADD);
+    // A folder's descriptor is never taken for a file's: the name would be a folder then.
+    if (wd < 0 || FFolders.contains(wd))
+        return -1;
+    FFiles[wd].Paths.emplace_back(folder, name);
+    return wd;
+}
+
+void TFolderWatch::RemoveFile(int watch, const std::string& folder, const std::string& name)
+{
+    auto it = FFiles.find(watch);
+    if (it == FFiles.end())
+        return;
+    auto& paths = it->second.Paths;
+    auto found = std::find(paths.begin(), paths.end(), std::make_pair(folder, name));
+    if (found == paths.end())
+        return;
+    paths.erase(found);
+    if (it->second.Paths.empty()) {
+        ::inotify_rm_watch(FFd, watch);
+        FFiles.erase(it);
+    }
+}
+
 bool TFolderWatch::Watching(const std::string& folder) const
 {
     for (const auto& [wd, paths] : FFolders)
@@ -70,6 +99,14 @@ void TFolderWatch::Drain(const std::function<void(const std::string&, std::strin
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
                 changed("", "");
+                continue;
+            }
+            if (auto file = FFiles.find(event->wd); file != FFiles.end()) {
+                const auto paths = file->second.Paths;
+                if (event->mask & IN_IGNORED)
+                    FFiles.erase(file);
+                for (const auto& [folder, name] : paths)
+                    changed(folder, name);
                 continue;
             }
             auto found = FFolders.find(event->wd);

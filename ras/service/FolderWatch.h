@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <sys/inotify.h>
+#include <utility>
 #include <vector>
 
 // Tells which names in a few folders changed since it was last asked, through inotify, so a
@@ -23,6 +24,8 @@ public:
     // What is reported for a name in a watched folder (and for the folder itself going).
     static constexpr uint32_t kContentEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
         IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
+    // What is reported for a watched file itself.
+    static constexpr uint32_t kFileEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
     // Only names coming and going, for a folder of process folders.
     static constexpr uint32_t kEntryEvents =
         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF;
@@ -33,6 +36,13 @@ public:
     void Remove(const std::string& folder);
     bool Watching(const std::string& folder) const;
 
+    // Watches one file itself (what it names now, through symbolic links), so a change made
+    // through another name of it (a hard link) is reported too: as a change of `name` in
+    // `folder`, the file's path. The result identifies the watch for RemoveFile; -1 when it
+    // cannot be watched.
+    int AddFile(const std::string& folder, const std::string& name);
+    void RemoveFile(int watch, const std::string& folder, const std::string& name);
+
     // Calls changed(folder, name) for each queued event of a watched folder; name is empty when
     // the folder itself went or was moved (it is then no longer watched). When the kernel's
     // queue overflowed, changed("", "") says anything may have changed.
@@ -42,4 +52,9 @@ private:
     int FFd = -1;
     // Two paths of one folder (/var/run and /run) share a watch descriptor.
     std::map<int, std::vector<std::string>> FFolders;
+    // A watched file's folder and name; two names of one file share a descriptor, counted.
+    struct TWatchedFile {
+        std::vector<std::pair<std::string, std::string>> Paths;
+    };
+    std::map<int, TWatchedFile> FFiles;
 };

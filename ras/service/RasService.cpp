@@ -114,6 +114,7 @@ void TRasService::WriteTable(TConnectionTable& table, int64_t nowMs) const
 
 std::vector<TPhonebookEntry> TRasService::Phonebook() const
 {
+    const TFileCache::TBatch poll;
     std::vector<TPhonebookEntry> entries = OwnEntries();
     std::vector<TPppPeer> peers = FPpp.Peers();
     std::vector<TPhonebookEntry> nm = FNm.Entries();
@@ -137,6 +138,7 @@ std::vector<TPhonebookEntry> TRasService::Phonebook() const
 
 std::optional<TPhonebookEntry> TRasService::FindEntry(std::string_view name) const
 {
+    const TFileCache::TBatch poll;
     for (TPhonebookEntry& entry : Phonebook())
         if (SameEntryName(entry.Name, name))
             return std::move(entry);
@@ -271,6 +273,7 @@ TConnectionRecord TRasService::HangUpEntry(std::string_view entry, int64_t nowMs
 
 std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const
 {
+    const TFileCache::TBatch poll;
     // Writers replace the table in one rename, so a read needs no lock.
     std::vector<TConnectionView> views;
     for (const TConnectionRecord& r : ReadTable().Records)
@@ -285,6 +288,7 @@ std::vector<TConnectionView> TRasService::Connections(int64_t nowMs) const
 
 std::optional<TConnectionView> TRasService::Find(HRASCONN handle, int64_t nowMs) const
 {
+    const TFileCache::TBatch poll;
     if (handle >= kFirstNmHandle)
         if (std::optional<TConnectionView> view = FNm.Find(handle, nowMs))
             return view;

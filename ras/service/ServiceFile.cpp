@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "ras/service/AnsiText.h"
+#include "ras/service/FileCache.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/ServiceSeams.h"
 
@@ -179,6 +180,8 @@ void SaveServiceFile(const std::string& path, std::string_view bytes)
         ::unlink(temp.c_str());
         CannotWrite(path, error);
     }
+    // Read again at once, also within a poll that has already looked at the watch's events.
+    TFileCache::Shared().Changed(path);
     // The new name lasts a power cut only once the folder is on disk too; some file systems
     // refuse to sync a folder, which is no failure of the save.
     const int dirFd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -5,6 +5,7 @@
 #include "base/AtomicFile.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasService.h"
+#include "ras/service/ServiceFile.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -156,6 +158,34 @@ TEST(FileCacheTest, AFolderIsListedAgainOnlyWhenANameComesOrGoes)
     EXPECT_EQ(cache.List(dir.File("none")).Error, ENOENT);
 }
 
+// A folder that is not there (the pppd peers on a machine without pppd) is looked for once;
+// made later, level by level or moved in whole, it is listed at the next call.
+TEST(FileCacheTest, AMissingFolderIsSeenAtTheNextCallOnceItComes)
+{
+    for (const bool movedIn : {false, true}) {
+        SCOPED_TRACE(movedIn ? "moved in" : "made level by level");
+        TTempDir dir;
+        TFileCache cache;
+        const std::string peers = dir.File("etc/ppp/peers");
+        EXPECT_EQ(cache.List(peers).Error, ENOENT);
+        const uint64_t looks = cache.Looks();
+        EXPECT_EQ(cache.List(peers).Error, ENOENT);
+        if (movedIn) {
+            TTempDir elsewhere;
+            std::filesystem::create_directories(elsewhere.File("etc/ppp/peers"));
+            std::filesystem::rename(elsewhere.File("etc"), dir.File("etc"));
+        } else {
+            std::filesystem::create_directory(dir.File("etc"));
+            EXPECT_EQ(cache.List(peers).Error, ENOENT);
+            std::filesystem::create_directory(dir.File("etc/ppp"));
+            EXPECT_EQ(cache.List(peers).Error, ENOENT);
+            std::filesystem::create_directory(peers);
+        }
+        EXPECT_EQ(cache.List(peers).Error, 0);
+        EXPECT_GT(cache.Looks(), looks);
+    }
+}
+
 TEST(FileCacheTest, ThreadsReadingWhileAWriterReplacesTheFileSeeOnlyWholeVersions)
 {
     TTempDir dir;
@@ -180,7 +210,8 @@ TEST(FileCacheTest, ThreadsReadingWhileAWriterReplacesTheFileSeeOnlyWholeVersion
 }
 
 // The service polls through the shared cache: a second of polling an unchanged service reads
-// nothing, and its own writes show at the next call.
+// nothing (on a local file system it does not even look at a file: the watches tell), and its
+// own writes show at the next call.
 TEST(FileCacheTest, ServicePollsReadNothingUntilSomethingIsWritten)
 {
     TTempDir folder;
@@ -192,12 +223,18 @@ TEST(FileCacheTest, ServicePollsReadNothingUntilSomethingIsWritten)
     service.Phonebook();
 
     const uint64_t reads = cache.FileReads();
+    const uint64_t looks = cache.Looks();
     for (int64_t t = T0 + 1000; t <= T0 + 3000; t += 1000) {
         ASSERT_EQ(service.Connections(t).size(), 1u);
         EXPECT_EQ(service.Find(handle, t)->State, RASCS_Connected);
         EXPECT_EQ(service.Phonebook().size(), 1u);
     }
     EXPECT_EQ(cache.FileReads(), reads);
+    struct statfs fs;
+    ASSERT_EQ(::statfs(folder.Path().c_str(), &fs), 0);
+    if (fs.f_type == 0xEF53 || fs.f_type == 0x01021994 || fs.f_type == 0x794C7630) {
+        EXPECT_EQ(cache.Looks(), looks);
+    }
 
     EXPECT_TRUE(service.HangUp(handle, T0 + 4000));
     EXPECT_EQ(service.Find(handle, T0 + 4000)->State, RASCS_Disconnected);
@@ -213,6 +250,31 @@ TEST(FileCacheTest, ServicePollsReadNothingUntilSomethingIsWritten)
     EXPECT_EQ(cache.FileReads(), damagedReads);
     folder.Write("connections", sound);
     EXPECT_EQ(service.Connections(T0 + 5000).size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// One poll looks at the watch's queue once: a change by another process later in the poll
+// shows in the next one, a write of this process's own at once.
+TEST(FileCacheTest, APollTakesTheWatchsEventsOnceAndSeesItsOwnWritesAtOnce)
+{
+    TTempDir dir;
+    TFileCache& cache = TFileCache::Shared();
+    const std::string table = dir.File("table");
+    dir.Write("table", "one");
+    EXPECT_EQ(*cache.Read(table).Bytes, "one");
+    {
+        const TFileCache::TBatch poll;
+        EXPECT_EQ(*cache.Read(table).Bytes, "one");
+        dir.Write("table", "two");
+        EXPECT_EQ(*cache.Read(table).Bytes, "one");
+        SaveServiceFile(table, "three");
+        EXPECT_EQ(*cache.Read(table).Bytes, "three");
+    }
+    dir.Write("table", "four");
+    EXPECT_EQ(*cache.Read(table).Bytes, "four");
 }
 
 } // namespace
