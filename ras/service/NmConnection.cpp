@@ -5,12 +5,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 // A bus that could not be reached is tried again after this much of the service's time.
 constexpr int64_t kRetryMs = 5000;
+
+// The socket file of a bus address that names one ("unix:path=..."), else "".
+std::string SocketPath(std::string_view address)
+{
+    constexpr std::string_view prefix = "unix:path=";
+    if (address.substr(0, prefix.size()) != prefix || address.find(';') != address.npos)
+        return {};
+    address.remove_prefix(prefix.size());
+    return std::string(address.substr(0, address.find(',')));
+}
 
 } // namespace
 
@@ -43,6 +54,14 @@ bool TNmConnection::AttemptDue(int64_t nowMs)
 bool TNmConnection::Open()
 {
     ++Attempts;
+    // A bus whose socket is not there is not there: one look instead of a socket set up and
+    // refused (a machine without a system bus, or before it has started).
+    const char* system = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string socket =
+        SocketPath(!Address.empty() ? Address : system ? system : "unix:path=/run/dbus/system_bus_socket");
+    struct stat info;
+    if (!socket.empty() && ::stat(socket.c_str(), &info) != 0 && errno == ENOENT)
+        return false;
     sd_bus* bus = nullptr;
     int r;
     if (Address.empty()) {
