@@ -95,15 +95,23 @@ public:
 
     // The toolkit timer that wakes the queue when the earliest timer falls due by the system
     // clock. A test clock moves on its own and says so (CheckTimersAfterClockMove).
+    // The ticks a wake-up posts are handled at once, in the same pass of the loop. A toolkit
+    // timer never fires again while its own slot runs, so the wake-up in charge then is another
+    // one: a handler's nested loop (a hang-up wait, a modal dialog) still gets its ticks.
     void Arm()
     {
         if (FTimers.empty() || !QCoreApplication::instance())
             return;
+        while (!FWake && !FSpares.empty()) {
+            FWake = FSpares.back();
+            FSpares.pop_back();
+        }
         if (!FWake) {
-            FWake = new QTimer(QCoreApplication::instance());
-            FWake->setSingleShot(true);
-            FWake->setTimerType(Qt::PreciseTimer);
-            QObject::connect(FWake, &QTimer::timeout, FWake, [this] { Check(); });
+            QTimer* wake = new QTimer(QCoreApplication::instance());
+            wake->setSingleShot(true);
+            wake->setTimerType(Qt::PreciseTimer);
+            QObject::connect(wake, &QTimer::timeout, wake, [this, wake] { Wake(wake); });
+            FWake = wake;
         }
         uint64_t due = UINT64_MAX;
         for (const TTimer* timer : FTimers)
@@ -112,6 +120,16 @@ public:
         FWakeAt = due;
         const uint64_t wait = due > now ? due - now : 0;
         FWake->start(static_cast<int>(std::min<uint64_t>(wait, INT_MAX)));
+    }
+
+    void Wake(QTimer* wake)
+    {
+        // Handed over for the time its slot runs; it takes over again afterwards, as a spare.
+        if (FWake == wake)
+            FWake = nullptr;
+        Check();
+        QCoreApplication::sendPostedEvents(nullptr, TTickEvent::Type());
+        FSpares.push_back(wake);
     }
 
     // A test clock that moved wakes the queue as the system clock would have.
@@ -142,6 +160,7 @@ private:
 
     std::vector<TTimer*> FTimers;
     QPointer<QTimer> FWake;
+    std::vector<QPointer<QTimer>> FSpares;
     DWORD FLastTick = GetTickCount();
     uint64_t FNow = 0;
     // When the wake-up is set for, in the queue's milliseconds.

@@ -57,8 +57,9 @@ bool TNmConnection::Open()
     // A bus whose socket is not there is not there: one look instead of a socket set up and
     // refused (a machine without a system bus, or before it has started).
     const char* system = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::string socket =
-        SocketPath(!Address.empty() ? Address : system ? system : "unix:path=/run/dbus/system_bus_socket");
+    const std::string socket = SocketPath(!Address.empty() ? Address
+            : system                                       ? system
+                                                           : "unix:path=/run/dbus/system_bus_socket");
     struct stat info;
     if (!socket.empty() && ::stat(socket.c_str(), &info) != 0 && errno == ENOENT)
         return false;

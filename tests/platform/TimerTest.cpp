@@ -216,3 +216,37 @@ TEST_F(TimerTest, WindowTimersTickThroughTheSameQueue)
 }
 
 } // namespace
+
+namespace {
+
+// With the system clock, the ticks a wake-up posts are handled in the same pass of the loop;
+// a handler that runs a loop of its own (a hang-up wait) still gets the next ticks in it.
+TEST_F(TimerTest, WithTheSystemClockANestedLoopOfAHandlerGetsTheNextTicks)
+{
+    TTimer timer(nullptr);
+    timer.SetInterval(20);
+    int ticks = 0;
+    int ticksInside = 0;
+    bool timeUp = false;
+    QEventLoop outer;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, &outer, [&] {
+        timeUp = true;
+        outer.quit();
+    });
+    timer.SetOnTimer([&](QObject*) {
+        if (++ticks != 1)
+            return;
+        while (ticks < 4 && !timeUp)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ticksInside = ticks - 1;
+        outer.quit();
+    });
+    bound.start(10000);
+    outer.exec();
+    EXPECT_FALSE(timeUp);
+    EXPECT_EQ(ticksInside, 3);
+}
+
+} // namespace
