@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,10 +38,10 @@ uint64_t TickSerial = 0;
 
 } // namespace
 
-// All running timers of the program. The queue only posts ticks; the ticks are handled as
-// posted events, and those are delivered by every message loop, nested ones included. (A
-// toolkit timer never calls its own slot again while that slot runs, so no handler may run
-// inside the toolkit timer's slot.)
+// All running timers of the program. The queue hands ticks over as events, delivered by every
+// message loop, nested ones included: at once when its own wake-up fires, as posted events
+// when a test clock moves. (A toolkit timer never calls its own slot again while that slot
+// runs, so the wake-up whose slot runs a handler hands its place to another; see Arm.)
 class TTimerQueue {
 public:
     static TTimerQueue& Instance()
@@ -71,8 +72,8 @@ public:
     }
 
     // Posts a tick to every timer that is due, at most one on its way per timer, and arms
-    // the wake-up for the next one.
-    void Check()
+    // the wake-up for the next one. A wake-up has them handed over at once instead (handOver).
+    void Check(std::vector<std::pair<QPointer<TTimer>, uint64_t>>* handOver = nullptr)
     {
         if (FTimers.empty())
             return;
@@ -82,7 +83,10 @@ public:
                 continue;
             if (!timer->FPending && QCoreApplication::instance()) {
                 timer->FPending = true;
-                QCoreApplication::postEvent(timer, new TTickEvent(timer->FRun));
+                if (handOver)
+                    handOver->emplace_back(timer, timer->FRun);
+                else
+                    QCoreApplication::postEvent(timer, new TTickEvent(timer->FRun));
             }
             // Ticks missed meanwhile are not made up: the next one is an interval from now. A tick
             // that came a little early keeps the timer's rhythm.
@@ -127,8 +131,15 @@ public:
         // Handed over for the time its slot runs; it takes over again afterwards, as a spare.
         if (FWake == wake)
             FWake = nullptr;
-        Check();
-        QCoreApplication::sendPostedEvents(nullptr, TTickEvent::Type());
+        std::vector<std::pair<QPointer<TTimer>, uint64_t>> due;
+        Check(&due);
+        // Handed over as the loop would hand a posted tick over, without waking it again.
+        for (auto& [timer, run] : due) {
+            if (!timer)
+                continue;
+            TTickEvent tick(run);
+            QCoreApplication::sendEvent(timer, &tick);
+        }
         FSpares.push_back(wake);
     }
 
