@@ -50,7 +50,8 @@ TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppea
 
     // A panel starts later: the icon arrives and the window is brought back.
     Seams->NotificationArea = true;
-    RunFor(NotificationAreaWatchMs + 1000);
+    ShellNotifyArea().DesktopChanged();
+    RunFor(1000);
     EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
     EXPECT_TRUE(Form->abfTrayIcon1->IconShown());
     EXPECT_TRUE(Form->isVisible());
