@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -36,6 +37,9 @@ WNDPROC DefaultProcedure()
 }
 
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+bool IsApplicationWidget(const QWidget* widget);
+void HideOwnedWindows(QWidget* application);
+void ShowOwnedWindows();
 
 // The object behind one window: its procedure, class name and timers (children of it), and for
 // a widget's window the widget, whose minimise it reports.
@@ -66,6 +70,12 @@ public:
         // A window restored in the meantime is no longer minimised.
         if (!Widget || Widget->isMinimized() != minimized)
             return;
+        if (IsApplicationWidget(Widget)) {
+            if (minimized)
+                HideOwnedWindows(Widget);
+            else
+                ShowOwnedWindows();
+        }
         if (minimized)
             Deliver(Handle, WM_SIZE, SIZE_MINIMIZED, 0);
         else
@@ -94,6 +104,8 @@ struct TWindowTable {
     UINT NextWindowMessage = 0xC000;
     HWND ApplicationHandle = nullptr;
     HWND ForegroundHandle = nullptr;
+    // The windows the application window took out of sight with it, to be shown with it again.
+    std::vector<QPointer<QWidget>> OwnedHidden;
 };
 
 // Components register their messages while the program's statics are being made, so the table
@@ -150,6 +162,37 @@ HWND NewHandle()
 QGuiApplication* GuiApplication()
 {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+}
+
+// The application window owns every other window of the program: they leave the screen when it
+// is hidden or minimised, and come back when it is shown again. Menus and tooltips are not
+// windows of their own here.
+void HideOwnedWindows(QWidget* application)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        const bool secondary = type == Qt::Window || type == Qt::Dialog || type == Qt::Tool;
+        if (widget == application || !widget->isVisible() || !secondary)
+            continue;
+        Table().OwnedHidden.emplace_back(widget);
+        widget->hide();
+    }
+}
+
+void ShowOwnedWindows()
+{
+    std::vector<QPointer<QWidget>> hidden = std::exchange(Table().OwnedHidden, {});
+    for (const QPointer<QWidget>& widget : hidden)
+        if (widget)
+            widget->show();
+}
+
+bool IsApplicationWidget(const QWidget* widget)
+{
+    const auto it = Table().Windows.find(Table().ApplicationHandle);
+    return widget && it != Table().Windows.end() && it->second->Widget == widget;
 }
 
 } // namespace
@@ -325,16 +368,23 @@ BOOL ShowWindow(HWND hwnd, INT cmdShow)
     if (!widget)
         return FALSE;
     const BOOL wasVisible = widget->isVisible() ? TRUE : FALSE;
+    const bool application = IsApplicationWidget(widget);
     switch (cmdShow) {
     case SW_HIDE:
+        if (application)
+            HideOwnedWindows(widget);
         widget->hide();
         break;
     case SW_SHOWNORMAL:
     case SW_RESTORE:
         widget->showNormal();
+        if (application)
+            ShowOwnedWindows();
         break;
     case SW_SHOW:
         widget->show();
+        if (application)
+            ShowOwnedWindows();
         break;
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
