@@ -53,8 +53,9 @@ xcb_atom_t InternAtom(xcb_connection_t* connection, const QByteArray& name)
 
 } // namespace
 
-TNotificationAreaWatch::TNotificationAreaWatch()
-    : FBus(QStringLiteral("zeltix-no-bus"))
+TNotificationAreaWatch::TNotificationAreaWatch(QObject* parent)
+    : QObject(parent)
+    , FBus(QStringLiteral("zeltix-no-bus"))
 {
 }
 
@@ -64,14 +65,13 @@ TNotificationAreaWatch::~TNotificationAreaWatch()
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-void TNotificationAreaWatch::Start()
+void TNotificationAreaWatch::Start(const std::optional<QDBusConnection>& bus)
 {
     if (FStarted || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return;
     FStarted = true;
-    setParent(QCoreApplication::instance());
     StartXEmbed();
-    StartBus();
+    StartBus(bus);
     Update();
     // A program that starts in the notification area needs to know whether there is one. The
     // bus's answer usually takes a few milliseconds; a panel that hangs costs the start no more
@@ -97,11 +97,11 @@ TAreaKind TNotificationAreaWatch::Kind() const
     return FKind;
 }
 
-void TNotificationAreaWatch::StartBus()
+void TNotificationAreaWatch::StartBus(const std::optional<QDBusConnection>& bus)
 {
-    if (!SessionBusConfigured())
+    if (!bus && !SessionBusConfigured())
         return;
-    FBus = QDBusConnection::sessionBus();
+    FBus = bus ? *bus : QDBusConnection::sessionBus();
     if (!FBus.isConnected())
         return;
     FSettled = false;

@@ -26,11 +26,12 @@ class TNotificationAreaWatch : public QObject, public QAbstractNativeEventFilter
     Q_OBJECT
 
 public:
-    TNotificationAreaWatch();
+    explicit TNotificationAreaWatch(QObject* parent = nullptr);
     ~TNotificationAreaWatch() override;
 
-    // Begins to follow the desktop; does nothing before the application object exists.
-    void Start();
+    // Begins to follow the desktop; does nothing before the application object exists. The bus
+    // is the session's unless one is given.
+    void Start(const std::optional<QDBusConnection>& bus = std::nullopt);
     bool Started() const { return FStarted; }
 
     TAreaKind Kind() const;
@@ -54,7 +55,7 @@ private Q_SLOTS:
     void HostsChanged();
 
 private:
-    void StartBus();
+    void StartBus(const std::optional<QDBusConnection>& bus);
     void StartXEmbed();
     void WatcherOwnerChanged(const QString& owner);
     void AskForHost();

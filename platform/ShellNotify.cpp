@@ -83,7 +83,7 @@ void StartWatch()
     TShellState& shell = Shell();
     if (shell.Watch || !QCoreApplication::instance())
         return;
-    shell.Watch = new TNotificationAreaWatch();
+    shell.Watch = new TNotificationAreaWatch(QCoreApplication::instance());
     // What the desktop offers when the program starts is no news to anyone.
     shell.Watch->Start();
     shell.Available = AreaAvailable();
