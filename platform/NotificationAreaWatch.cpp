@@ -110,7 +110,7 @@ void TNotificationAreaWatch::StartBus(const std::optional<QDBusConnection>& bus)
     connect(owners, &QDBusServiceWatcher::serviceOwnerChanged, this,
         [this](const QString&, const QString&, const QString& owner) { WatcherOwnerChanged(owner); });
     // Signals of any sender: naming the watcher here would make the bus connection ask for its
-    // owner and wait for the answer. Only the current owner's are heeded.
+    // owner and wait for the answer. Any signal only makes the watch ask the current owner again.
     for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
         FBus.connect(QString(), QString::fromLatin1(StatusNotifier::WatcherPath),
             QString::fromLatin1(StatusNotifier::WatcherInterface), QString::fromLatin1(signal), this,

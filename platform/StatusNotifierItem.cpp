@@ -10,6 +10,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QImage>
 #include <QList>
 #include <QMenu>
@@ -262,8 +263,12 @@ public Q_SLOTS:
     void SecondaryActivate(int, int) { Report(QSystemTrayIcon::MiddleClick); }
     void ContextMenu(int x, int y)
     {
-        // A host that does not draw the menu itself gives the place to show it.
-        if (QMenu* menu = FItem->Menu())
+        // A host that does not draw the menu itself gives the place to show it. A Wayland
+        // compositor places a menu only beside a window of the program that is on screen;
+        // without one it would become a stray window of its own.
+        QMenu* menu = FItem->Menu();
+        const QWidget* anchor = menu && menu->parentWidget() ? menu->parentWidget()->window() : nullptr;
+        if (menu && (QGuiApplication::platformName() != QLatin1String("wayland") || (anchor && anchor->isVisible())))
             menu->popup(QPoint(x, y));
         Report(QSystemTrayIcon::Context);
     }
