@@ -132,12 +132,6 @@ void TabfTrayIcon::SetPopupMenu(QMenu* Value)
         HandMenuToTray();
 }
 
-void TabfTrayIcon::HandMenuToTray()
-{
-    // The panel opens the menu itself where it can, at the icon, as the desktop draws its menus.
-    SetNotifyIconMenu(Handle(), static_cast<UINT>(FIconID), FPopupMenu);
-}
-
 void TabfTrayIcon::Notification(QObject* AComponent)
 {
     if (AComponent == FPopupMenu)

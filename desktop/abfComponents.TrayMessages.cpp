@@ -154,6 +154,14 @@ void TabfTrayIcon::DblClick()
         OnDblClick(this);
 }
 
+void TabfTrayIcon::HandMenuToTray()
+{
+    // The panel opens the menu itself where it can, at the icon, as the desktop draws its menus;
+    // a menu that does not pop up stays with the component.
+    QMenu* Menu = FPopupMenu && AutoPopup(FPopupMenu) ? FPopupMenu : nullptr;
+    SetNotifyIconMenu(Handle(), static_cast<UINT>(FIconID), Menu);
+}
+
 void TabfTrayIcon::PopupAtCursor()
 {
     if (!FPopupMenu || !AutoPopup(FPopupMenu))

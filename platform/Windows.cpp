@@ -166,14 +166,16 @@ QGuiApplication* GuiApplication()
 
 // The application window owns every other window of the program: they leave the screen when it
 // is hidden or minimised, and come back when it is shown again. Menus and tooltips are not
-// windows of their own here.
+// windows of their own here, nor is a notification-area icon docked in a panel, which the
+// window manager never sees.
 void HideOwnedWindows(QWidget* application)
 {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
-        const bool secondary = type == Qt::Window || type == Qt::Dialog || type == Qt::Tool;
+        const bool secondary = (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool) &&
+            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint);
         if (widget == application || !widget->isVisible() || !secondary)
             continue;
         Table().OwnedHidden.emplace_back(widget);

@@ -189,6 +189,11 @@ TEST_F(TrayDesktopTest, ARestartedXEmbedTrayGetsTheIconBackAndShowsTheWindowEver
         RunChild("/usr/bin/xdotool", {"key", "ctrl+m"}, {"DISPLAY=" + Display});
         return WaitUntil(10000, [this] { return !WindowShown(); });
     };
+    // The icon is a window of the program inside the panel, at its full size.
+    auto iconDocked = [this] {
+        return RunChild("/usr/bin/xwininfo", {"-root", "-tree"}, {"DISPLAY=" + Display})
+                   .Out.find("(\"zeltix\" \"Zeltix\")  22x22+") != std::string::npos;
+    };
     std::unique_ptr<TBackgroundChild> tray = startTray("tray1.txt");
     ASSERT_TRUE(WaitUntil(10000, [this] {
         return RunChild("/usr/bin/xdotool", {"search", "--class", "trayer"}, {"DISPLAY=" + Display}).ExitCode == 0;
@@ -204,9 +209,34 @@ TEST_F(TrayDesktopTest, ARestartedXEmbedTrayGetsTheIconBackAndShowsTheWindowEver
         tray->WaitForExit(10000);
         tray = startTray(log);
         EXPECT_TRUE(WaitUntil(10000, [this] { return WindowShown(); })) << log << ProgramOutput();
+        EXPECT_TRUE(WaitUntil(10000, iconDocked)) << log;
         EXPECT_TRUE(hideIntoTray()) << log;
+        EXPECT_TRUE(iconDocked()) << "the icon is no window of the family";
     }
-    Program->Signal(SIGTERM);
+
+    // A right click on the icon opens the menu once, at the icon; its last item is "Close".
+    RunChild("/usr/bin/xdotool", {"mousemove", "12", "12", "click", "3"}, {"DISPLAY=" + Display});
+    std::string menu;
+    ASSERT_TRUE(WaitUntil(10000, [&] {
+        const std::string windows =
+            RunChild("/usr/bin/xdotool", {"search", "--onlyvisible", "--class", "zeltix"}, {"DISPLAY=" + Display}).Out;
+        for (size_t at = 0, end; (end = windows.find('\n', at)) != std::string::npos; at = end + 1) {
+            const std::string geometry = RunChild("/usr/bin/xdotool",
+                {"getwindowgeometry", "--shell", windows.substr(at, end - at)}, {"DISPLAY=" + Display})
+                                             .Out;
+            if (geometry.find("HEIGHT=22\n") == std::string::npos)
+                menu = geometry;
+        }
+        return !menu.empty();
+    }));
+    auto value = [&menu](const std::string& key) {
+        const size_t at = menu.find(key + "=");
+        return std::stoi(menu.substr(at + key.size() + 1));
+    };
+    RunChild("/usr/bin/xdotool",
+        {"mousemove", std::to_string(value("X") + value("WIDTH") / 2),
+            std::to_string(value("Y") + value("HEIGHT") - 10), "click", "1"},
+        {"DISPLAY=" + Display});
     ExpectClosedLikeBeenden();
 }
 
