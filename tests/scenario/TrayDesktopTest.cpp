@@ -170,6 +170,8 @@ TEST_P(StatusNotifierHostTest, AStalledHostHoldsNothingUpAndABlockedConnectionIs
 TEST_F(TrayDesktopTest, ARestartedXEmbedTrayGetsTheIconBackAndShowsTheWindowEveryTime)
 {
     ASSERT_NO_FATAL_FAILURE(StartServer());
+    // A session bus without a panel on it: the XEmbed tray is the only notification area.
+    ASSERT_NO_FATAL_FAILURE(StartBus());
     if (IsSkipped())
         return;
     if (::access("/usr/bin/trayer", X_OK) != 0)
