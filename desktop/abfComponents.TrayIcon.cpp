@@ -128,6 +128,8 @@ void TabfTrayIcon::SetPopupMenu(QMenu* Value)
     FPopupMenu = Value;
     if (Value)
         FPopupMenuGone = connect(Value, &QObject::destroyed, this, [this, Value] { Notification(Value); });
+    if (FIconShown)
+        HandMenuToTray();
 }
 
 void TabfTrayIcon::Notification(QObject* AComponent)
@@ -188,6 +190,8 @@ void TabfTrayIcon::InsertToTray()
         // Without a notification area the shell refuses the icon; it stays wanted (Visible),
         // and "TaskbarCreated" brings it in once an area appears.
         FIconShown = NotifyShell(NIM_ADD) != FALSE;
+        if (FIconShown)
+            HandMenuToTray();
     } catch (...) {
         throw EabfTrayIcon(QStringLiteral("%1.InsertToTray failed").arg(objectName()));
     }

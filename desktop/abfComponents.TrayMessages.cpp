@@ -116,7 +116,9 @@ void TabfTrayIcon::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
 
 void TabfTrayIcon::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-    if (OwnerControl())
+    // A menu that the panel has opened at the icon stays in front.
+    const bool MenuOpenedByPanel = Button == mbRight && NotifyIconOpensMenu(Handle(), static_cast<UINT>(FIconID));
+    if (OwnerControl() && !MenuOpenedByPanel)
         SetForegroundWindow(OwnerWindow());
     if (OnMouseUp)
         OnMouseUp(this, Button, Shift, X, Y);
@@ -152,6 +154,14 @@ void TabfTrayIcon::DblClick()
         OnDblClick(this);
 }
 
+void TabfTrayIcon::HandMenuToTray()
+{
+    // The panel opens the menu itself where it can, at the icon, as the desktop draws its menus;
+    // a menu that does not pop up stays with the component.
+    QMenu* Menu = FPopupMenu && AutoPopup(FPopupMenu) ? FPopupMenu : nullptr;
+    SetNotifyIconMenu(Handle(), static_cast<UINT>(FIconID), Menu);
+}
+
 void TabfTrayIcon::PopupAtCursor()
 {
     if (!FPopupMenu || !AutoPopup(FPopupMenu))
@@ -163,14 +173,18 @@ void TabfTrayIcon::PopupAtCursor()
     ApplicationProcessMessages();
     if (!Self || !FPopupMenu)
         return;
-    if (OwnerControl())
-        SetForegroundWindow(OwnerWindow());
     QPointer<QMenu> Menu(FPopupMenu);
     Menu->setProperty("PopupComponent", QVariant::fromValue<QObject*>(this));
-    if (const auto Handler = DesktopSeams().TrayPopupHandler)
-        Handler(Menu, QPoint(Pos.x, Pos.y));
-    else
-        Menu->exec(QPoint(Pos.x, Pos.y));
+    // The panel has opened the menu at the icon already; bringing the owner forward now would
+    // take the focus from it.
+    if (!NotifyIconOpensMenu(Handle(), static_cast<UINT>(FIconID))) {
+        if (OwnerControl())
+            SetForegroundWindow(OwnerWindow());
+        if (const auto Handler = DesktopSeams().TrayPopupHandler)
+            Handler(Menu, QPoint(Pos.x, Pos.y));
+        else
+            Menu->exec(QPoint(Pos.x, Pos.y));
+    }
     if (!Self)
         return;
     // The menu's owner must see a message of its own, or the next popup closes at once.

@@ -93,7 +93,8 @@ public:
     virtual void ShowApplication();
     virtual void HideApplication();
     // Pops PopupMenu up at the cursor and returns when it has closed. A menu pops up unless its
-    // "AutoPopup" property is false.
+    // "AutoPopup" property is false; where the notification area opens the menu itself, it is
+    // not opened a second time.
     virtual void PopupAtCursor();
 
     // Whether mouse actions on the icon raise events. The base's Enabled is the icon cycle's
@@ -179,6 +180,7 @@ protected:
 private:
     // Sends the record, filled anew, to the shell, and returns its answer.
     BOOL NotifyShell(DWORD Message);
+    void HandMenuToTray();
 
     bool FMouseEnabled = true;
     QString FHint;

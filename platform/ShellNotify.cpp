@@ -1,11 +1,13 @@
 #include "platform/ShellNotify.h"
 
 #include "base/Ansi.h"
+#include "platform/NotificationAreaWatch.h"
 #include "platform/Seams.h"
-#include "platform/Timer.h"
+#include "platform/StatusNotifierItem.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMenu>
 #include <QPointer>
 
 #include <algorithm>
@@ -16,52 +18,18 @@
 
 namespace {
 
-// Whether icons can be shown now, and whether they show in a real panel.
-bool AreaAvailable()
-{
-    if (const std::optional<bool>& chosen = PlatformSeams().NotificationArea)
-        return *chosen;
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) && QSystemTrayIcon::isSystemTrayAvailable();
-}
-
-bool AreaIsReal()
-{
-    return !PlatformSeams().NotificationArea && AreaAvailable();
-}
-
-// Looks for the notification area every few seconds. The shell tells every window when its
-// taskbar is created; a panel that starts after the program, or one that restarts, is the same
-// event here.
-class TAreaWatch {
-public:
-    void Start()
-    {
-        if (FTimer || !QCoreApplication::instance())
-            return;
-        FAvailable = AreaAvailable();
-        FTimer = new TTimer(QCoreApplication::instance());
-        FTimer->SetInterval(NotificationAreaWatchMs);
-        // A panel is found a moment later, and the program is not woken for the look alone.
-        FTimer->SetTolerance(NotificationAreaWatchMs / 2);
-        FTimer->SetOnTimer([this](QObject*) { Look(); });
-    }
-
-    void Look();
-
-    // Takes the area as it is now for granted, without telling anyone.
-    void Resync() { FAvailable = AreaAvailable(); }
-
-private:
-    QPointer<TTimer> FTimer;
-    bool FAvailable = false;
-};
-
 // The icon pictures handed to the shell and the watch for the panel: the shell's own, beside
 // the area's icons.
 struct TShellState {
     std::map<HICON, QIcon> IconHandles;
     HICON NextIconHandle = 0x00020000;
-    TAreaWatch Watch;
+    // Made on the first call, owned by the application object.
+    QPointer<TNotificationAreaWatch> Watch;
+    // The area as the windows were last told of it.
+    bool Available = false;
+    uint64_t Generation = 0;
+    // Numbers the StatusNotifierItems of this process.
+    int NextItem = 0;
 };
 
 TShellState& Shell()
@@ -70,19 +38,57 @@ TShellState& Shell()
     return State;
 }
 
-void TAreaWatch::Look()
+// Whether icons can be shown now, and whether they show in a real panel.
+bool AreaAvailable()
 {
+    if (const std::optional<bool>& chosen = PlatformSeams().NotificationArea)
+        return *chosen;
+    return Shell().Watch && Shell().Watch->Kind() != akNone;
+}
+
+bool AreaIsReal()
+{
+    return !PlatformSeams().NotificationArea && AreaAvailable();
+}
+
+uint64_t AreaGeneration()
+{
+    return !PlatformSeams().NotificationArea && Shell().Watch ? Shell().Watch->Generation() : 0;
+}
+
+// The shell tells every window when its taskbar is created; a panel that starts after the
+// program, or one that restarts, is the same event here.
+void LookAtArea()
+{
+    TShellState& shell = Shell();
     const bool available = AreaAvailable();
-    if (available == FAvailable)
+    const uint64_t generation = AreaGeneration();
+    if (available == shell.Available && generation == shell.Generation)
         return;
-    FAvailable = available;
-    if (!available) {
-        // The panel has gone and its icons with it.
+    const bool was = shell.Available;
+    shell.Available = available;
+    shell.Generation = generation;
+    // The panel that was there has gone, and its icons with it.
+    if (was)
         ShellNotifyArea().Icons.clear();
+    if (!available)
         return;
-    }
     static const UINT TaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     PostMessageA(HWND_BROADCAST, TaskbarCreated, 0, 0);
+}
+
+// The desktop is followed from the first call on, as soon as there is an application object.
+void StartWatch()
+{
+    TShellState& shell = Shell();
+    if (shell.Watch || !QCoreApplication::instance())
+        return;
+    shell.Watch = new TNotificationAreaWatch(QCoreApplication::instance());
+    // What the desktop offers when the program starts is no news to anyone.
+    shell.Watch->Start();
+    shell.Available = AreaAvailable();
+    shell.Generation = AreaGeneration();
+    shell.Watch->OnChanged = [](TAreaKind, TAreaKind) { LookAtArea(); };
 }
 
 TNotifyIcon* FindIcon(HWND hwnd, UINT id)
@@ -129,12 +135,17 @@ void Activate(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason)
 // Brings the panel's icon in line with the record: shown while it has a picture.
 void Reflect(TNotifyIcon& icon)
 {
-    if (!icon.Tray)
-        return;
     const QIcon picture = IconOfHandle(icon.Icon);
-    icon.Tray->setIcon(picture);
-    icon.Tray->setToolTip(AnsiToString(icon.Tip));
-    icon.Tray->setVisible(!picture.isNull());
+    if (icon.Tray) {
+        icon.Tray->setIcon(picture);
+        icon.Tray->setToolTip(AnsiToString(icon.Tip));
+        icon.Tray->setVisible(!picture.isNull());
+    }
+    if (icon.Item) {
+        icon.Item->SetIcon(picture);
+        icon.Item->SetToolTip(AnsiToString(icon.Tip));
+        icon.Item->SetShown(!picture.isNull());
+    }
 }
 
 void Apply(TNotifyIcon& icon, const NOTIFYICONDATAA& data)
@@ -148,14 +159,24 @@ void Apply(TNotifyIcon& icon, const NOTIFYICONDATAA& data)
     Reflect(icon);
 }
 
-std::shared_ptr<QSystemTrayIcon> MakeTray(HWND hwnd, UINT id)
+// The panel's side of a new icon: Qt's tray icon docked into an XEmbed tray, or an item of our
+// own for a StatusNotifierItem host.
+void MakePanelIcon(TNotifyIcon& icon)
 {
     if (!AreaIsReal())
-        return nullptr;
-    auto tray = std::make_shared<QSystemTrayIcon>();
-    QObject::connect(tray.get(), &QSystemTrayIcon::activated, tray.get(),
+        return;
+    const HWND hwnd = icon.Window;
+    const UINT id = icon.ID;
+    TNotificationAreaWatch& watch = *Shell().Watch;
+    if (watch.Kind() == akStatusNotifier) {
+        icon.Item = std::make_shared<TStatusNotifierItem>(watch.Bus(), Shell().NextItem++);
+        icon.Item->OnActivated = [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); };
+        icon.Item->Register(watch.WatcherOwner());
+        return;
+    }
+    icon.Tray = std::make_shared<QSystemTrayIcon>();
+    QObject::connect(icon.Tray.get(), &QSystemTrayIcon::activated, icon.Tray.get(),
         [hwnd, id](QSystemTrayIcon::ActivationReason reason) { Activate(hwnd, id, reason); });
-    return tray;
 }
 
 BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
@@ -171,7 +192,7 @@ BOOL Notify(DWORD message, const NOTIFYICONDATAA& data)
         TNotifyIcon added;
         added.Window = hwnd;
         added.ID = data.uID;
-        added.Tray = MakeTray(hwnd, data.uID);
+        MakePanelIcon(added);
         Apply(added, data);
         ShellNotifyArea().Icons.push_back(std::move(added));
         return TRUE;
@@ -207,7 +228,7 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData)
 {
     if (!lpData)
         return FALSE;
-    Shell().Watch.Start();
+    StartWatch();
     const BOOL result = Notify(dwMessage, *lpData);
     TShellNotifyCall call;
     call.Message = dwMessage;
@@ -277,5 +298,31 @@ void TNotificationArea::Reset()
 {
     Icons.clear();
     Calls.clear();
-    Shell().Watch.Resync();
+    Shell().Available = AreaAvailable();
+    Shell().Generation = AreaGeneration();
+}
+
+void TNotificationArea::DesktopChanged()
+{
+    StartWatch();
+    LookAtArea();
+}
+
+BOOL SetNotifyIconMenu(HWND hwnd, UINT id, QMenu* menu)
+{
+    TNotifyIcon* icon = FindIcon(hwnd, id);
+    if (!icon)
+        return FALSE;
+    icon->Menu = menu;
+    if (icon->Tray)
+        icon->Tray->setContextMenu(menu);
+    if (icon->Item)
+        icon->Item->SetMenu(menu);
+    return TRUE;
+}
+
+BOOL NotifyIconOpensMenu(HWND hwnd, UINT id)
+{
+    const TNotifyIcon* icon = FindIcon(hwnd, id);
+    return icon && icon->Menu && (icon->Tray || icon->Item) ? TRUE : FALSE;
 }

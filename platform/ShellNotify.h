@@ -2,6 +2,8 @@
 
 #include "platform/Windows.h"
 
+#include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 
 #include <cstddef>
@@ -10,11 +12,15 @@
 #include <vector>
 
 class QIcon;
+class TStatusNotifierItem;
 
 // The shell's notification-area icons. Each icon (window, id) is one QSystemTrayIcon; its
 // activations come back to the owner window as the icon's callback message, wParam the id and
 // lParam the mouse message: a click as button down then up, a double click as WM_LBUTTONDBLCLK,
 // the context request as right button down then up, the middle button as down then up.
+// The icon shows in an XEmbed tray through Qt's tray icon, or, where the session bus has a
+// StatusNotifierItem host (KDE, GNOME with AppIndicator, most Wayland desktops), as an item of
+// this process on the bus.
 // Where the desktop has no notification area (yet), NIM_ADD fails as the shell's does when its
 // taskbar is not running. The notification area is watched from the first call on: when one
 // appears, or a new one takes the place of one that went away (taking its icons with it), every
@@ -85,8 +91,12 @@ struct TNotifyIcon {
     UINT CallbackMessage = 0;
     HICON Icon = 0;
     std::string Tip;
-    // Only where the desktop has a notification area.
+    // The panel's icon, only where the desktop has a notification area: Qt's tray icon in an
+    // XEmbed tray, or an item for a StatusNotifierItem host.
     std::shared_ptr<QSystemTrayIcon> Tray;
+    std::shared_ptr<TStatusNotifierItem> Item;
+    // The menu the panel opens itself.
+    QPointer<QMenu> Menu;
 };
 
 // The shell's notification area of this process: its icons and every call of Shell_NotifyIconA
@@ -105,9 +115,18 @@ struct TNotificationArea {
     BOOL Activate(HWND hwnd, UINT id, QSystemTrayIcon::ActivationReason reason) const;
     // No icons and no calls, and the watch takes the desktop's area as it is now for granted.
     void Reset();
+    // Looks at the desktop's area at once, as its announcements make the watch do; for a test
+    // that has changed TPlatformSeams::NotificationArea.
+    void DesktopChanged();
 };
 TNotificationArea& ShellNotifyArea();
 
 // A test may stand in for the desktop's notification area: TPlatformSeams::NotificationArea.
-// How often the watch looks for a notification area that appeared or went away.
-constexpr UINT NotificationAreaWatchMs = 2000;
+
+// Hands the icon's context menu to the notification area, which opens it itself: a
+// StatusNotifierItem host draws it from com.canonical.dbusmenu, an XEmbed tray has Qt pop it up
+// at the icon. The owner still hears the right click, but must not open the menu a second
+// time. FALSE when there is no such icon.
+BOOL SetNotifyIconMenu(HWND hwnd, UINT id, QMenu* menu);
+// Whether the notification area opens the icon's menu itself.
+BOOL NotifyIconOpensMenu(HWND hwnd, UINT id);

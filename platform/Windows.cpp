@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -40,6 +41,9 @@ WNDPROC DefaultProcedure()
 }
 
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+bool IsApplicationWidget(const QWidget* widget);
+void HideOwnedWindows(QWidget* application);
+void ShowOwnedWindows();
 
 // The object behind one window: its procedure, class name and timers (children of it), and for
 // a widget's window the widget, whose minimise it reports.
@@ -70,6 +74,12 @@ public:
         // A window restored in the meantime is no longer minimised.
         if (!Widget || Widget->isMinimized() != minimized)
             return;
+        if (IsApplicationWidget(Widget)) {
+            if (minimized)
+                HideOwnedWindows(Widget);
+            else
+                ShowOwnedWindows();
+        }
         if (minimized)
             Deliver(Handle, WM_SIZE, SIZE_MINIMIZED, 0);
         else
@@ -98,6 +108,8 @@ struct TWindowTable {
     UINT NextWindowMessage = 0xC000;
     HWND ApplicationHandle = nullptr;
     HWND ForegroundHandle = nullptr;
+    // The windows the application window took out of sight with it, to be shown with it again.
+    std::vector<QPointer<QWidget>> OwnedHidden;
 };
 
 // Components register their messages while the program's statics are being made, so the table
@@ -154,6 +166,39 @@ HWND NewHandle()
 QGuiApplication* GuiApplication()
 {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+}
+
+// The application window owns every other window of the program: they leave the screen when it
+// is hidden or minimised, and come back when it is shown again. Menus and tooltips are not
+// windows of their own here, nor is a notification-area icon docked in a panel, which the
+// window manager never sees.
+void HideOwnedWindows(QWidget* application)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = widget->windowType();
+        const bool secondary = (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool) &&
+            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint);
+        if (widget == application || !widget->isVisible() || !secondary)
+            continue;
+        Table().OwnedHidden.emplace_back(widget);
+        widget->hide();
+    }
+}
+
+void ShowOwnedWindows()
+{
+    std::vector<QPointer<QWidget>> hidden = std::exchange(Table().OwnedHidden, {});
+    for (const QPointer<QWidget>& widget : hidden)
+        if (widget)
+            widget->show();
+}
+
+bool IsApplicationWidget(const QWidget* widget)
+{
+    const auto it = Table().Windows.find(Table().ApplicationHandle);
+    return widget && it != Table().Windows.end() && it->second->Widget == widget;
 }
 
 } // namespace
@@ -329,16 +374,23 @@ BOOL ShowWindow(HWND hwnd, INT cmdShow)
     if (!widget)
         return FALSE;
     const BOOL wasVisible = widget->isVisible() ? TRUE : FALSE;
+    const bool application = IsApplicationWidget(widget);
     switch (cmdShow) {
     case SW_HIDE:
+        if (application)
+            HideOwnedWindows(widget);
         widget->hide();
         break;
     case SW_SHOWNORMAL:
     case SW_RESTORE:
         widget->showNormal();
+        if (application)
+            ShowOwnedWindows();
         break;
     case SW_SHOW:
         widget->show();
+        if (application)
+            ShowOwnedWindows();
         break;
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:

@@ -119,6 +119,8 @@ HWND ApplicationWindow();
 // SW_HIDE hides the widget with its taskbar button, SW_SHOWNORMAL and SW_RESTORE show it in its
 // normal state, SW_SHOW shows it as it was, SW_MINIMIZE and SW_SHOWMINIMIZED minimise it. The
 // result tells whether the window was visible before; hidden windows have nothing to show.
+// The application window owns the program's other windows: hiding or minimising it takes those
+// on screen out of sight with it, and showing or restoring it brings them back.
 BOOL ShowWindow(HWND hwnd, INT cmdShow);
 BOOL IsWindowVisible(HWND hwnd);
 BOOL SetForegroundWindow(HWND hwnd);

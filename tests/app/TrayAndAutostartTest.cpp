@@ -6,12 +6,16 @@
 #include "platform/Windows.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -50,7 +54,8 @@ TEST_F(TrayAndAutostartTest, WithoutANotificationAreaTheWindowShowsUntilOneAppea
 
     // A panel starts later: the icon arrives and the window is brought back.
     Seams->NotificationArea = true;
-    RunFor(NotificationAreaWatchMs + 1000);
+    ShellNotifyArea().DesktopChanged();
+    RunFor(1000);
     EXPECT_EQ(ShellNotifyArea().IconCount(), 1);
     EXPECT_TRUE(Form->abfTrayIcon1->IconShown());
     EXPECT_TRUE(Form->isVisible());
@@ -80,6 +85,48 @@ TEST_F(TrayAndAutostartTest, TheProgramStartsInTheTrayAndTheIconShowsIt)
 
     Form->Close1->trigger();
     EXPECT_TRUE(ProgramFolder.Exists("settings.ini")) << "Close ends the program like Beenden";
+}
+
+// The statistics, log and about windows belong to the main window: whichever way it leaves the
+// screen, the open ones leave with it, and they come back with it, closed ones staying closed.
+enum TWayOut { woTrayMenuCommand, woTitleBarMinimise };
+
+class WindowFamilyTest : public TrayAndAutostartTest, public ::testing::WithParamInterface<TWayOut> { };
+
+INSTANTIATE_TEST_SUITE_P(WaysOut, WindowFamilyTest, ::testing::Values(woTrayMenuCommand, woTitleBarMinimise),
+    [](const ::testing::TestParamInfo<TWayOut>& info) {
+        return std::string(info.param == woTrayMenuCommand ? "InDieTrayMinimieren" : "TitleBarMinimise");
+    });
+
+TEST_P(WindowFamilyTest, OpenSecondaryWindowsLeaveAndComeBackWithTheMainWindow)
+{
+    Start();
+    ClickIcon();
+    Form->Statistik1->trigger();
+    Form->About1->trigger();
+    auto shown = [] {
+        std::vector<QString> titles;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->isVisible() && widget->isWindow() && widget->windowType() != Qt::Popup)
+                titles.push_back(widget->objectName());
+        std::sort(titles.begin(), titles.end());
+        return titles;
+    };
+    const std::vector<QString> family = shown();
+    ASSERT_EQ(family.size(), 3u) << "the main window, the statistics and the about box";
+
+    if (GetParam() == woTrayMenuCommand) {
+        Form->IndieTrayminimieren1->trigger();
+    } else {
+        Form->showMinimized();
+        RunFor(100);
+    }
+    EXPECT_TRUE(shown().empty()) << "nothing of the program stays on screen";
+
+    ClickIcon();
+    EXPECT_EQ(shown(), family);
+    EXPECT_FALSE(Form->isMinimized());
+    EXPECT_FALSE(ProgramFolder.Exists("error.log"));
 }
 
 TEST_F(TrayAndAutostartTest, TheAutostartItemWritesAndRemovesTheEntry)

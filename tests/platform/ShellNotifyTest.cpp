@@ -197,29 +197,34 @@ TEST_F(ShellNotifyTest, WithoutANotificationAreaNoIconIsAddedAndOneAppearingIsAn
             Received.begin(), Received.end(), [&](const TMessage& m) { return m.Msg == taskbarCreated; });
     };
 
+    auto desktopChanges = [&](bool available) {
+        Seams->NotificationArea = available;
+        ShellNotifyArea().DesktopChanged();
+        RunEventLoopFor(clock, 1000);
+    };
+
     Seams->NotificationArea = false;
     ShellNotifyArea().Reset();
     NOTIFYICONDATAA data = Record(0, NIF_MESSAGE | NIF_ICON);
     EXPECT_FALSE(Shell_NotifyIconA(NIM_ADD, &data)) << "no icon is reported as shown when it is not";
     EXPECT_FALSE(ShellNotifyArea().HasIcon(Window, 0));
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &data));
-    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    desktopChanges(false);
     EXPECT_EQ(announcements(), 0);
 
     // A panel starts: every window hears "TaskbarCreated" once, and the icon can be added.
-    Seams->NotificationArea = true;
-    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    desktopChanges(true);
     EXPECT_EQ(announcements(), 1);
     EXPECT_EQ(std::count(other.begin(), other.end(), taskbarCreated), 1);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
+    desktopChanges(true);
+    EXPECT_EQ(announcements(), 1) << "nothing new, nothing said";
 
     // The panel goes, taking its icons; a new one is announced again.
-    Seams->NotificationArea = false;
-    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    desktopChanges(false);
     EXPECT_FALSE(ShellNotifyArea().HasIcon(Window, 0));
     EXPECT_EQ(announcements(), 1);
-    Seams->NotificationArea = true;
-    RunEventLoopFor(clock, 3 * NotificationAreaWatchMs);
+    desktopChanges(true);
     EXPECT_EQ(announcements(), 2);
     DeallocateHWnd(otherWindow);
 }

@@ -27,7 +27,7 @@ TEST(HangUpWaitTest, SigTermDuringTheWaitClosesTheProgram)
     ASSERT_EQ(rasdial({"--add", "Modem A"}).ExitCode, 0);
 
     TBackgroundChild program(programFolder.File("zeltix"), {},
-        {"ZELTIX_RAS_DIR=" + rasFolder.Path(), "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=offscreen",
+        {"ZELTIX_RAS_DIR=" + rasFolder.Path(), "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=",
             "LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0"},
         output.File("zeltix.txt"));
     const auto programOutput = [&output] { return output.Exists("zeltix.txt") ? output.Read("zeltix.txt") : ""; };
