@@ -66,6 +66,10 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile)
         if (!ReadString(m, setting))
             return false;
         bool ok = ReadDictionary(m, [&](const std::string& key) {
+            if (setting == "connection" && key == "metered") {
+                ReadVariant(m, "i", [&]() { return sd_bus_message_read_basic(m, 'i', &profile.Metered); });
+                return true;
+            }
             std::string* field = nullptr;
             if (setting == "connection" && key == "id")
                 field = &profile.Id;

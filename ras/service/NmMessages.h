@@ -21,6 +21,8 @@ inline constexpr const char* kSettingsInterface = "org.freedesktop.NetworkManage
 inline constexpr const char* kProfileInterface = "org.freedesktop.NetworkManager.Settings.Connection";
 inline constexpr const char* kActiveInterface = "org.freedesktop.NetworkManager.Connection.Active";
 inline constexpr const char* kDeviceInterface = "org.freedesktop.NetworkManager.Device";
+inline constexpr const char* kWiredInterface = "org.freedesktop.NetworkManager.Device.Wired";
+inline constexpr const char* kWirelessInterface = "org.freedesktop.NetworkManager.Device.Wireless";
 inline constexpr const char* kStatisticsInterface = "org.freedesktop.NetworkManager.Device.Statistics";
 inline constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 

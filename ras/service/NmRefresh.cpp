@@ -2,6 +2,8 @@
 
 #include "ras/service/NmMessages.h"
 
+#include <algorithm>
+
 void TNmRefresh::Begin()
 {
     Round = ++Rounds;
@@ -74,8 +76,34 @@ std::vector<TNmRequest> TNmRefresh::Take(sd_bus_message* m, TCallKind kind, cons
                 VariantString(m, device.Interface);
             else if (key == "IpInterface")
                 VariantString(m, device.IpInterface);
+            else if (key == "DeviceType")
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &device.DeviceType); });
+            else if (key == "Metered")
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &device.Metered); });
             else
                 SkipVariant(m);
+            return true;
+        });
+        // The link speed lives on the kind's own interface: Ethernet (and veth) in Mb/s, Wi-Fi
+        // in kb/s.
+        if (device.DeviceType == kNmDeviceEthernet || device.DeviceType == kNmDeviceVeth)
+            next.push_back({TCallKind::ckSpeed, path, kWiredInterface});
+        else if (device.DeviceType == kNmDeviceWifi)
+            next.push_back({TCallKind::ckSpeed, path, kWirelessInterface});
+        break;
+    }
+    case TCallKind::ckSpeed: {
+        TNmDevice& device = Devices[path];
+        ReadDictionary(m, [&](const std::string& key) {
+            uint32_t value = 0;
+            const bool wired = key == "Speed";
+            if ((wired || key == "Bitrate") &&
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
+                const uint64_t bits = uint64_t{value} * (wired ? 1'000'000 : 1'000);
+                device.Speed = static_cast<uint32_t>(std::min<uint64_t>(bits, UINT32_MAX));
+                return true;
+            }
+            SkipVariant(m);
             return true;
         });
         break;

@@ -13,8 +13,9 @@ const TNmDevice* TNmSnapshot::Device(const std::string& path) const
 }
 
 // Whether the signal changes the profiles, the active connections or their devices'
-// interfaces. NetworkManager reports much else (access points' signal strength, Wi-Fi scans,
-// addresses), several times a minute on a laptop; none of it is asked for again.
+// interfaces or metered flags. NetworkManager reports much else (access points' signal
+// strength, Wi-Fi scans, addresses), several times a minute on a laptop; none of it is asked
+// for again.
 bool ChangesWhatIsShown(sd_bus_message* m, const TNmSnapshot& shown)
 {
     const char* memberText = sd_bus_message_get_member(m);
@@ -44,7 +45,8 @@ bool ChangesWhatIsShown(sd_bus_message* m, const TNmSnapshot& shown)
         return keys.contains("State") || keys.contains("Connection") || keys.contains("Devices");
     if (changed == kDeviceInterface) {
         const char* path = sd_bus_message_get_path(m);
-        return (keys.contains("Interface") || keys.contains("IpInterface")) && path && shown.Device(path);
+        return (keys.contains("Interface") || keys.contains("IpInterface") || keys.contains("Metered")) && path &&
+            shown.Device(path);
     }
     return false;
 }

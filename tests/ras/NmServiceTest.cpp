@@ -89,7 +89,7 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
     Service.AddEntry({"DSL", "isdn", "AVM ISDN Controller", 64000, ""}); // hidden by the profile
     Service.AddEntry({"Provider", "modem", "Standard 56000 bps Modem", 56000, ""});
     Tree.Peer("handy", "/dev/rfcomm0\n"); // hides the profile of its name
-    Mock.AddProfile("Mobil [\xC3\x84]", "gsm");
+    Mock.AddProfile("Mobil [\xC3\x84]", "gsm", {{"connection.uuid", "1b2c3d4e-0000-4000-8000-000000000001"}});
     Mock.AddProfile("CDMA", "cdma", {{"connection.interface-name", "ttyUSB0"}});
     Mock.AddProfile("DSL", "pppoe", {{"pppoe.parent", "eth1"}, {"connection.interface-name", "ppp0"}});
     Mock.AddProfile("Handy", "bluetooth", {{"bluetooth.type", "dun"}});
@@ -101,18 +101,20 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
     // Names that cannot be entries, and a second profile of a name.
     Mock.AddProfile("\xE6\x97\xA5\xE6\x9C\xAC", "gsm");
     Mock.AddProfile(std::string(257, 'x'), "gsm");
-    Mock.AddProfile("mobil [\xC3\xA4]", "cdma");
+    Mock.AddProfile("mobil [\xC3\xA4]", "cdma", {{"connection.uuid", "0a2c3d4e-0000-4000-8000-000000000002"}});
 
+    // NetworkManager's profiles by name, which its restarts do not change; of two profiles of
+    // one name the one with the lower UUID.
     const std::vector<TPhonebookEntry> expected{
         {"Provider", "modem", "Standard 56000 bps Modem", 56000, ""},
         {"handy", "modem", "/dev/rfcomm0", 0, ""},
-        {"Mobil [\xC4]", "modem", "", 0, ""},
         {"CDMA", "modem", "ttyUSB0", 0, ""},
         {"DSL", "PPPoE", "eth1", 0, ""},
+        {"mobil [\xE4]", "modem", "", 0, ""},
         {"Tablet", "modem", "", 0, ""},
     };
     EXPECT_EQ(Entries(), expected);
-    EXPECT_EQ(Service.FindEntry("MOBIL [\xE4]")->DeviceType, "modem");
+    EXPECT_EQ(Service.FindEntry("MOBIL [\xC4]")->Name, "mobil [\xE4]");
 
     // nmcli, not the service, dials and edits them.
     struct TRefusal {
@@ -125,7 +127,7 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
             [&] {
                 Service.AddEntry({"DSL", "modem", "x", 0, ""});
             }},
-        {"remove", [&] { Service.RemoveEntry("Mobil [\xC4]"); }},
+        {"remove", [&] { Service.RemoveEntry("mobil [\xE4]"); }},
     };
     for (const TRefusal& refusal : refusals) {
         try {
