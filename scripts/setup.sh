@@ -11,7 +11,7 @@ PACKAGES=(
     qt6-base-dev qt6-charts-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     locales iproute2
-    libsystemd-dev dbus-daemon python3-dbusmock
+    libsystemd-dev dbus-daemon python3-dbusmock network-manager util-linux
     xvfb xauth x11-utils imagemagick trayer xdotool weston qt6-wayland
     fonts-dejavu-core fonts-liberation fonts-liberation2
 )
