@@ -187,6 +187,30 @@ TEST_F(NmServiceTest, ActivationWalksToConnectedAndIsDisconnectedForTheLingerTim
     EXPECT_FALSE(Service.Find(kFirstNmHandle, T0 + 65000));
 }
 
+// NetworkManager's own guess (a phone's USB tethering, a hotspot's vendor flag), which its
+// real devices cannot be made to give in a test.
+TEST_F(NmServiceTest, AConnectionOnADeviceGuessedMeteredIsAnEntryWhileItLasts)
+{
+    const std::string profile = Mock.AddProfile("Tethering", "802-3-ethernet");
+    Device = Mock.AddDevice("usb0", "usb0", "usb0");
+    const std::string active = Mock.Activate(profile, Device, "1", kActivated);
+    EXPECT_TRUE(Poll(T0).empty());
+    EXPECT_TRUE(Entries().empty());
+
+    Mock.SetMetered(Device, 3);
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "Tethering");
+    EXPECT_EQ(views[0].State, RASCS_Connected);
+    EXPECT_EQ(views[0].DeviceType, "ethernet");
+    EXPECT_EQ(views[0].DeviceName, "usb0");
+    EXPECT_EQ(Entries(), (std::vector<TPhonebookEntry>{{"Tethering", "ethernet", "usb0", 0, ""}}));
+
+    Mock.Remove(Device, active);
+    EXPECT_EQ(Poll(T0 + 2000).at(0).State, RASCS_Disconnected);
+    EXPECT_TRUE(Entries().empty()) << "listed only while it is active on such a device";
+}
+
 TEST_F(NmServiceTest, DeactivatedFromOutsideThenActivatedAgainIsANewConnection)
 {
     Tree.Interface("ppp0", "unknown", kUpRunning, 1, 2, true);
