@@ -27,6 +27,13 @@ for package in "${PACKAGES[@]}"; do
     fi
 done
 if [ ${#missing[@]} -gt 0 ]; then
+    # NetworkManager is installed for the tests, which run it in a private namespace only: on a
+    # machine it does not run yet, it must not start managing the machine's own networking.
+    if [[ " ${missing[*]} " == *" network-manager "* ]] && [ -d /run/systemd/system ]; then
+        echo "NetworkManager is installed for the tests only: its service is masked" \
+            "(systemctl unmask NetworkManager.service to use it)"
+        as_root systemctl mask NetworkManager.service NetworkManager-wait-online.service NetworkManager-dispatcher.service
+    fi
     echo "Installing: ${missing[*]}"
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
