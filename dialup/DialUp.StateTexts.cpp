@@ -7,6 +7,13 @@
 #include <cstring>
 #include <string_view>
 
+QString TDialUp::GetHangUpErrorText(int Error)
+{
+    char Text[513] = {};
+    RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 512);
+    return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
+}
+
 void TDialUp::SetLanguage(TRasLanguage Value)
 {
     FLanguage = Value;
@@ -16,10 +23,9 @@ void TDialUp::SetLanguage(TRasLanguage Value)
 QString TDialUp::GetStatusString(int State, int Error)
 {
     if (Error != 0) {
-        // Cleared first: when the platform has no text for the code, the answer is empty. Room
-        // for the platform's reason of a refused hang-up after the code's text.
-        char Text[513] = {};
-        RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 512);
+        // Cleared first: when the platform has no text for the code, the answer is empty.
+        char Text[101] = {};
+        RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 100);
         return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
     }
 
