@@ -11,6 +11,7 @@
 #include "ras/service/ServiceFile.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -178,20 +179,6 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
     return observed;
 }
 
-// The entries in one order that outlives NetworkManager's restarts, which number the profiles
-// afresh in the order they are loaded: by name, letter case aside, then by profile.
-bool EntryBefore(const std::pair<TPhonebookEntry, std::string>& a, const std::pair<TPhonebookEntry, std::string>& b)
-{
-    const std::string& x = a.first.Name;
-    const std::string& y = b.first.Name;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (!SameEntryName(x, y))
-        return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [&lower](char l, char r) {
-            return static_cast<unsigned char>(lower(l)) < static_cast<unsigned char>(lower(r));
-        });
-    return a.second < b.second;
-}
-
 } // namespace
 
 TNmBackend::TNmBackend(std::string folder)
@@ -205,9 +192,11 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
     // answers are under way would miss its profiles and their tariffs, so this read waits for
     // them a little longer than a poll does.
     std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(std::nullopt, kFirstEntriesWaitMs);
-    // Every listed profile with its UUID, in the order that outlives restarts; of several
-    // profiles with one name (letter case aside) the first in that order is the entry.
-    std::vector<std::pair<TPhonebookEntry, std::string>> listed;
+    // Every listed profile under its name folded as names compare and its UUID: the order
+    // NetworkManager lists them in is the order of its objects, which it numbers afresh at each
+    // start in the order it loads the profiles, so the entries are ordered by these instead. Of
+    // several profiles with one name the first in that order is the entry.
+    std::map<std::pair<std::string, std::string>, TPhonebookEntry> listed;
     for (const TNmProfile& profile : snapshot->Profiles) {
         const TNmActiveConnection* active = nullptr;
         for (const TNmActiveConnection& a : snapshot->Active)
@@ -224,11 +213,10 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
         entry.DeviceType = DeviceType(profile, device);
         entry.DeviceName = DeviceName(profile, device);
         entry.Speed = device ? device->Speed : 0;
-        listed.emplace_back(std::move(entry), profile.Uuid);
+        listed.emplace(std::make_pair(FoldedEntryName(entry.Name), profile.Uuid), std::move(entry));
     }
-    std::stable_sort(listed.begin(), listed.end(), EntryBefore);
     std::vector<TPhonebookEntry> entries;
-    for (auto& [entry, uuid] : listed)
+    for (auto& [key, entry] : listed)
         if (entries.empty() || !SameEntryName(entries.back().Name, entry.Name))
             entries.push_back(std::move(entry));
     return entries;
