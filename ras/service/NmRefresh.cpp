@@ -2,8 +2,6 @@
 
 #include "ras/service/NmMessages.h"
 
-#include <algorithm>
-
 void TNmRefresh::Begin()
 {
     Round = ++Rounds;
@@ -99,8 +97,7 @@ std::vector<TNmRequest> TNmRefresh::Take(sd_bus_message* m, TCallKind kind, cons
             const bool wired = key == "Speed";
             if ((wired || key == "Bitrate") &&
                 ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
-                const uint64_t bits = uint64_t{value} * (wired ? 1'000'000 : 1'000);
-                device.Speed = static_cast<uint32_t>(std::min<uint64_t>(bits, UINT32_MAX));
+                device.Speed = LinkSpeed(value, wired);
                 return true;
             }
             SkipVariant(m);

@@ -76,8 +76,10 @@ TEST_F(NmServiceTest, OnlyChangesOfProfilesConnectionsAndTheirInterfacesAreAsked
     Mock.SetUnsigned("/org/freedesktop/NetworkManager", "org.freedesktop.NetworkManager", "Connectivity", 4);
     Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device", "State", 100);
     Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device.Wired", "Speed", 1000);
-    ASSERT_EQ(Poll(T0 + 1000).size(), 1u);
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
     EXPECT_EQ(TNmBus::Shared().Refreshes(), before);
+    EXPECT_EQ(views[0].Speed, 1'000'000'000u) << "the link speed taken from the signal";
 
     Mock.AddProfile("CDMA", "cdma");
     EXPECT_EQ(Entries().size(), 2u);
