@@ -398,9 +398,10 @@ void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
     if (state.StatisticsRefused)
         return;
     for (const std::string& device : wanted) {
-        // A rate someone else set is theirs: it is neither raised nor put back.
+        // Counting already: a rate someone else set is theirs, neither raised nor put back. A
+        // rate this process raised and another one put back meanwhile is raised again.
         const TNmDevice* shown = state.Current->Device(device);
-        if (state.Raised.contains(device) || (shown && shown->RefreshRateMs != 0))
+        if (shown && shown->RefreshRateMs != 0)
             continue;
         state.Raised.insert(device);
         state.SetRefreshRate(device, 1000, TCallKind::ckRaiseRate);

@@ -94,7 +94,10 @@ std::string TNmDaemon::Script(const std::vector<std::string>& args, bool mayFail
             std::string command;
             for (const std::string& arg : args)
                 command += arg + ' ';
-            ADD_FAILURE() << command << "failed: " << result.Err << result.Out;
+            // NetworkManager's last words say why it did not come up.
+            std::string log = FDir.Exists("ns/log/nm.log") ? FDir.Read("ns/log/nm.log") : std::string();
+            log = log.substr(log.size() > 1500 ? log.size() - 1500 : 0);
+            ADD_FAILURE() << command << "failed: " << result.Err << result.Out << "\n" << log;
         }
         return {};
     }

@@ -79,6 +79,12 @@ exec)
     ;;
 restart)
     stop "$D/nm.pid"
+    # The bus lets go of the name a moment after the process has ended.
+    for _ in $(seq 100); do
+        [ "$(inside busctl call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus NameHasOwner \
+            s org.freedesktop.NetworkManager 2>/dev/null)" = "b true" ] || break
+        sleep 0.05
+    done
     start_nm
     ready
     exit $?
