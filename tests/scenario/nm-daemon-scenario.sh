@@ -71,7 +71,7 @@ program_folder() { # folder user conns.ini
 }
 start_program() { # folder user
     nsenter -t "$(cat "$W/ns/ns.pid")" -n -m --wd=/ setpriv --reuid="$2" --regid="$2" --clear-groups env QT_QPA_PLATFORM=offscreen LANG=de_DE.UTF-8 \
-        LC_ALL=de_DE.UTF-8 HOME="$1/home" XDG_CONFIG_HOME="$1/home" XDG_RUNTIME_DIR="$1/run" \
+        LC_ALL=de_DE.UTF-8 ASAN_OPTIONS=strict_string_checks=0:detect_leaks=0 HOME="$1/home" XDG_CONFIG_HOME="$1/home" XDG_RUNTIME_DIR="$1/run" \
         ZELTIX_RAS_DIR="$1/ras" "$1/zeltix" >"$1/out.txt" 2>&1 &
     ZELTIX=$!
     # nsenter, setpriv and env become the program, which sees a connection that is up already
