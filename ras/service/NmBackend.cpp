@@ -38,6 +38,13 @@ bool IsEntry(const TNmProfile& profile)
     return IsDialUp(profile) || profile.Metered == kNmMeteredYes;
 }
 
+// Listed now: an entry, or a profile active on a device taken as metered unless the profile
+// itself says it is not.
+bool IsListed(const TNmProfile& profile, const TNmDevice* device)
+{
+    return IsEntry(profile) || (profile.Metered != kNmMeteredNo && IsMetered(device));
+}
+
 // The names nmcli shows for the device types; a veth end is an Ethernet device to it as well.
 std::string DeviceTypeName(uint32_t type)
 {
@@ -156,7 +163,7 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
     for (const TNmActiveConnection& active : snapshot.Active) {
         const TNmProfile* profile = ProfileAt(snapshot, active.Connection);
         const TNmDevice* device = ActiveDevice(snapshot, active);
-        if (!profile || !(IsEntry(*profile) || IsMetered(device)))
+        if (!profile || !IsListed(*profile, device))
             continue;
         std::optional<std::string> name = EntryName(profile->Id);
         if (!name)
@@ -203,7 +210,7 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
             if (a.Connection == profile.Path && (!active || a.State == kNmActivated))
                 active = &a;
         const TNmDevice* device = active ? ActiveDevice(*snapshot, *active) : nullptr;
-        if (!IsEntry(profile) && !IsMetered(device))
+        if (!IsListed(profile, device))
             continue;
         std::optional<std::string> name = EntryName(profile.Id);
         if (!name)
