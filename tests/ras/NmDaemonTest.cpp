@@ -14,10 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <map>
+#include <memory>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
