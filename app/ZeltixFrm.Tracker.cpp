@@ -111,7 +111,7 @@ void TForm1::RecordRefusedHangUp(int handle, const QString& entry, int result)
         return;
     FRefusedHangUps.push_back(handle);
     AppendErrorLog(QStringLiteral("The connection to %1 could not be hung up: %2 (error %3)")
-                       .arg(entry, DialUp1->GetStatusString(0, result))
+                       .arg(entry, DialUp1->GetHangUpErrorText(result))
                        .arg(result));
 }
 

@@ -7,6 +7,13 @@
 #include <cstring>
 #include <string_view>
 
+QString TDialUp::GetHangUpErrorText(int Error)
+{
+    char Text[513] = {};
+    RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 512);
+    return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
+}
+
 void TDialUp::SetLanguage(TRasLanguage Value)
 {
     FLanguage = Value;

@@ -53,6 +53,9 @@ public:
     int HangUp(int Handle);
     // The platform's text for Error when it is not 0, else the state's text in Language.
     QString GetStatusString(int State, int Error);
+    // The platform's whole text for a failed hang-up's Error, which may carry the refusing
+    // party's own reason after the code's text; the status texts keep their 100 bytes.
+    QString GetHangUpErrorText(int Error);
 
     // Windows 9x: rebuilds DUNA from the statistic objects that have a ConnectSpeed counter, and
     // answers whether both statistics keys could be opened. Elsewhere false, DUNA untouched.

@@ -6,6 +6,7 @@
 #include "ras/service/RasRecords.h"
 
 #include "ras/rasapi32/ErrorStrings.h"
+#include "ras/service/AnsiText.h"
 #include "ras/service/RasErrors.h"
 #include "ras/service/RasFolder.h"
 #include "ras/service/RasService.h"
@@ -16,12 +17,22 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 
 std::atomic<long long (*)(void)> TimeSource{nullptr};
+
+// Why this thread's last hang-up was refused, in the refusing party's own words (pppd's errno,
+// NetworkManager's D-Bus error): RasGetErrorStringA adds it to the code's text, so the
+// caller's record of the refusal says more than "access is denied".
+struct TRefusal {
+    DWORD Code = 0;
+    std::string Reason; // ANSI
+};
+thread_local TRefusal LastRefusal;
 
 int64_t NowMs()
 {
@@ -165,9 +176,17 @@ DWORD RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus)
 
 DWORD RasHangUpA(HRASCONN hrasconn)
 {
+    LastRefusal = {};
     return Guard(ERROR_UNKNOWN, [&]() -> DWORD {
-        // A second hang-up of the same connection is harmless, as on Windows.
-        TRasService(ResolveRasFolder()).HangUp(hrasconn, NowMs());
+        try {
+            // A second hang-up of the same connection is harmless, as on Windows.
+            TRasService(ResolveRasFolder()).HangUp(hrasconn, NowMs());
+        } catch (const ERasHangUpRefused& e) {
+            const bool denied = dynamic_cast<const ERasHangUpDenied*>(&e) != nullptr;
+            LastRefusal = {
+                denied ? ERROR_ACCESS_DENIED : ERROR_HANGUP_FAILED, Utf8ToAnsi(e.what()).value_or(std::string())};
+            throw;
+        }
         return ERROR_SUCCESS;
     });
 }
@@ -176,13 +195,18 @@ DWORD RasGetErrorStringA(UINT uErrorValue, LPSTR lpszErrorString, DWORD cBufSize
 {
     if (!lpszErrorString)
         return ERROR_INVALID_PARAMETER;
-    const char* text = RasErrorText(uErrorValue);
-    if (!text)
+    const char* generic = RasErrorText(uErrorValue);
+    if (!generic)
         return ERROR_INVALID_PARAMETER;
-    size_t length = std::strlen(text);
+    std::string text = generic;
+    // The reason of the last refused hang-up, where it fits.
+    if (LastRefusal.Code == uErrorValue && !LastRefusal.Reason.empty() &&
+        text.size() + 1 + LastRefusal.Reason.size() < cBufSize)
+        text += ' ' + LastRefusal.Reason;
+    size_t length = text.size();
     if (cBufSize == 0 || length > cBufSize - 1)
         return ERROR_INSUFFICIENT_BUFFER;
-    std::memcpy(lpszErrorString, text, length + 1);
+    std::memcpy(lpszErrorString, text.c_str(), length + 1);
     return ERROR_SUCCESS;
 }
 

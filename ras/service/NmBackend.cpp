@@ -11,6 +11,7 @@
 #include "ras/service/ServiceFile.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -24,10 +25,66 @@ bool IsDialUp(const TNmProfile& profile)
         (profile.Type == "bluetooth" && profile.BluetoothType == "dun");
 }
 
-// As the pppd backend spells them.
-std::string DeviceType(const TNmProfile& profile)
+// A device that NetworkManager takes as metered (the profile's setting, else its own guess
+// from the device: a phone's tethering, a hotspot's vendor flag).
+bool IsMetered(const TNmDevice* device)
 {
-    return profile.Type == "pppoe" ? "PPPoE" : "modem";
+    return device && (device->Metered == kNmMeteredYes || device->Metered == kNmMeteredGuessYes);
+}
+
+// Listed at any time: the dial-up profiles and every profile marked metered.
+bool IsEntry(const TNmProfile& profile)
+{
+    return IsDialUp(profile) || profile.Metered == kNmMeteredYes;
+}
+
+// Listed now: an entry, or a profile active on a device taken as metered unless the profile
+// itself says it is not.
+bool IsListed(const TNmProfile& profile, const TNmDevice* device)
+{
+    return IsEntry(profile) || (profile.Metered != kNmMeteredNo && IsMetered(device));
+}
+
+// The names nmcli shows for the device types; a veth end is an Ethernet device to it as well.
+std::string DeviceTypeName(uint32_t type)
+{
+    switch (type) {
+    case kNmDeviceEthernet:
+    case kNmDeviceVeth:
+        return "ethernet";
+    case kNmDeviceWifi:
+        return "wifi";
+    case kNmDeviceBluetooth:
+        return "bt";
+    case kNmDeviceModem:
+        return "gsm";
+    case kNmDevicePpp:
+        return "ppp";
+    default:
+        return {};
+    }
+}
+
+// A profile's type in the same names, for a profile not active on a device now.
+std::string ProfileTypeName(const std::string& type)
+{
+    if (type == "802-3-ethernet")
+        return "ethernet";
+    if (type == "802-11-wireless")
+        return "wifi";
+    if (type == "bluetooth")
+        return "bt";
+    return type.empty() ? "ethernet" : type;
+}
+
+// As the pppd backend spells them for the dial-up types; NetworkManager's device type for
+// the others.
+std::string DeviceType(const TNmProfile& profile, const TNmDevice* device)
+{
+    if (IsDialUp(profile))
+        return profile.Type == "pppoe" ? "PPPoE" : "modem";
+    std::string name = device ? DeviceTypeName(device->DeviceType) : std::string();
+    return name.empty() ? ProfileTypeName(profile.Type) : name;
 }
 
 // A device name from the bus in ANSI, cut to what the records hold; "" when it cannot be one
@@ -41,8 +98,9 @@ std::string AnsiDevice(const std::string& utf8)
     return *ansi;
 }
 
-// What a profile names as its device when it is not active: for PPPoE the Ethernet interface
-// it runs over, as the pppd backend shows it, else the interface it is bound to, if any.
+// What a profile names as its device: for PPPoE the Ethernet interface it runs over, as the
+// pppd backend shows it (pppoe.parent, or in older profiles the interface it is bound to), else
+// the interface it is bound to, if any.
 std::string ProfileDevice(const TNmProfile& profile)
 {
     if (profile.Type == "pppoe" && !profile.PppoeParent.empty())
@@ -51,13 +109,26 @@ std::string ProfileDevice(const TNmProfile& profile)
 }
 
 // The device NetworkManager runs the active connection on, by its (control) interface: the
-// modem's port, the Ethernet interface of PPPoE, the phone's Bluetooth address.
+// modem's port, the phone's Bluetooth address, the Ethernet or Wi-Fi interface.
 const TNmDevice* ActiveDevice(const TNmSnapshot& snapshot, const TNmActiveConnection& active)
 {
     for (const std::string& path : active.Devices)
         if (const TNmDevice* device = snapshot.Device(path))
             return device;
     return nullptr;
+}
+
+// The device name shown: a PPPoE link's Ethernet parent while connected as well as before (the
+// ppp interface NetworkManager creates for it comes and goes), else the active device's.
+std::string DeviceName(const TNmProfile& profile, const TNmDevice* device)
+{
+    if (profile.Type == "pppoe") {
+        std::string parent = ProfileDevice(profile);
+        if (!parent.empty())
+            return parent;
+    }
+    std::string name = device ? AnsiDevice(device->Interface) : std::string();
+    return name.empty() ? ProfileDevice(profile) : name;
 }
 
 const TNmProfile* ProfileAt(const TNmSnapshot& snapshot, const std::string& path)
@@ -70,26 +141,29 @@ const TNmProfile* ProfileAt(const TNmSnapshot& snapshot, const std::string& path
 
 // The byte counters of the interface that carries the traffic (the ppp interface of a modem
 // or PPPoE connection), from the kernel; else NetworkManager's own counters of the device,
-// which it updates only once asked to.
-void ReadBytes(const TNmDevice& device, TNmObservedLink& link)
+// which it updates only once asked to (the device is then added to `counted`).
+void ReadBytes(const TNmDevice& device, TNmObservedLink& link, std::vector<std::string>& counted)
 {
     const std::string& interface = device.IpInterface.empty() ? device.Interface : device.IpInterface;
     if (ReadByteCounters(interface, link.BytesSent, link.BytesReceived))
         return;
     if (!device.HasStatistics)
         return;
-    if (device.RefreshRateMs == 0)
-        TNmBus::Shared().WatchStatistics(device.Path);
+    counted.push_back(device.Path);
     link.BytesSent = device.TxBytes;
     link.BytesReceived = device.RxBytes;
 }
 
+// The active connections that are entries' connections: those of dial-up and metered
+// profiles, and any on a device NetworkManager takes as metered.
 std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
 {
     std::vector<TNmObservedLink> observed;
+    std::vector<std::string> counted;
     for (const TNmActiveConnection& active : snapshot.Active) {
         const TNmProfile* profile = ProfileAt(snapshot, active.Connection);
-        if (!profile || !IsDialUp(*profile))
+        const TNmDevice* device = ActiveDevice(snapshot, active);
+        if (!profile || !IsListed(*profile, device))
             continue;
         std::optional<std::string> name = EntryName(profile->Id);
         if (!name)
@@ -99,16 +173,16 @@ std::vector<TNmObservedLink> ObserveLinks(const TNmSnapshot& snapshot)
         // The active connection names its profile's UUID; where it does not, the profile does.
         link.Uuid = active.Uuid.empty() ? profile->Uuid : active.Uuid;
         link.Entry = std::move(*name);
-        link.DeviceType = DeviceType(*profile);
+        link.DeviceType = DeviceType(*profile, device);
+        link.DeviceName = DeviceName(*profile, device);
         link.State = active.State;
-        const TNmDevice* device = ActiveDevice(snapshot, active);
-        link.DeviceName = device ? AnsiDevice(device->Interface) : std::string();
-        if (link.DeviceName.empty())
-            link.DeviceName = ProfileDevice(*profile);
-        if (device && active.State == kNmActivated)
-            ReadBytes(*device, link);
+        if (device && active.State == kNmActivated) {
+            ReadBytes(*device, link, counted);
+            link.Speed = device->Speed;
+        }
         observed.push_back(std::move(link));
     }
+    TNmBus::Shared().KeepStatistics(counted);
     return observed;
 }
 
@@ -125,26 +199,33 @@ std::vector<TPhonebookEntry> TNmBackend::Entries() const
     // answers are under way would miss its profiles and their tariffs, so this read waits for
     // them a little longer than a poll does.
     std::shared_ptr<const TNmSnapshot> snapshot = TNmBus::Shared().Snapshot(std::nullopt, kFirstEntriesWaitMs);
-    std::vector<TPhonebookEntry> entries;
+    // Every listed profile under its name folded as names compare and its UUID: the order
+    // NetworkManager lists them in is the order of its objects, which it numbers afresh at each
+    // start in the order it loads the profiles, so the entries are ordered by these instead. Of
+    // several profiles with one name the first in that order is the entry.
+    std::map<std::pair<std::string, std::string>, TPhonebookEntry> listed;
     for (const TNmProfile& profile : snapshot->Profiles) {
-        if (!IsDialUp(profile))
+        const TNmActiveConnection* active = nullptr;
+        for (const TNmActiveConnection& a : snapshot->Active)
+            if (a.Connection == profile.Path && (!active || a.State == kNmActivated))
+                active = &a;
+        const TNmDevice* device = active ? ActiveDevice(*snapshot, *active) : nullptr;
+        if (!IsListed(profile, device))
             continue;
         std::optional<std::string> name = EntryName(profile.Id);
-        if (!name || std::any_of(entries.begin(), entries.end(), [&name](const TPhonebookEntry& e) {
-                return SameEntryName(e.Name, *name);
-            }))
+        if (!name)
             continue;
         TPhonebookEntry entry;
         entry.Name = std::move(*name);
-        entry.DeviceType = DeviceType(profile);
-        for (const TNmActiveConnection& active : snapshot->Active)
-            if (active.Connection == profile.Path)
-                if (const TNmDevice* device = ActiveDevice(*snapshot, active))
-                    entry.DeviceName = AnsiDevice(device->Interface);
-        if (entry.DeviceName.empty())
-            entry.DeviceName = ProfileDevice(profile);
-        entries.push_back(std::move(entry));
+        entry.DeviceType = DeviceType(profile, device);
+        entry.DeviceName = DeviceName(profile, device);
+        entry.Speed = device ? device->Speed : 0;
+        listed.emplace(std::make_pair(FoldedEntryName(entry.Name), profile.Uuid), std::move(entry));
     }
+    std::vector<TPhonebookEntry> entries;
+    for (auto& [key, entry] : listed)
+        if (entries.empty() || !SameEntryName(entries.back().Name, entry.Name))
+            entries.push_back(std::move(entry));
     return entries;
 }
 

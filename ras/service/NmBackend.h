@@ -14,17 +14,20 @@
 #include <vector>
 
 // NetworkManager's metered connections, as its D-Bus objects show them (see TNmBus): every
-// profile of type gsm, cdma or pppoe, or bluetooth with type dun, is a phonebook entry named by
-// its id, and every active connection of such a profile a connection. Like the pppd backend it
-// writes only its link file in the service folder, nm-links, which keeps the handles and what
-// was seen of each connection, under the service's lock. NetworkManager activates and edits its
-// connections itself (nmcli); the service only lists them and deactivates them.
+// profile of type gsm, cdma or pppoe, or bluetooth with type dun, every profile marked metered
+// (connection.metered yes: a phone tethered over USB, Wi-Fi or Bluetooth PAN, an LTE router on
+// Ethernet), and a profile while it is active on a device NetworkManager takes as metered, is a
+// phonebook entry named by its id, and its active connection a connection. Like the pppd
+// backend it writes only its link file in the service folder, nm-links, which keeps the handles
+// and what was seen of each connection, under the service's lock. NetworkManager activates and
+// edits its connections itself (nmcli); the service only lists them and deactivates them.
 class TNmBackend : public TLinkBackend<TNmBackend, TNmLinkTable> {
 public:
     explicit TNmBackend(std::string folder);
 
-    // In NetworkManager's order; of several profiles with one name (case aside) the first.
-    // Names that cannot be entry names are left out, as pppd peers' are (see EntryName).
+    // By name, letter case aside, then by profile UUID, an order NetworkManager's restarts do not
+    // change; of several profiles with one name the first. Names that cannot be entry names are
+    // left out, as pppd peers' are (see EntryName).
     std::vector<TPhonebookEntry> Entries() const;
     // Connections lists the connections in handle order; one that is deactivated or gone is
     // listed as disconnected for kPppLingerMs, then forgotten. While NetworkManager is not

@@ -46,7 +46,9 @@ struct TNmBus::TState {
     bool Stale = false; // NetworkManager changed something: ask again
 
     TNmRefresh Refresh;
-    std::set<std::string> Watched; // devices asked for statistics
+    // Devices whose refresh rate this process set (or is setting), to be put back to 0.
+    std::set<std::string> Raised;
+    bool StatisticsRefused = false;
 
     struct TCall {
         TState* State;
@@ -71,8 +73,39 @@ struct TNmBus::TState {
         OwnerPending = false;
         Stale = false;
         Refresh.Round = 0;
-        Watched.clear();
+        ForgetStatistics();
         SetPresence(TNmPresence::npAbsent);
+    }
+
+    // A NetworkManager that went away took its refresh rates with it.
+    void ForgetStatistics()
+    {
+        Raised.clear();
+        StatisticsRefused = false;
+    }
+
+    bool SetRefreshRate(const std::string& device, uint32_t ms, TCallKind kind)
+    {
+        return Call(kNmName, device.c_str(), kPropertiesInterface, "Set", kind, device, [ms](sd_bus_message* m) {
+            return sd_bus_message_append(m, "ssv", kStatisticsInterface, "RefreshRateMs", "u", ms);
+        });
+    }
+
+    // At the end of the process every rate it raised goes back to 0, waiting briefly for each.
+    void PutBackRates()
+    {
+        if (!Connection.Bus || Connection.Inherited())
+            return;
+        for (const std::string& device : Raised) {
+            TMessage reply;
+            CallNow(
+                Connection.Bus, device.c_str(), kPropertiesInterface, "Set",
+                [](sd_bus_message* m) {
+                    return sd_bus_message_append(m, "ssv", kStatisticsInterface, "RefreshRateMs", "u", uint32_t{0});
+                },
+                reply);
+        }
+        Raised.clear();
     }
 
     void Lost()
@@ -133,7 +166,7 @@ struct TNmBus::TState {
         sd_bus_slot_set_destroy_callback(slot, [](void* p) { delete static_cast<TCall*>(p); });
         sd_bus_slot_set_floating(slot, 1);
         sd_bus_slot_unref(slot);
-        if (kind != TCallKind::ckOwner && kind != TCallKind::ckIgnore)
+        if (kind != TCallKind::ckOwner && kind != TCallKind::ckIgnore && kind != TCallKind::ckRaiseRate)
             ++Refresh.Pending;
         return true;
     }
@@ -188,6 +221,10 @@ struct TNmBus::TState {
         const bool failed = sd_bus_message_is_method_error(m, nullptr);
         if (call.Kind == TCallKind::ckIgnore)
             return 0;
+        if (call.Kind == TCallKind::ckRaiseRate) {
+            RateRaised(m, call.Path, failed);
+            return 0;
+        }
         if (call.Kind == TCallKind::ckOwner) {
             OwnerPending = false;
             if (failed) {
@@ -217,6 +254,23 @@ struct TNmBus::TState {
         return 0;
     }
 
+    void RateRaised(sd_bus_message* m, const std::string& device, bool failed)
+    {
+        if (!failed)
+            return;
+        Raised.erase(device);
+        // PolicyKit allows enable-disable-statistics to active local sessions only; the
+        // counters then come from the kernel wherever the interface is visible.
+        const sd_bus_error* error = sd_bus_message_get_error(m);
+        StatisticsRefused = true;
+        ReportOnce("statistics",
+            "NetworkManager refused to count the bytes of its devices every second (" +
+                std::string(error && error->name ? error->name : "error") + ": " +
+                (error && error->message ? error->message : "") +
+                "): the bytes of a connection whose interface is not visible here stay as NetworkManager last "
+                "counted them");
+    }
+
     static int OnOwnerChanged(sd_bus_message* m, void* userdata, sd_bus_error*)
     {
         auto* state = static_cast<TState*>(userdata);
@@ -226,7 +280,7 @@ struct TNmBus::TState {
         if (sd_bus_message_read(m, "sss", &name, &oldOwner, &newOwner) < 0)
             return 0;
         state->Refresh.Round = 0;
-        state->Watched.clear();
+        state->ForgetStatistics();
         if (!newOwner || !*newOwner) {
             state->Stale = false;
             state->SetPresence(TNmPresence::npAbsent);
@@ -310,6 +364,7 @@ TNmBus::TNmBus()
 
 TNmBus::~TNmBus()
 {
+    FState->PutBackRates();
     FState->Drop();
 }
 
@@ -325,15 +380,32 @@ std::shared_ptr<const TNmSnapshot> TNmBus::Snapshot(std::optional<int64_t> nowMs
     return FState->Current;
 }
 
-void TNmBus::WatchStatistics(const std::string& devicePath)
+void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
 {
     std::lock_guard<std::mutex> guard(FState->Lock);
-    if (!FState->Connection.Bus || !FState->Watched.insert(devicePath).second)
+    TState& state = *FState;
+    if (!state.Connection.Bus)
         return;
-    FState->Call(kNmName, devicePath.c_str(), kPropertiesInterface, "Set", TCallKind::ckIgnore, devicePath,
-        [](sd_bus_message* m) {
-            return sd_bus_message_append(m, "ssv", kStatisticsInterface, "RefreshRateMs", "u", uint32_t{1000});
-        });
+    const std::set<std::string> wanted(devicePaths.begin(), devicePaths.end());
+    for (auto it = state.Raised.begin(); it != state.Raised.end();) {
+        if (wanted.contains(*it)) {
+            ++it;
+            continue;
+        }
+        state.SetRefreshRate(*it, 0, TCallKind::ckIgnore);
+        it = state.Raised.erase(it);
+    }
+    if (state.StatisticsRefused)
+        return;
+    for (const std::string& device : wanted) {
+        // Counting already: a rate someone else set is theirs, neither raised nor put back. A
+        // rate this process raised and another one put back meanwhile is raised again.
+        const TNmDevice* shown = state.Current->Device(device);
+        if (shown && shown->RefreshRateMs != 0)
+            continue;
+        state.Raised.insert(device);
+        state.SetRefreshRate(device, 1000, TCallKind::ckRaiseRate);
+    }
 }
 
 TNmCallResult TNmBus::Deactivate(const std::string& activePath, const std::string& uuid, int64_t nowMs)

@@ -17,6 +17,22 @@ struct TNmProfile {
     std::string BluetoothType;
     std::string InterfaceName;
     std::string PppoeParent;
+    int32_t Metered = 0; // connection.metered: 1 yes, 2 no, 0 (unknown) leaves it to the device
+};
+
+// NetworkManager's numbers for the device types and the metered flags the service tells apart.
+enum : uint32_t {
+    kNmDeviceEthernet = 1,
+    kNmDeviceWifi = 2,
+    kNmDeviceBluetooth = 5,
+    kNmDeviceModem = 8,
+    kNmDeviceVeth = 20,
+    kNmDevicePpp = 23,
+};
+enum : uint32_t {
+    kNmMeteredYes = 1,
+    kNmMeteredNo = 2,
+    kNmMeteredGuessYes = 3,
 };
 
 struct TNmActiveConnection {
@@ -31,6 +47,9 @@ struct TNmDevice {
     std::string Path;
     std::string Interface;
     std::string IpInterface;
+    uint32_t DeviceType = 0;    // NetworkManager's NM_DEVICE_TYPE_* number
+    uint32_t Metered = 0;       // 1 yes, 3 guess-yes: the link costs by the byte or the minute
+    uint32_t Speed = 0;         // bits per second, from Wired.Speed or Wireless.Bitrate; 0 unknown
     bool HasStatistics = false; // the Device.Statistics interface answered
     uint32_t RefreshRateMs = 0;
     uint64_t TxBytes = 0;
@@ -76,8 +95,11 @@ public:
     // NetworkManager's state is not known yet (the first answers after connecting), the call
     // waits up to firstWaitMs for it if that is longer than the wait budget.
     std::shared_ptr<const TNmSnapshot> Snapshot(std::optional<int64_t> nowMs, int64_t firstWaitMs = 0);
-    // Asks NetworkManager to update the device's Statistics every second, once per device.
-    void WatchStatistics(const std::string& devicePath);
+    // The devices whose counters come from NetworkManager's Statistics: NetworkManager is asked
+    // to update those every second, once per device, and a refresh rate this process raised is
+    // put back to 0 for the devices left out, and for all when the process ends. A refusal
+    // (PolicyKit's enable-disable-statistics) is said once and not asked again.
+    void KeepStatistics(const std::vector<std::string>& devicePaths);
     // NetworkManager's DeactivateConnection, waiting for its answer for up to two seconds, of
     // the active connection at the path if it is the profile's with that UUID; else the answer
     // is NetworkManager's ConnectionNotActive.

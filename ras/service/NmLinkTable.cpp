@@ -155,6 +155,7 @@ std::vector<TConnectionView> MergeNmLinks(
         TConnectionView view = View(record, nowMs);
         for (const auto& [handle, link] : live)
             if (handle == record.Handle) {
+                view.Speed = link->Speed;
                 view.BytesSent = link->BytesSent;
                 view.BytesReceived = link->BytesReceived;
             }

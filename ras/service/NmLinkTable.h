@@ -27,7 +27,7 @@ struct TNmLinkRecord {
     // The profile's connection.uuid, which outlives NetworkManager's restarts; "" for a link
     // read from a file of version 1, which never matches a connection again.
     std::string Uuid;
-    std::string DeviceType; // "modem" or "PPPoE"
+    std::string DeviceType; // "modem" or "PPPoE", else NetworkManager's device type ("ethernet")
     std::string DeviceName; // no blanks; "" while no device is known
     std::string Entry;
 
@@ -61,7 +61,7 @@ enum : uint32_t {
 // without blanks, not "-"). NetworkManager's are always such.
 bool IsNmLinkUuid(std::string_view uuid);
 
-// An active connection of a dial-up profile as this poll found it.
+// An active connection of an entry (a dial-up or metered profile) as this poll found it.
 struct TNmObservedLink {
     std::string ActivePath;
     std::string Uuid;  // the profile's
@@ -69,6 +69,7 @@ struct TNmObservedLink {
     std::string DeviceType;
     std::string DeviceName;
     uint32_t State = kNmActiveUnknown;
+    uint32_t Speed = 0; // bits per second, where NetworkManager knows it
     uint64_t BytesSent = 0;
     uint64_t BytesReceived = 0;
 };

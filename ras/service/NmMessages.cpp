@@ -1,5 +1,7 @@
 #include "ras/service/NmMessages.h"
 
+#include <algorithm>
+
 bool ReadVariant(sd_bus_message* m, const char* contents, const std::function<int()>& read)
 {
     if (sd_bus_message_enter_container(m, 'v', contents) <= 0) {
@@ -66,6 +68,10 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile)
         if (!ReadString(m, setting))
             return false;
         bool ok = ReadDictionary(m, [&](const std::string& key) {
+            if (setting == "connection" && key == "metered") {
+                ReadVariant(m, "i", [&]() { return sd_bus_message_read_basic(m, 'i', &profile.Metered); });
+                return true;
+            }
             std::string* field = nullptr;
             if (setting == "connection" && key == "id")
                 field = &profile.Id;
@@ -89,6 +95,12 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile)
             return false;
     }
     return r >= 0 && sd_bus_message_exit_container(m) >= 0;
+}
+
+uint32_t LinkSpeed(uint32_t value, bool wired)
+{
+    const uint64_t bits = uint64_t{value} * (wired ? 1'000'000 : 1'000);
+    return static_cast<uint32_t>(std::min<uint64_t>(bits, UINT32_MAX));
 }
 
 bool ReadStatistics(sd_bus_message* m, TNmDevice& device)

@@ -21,6 +21,8 @@ inline constexpr const char* kSettingsInterface = "org.freedesktop.NetworkManage
 inline constexpr const char* kProfileInterface = "org.freedesktop.NetworkManager.Settings.Connection";
 inline constexpr const char* kActiveInterface = "org.freedesktop.NetworkManager.Connection.Active";
 inline constexpr const char* kDeviceInterface = "org.freedesktop.NetworkManager.Device";
+inline constexpr const char* kWiredInterface = "org.freedesktop.NetworkManager.Device.Wired";
+inline constexpr const char* kWirelessInterface = "org.freedesktop.NetworkManager.Device.Wireless";
 inline constexpr const char* kStatisticsInterface = "org.freedesktop.NetworkManager.Device.Statistics";
 inline constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 
@@ -45,6 +47,9 @@ bool ReadDictionary(sd_bus_message* m, const std::function<bool(const std::strin
 bool SkipVariant(sd_bus_message* m);
 // GetSettings: a{sa{sv}}, of which the few keys the phonebook needs.
 bool ReadProfile(sd_bus_message* m, TNmProfile& profile);
+// A link speed in bits per second, as far as the records reach: Wired.Speed is in Mb/s,
+// Wireless.Bitrate in kb/s.
+uint32_t LinkSpeed(uint32_t value, bool wired);
 // The Device.Statistics properties: the counters and their refresh rate.
 bool ReadStatistics(sd_bus_message* m, TNmDevice& device);
 

@@ -74,8 +74,33 @@ std::vector<TNmRequest> TNmRefresh::Take(sd_bus_message* m, TCallKind kind, cons
                 VariantString(m, device.Interface);
             else if (key == "IpInterface")
                 VariantString(m, device.IpInterface);
+            else if (key == "DeviceType")
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &device.DeviceType); });
+            else if (key == "Metered")
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &device.Metered); });
             else
                 SkipVariant(m);
+            return true;
+        });
+        // The link speed lives on the kind's own interface: Ethernet (and veth) in Mb/s, Wi-Fi
+        // in kb/s.
+        if (device.DeviceType == kNmDeviceEthernet || device.DeviceType == kNmDeviceVeth)
+            next.push_back({TCallKind::ckSpeed, path, kWiredInterface});
+        else if (device.DeviceType == kNmDeviceWifi)
+            next.push_back({TCallKind::ckSpeed, path, kWirelessInterface});
+        break;
+    }
+    case TCallKind::ckSpeed: {
+        TNmDevice& device = Devices[path];
+        ReadDictionary(m, [&](const std::string& key) {
+            uint32_t value = 0;
+            const bool wired = key == "Speed";
+            if ((wired || key == "Bitrate") &&
+                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
+                device.Speed = LinkSpeed(value, wired);
+                return true;
+            }
+            SkipVariant(m);
             return true;
         });
         break;

@@ -20,7 +20,9 @@ enum class TCallKind {
     ckActiveList,
     ckActive,
     ckDevice,
+    ckSpeed,
     ckStatistics,
+    ckRaiseRate, // Statistics' RefreshRateMs set for the counters
     ckIgnore,
 };
 

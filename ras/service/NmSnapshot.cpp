@@ -13,8 +13,9 @@ const TNmDevice* TNmSnapshot::Device(const std::string& path) const
 }
 
 // Whether the signal changes the profiles, the active connections or their devices'
-// interfaces. NetworkManager reports much else (access points' signal strength, Wi-Fi scans,
-// addresses), several times a minute on a laptop; none of it is asked for again.
+// interfaces or metered flags. NetworkManager reports much else (access points' signal
+// strength, Wi-Fi scans, addresses), several times a minute on a laptop; none of it is asked
+// for again.
 bool ChangesWhatIsShown(sd_bus_message* m, const TNmSnapshot& shown)
 {
     const char* memberText = sd_bus_message_get_member(m);
@@ -44,13 +45,14 @@ bool ChangesWhatIsShown(sd_bus_message* m, const TNmSnapshot& shown)
         return keys.contains("State") || keys.contains("Connection") || keys.contains("Devices");
     if (changed == kDeviceInterface) {
         const char* path = sd_bus_message_get_path(m);
-        return (keys.contains("Interface") || keys.contains("IpInterface")) && path && shown.Device(path);
+        return (keys.contains("Interface") || keys.contains("IpInterface") || keys.contains("Metered")) && path &&
+            shown.Device(path);
     }
     return false;
 }
 
-// State changes of an active connection and new counters of a device, the changes that
-// come most often, are taken from the signal itself; anything else is asked again.
+// State changes of an active connection, new counters and link speeds of a device, the changes
+// that come most often, are taken from the signal itself; anything else is asked again.
 std::shared_ptr<const TNmSnapshot> UpdatedInPlace(sd_bus_message* m, const TNmSnapshot& shown)
 {
     const char* interface = sd_bus_message_get_interface(m);
@@ -74,6 +76,23 @@ std::shared_ptr<const TNmSnapshot> UpdatedInPlace(sd_bus_message* m, const TNmSn
             return key == "StateFlags";
         });
         if (!ok)
+            return nullptr;
+    } else if (changed == kWiredInterface || changed == kWirelessInterface) {
+        // A Wi-Fi link's bit rate changes every few seconds; it is taken from the signal.
+        auto it = std::find_if(
+            next->Devices.begin(), next->Devices.end(), [&path](const TNmDevice& d) { return d.Path == path; });
+        if (it == next->Devices.end())
+            return nullptr;
+        if (!ReadDictionary(m, [&](const std::string& key) {
+                uint32_t value = 0;
+                const bool wired = key == "Speed" && changed == kWiredInterface;
+                if ((wired || (key == "Bitrate" && changed == kWirelessInterface)) &&
+                    ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
+                    it->Speed = LinkSpeed(value, wired);
+                    return true;
+                }
+                return SkipVariant(m);
+            }))
             return nullptr;
     } else if (changed == kStatisticsInterface) {
         auto it = std::find_if(

@@ -47,16 +47,6 @@ unsigned char FoldEntryNameByte(unsigned char c)
     }
 }
 
-// The name with every letter folded as SameEntryName folds it: two names are the same entry
-// exactly when their folded forms are equal.
-std::string FoldedEntryName(std::string_view name)
-{
-    std::string folded(name);
-    for (char& c : folded)
-        c = static_cast<char>(FoldEntryNameByte(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 [[noreturn]] void Corrupt(size_t line, const std::string& what)
 {
     throw ERasCorruptPhonebook("The phonebook is corrupt: line " + std::to_string(line) + " " + what);
@@ -86,6 +76,14 @@ void CheckText(std::string_view what, std::string_view text, size_t maxBytes, bo
 }
 
 } // namespace
+
+std::string FoldedEntryName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded)
+        c = static_cast<char>(FoldEntryNameByte(static_cast<unsigned char>(c)));
+    return folded;
+}
 
 bool SameEntryName(std::string_view a, std::string_view b)
 {

@@ -19,6 +19,9 @@ struct TPhonebookEntry {
 // Entry names compare without regard to case, as Windows compares them: ASCII letters and the
 // accented letters of Windows-1252.
 bool SameEntryName(std::string_view a, std::string_view b);
+// The name with every letter folded as SameEntryName folds it: two names are the same entry
+// exactly when their folded forms are equal.
+std::string FoldedEntryName(std::string_view name);
 
 // The entries of a phonebook file, in file order. The file is an INI file with a section per
 // entry and the keys DEVICE (the device type; this exact spelling), Device (the device name;

@@ -344,7 +344,9 @@ TEST_F(TrackerTest, AHangUpThatIsRefusedIsShownAsSuchAndRecordedOncePerConnectio
     EXPECT_TRUE(Form->StatusText().endsWith(" - Verbindung zu isp konnte nicht getrennt werden!"))
         << Form->StatusText().toStdString();
     EXPECT_EQ(ProgramFolder.Read("error.log"),
-        "The connection to isp could not be hung up: The connection could not be disconnected. (error 753)\r\n");
+        "The connection to isp could not be hung up: The connection could not be disconnected. Process 4242 of the "
+        "connection 0x00800001 is not its pppd (error 753)\r\n")
+        << "the code's text with the service's own reason";
 
     // A new pppd of the same peer is another connection.
     tree.RemoveProcess(4242);

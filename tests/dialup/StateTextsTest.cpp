@@ -148,6 +148,8 @@ TEST_F(StatusStringTest, ErrorTextIsAskedWithSize100AndConvertedFromAnsi)
 {
     Seams->LibrarySearchPath = {std::string(FAKE_RAS_DIR) + "/bound"};
     EXPECT_EQ(DialUp->GetStatusString(0, 678), U("rasapi32 error 678 size 100 café"));
+    // A refused hang-up's text may carry the service's reason after the code's text.
+    EXPECT_EQ(DialUp->GetHangUpErrorText(678), U("rasapi32 error 678 size 512 café"));
 }
 
 TEST_F(StatusStringTest, OnlyErrorTextsNeedTheDialUpLibrary)

@@ -65,14 +65,36 @@ TEST_F(NmLibraryTest, ConnectionIsListedAndHungUpAndRefusalsAreResults)
     EXPECT_STREQ(names[0].szEntryName, "Mobil [\xC4]");
 
     auto hangUp = Symbol<TRasHangUpA>("RasHangUpA");
-    Mock.RefuseDeactivation("org.freedesktop.NetworkManager.PermissionDenied", "Not authorized");
-    EXPECT_EQ(hangUp(kFirstNmHandle), ERROR_ACCESS_DENIED);
-    Mock.RefuseDeactivation("org.freedesktop.NetworkManager.Failed", "Busy");
-    EXPECT_EQ(hangUp(kFirstNmHandle), ERROR_HANGUP_FAILED);
+    auto errorText = [this](DWORD code, DWORD size) {
+        char text[512] = {};
+        return Symbol<TRasGetErrorStringA>("RasGetErrorStringA")(code, text, size) == 0 ? std::string(text)
+                                                                                        : std::string("(none)");
+    };
+    // The code's text carries NetworkManager's answer where the caller's buffer holds it.
+    struct TCase {
+        const char* ErrorName;
+        const char* Message;
+        DWORD Code;
+        const char* Generic;
+    };
+    for (const TCase& c : {TCase{"org.freedesktop.NetworkManager.PermissionDenied", "Not authorized",
+                               ERROR_ACCESS_DENIED, "Access is denied: this user may not end the link."},
+             TCase{"org.freedesktop.NetworkManager.Failed", "Busy", ERROR_HANGUP_FAILED,
+                 "The connection could not be disconnected."}}) {
+        Mock.RefuseDeactivation(c.ErrorName, c.Message);
+        EXPECT_EQ(hangUp(kFirstNmHandle), c.Code);
+        EXPECT_EQ(errorText(c.Code, 512),
+            std::string(c.Generic) +
+                " NetworkManager refused to deactivate the connection 0x80000001 (\"Mobil [\xC4]\"): " + c.ErrorName +
+                ": " + c.Message);
+        EXPECT_EQ(errorText(c.Code, 100), c.Generic);
+        EXPECT_EQ(errorText(ERROR_INVALID_HANDLE, 512), "The connection handle is not valid.");
+    }
     EXPECT_EQ(State(kFirstNmHandle), RASCS_Connected);
 
     Mock.RefuseDeactivation("", ""); // back to NetworkManager's own
     EXPECT_EQ(hangUp(kFirstNmHandle), 0u);
+    EXPECT_EQ(errorText(ERROR_HANGUP_FAILED, 512), "The connection could not be disconnected.");
     std::vector<std::string> calls = Mock.Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "DeactivateConnection " + Active), 3);
     EXPECT_EQ(State(kFirstNmHandle), RASCS_Disconnected);

@@ -76,8 +76,10 @@ TEST_F(NmServiceTest, OnlyChangesOfProfilesConnectionsAndTheirInterfacesAreAsked
     Mock.SetUnsigned("/org/freedesktop/NetworkManager", "org.freedesktop.NetworkManager", "Connectivity", 4);
     Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device", "State", 100);
     Mock.SetUnsigned(Device, "org.freedesktop.NetworkManager.Device.Wired", "Speed", 1000);
-    ASSERT_EQ(Poll(T0 + 1000).size(), 1u);
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
     EXPECT_EQ(TNmBus::Shared().Refreshes(), before);
+    EXPECT_EQ(views[0].Speed, 1'000'000'000u) << "the link speed taken from the signal";
 
     Mock.AddProfile("CDMA", "cdma");
     EXPECT_EQ(Entries().size(), 2u);
@@ -89,7 +91,7 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
     Service.AddEntry({"DSL", "isdn", "AVM ISDN Controller", 64000, ""}); // hidden by the profile
     Service.AddEntry({"Provider", "modem", "Standard 56000 bps Modem", 56000, ""});
     Tree.Peer("handy", "/dev/rfcomm0\n"); // hides the profile of its name
-    Mock.AddProfile("Mobil [\xC3\x84]", "gsm");
+    Mock.AddProfile("Mobil [\xC3\x84]", "gsm", {{"connection.uuid", "1b2c3d4e-0000-4000-8000-000000000001"}});
     Mock.AddProfile("CDMA", "cdma", {{"connection.interface-name", "ttyUSB0"}});
     Mock.AddProfile("DSL", "pppoe", {{"pppoe.parent", "eth1"}, {"connection.interface-name", "ppp0"}});
     Mock.AddProfile("Handy", "bluetooth", {{"bluetooth.type", "dun"}});
@@ -101,18 +103,20 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
     // Names that cannot be entries, and a second profile of a name.
     Mock.AddProfile("\xE6\x97\xA5\xE6\x9C\xAC", "gsm");
     Mock.AddProfile(std::string(257, 'x'), "gsm");
-    Mock.AddProfile("mobil [\xC3\xA4]", "cdma");
+    Mock.AddProfile("mobil [\xC3\xA4]", "cdma", {{"connection.uuid", "0a2c3d4e-0000-4000-8000-000000000002"}});
 
+    // NetworkManager's profiles by name, which its restarts do not change; of two profiles of
+    // one name the one with the lower UUID.
     const std::vector<TPhonebookEntry> expected{
         {"Provider", "modem", "Standard 56000 bps Modem", 56000, ""},
         {"handy", "modem", "/dev/rfcomm0", 0, ""},
-        {"Mobil [\xC4]", "modem", "", 0, ""},
         {"CDMA", "modem", "ttyUSB0", 0, ""},
         {"DSL", "PPPoE", "eth1", 0, ""},
+        {"mobil [\xE4]", "modem", "", 0, ""},
         {"Tablet", "modem", "", 0, ""},
     };
     EXPECT_EQ(Entries(), expected);
-    EXPECT_EQ(Service.FindEntry("MOBIL [\xE4]")->DeviceType, "modem");
+    EXPECT_EQ(Service.FindEntry("MOBIL [\xC4]")->Name, "mobil [\xE4]");
 
     // nmcli, not the service, dials and edits them.
     struct TRefusal {
@@ -125,7 +129,7 @@ TEST_F(NmServiceTest, DialUpProfilesAreEntriesAfterTheOwnAndThePeers)
             [&] {
                 Service.AddEntry({"DSL", "modem", "x", 0, ""});
             }},
-        {"remove", [&] { Service.RemoveEntry("Mobil [\xC4]"); }},
+        {"remove", [&] { Service.RemoveEntry("mobil [\xE4]"); }},
     };
     for (const TRefusal& refusal : refusals) {
         try {
@@ -183,6 +187,30 @@ TEST_F(NmServiceTest, ActivationWalksToConnectedAndIsDisconnectedForTheLingerTim
     ASSERT_EQ(Poll(T0 + 64999).size(), 1u);
     EXPECT_TRUE(Poll(T0 + 65000).empty());
     EXPECT_FALSE(Service.Find(kFirstNmHandle, T0 + 65000));
+}
+
+// NetworkManager's own guess (a phone's USB tethering, a hotspot's vendor flag), which its
+// real devices cannot be made to give in a test.
+TEST_F(NmServiceTest, AConnectionOnADeviceGuessedMeteredIsAnEntryWhileItLasts)
+{
+    const std::string profile = Mock.AddProfile("Tethering", "802-3-ethernet");
+    Device = Mock.AddDevice("usb0", "usb0", "usb0");
+    const std::string active = Mock.Activate(profile, Device, "1", kActivated);
+    EXPECT_TRUE(Poll(T0).empty());
+    EXPECT_TRUE(Entries().empty());
+
+    Mock.SetMetered(Device, 3);
+    std::vector<TConnectionView> views = Poll(T0 + 1000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "Tethering");
+    EXPECT_EQ(views[0].State, RASCS_Connected);
+    EXPECT_EQ(views[0].DeviceType, "ethernet");
+    EXPECT_EQ(views[0].DeviceName, "usb0");
+    EXPECT_EQ(Entries(), (std::vector<TPhonebookEntry>{{"Tethering", "ethernet", "usb0", 0, ""}}));
+
+    Mock.Remove(Device, active);
+    EXPECT_EQ(Poll(T0 + 2000).at(0).State, RASCS_Disconnected);
+    EXPECT_TRUE(Entries().empty()) << "listed only while it is active on such a device";
 }
 
 TEST_F(NmServiceTest, DeactivatedFromOutsideThenActivatedAgainIsANewConnection)
@@ -417,44 +445,6 @@ TEST(NmLinkMergeTest, AStoredLinkIsAConnectionOnlyWithItsPathAndProfile)
         EXPECT_EQ(views.back().Entry, c.Entry);
         EXPECT_EQ(views.back().State, RASCS_Connected);
     }
-}
-
-} // namespace
-
-namespace {
-
-// The counters of a real interface: a veth end in a private network namespace carries the
-// connection's traffic, and the kernel's sysfs says what went through it.
-TEST(NmKernelTest, BytesAreTheKernelsCountersOfTheConnectionsInterface)
-{
-    TNmMock mock;
-    if (!mock.Unavailable().empty())
-        GTEST_SKIP() << "No NetworkManager double: " << mock.Unavailable();
-    TPppKernelTree tree;
-    if (!tree.Unavailable().empty())
-        GTEST_SKIP() << "No real kernel interface for the test: " << tree.Unavailable();
-    TTempDir folder;
-    TRasService service(folder.Path());
-    tree.Ip("link add wwan0 type veth peer name wwan0-far");
-    tree.Ip("link set wwan0-far up");
-    tree.Ip("link set wwan0 up");
-    tree.SettleLink("wwan0");
-    tree.Ip("addr add 10.64.0.1/24 dev wwan0");
-    tree.Ip("neigh add 10.64.0.9 lladdr 02:00:00:00:00:09 dev wwan0");
-    const std::string device = mock.AddDevice("wwan0", "cdc-wdm0", "wwan0");
-    mock.Activate(mock.AddProfile("Mobil", "gsm"), device, "1", kActivated);
-    ASSERT_TRUE(TNmBus::Shared().SyncForTests());
-    std::vector<TConnectionView> views = service.Connections(T0);
-    ASSERT_EQ(views.size(), 1u);
-    ASSERT_EQ(views[0].State, RASCS_Connected);
-    const uint64_t sent = views[0].BytesSent;
-
-    // One frame of 14 bytes Ethernet, 20 IP, 8 UDP and 5 of payload.
-    tree.SendDatagram("10.64.0.9", 5);
-    views = service.Connections(T0 + 1000);
-    ASSERT_EQ(views.size(), 1u);
-    EXPECT_EQ(views[0].BytesSent, sent + 47);
-    EXPECT_EQ(views[0].BytesReceived, 0u);
 }
 
 } // namespace

@@ -245,6 +245,9 @@ std::string TNmMock::AddDevice(const std::string& name, const std::string& inter
     std::string path = FLastPath;
     Call(kMockObject, kMockInterface, "SetProperty", "sssv", path.c_str(), "org.freedesktop.NetworkManager.Device",
         "IpInterface", "s", ipInterface.c_str());
+    // NetworkManager's devices all say whether they are metered; the double's do not.
+    Call(path, kMockInterface, "AddProperty", "ssv", "org.freedesktop.NetworkManager.Device", "Metered", "u",
+        uint32_t{0});
     return path;
 }
 
@@ -258,6 +261,12 @@ void TNmMock::SetStatistics(const std::string& device, uint64_t txBytes, uint64_
 {
     Call(device, kMockInterface, "UpdateProperties", "sa{sv}", kStatistics, 2, "TxBytes", "t", txBytes, "RxBytes", "t",
         rxBytes);
+}
+
+void TNmMock::SetMetered(const std::string& device, uint32_t metered)
+{
+    Call(device, kMockInterface, "UpdateProperties", "sa{sv}", "org.freedesktop.NetworkManager.Device", 1, "Metered",
+        "u", metered);
 }
 
 uint32_t TNmMock::StatisticsRefreshRate(const std::string& device)

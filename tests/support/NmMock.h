@@ -28,12 +28,15 @@ public:
     // A profile: connection.id and connection.type, and more settings as "setting.key" = value.
     std::string AddProfile(const std::string& id, const std::string& type,
         const std::vector<std::pair<std::string, std::string>>& more = {});
-    // A device with its control interface and the interface that carries the traffic.
+    // A device with its control interface and the interface that carries the traffic, not
+    // metered.
     std::string AddDevice(const std::string& name, const std::string& interface, const std::string& ipInterface);
     // Device.Statistics on the device, as NetworkManager has it.
     void AddStatistics(const std::string& device, uint64_t txBytes, uint64_t rxBytes);
     void SetStatistics(const std::string& device, uint64_t txBytes, uint64_t rxBytes);
     uint32_t StatisticsRefreshRate(const std::string& device);
+    // The device's Metered, NetworkManager's verdict on it (1 yes, 2 no, 3 guess-yes, 4 guess-no).
+    void SetMetered(const std::string& device, uint32_t metered);
     // An active connection of the profile on the device (none for ""), in that NetworkManager state.
     std::string Activate(
         const std::string& profile, const std::string& device, const std::string& name, uint32_t state);
