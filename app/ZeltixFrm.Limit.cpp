@@ -62,9 +62,13 @@ void TForm1::UpdateCostTotals(bool SuppressLimitMessage)
 {
     const long double total = History->TotalCostCents();
 
-    Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
-        QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
-    Label6->adjustSize();
+    // Most seconds of a session charge nothing: the text is made again only for a new total.
+    if (!FShownTotalCents || *FShownTotalCents != total) {
+        Label6->setText(QStringLiteral("Gesamtkosten: ") + FormatFloat(QStringLiteral("0.00"), total / 100) +
+            QStringLiteral(" Euro") + QStringLiteral(" (") + FloatToStr(total) + QStringLiteral(" Cent)"));
+        Label6->adjustSize();
+        FShownTotalCents = total;
+    }
 
     const int32_t max = Limit();
     if (max != 0) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Exception;
@@ -151,6 +152,8 @@ public:
     void SetLimit(int32_t cents);
     // Set once the limit message has been shown in this run.
     bool LimitWarned = false;
+    // The total the "Gesamtkosten" label shows, in cents.
+    std::optional<long double> FShownTotalCents;
 
     // The running session: assigned at its start and put back to none at its end in one step.
     struct TSession {

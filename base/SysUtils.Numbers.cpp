@@ -228,14 +228,40 @@ QString FillPicture(const std::vector<TPiece>& pieces, const TPicturePlaces& pla
 
 } // namespace
 
+namespace {
+
+struct TParsedPicture {
+    QString Picture;
+    std::vector<TPiece> Pieces;
+    TPicturePlaces Places;
+};
+
+// The few pictures a program uses come again every second: each is parsed once per thread.
+const TParsedPicture& ParsedPicture(const QString& picture)
+{
+    thread_local std::vector<TParsedPicture> parsed;
+    for (const TParsedPicture& known : parsed)
+        if (known.Picture == picture)
+            return known;
+    if (parsed.size() >= 8)
+        parsed.erase(parsed.begin());
+    std::vector<TPiece> pieces = ParsePicture(picture);
+    const TPicturePlaces places = CountPlaces(pieces);
+    parsed.push_back({picture, std::move(pieces), places});
+    return parsed.back();
+}
+
+} // namespace
+
 QString FormatFloat(const QString& picture, long double value)
 {
     if (!std::isfinite(value))
         return NonFinite(value);
     if (picture.isEmpty())
         return FloatToStr(value);
-    const std::vector<TPiece> pieces = ParsePicture(picture);
-    const TPicturePlaces places = CountPlaces(pieces);
+    const TParsedPicture& parsed = ParsedPicture(picture);
+    const std::vector<TPiece>& pieces = parsed.Pieces;
+    const TPicturePlaces& places = parsed.Places;
     if (places.IntPlaces == 0 && places.FracPlaces == 0)
         return PictureText(pieces);
     return FillPicture(pieces, places, DigitsFor(value, places));

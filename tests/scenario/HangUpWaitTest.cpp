@@ -27,8 +27,8 @@ TEST(HangUpWaitTest, SigTermDuringTheWaitClosesTheProgram)
     ASSERT_EQ(rasdial({"--add", "Modem A"}).ExitCode, 0);
 
     TBackgroundChild program(programFolder.File("zeltix"), {},
-        {"ZELTIX_RAS_DIR=" + rasFolder.Path(), "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=offscreen", "DBUS_SESSION_BUS_ADDRESS=",
-            "LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0"},
+        {"ZELTIX_RAS_DIR=" + rasFolder.Path(), "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=offscreen",
+            "DBUS_SESSION_BUS_ADDRESS=", "LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0"},
         output.File("zeltix.txt"));
     const auto programOutput = [&output] { return output.Exists("zeltix.txt") ? output.Read("zeltix.txt") : ""; };
     ASSERT_EQ(rasdial({"Modem A", "--connect-after", "0", "--linger", "600"}).ExitCode, 0);
