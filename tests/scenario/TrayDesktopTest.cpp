@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <regex>
 #include <tuple>
 
 namespace {
@@ -32,9 +31,15 @@ protected:
     // The bus name the program's item was registered under, as the panel saw it.
     std::string ItemName(const std::string& log) const
     {
-        std::smatch match;
+        // The panel writes "item NAME /StatusNotifierItem".
         const std::string text = Output.Exists(log) ? Output.Read(log) : "";
-        return std::regex_search(text, match, std::regex("item (\\S+) /StatusNotifierItem")) ? match[1].str() : "";
+        for (size_t at = text.find("item "); at != std::string::npos; at = text.find("item ", at + 1)) {
+            const size_t name = at + 5;
+            const size_t end = text.find_first_of(" \t\n", name);
+            if (end != std::string::npos && end > name && text.compare(end, 20, " /StatusNotifierItem") == 0)
+                return text.substr(name, end - name);
+        }
+        return "";
     }
 
     bool MenuExported(const std::string& log) const { return PanelSaw(log, "menu /MenuBar 1=Show 2=- 3=Close"); }
