@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 #include <map>
@@ -72,6 +74,26 @@ TEST_F(ShownWindowTest, ASessionSecondRepaintsOnlyTheDurationCellAndTheChangedFi
             EXPECT_TRUE(figures.count(widget))
                 << widget->metaObject()->className() << " " << widget->objectName().toStdString() << " painted "
                 << region.boundingRect().width() << "x" << region.boundingRect().height();
+    }
+}
+
+// What the screen shows after session seconds, each repainting only what changed, is what
+// painting the whole window anew shows.
+TEST_F(ShownWindowTest, TheScreenAfterSessionSecondsIsTheWholeWindowPaintedAnew)
+{
+    TForm1& form = *Form;
+    for (int second = 0; second < 3; ++second) {
+        Second();
+        QCoreApplication::processEvents();
+        const QImage screen = form.screen()->grabWindow(form.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        // Anew, with the toolkit's own way of drawing the cells.
+        QStyledItemDelegate plain;
+        QAbstractItemDelegate* own = form.ListView1->itemDelegate();
+        form.ListView1->setItemDelegate(&plain);
+        const QImage anew = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        form.ListView1->setItemDelegate(own);
+        ASSERT_EQ(screen.size(), anew.size());
+        EXPECT_TRUE(screen == anew) << "second " << second;
     }
 }
 
