@@ -1,28 +1,8 @@
 #include "widgets/ReportView.h"
 
-#include "base/ScopeGuard.h"
-
 #include <QAbstractItemModel>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QPaintEvent>
-#include <QStyledItemDelegate>
-
-namespace {
-
-class TReportItemDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        if (const auto* view = qobject_cast<const TReportView*>(option.widget); view && !view->Paints(option.rect))
-            return;
-        QStyledItemDelegate::paint(painter, option, index);
-    }
-};
-
-} // namespace
 
 TReportView::TReportView(QWidget* parent)
     : QTreeView(parent)
@@ -33,19 +13,6 @@ TReportView::TReportView(QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setSectionsClickable(false);
     header()->setStretchLastSection(false);
-    setItemDelegate(new TReportItemDelegate(this));
-}
-
-void TReportView::paintEvent(QPaintEvent* event)
-{
-    FPainting = event->region();
-    const TScopeExit painted([this] { FPainting.reset(); });
-    QTreeView::paintEvent(event);
-}
-
-bool TReportView::Paints(const QRect& rect) const
-{
-    return !FPainting || FPainting->intersects(rect);
 }
 
 void TReportView::doItemsLayout()

@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QFont>
-#include <QRegion>
 #include <QTreeView>
-
-#include <optional>
 
 class QAbstractItemModel;
 
@@ -12,7 +9,7 @@ class QAbstractItemModel;
 // branches. A session's second rewrites a cell of the first row; that costs only the cell's
 // repaint, not a new measure of the row: the row height is measured again only when what it
 // depends on may have changed (a new first row, the font, a cell whose text the font alone
-// cannot draw on one line), and the repaint draws the changed cell alone.
+// cannot draw on one line).
 class TReportView : public QTreeView {
     Q_OBJECT
 
@@ -20,12 +17,8 @@ public:
     explicit TReportView(QWidget* parent = nullptr);
 
     void doItemsLayout() override;
-    // Whether a cell at `rect` of the viewport is to be painted now: a repaint of one cell
-    // draws no other cell's text, which it would not show anyway.
-    bool Paints(const QRect& rect) const;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void dataChanged(
         const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles = QList<int>()) override;
 
@@ -38,6 +31,4 @@ private:
     // The first row was last measured with this font and held only plain lines.
     bool FFirstRowPlain = false;
     QFont FMeasuredFont;
-    // What the paint under way shows; none outside a paint event.
-    std::optional<QRegion> FPainting;
 };
