@@ -22,6 +22,7 @@
 #include "reports/StatFrm.h"
 #include "widgets/Graphics.h"
 #include "widgets/RarBar.h"
+#include "widgets/ReportView.h"
 #include "widgets/SpinEdit.h"
 
 #include <QAction>
@@ -31,7 +32,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -59,17 +59,10 @@ QLabel* PlacePicture(QWidget* parent, const QString& resource, int x, int y)
     return image;
 }
 
-// A list in report style: a row per item, its columns under a header that does not sort.
-void SetReportStyle(QTreeView* list, const QList<int>& widths)
+void SetColumnWidths(QTreeView* list, const QList<int>& widths)
 {
     for (int i = 0; i < widths.size(); ++i)
         list->setColumnWidth(i, widths[i]);
-    list->setRootIsDecorated(false);
-    list->setUniformRowHeights(true);
-    list->setAllColumnsShowFocus(true);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->header()->setSectionsClickable(false);
-    list->header()->setStretchLastSection(false);
 }
 
 } // namespace
@@ -155,9 +148,9 @@ void TForm1::CreateTariffBox()
     auto* box1 = new QVBoxLayout(GroupBox1);
     box1->setContentsMargins(2, 2, 2, 2);
     Tariffs = new TTariffModel(this);
-    ListView2 = new QTreeView(GroupBox1);
+    ListView2 = new TReportView(GroupBox1);
     ListView2->setModel(Tariffs);
-    SetReportStyle(ListView2, {150, 70});
+    SetColumnWidths(ListView2, {150, 70});
     ListView2->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
     box1->addWidget(ListView2, 1);
@@ -176,12 +169,12 @@ void TForm1::CreateHistoryBox()
     GroupBox2 = new QGroupBox(QStringLiteral("Verbindungen"), Splitter1);
     auto* box2 = new QVBoxLayout(GroupBox2);
     box2->setContentsMargins(2, 2, 2, 2);
-    ListView1 = new QTreeView(GroupBox2);
+    ListView1 = new TReportView(GroupBox2);
     History = new THistoryModel({QStringLiteral("Datum"), QStringLiteral("Verbindung"), QStringLiteral("Dauer"),
                                     QStringLiteral("Kosten (Cent)")},
         ListView1);
     ListView1->setModel(History);
-    SetReportStyle(ListView1, {100, 150, 70, 76});
+    SetColumnWidths(ListView1, {100, 150, 70, 76});
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -236,6 +229,13 @@ void TForm1::CreateStatusPanel()
     Label7 = PlaceLabel(Panel2, QString(), 480, 20);
     for (QLabel* label : {Label4, Label2, Label3, Label6, Label7})
         label->setMinimumWidth(210);
+    // The figures that change while a session runs fill their own background with the window's
+    // face colour, so a new figure repaints the label alone, not the panel and window beneath
+    // it; and they keep their size, so a new text asks the panel for no new layout.
+    for (QLabel* label : {Label1, Label2, Label3, Label4}) {
+        label->setAutoFillBackground(true);
+        label->setFixedSize(label->size());
+    }
     Image1 = PlacePicture(Panel2, QStringLiteral(":/icons/connection32.png"), 696, 3);
 }
 
