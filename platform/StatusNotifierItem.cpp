@@ -584,7 +584,7 @@ void TStatusNotifierItem::SetShown(bool shown)
 
 void TStatusNotifierItem::SetMenu(QMenu* menu)
 {
-    if (menu == FMenu)
+    if (static_cast<QObject*>(menu) == FMenu.data())
         return;
     FMenu = menu;
     FMenuExport.reset();

@@ -39,7 +39,7 @@ public:
     QIcon Icon() const { return FIcon; }
     QString ToolTip() const { return FToolTip; }
     QString Status() const { return FShown ? QStringLiteral("Active") : QStringLiteral("Passive"); }
-    QMenu* Menu() const { return FMenu; }
+    QMenu* Menu() const { return static_cast<QMenu*>(FMenu.data()); }
     // Whether the watcher has answered the registration with success.
     bool Registered() const { return FRegistered; }
 
@@ -60,7 +60,8 @@ private:
     QString FToolTip;
     bool FShown = true;
     bool FRegistered = false;
-    QPointer<QMenu> FMenu;
+    // Kept as an object: a menu being destroyed is no menu any more, but still compared.
+    QPointer<QObject> FMenu;
     std::unique_ptr<TMenuExport> FMenuExport;
 };
 
