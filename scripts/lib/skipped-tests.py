@@ -2,7 +2,8 @@
 """Reads CTest's JUnit report and says how many tests were skipped and why.
 
 CTest counts a skipped test among the passed ones; GoogleTest prints the reason a test gives
-(GTEST_SKIP() << "...") after the line "FILE:LINE: Skipped" of its output."""
+(GTEST_SKIP() << "...") after the line "FILE:LINE: Skipped" of its output, a script test on a
+line "SKIPPED: why"."""
 
 import re
 import sys
@@ -12,6 +13,10 @@ import xml.etree.ElementTree as ElementTree
 def reason_of(output):
     match = re.search(r":\d+: Skipped\n(.*?)\n\[  SKIPPED \]", output, re.S)
     reason = match.group(1).strip() if match else ""
+    # A script test says "SKIPPED: why" before it exits with the skip code.
+    if not reason:
+        match = re.search(r"^SKIPPED: (.*)$", output, re.M)
+        reason = match.group(1).strip() if match else ""
     return reason or "(no reason given)"
 
 

@@ -67,8 +67,15 @@ protected:
         Daemon = std::make_unique<TBackgroundChild>("/usr/bin/dbus-daemon",
             std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket},
             std::vector<std::string>{}, Folder.File("bus.txt"));
-        ASSERT_TRUE(WaitUntil(10000, [&] { return std::filesystem::exists(socket); }));
         const QString address = QStringLiteral("unix:path=") + QString::fromStdString(socket);
+        // The socket is there a moment before the bus takes connections on it.
+        ASSERT_TRUE(WaitUntil(10000, [&] {
+            if (!std::filesystem::exists(socket))
+                return false;
+            const bool up = QDBusConnection::connectToBus(address, QStringLiteral("probe")).isConnected();
+            QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
+            return up;
+        }));
         Program = QDBusConnection::connectToBus(address, QStringLiteral("program"));
         Panel = QDBusConnection::connectToBus(address, QStringLiteral("panel"));
         ASSERT_TRUE(Program.isConnected() && Panel.isConnected());
