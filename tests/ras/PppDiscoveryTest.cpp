@@ -5,6 +5,7 @@
 #include "ras/service/FileCache.h"
 #include "ras/service/PppLinkTable.h"
 #include "ras/service/PppLinks.h"
+#include "ras/service/PppProcesses.h"
 #include "ras/service/RasService.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
@@ -26,26 +27,42 @@ constexpr int64_t T0 = 1'800'000'000'000;
 // shell run through a link named pppd, waiting on a pipe that only its end closes.
 class TDialingPppd {
 public:
-    TDialingPppd(const std::string& folder, const std::string& peer)
+    // With `now` false the process waits as what it was forked as until Exec().
+    TDialingPppd(const std::string& folder, const std::string& peer, bool now = true)
     {
         const std::string link = folder + "/pppd";
         std::filesystem::create_symlink("/bin/sh", link);
-        int input[2], execed[2];
-        if (::pipe(input) != 0 || ::pipe2(execed, O_CLOEXEC) != 0)
+        int input[2], go[2], execed[2];
+        if (::pipe(input) != 0 || ::pipe(go) != 0 || ::pipe2(execed, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
         FPid = ::fork();
         if (FPid == 0) {
             ::dup2(input[0], 0);
+            ::close(go[1]);
+            char byte;
+            if (!now && ::read(go[0], &byte, 1) != 1)
+                ::_exit(126);
             ::execl(link.c_str(), "pppd", "-c", "read x", "call", peer.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(input[0]);
+        ::close(go[0]);
         ::close(execed[1]);
         FInput = input[1];
+        FGo = go[1];
+        FExeced = execed[0];
+        if (now)
+            Exec();
+    }
+    void Exec()
+    {
+        (void)!::write(FGo, "x", 1);
         // The exec closes the other end: from then on the process is pppd by name.
         char byte;
-        (void)!::read(execed[0], &byte, 1);
-        ::close(execed[0]);
+        (void)!::read(FExeced, &byte, 1);
+        ::close(FExeced);
+        ::close(FGo);
+        FExeced = FGo = -1;
     }
     ~TDialingPppd() { End(); }
 
@@ -57,12 +74,16 @@ public:
         ::kill(FPid, SIGKILL);
         ::waitpid(FPid, nullptr, 0);
         ::close(FInput);
+        if (FGo >= 0)
+            ::close(FGo), ::close(FExeced);
         FPid = -1;
     }
 
 private:
     int FPid = -1;
     int FInput = -1;
+    int FGo = -1;
+    int FExeced = -1;
 };
 
 class PppDiscoveryTest : public ::testing::Test {
@@ -135,6 +156,40 @@ TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
     EXPECT_EQ(views[0].State, RASCS_Disconnected);
     EXPECT_EQ(views[0].HungUpAtMs, T0 + 4000);
     EXPECT_TRUE(Poll(T0 + 6000).empty());
+}
+
+TEST_F(PppDiscoveryTest, AProcessSeenBeforeItExecsPppdIsFoundByTheNextSearch)
+{
+    UseRealProc();
+    TTempDir bin;
+    TDialingPppd pppd(bin.Path(), "isp", false);
+    EXPECT_TRUE(Poll(T0).empty()); // searched: the process is not pppd yet
+    pppd.Exec();
+    EXPECT_TRUE(Poll(T0 + 2000).empty());
+    std::vector<TConnectionView> views = Poll(T0 + 3000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
+}
+
+// A process already read, then a pppd in its place: the same one after an exec, or another
+// one that was given the same pid.
+TEST_F(PppDiscoveryTest, APidThatBecomesAPppdIsFoundByTheNextSearch)
+{
+    for (uint64_t startTime : {5000u, 7000u}) {
+        SCOPED_TRACE(startTime);
+        TPppTree tree;
+        tree.Peer("isp", "/dev/ttyUSB0\n");
+        TTempDir folder;
+        TRasService service(folder.Path());
+        tree.Process(300, "bash", 5000, "bash");
+        EXPECT_TRUE(service.Connections(T0).empty());
+        tree.Process(300, "pppd", startTime, "pppd call isp");
+        EXPECT_TRUE(service.Connections(T0 + 1000).empty());
+        std::vector<TConnectionView> views = service.Connections(T0 + 3000);
+        ASSERT_EQ(views.size(), 1u);
+        EXPECT_EQ(views[0].Entry, "isp");
+    }
 }
 
 TEST_F(PppDiscoveryTest, APidFileIsNoticedAtTheNextPollWithoutSearchingTheProcessList)
