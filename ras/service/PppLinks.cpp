@@ -322,7 +322,8 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t n
     } else {
         memory.Links = DiscoverLinks(peers, nowMs, scanned);
     }
-    memory.Peers = peers;
+    if (memory.Peers != peers)
+        memory.Peers = peers;
     memory.Unfound = memory.Links.size() < peers.size();
     memory.Changed = false;
     if (scanned)

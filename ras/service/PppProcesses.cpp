@@ -29,8 +29,8 @@ std::optional<T> Number(std::string_view text)
 }
 
 // pon, a service manager's child or NetworkManager's exec pppd within moments of being started:
-// a process this young when last read is read again at every search.
-constexpr uint64_t kYoungSeconds = 30;
+// a process this young is read again at every search.
+constexpr uint64_t kYoungSeconds = 10;
 // Every other process is read again at one search in this many (about a minute), a share of
 // them at each search, and the process list is listed whole at that search too.
 constexpr uint64_t kReadAgainEvery = 20;
@@ -40,9 +40,9 @@ constexpr int kMostProbes = 48;
 constexpr int64_t kLongestGapMs = 10000;
 
 struct TSeenProcess {
-    uint64_t StartTime = 0;
-    uint64_t ReadAtSearch = 0;
-    bool Young = false;
+    uint64_t StartTime = 0;       // of a pppd; of another process, where it was read
+    uint64_t ReadAtSearch = 0;    // 0: not read yet
+    uint64_t YoungUntilTicks = 0; // boot time in clock ticks
     bool Pppd = false;
     std::string Peer; // of a pppd: the peer its command line calls, "" for none
 };
@@ -122,7 +122,7 @@ uint64_t BootTicks(uint64_t ticksPerSecond)
 bool IsThreadGroupLeader(const TSearchMemory& memory, int pid)
 {
     std::string status;
-    if (!ReadProcText(memory, std::to_string(pid) + "/status", status))
+    if (ReadBoundedFileAt(memory.Fd, std::to_string(pid) + "/status", status) != TReadResult::rrOk)
         return false;
     const size_t at = status.find("\nTgid:");
     if (at == status.npos)
@@ -139,13 +139,25 @@ struct TSearch {
     uint64_t TicksPerSecond;
 
     // Reads what the search needs of the process into `seen`; false when no running process
-    // has that pid (ended, a zombie, unreadable, or it is a thread's).
-    bool Read(int pid, TSeenProcess& seen) const
+    // has that pid (ended, a zombie, unreadable, or it is a thread's). `handedOut`: the pid was
+    // handed out since the last search, so the process is young.
+    bool Read(int pid, TSeenProcess& seen, bool handedOut) const
     {
         ++ReadCount;
+        const bool known = seen.ReadAtSearch != 0;
         seen.ReadAtSearch = Index;
         const std::string folder = std::to_string(pid) + "/";
         std::string bytes;
+        // Where the pid counter vouches for the process's identity and its age is known, its
+        // name is all that is needed, and the cheaper read: the kernel composes stat in full.
+        if (Memory.Kernel && !seen.Pppd && (handedOut || known)) {
+            if (!ReadProcText(Memory, folder + "comm", bytes))
+                return false;
+            if (handedOut)
+                seen.YoungUntilTicks = NowTicks + kYoungSeconds * TicksPerSecond;
+            if (std::string_view(bytes).substr(0, bytes.find('\n')) != "pppd")
+                return true;
+        }
         if (!ReadProcText(Memory, folder + "stat", bytes))
             return false;
         std::optional<TProcStat> stat = ParseProcStat(bytes);
@@ -154,7 +166,7 @@ struct TSearch {
         const bool pppd = stat->Name == "pppd";
         const bool same = pppd && seen.Pppd && seen.StartTime == stat->StartTime;
         seen.StartTime = stat->StartTime;
-        seen.Young = stat->StartTime + kYoungSeconds * TicksPerSecond > NowTicks;
+        seen.YoungUntilTicks = std::max(seen.YoungUntilTicks, stat->StartTime + kYoungSeconds * TicksPerSecond);
         seen.Pppd = pppd;
         if (!pppd)
             seen.Peer.clear();
@@ -170,10 +182,10 @@ struct TSearch {
         return true;
     }
 
-    void ReadNew(int pid) const
+    void ReadNew(int pid, bool handedOut) const
     {
         TSeenProcess seen;
-        if (Read(pid, seen))
+        if (Read(pid, seen, handedOut))
             Memory.Seen[pid] = std::move(seen);
         else
             Memory.Seen.erase(pid);
@@ -272,7 +284,7 @@ std::vector<TPppdProcess> SearchPppdProcesses(int64_t nowMs)
 
     if (rangeKnown && from <= to && to - from <= kMostProbes && search.Index % kReadAgainEvery != 0) {
         for (int pid = from + 1; pid <= to; ++pid)
-            search.ReadNew(pid);
+            search.ReadNew(pid, true);
     } else {
         const std::vector<int> listed = search.List();
         std::unordered_map<int, TSeenProcess> kept;
@@ -284,15 +296,16 @@ std::vector<TPppdProcess> SearchPppdProcesses(int64_t nowMs)
         memory.Seen = std::move(kept);
         for (int pid : listed)
             if (!memory.Seen.contains(pid))
-                search.ReadNew(pid);
+                search.ReadNew(pid, rangeKnown && isNew(pid));
     }
 
     // Of the processes known already, those that may have exec'ed pppd since, and each pppd.
     for (auto it = memory.Seen.begin(); it != memory.Seen.end();) {
         TSeenProcess& seen = it->second;
         const bool due = seen.ReadAtSearch != search.Index &&
-            (seen.Young || seen.Pppd || (static_cast<uint64_t>(it->first) + search.Index) % kReadAgainEvery == 0);
-        if (due && !search.Read(it->first, seen))
+            (seen.YoungUntilTicks > search.NowTicks || seen.Pppd ||
+                (static_cast<uint64_t>(it->first) + search.Index) % kReadAgainEvery == 0);
+        if (due && !search.Read(it->first, seen, false))
             it = memory.Seen.erase(it);
         else
             ++it;
