@@ -29,8 +29,8 @@ std::optional<T> Number(std::string_view text)
 }
 
 // pon, a service manager's child or NetworkManager's exec pppd within moments of being started:
-// a process this young is read again at every search.
-constexpr uint64_t kYoungSeconds = 10;
+// a process this young is read again at the next search, after which it has exec'ed or is old.
+constexpr uint64_t kYoungSeconds = 5;
 // Every other process is read again at one search in this many (about a minute), a share of
 // them at each search, and the process list is listed whole at that search too.
 constexpr uint64_t kReadAgainEvery = 20;

@@ -32,10 +32,11 @@ struct TPppdProcess {
 // The pppd processes below the system root's /proc that call a peer, as they are now.
 // Over the kernel's own /proc of this process's pid namespace, what was read is kept: a process
 // is read when it is new (its pid was handed out since the last search, which the kernel's pid
-// counter in /proc/loadavg tells), at every search while it is young enough to be on its way to
-// exec pppd (pon, a service manager's or NetworkManager's child), and otherwise once a minute of
-// searches, as a process may exec pppd at any age. A pppd found is read at every search, so none
-// that ended is reported. Any other /proc (a tree of plain files) is read whole every time.
+// counter in /proc/loadavg tells, so a reused pid is read anew), again at the next search while
+// it is young enough to be on its way to exec pppd (pon, a service manager's or NetworkManager's
+// child), and otherwise about once a minute of searches, as a process may exec pppd at any age.
+// A pppd found is read at every search, so none that ended is reported. Any other /proc (a tree
+// of plain files) is read whole every time.
 std::vector<TPppdProcess> SearchPppdProcesses(int64_t nowMs);
 
 // How many times the process list has been searched in this process, and how many process
