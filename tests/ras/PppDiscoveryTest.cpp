@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -158,6 +159,20 @@ TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
     EXPECT_TRUE(Poll(T0 + 6000).empty());
 }
 
+TEST_F(PppDiscoveryTest, ADialingPppdAmongManyNewProcessesIsFoundByTheNextSearch)
+{
+    UseRealProc();
+    Poll(T0);
+    // More new pids than a search looks at one by one: it lists /proc instead.
+    for (int i = 0; i < 100; ++i)
+        std::thread([] {}).join();
+    TTempDir bin;
+    TDialingPppd pppd(bin.Path(), "dsl");
+    std::vector<TConnectionView> views = Poll(T0 + 3000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, "dsl");
+}
+
 TEST_F(PppDiscoveryTest, AProcessSeenBeforeItExecsPppdIsFoundByTheNextSearch)
 {
     UseRealProc();
@@ -233,6 +248,42 @@ TEST_F(PppDiscoveryTest, PeerFilesAreReadAgainOnlyWhenTheyChange)
     EXPECT_EQ(Service.Phonebook().size(), 3u);
     std::filesystem::remove(Tree.Root() + "/etc/ppp/peers/dsl");
     EXPECT_EQ(Service.Phonebook().size(), 2u);
+}
+
+TEST(PppProcStatTest, NameAndStartTimeOrNothing)
+{
+    const std::string tail = " 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 5000 1000 100\n";
+    struct TCase {
+        std::string Stat;
+        std::optional<std::string> Name;
+    } cases[] = {
+        {"42 (pppd) S" + tail, "pppd"}, {"42 (a) b (c) S" + tail, "a) b (c"}, // the name ends at the last parenthesis
+        {"42 () S" + tail, ""}, {"42 (pppd) Z" + tail, std::nullopt},         // ended, not yet reaped
+        {"42 (pppd) X" + tail, std::nullopt}, {"42 (pppd) S 1 2\n", std::nullopt},      // cut short
+        {"42 pppd S" + tail, std::nullopt},                                             // no parentheses
+        {"42 (pppd) S" + tail.substr(0, tail.find("5000")) + "5x00 1\n", std::nullopt}, // no number
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Stat);
+        std::optional<TProcStat> stat = ParseProcStat(c.Stat);
+        ASSERT_EQ(stat.has_value(), c.Name.has_value());
+        if (stat) {
+            EXPECT_EQ(stat->Name, *c.Name);
+            EXPECT_EQ(stat->StartTime, 5000u);
+        }
+    }
+}
+
+TEST(PppProcStatTest, ThePeerACommandLineCalls)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(CalledPeer("/usr/sbin/pppd\0call\0isp\0"s), "isp");
+    EXPECT_EQ(CalledPeer("pppd\0nodetach\0call\0dsl\0debug\0"s), "dsl");
+    EXPECT_EQ(CalledPeer("pppd\0file\0/etc/ppp/peers/mobil\0"s), "mobil");
+    EXPECT_EQ(CalledPeer("pppd\0file\0/etc/ppp/options.x\0"s), std::nullopt);
+    EXPECT_EQ(CalledPeer("pppd\0call\0"s), std::nullopt); // no name after it
+    EXPECT_EQ(CalledPeer("call\0isp\0"s), std::nullopt);  // the program's own name is not an option
+    EXPECT_EQ(CalledPeer(""), std::nullopt);
 }
 
 } // namespace
