@@ -95,9 +95,11 @@ protected:
         Tree.Peer("dsl", "plugin rp-pppoe.so\nnic-eth0\n");
     }
 
-    // The tree's /proc becomes the machine's, which tells nothing through inotify.
+    // The tree's /proc becomes the machine's, which tells nothing through inotify. Its own
+    // peer has a name no test running beside this one calls.
     void UseRealProc()
     {
+        Tree.Peer(Dialled, "/dev/ttyUSB0\n115200\n");
         std::filesystem::remove_all(Tree.Root() + "/proc");
         std::filesystem::create_directory_symlink("/proc", Tree.Root() + "/proc");
     }
@@ -113,6 +115,7 @@ protected:
 
     std::vector<TConnectionView> Poll(int64_t nowMs) { return Service.Connections(nowMs); }
 
+    const std::string Dialled = "dial" + std::to_string(::getpid());
     TPppTree Tree;
     TTempDir Folder;
     TRasService Service{Folder.Path()};
@@ -141,13 +144,13 @@ TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
     UseRealProc();
     Poll(T0);
     TTempDir bin;
-    TDialingPppd pppd(bin.Path(), "isp");
+    TDialingPppd pppd(bin.Path(), Dialled);
     const uint64_t scans = Cost().Scans;
     EXPECT_TRUE(Poll(T0 + 2000).empty());
     std::vector<TConnectionView> views = Poll(T0 + 3000);
     EXPECT_EQ(Cost().Scans, scans + 1);
     ASSERT_EQ(views.size(), 1u);
-    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].Entry, Dialled);
     EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
     EXPECT_EQ(views[0].DialedAtMs, T0 + 3000);
 
@@ -167,23 +170,23 @@ TEST_F(PppDiscoveryTest, ADialingPppdAmongManyNewProcessesIsFoundByTheNextSearch
     for (int i = 0; i < 100; ++i)
         std::thread([] {}).join();
     TTempDir bin;
-    TDialingPppd pppd(bin.Path(), "dsl");
+    TDialingPppd pppd(bin.Path(), Dialled);
     std::vector<TConnectionView> views = Poll(T0 + 3000);
     ASSERT_EQ(views.size(), 1u);
-    EXPECT_EQ(views[0].Entry, "dsl");
+    EXPECT_EQ(views[0].Entry, Dialled);
 }
 
 TEST_F(PppDiscoveryTest, AProcessSeenBeforeItExecsPppdIsFoundByTheNextSearch)
 {
     UseRealProc();
     TTempDir bin;
-    TDialingPppd pppd(bin.Path(), "isp", false);
+    TDialingPppd pppd(bin.Path(), Dialled, false);
     EXPECT_TRUE(Poll(T0).empty()); // searched: the process is not pppd yet
     pppd.Exec();
     EXPECT_TRUE(Poll(T0 + 2000).empty());
     std::vector<TConnectionView> views = Poll(T0 + 3000);
     ASSERT_EQ(views.size(), 1u);
-    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].Entry, Dialled);
     EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
 }
 
