@@ -2,13 +2,12 @@
 
 #include "ras/service/BoundedFile.h"
 #include "ras/service/FolderWatch.h"
+#include "ras/service/PppProcesses.h"
 #include "ras/service/SystemRoot.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -21,7 +20,6 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
-#include <unordered_set>
 
 namespace {
 
@@ -49,139 +47,21 @@ bool ValidInterfaceName(std::string_view name)
         std::none_of(name.begin(), name.end(), [](char c) { return c == '/' || static_cast<unsigned char>(c) <= ' '; });
 }
 
-// Field 22 of /proc/<pid>/stat, counted after the command name, which may hold blanks and
-// parentheses itself. A process that has ended but not yet been reaped (state Z or X) has no
-// start time: its link is over.
-std::optional<uint64_t> StartTimeFromStat(std::string_view stat)
-{
-    size_t close = stat.rfind(')');
-    if (close == stat.npos)
-        return std::nullopt;
-    std::string_view rest = stat.substr(close + 1);
-    for (int field = 3; field <= 22; ++field) {
-        size_t begin = rest.find_first_not_of(' ');
-        if (begin == rest.npos)
-            return std::nullopt;
-        rest.remove_prefix(begin);
-        size_t end = std::min(rest.find(' '), rest.size());
-        if (field == 3 && (rest.substr(0, end) == "Z" || rest.substr(0, end) == "X"))
-            return std::nullopt;
-        if (field == 22)
-            return Number<uint64_t>(rest.substr(0, end));
-        rest.remove_prefix(end);
-    }
-    return std::nullopt;
-}
-
+// A pppd's start time, from one read of its stat, which holds the process's name too.
 std::optional<uint64_t> PppdStartTimeAt(int dirFd, const std::string& prefix)
 {
     std::string bytes;
-    if (ReadBoundedFileAt(dirFd, prefix + "comm", bytes, 256) != TReadResult::rrOk ||
-        bytes.substr(0, bytes.find('\n')) != "pppd")
-        return std::nullopt;
     if (ReadBoundedFileAt(dirFd, prefix + "stat", bytes, 4096) != TReadResult::rrOk)
         return std::nullopt;
-    return StartTimeFromStat(bytes);
-}
-
-// "pppd call NAME" or "pppd file /etc/ppp/peers/NAME": the peer file the command line names.
-std::optional<std::string> CalledPeer(std::string_view cmdline)
-{
-    std::vector<std::string_view> args;
-    while (!cmdline.empty()) {
-        size_t end = std::min(cmdline.find('\0'), cmdline.size());
-        args.push_back(cmdline.substr(0, end));
-        cmdline.remove_prefix(std::min(end + 1, cmdline.size()));
-    }
-    for (size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "call")
-            return std::string(args[i + 1]);
-        if (args[i] == "file" && args[i + 1].starts_with("/etc/ppp/peers/"))
-            return std::string(args[i + 1].substr(15));
-    }
-    return std::nullopt;
+    std::optional<TProcStat> stat = ParseProcStat(bytes);
+    if (!stat || stat->Name != "pppd")
+        return std::nullopt;
+    return stat->StartTime;
 }
 
 struct TDirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
-
-// Reading every process's name costs a few microseconds each, too much for every poll on a
-// busy machine: processes once seen not to be pppd are passed over until the next full scan,
-// which comes every few seconds because a process may become pppd by exec.
-constexpr int64_t kFullScanEveryMs = 10000;
-
-struct TScanMemory {
-    std::mutex Lock;
-    std::string Root;
-    int64_t FullScanAtMs = 0;
-    std::unordered_set<int> NotPppd;
-};
-
-TScanMemory ScanMemory;
-
-std::atomic<uint64_t> ScanCount{0};
-
-int64_t MonotonicMs()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
-}
-
-bool IsOtherProcess(int dirFd, const std::string& prefix)
-{
-    std::string comm;
-    return ReadBoundedFileAt(dirFd, prefix + "comm", comm, 256) == TReadResult::rrOk &&
-        comm.substr(0, comm.find('\n')) != "pppd";
-}
-
-// The pppd processes below the root's /proc that name a peer on their command line.
-std::vector<std::pair<std::string, TPppLink>> ScanProcesses()
-{
-    std::vector<std::pair<std::string, TPppLink>> found;
-    const std::string root = SystemPath("/proc");
-    ++ScanCount;
-    std::unique_ptr<DIR, TDirCloser> proc(::opendir(root.c_str()));
-    if (!proc)
-        return found;
-    std::lock_guard<std::mutex> guard(ScanMemory.Lock);
-    const int64_t nowMs = MonotonicMs();
-    if (ScanMemory.Root != root || nowMs - ScanMemory.FullScanAtMs >= kFullScanEveryMs ||
-        nowMs < ScanMemory.FullScanAtMs) {
-        ScanMemory.Root = root;
-        ScanMemory.FullScanAtMs = nowMs;
-        ScanMemory.NotPppd.clear();
-    }
-    std::unordered_set<int> notPppd;
-    const int procFd = ::dirfd(proc.get());
-    std::string cmdline;
-    while (dirent* entry = ::readdir(proc.get())) {
-        std::optional<int> pid = Number<int>(entry->d_name);
-        if (!pid || *pid <= 0)
-            continue;
-        if (ScanMemory.NotPppd.contains(*pid)) {
-            notPppd.insert(*pid);
-            continue;
-        }
-        const std::string prefix = std::string(entry->d_name) + "/";
-        if (IsOtherProcess(procFd, prefix)) {
-            notPppd.insert(*pid);
-            continue;
-        }
-        std::optional<uint64_t> start = PppdStartTimeAt(procFd, prefix);
-        if (!start)
-            continue;
-        TReadResult read = ReadBoundedFileAt(procFd, prefix + "cmdline", cmdline);
-        if (read != TReadResult::rrOk && read != TReadResult::rrTooBig)
-            continue;
-        if (std::optional<std::string> peer = CalledPeer(cmdline))
-            found.push_back({*peer, TPppLink{{}, *pid, *start, {}}});
-    }
-    // Only pids still listed are remembered; a pid reused meanwhile waits for the full scan.
-    ScanMemory.NotPppd = std::move(notPppd);
-    return found;
-}
 
 // pppd without a linkname writes pppN.pid holding only its pid: the interface is in the name.
 std::string InterfaceFromUnitPidFile(int pid)
@@ -284,12 +164,11 @@ std::optional<uint64_t> PppdStartTime(const std::string& procDir)
 namespace {
 
 // Adds the pppd found in the process list for the peers that have no link yet.
-void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> unfound)
+void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> unfound, int64_t nowMs)
 {
-    for (auto& found : ScanProcesses()) {
-        // Plain references: clang 14 lets no lambda capture a structured binding.
-        const std::string& fileName = found.first;
-        TPppLink& link = found.second;
+    for (const TPppdProcess& found : SearchPppdProcesses(nowMs)) {
+        const std::string& fileName = found.Peer;
+        TPppLink link{{}, found.Pid, found.StartTime, {}};
         auto claimed = [&link](const TPppLink& l) { return l.Pid == link.Pid; };
         if (std::any_of(links.begin(), links.end(), claimed))
             continue;
@@ -307,7 +186,7 @@ void AddDialingLinks(std::vector<TPppLink>& links, std::vector<const TPppPeer*> 
 }
 
 // What the pid files and, for the peers without one, the process list show now.
-std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, bool& scanned)
+std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, int64_t nowMs, bool& scanned)
 {
     std::vector<TPppLink> links;
     std::vector<const TPppPeer*> unfound;
@@ -320,7 +199,7 @@ std::vector<TPppLink> DiscoverLinks(const std::vector<TPppPeer>& peers, bool& sc
     // Before pppd has its interface there is no pid file: only the process list knows it.
     scanned = !unfound.empty();
     if (scanned)
-        AddDialingLinks(links, std::move(unfound));
+        AddDialingLinks(links, std::move(unfound), nowMs);
     return links;
 }
 
@@ -412,11 +291,6 @@ bool StillRunning(const std::vector<TPppLink>& links)
 
 } // namespace
 
-uint64_t PppProcessScans()
-{
-    return ScanCount.load();
-}
-
 std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t nowMs)
 {
     TLinkMemory& memory = LinkMemory;
@@ -443,12 +317,13 @@ std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t n
             if (std::none_of(memory.Links.begin(), memory.Links.end(),
                     [&peer](const TPppLink& link) { return link.Entry == peer.Name; }))
                 unfound.push_back(&peer);
-        AddDialingLinks(memory.Links, std::move(unfound));
+        AddDialingLinks(memory.Links, std::move(unfound), nowMs);
         scanned = true;
     } else {
-        memory.Links = DiscoverLinks(peers, scanned);
+        memory.Links = DiscoverLinks(peers, nowMs, scanned);
     }
-    memory.Peers = peers;
+    if (memory.Peers != peers)
+        memory.Peers = peers;
     memory.Unfound = memory.Links.size() < peers.size();
     memory.Changed = false;
     if (scanned)

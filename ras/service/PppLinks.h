@@ -41,9 +41,6 @@ std::optional<uint64_t> PppdStartTime(const std::string& procDir);
 // seconds of nowMs (the service's time) otherwise.
 std::vector<TPppLink> FindPppLinks(const std::vector<TPppPeer>& peers, int64_t nowMs);
 
-// How many times the process list has been searched in this process, for the tests.
-uint64_t PppProcessScans();
-
 // The interface's state and 64-bit byte counters below the system root. `routes` is the text
 // of /proc/net/route, read once for all links.
 TInterfaceStatus ReadInterfaceStatus(const std::string& interface, std::string_view routes);

@@ -5,6 +5,7 @@
 #include "ras/service/FileCache.h"
 #include "ras/service/PppLinkTable.h"
 #include "ras/service/PppLinks.h"
+#include "ras/service/PppProcesses.h"
 #include "ras/service/RasService.h"
 #include "tests/support/PppTree.h"
 #include "tests/support/TempDir.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -26,26 +28,42 @@ constexpr int64_t T0 = 1'800'000'000'000;
 // shell run through a link named pppd, waiting on a pipe that only its end closes.
 class TDialingPppd {
 public:
-    TDialingPppd(const std::string& folder, const std::string& peer)
+    // With `now` false the process waits as what it was forked as until Exec().
+    TDialingPppd(const std::string& folder, const std::string& peer, bool now = true)
     {
         const std::string link = folder + "/pppd";
         std::filesystem::create_symlink("/bin/sh", link);
-        int input[2], execed[2];
-        if (::pipe(input) != 0 || ::pipe2(execed, O_CLOEXEC) != 0)
+        int input[2], go[2], execed[2];
+        if (::pipe(input) != 0 || ::pipe(go) != 0 || ::pipe2(execed, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
         FPid = ::fork();
         if (FPid == 0) {
             ::dup2(input[0], 0);
+            ::close(go[1]);
+            char byte;
+            if (!now && ::read(go[0], &byte, 1) != 1)
+                ::_exit(126);
             ::execl(link.c_str(), "pppd", "-c", "read x", "call", peer.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(input[0]);
+        ::close(go[0]);
         ::close(execed[1]);
         FInput = input[1];
+        FGo = go[1];
+        FExeced = execed[0];
+        if (now)
+            Exec();
+    }
+    void Exec()
+    {
+        (void)!::write(FGo, "x", 1);
         // The exec closes the other end: from then on the process is pppd by name.
         char byte;
-        (void)!::read(execed[0], &byte, 1);
-        ::close(execed[0]);
+        (void)!::read(FExeced, &byte, 1);
+        ::close(FExeced);
+        ::close(FGo);
+        FExeced = FGo = -1;
     }
     ~TDialingPppd() { End(); }
 
@@ -57,12 +75,16 @@ public:
         ::kill(FPid, SIGKILL);
         ::waitpid(FPid, nullptr, 0);
         ::close(FInput);
+        if (FGo >= 0)
+            ::close(FGo), ::close(FExeced);
         FPid = -1;
     }
 
 private:
     int FPid = -1;
     int FInput = -1;
+    int FGo = -1;
+    int FExeced = -1;
 };
 
 class PppDiscoveryTest : public ::testing::Test {
@@ -73,9 +95,11 @@ protected:
         Tree.Peer("dsl", "plugin rp-pppoe.so\nnic-eth0\n");
     }
 
-    // The tree's /proc becomes the machine's, which tells nothing through inotify.
+    // The tree's /proc becomes the machine's, which tells nothing through inotify. Its own
+    // peer has a name no test running beside this one calls.
     void UseRealProc()
     {
+        Tree.Peer(Dialled, "/dev/ttyUSB0\n115200\n");
         std::filesystem::remove_all(Tree.Root() + "/proc");
         std::filesystem::create_directory_symlink("/proc", Tree.Root() + "/proc");
     }
@@ -91,6 +115,7 @@ protected:
 
     std::vector<TConnectionView> Poll(int64_t nowMs) { return Service.Connections(nowMs); }
 
+    const std::string Dialled = "dial" + std::to_string(::getpid());
     TPppTree Tree;
     TTempDir Folder;
     TRasService Service{Folder.Path()};
@@ -119,13 +144,13 @@ TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
     UseRealProc();
     Poll(T0);
     TTempDir bin;
-    TDialingPppd pppd(bin.Path(), "isp");
+    TDialingPppd pppd(bin.Path(), Dialled);
     const uint64_t scans = Cost().Scans;
     EXPECT_TRUE(Poll(T0 + 2000).empty());
     std::vector<TConnectionView> views = Poll(T0 + 3000);
     EXPECT_EQ(Cost().Scans, scans + 1);
     ASSERT_EQ(views.size(), 1u);
-    EXPECT_EQ(views[0].Entry, "isp");
+    EXPECT_EQ(views[0].Entry, Dialled);
     EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
     EXPECT_EQ(views[0].DialedAtMs, T0 + 3000);
 
@@ -135,6 +160,54 @@ TEST_F(PppDiscoveryTest, ADialingPppdIsFoundByTheNextSearchAndReportedGoneOnce)
     EXPECT_EQ(views[0].State, RASCS_Disconnected);
     EXPECT_EQ(views[0].HungUpAtMs, T0 + 4000);
     EXPECT_TRUE(Poll(T0 + 6000).empty());
+}
+
+TEST_F(PppDiscoveryTest, ADialingPppdAmongManyNewProcessesIsFoundByTheNextSearch)
+{
+    UseRealProc();
+    Poll(T0);
+    // More new pids than a search looks at one by one: it lists /proc instead.
+    for (int i = 0; i < 100; ++i)
+        std::thread([] {}).join();
+    TTempDir bin;
+    TDialingPppd pppd(bin.Path(), Dialled);
+    std::vector<TConnectionView> views = Poll(T0 + 3000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, Dialled);
+}
+
+TEST_F(PppDiscoveryTest, AProcessSeenBeforeItExecsPppdIsFoundByTheNextSearch)
+{
+    UseRealProc();
+    TTempDir bin;
+    TDialingPppd pppd(bin.Path(), Dialled, false);
+    EXPECT_TRUE(Poll(T0).empty()); // searched: the process is not pppd yet
+    pppd.Exec();
+    EXPECT_TRUE(Poll(T0 + 2000).empty());
+    std::vector<TConnectionView> views = Poll(T0 + 3000);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].Entry, Dialled);
+    EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
+}
+
+// A process already read, then a pppd in its place: the same one after an exec, or another
+// one that was given the same pid.
+TEST_F(PppDiscoveryTest, APidThatBecomesAPppdIsFoundByTheNextSearch)
+{
+    for (uint64_t startTime : {5000u, 7000u}) {
+        SCOPED_TRACE(startTime);
+        TPppTree tree;
+        tree.Peer("isp", "/dev/ttyUSB0\n");
+        TTempDir folder;
+        TRasService service(folder.Path());
+        tree.Process(300, "bash", 5000, "bash");
+        EXPECT_TRUE(service.Connections(T0).empty());
+        tree.Process(300, "pppd", startTime, "pppd call isp");
+        EXPECT_TRUE(service.Connections(T0 + 1000).empty());
+        std::vector<TConnectionView> views = service.Connections(T0 + 3000);
+        ASSERT_EQ(views.size(), 1u);
+        EXPECT_EQ(views[0].Entry, "isp");
+    }
 }
 
 TEST_F(PppDiscoveryTest, APidFileIsNoticedAtTheNextPollWithoutSearchingTheProcessList)
@@ -178,6 +251,42 @@ TEST_F(PppDiscoveryTest, PeerFilesAreReadAgainOnlyWhenTheyChange)
     EXPECT_EQ(Service.Phonebook().size(), 3u);
     std::filesystem::remove(Tree.Root() + "/etc/ppp/peers/dsl");
     EXPECT_EQ(Service.Phonebook().size(), 2u);
+}
+
+TEST(PppProcStatTest, NameAndStartTimeOrNothing)
+{
+    const std::string tail = " 1 1 1 0 -1 4194560 1 0 0 0 0 0 0 0 20 0 1 0 5000 1000 100\n";
+    struct TCase {
+        std::string Stat;
+        std::optional<std::string> Name;
+    } cases[] = {
+        {"42 (pppd) S" + tail, "pppd"}, {"42 (a) b (c) S" + tail, "a) b (c"}, // the name ends at the last parenthesis
+        {"42 () S" + tail, ""}, {"42 (pppd) Z" + tail, std::nullopt},         // ended, not yet reaped
+        {"42 (pppd) X" + tail, std::nullopt}, {"42 (pppd) S 1 2\n", std::nullopt},      // cut short
+        {"42 pppd S" + tail, std::nullopt},                                             // no parentheses
+        {"42 (pppd) S" + tail.substr(0, tail.find("5000")) + "5x00 1\n", std::nullopt}, // no number
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Stat);
+        std::optional<TProcStat> stat = ParseProcStat(c.Stat);
+        ASSERT_EQ(stat.has_value(), c.Name.has_value());
+        if (stat) {
+            EXPECT_EQ(stat->Name, *c.Name);
+            EXPECT_EQ(stat->StartTime, 5000u);
+        }
+    }
+}
+
+TEST(PppProcStatTest, ThePeerACommandLineCalls)
+{
+    using namespace std::string_literals;
+    EXPECT_EQ(CalledPeer("/usr/sbin/pppd\0call\0isp\0"s), "isp");
+    EXPECT_EQ(CalledPeer("pppd\0nodetach\0call\0dsl\0debug\0"s), "dsl");
+    EXPECT_EQ(CalledPeer("pppd\0file\0/etc/ppp/peers/mobil\0"s), "mobil");
+    EXPECT_EQ(CalledPeer("pppd\0file\0/etc/ppp/options.x\0"s), std::nullopt);
+    EXPECT_EQ(CalledPeer("pppd\0call\0"s), std::nullopt); // no name after it
+    EXPECT_EQ(CalledPeer("call\0isp\0"s), std::nullopt);  // the program's own name is not an option
+    EXPECT_EQ(CalledPeer(""), std::nullopt);
 }
 
 } // namespace
