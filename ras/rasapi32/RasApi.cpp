@@ -25,9 +25,10 @@ namespace {
 
 std::atomic<long long (*)(void)> TimeSource{nullptr};
 
-// Why this thread's last hang-up was refused, in the refusing party's own words (pppd's errno,
-// NetworkManager's D-Bus error): RasGetErrorStringA adds it to the code's text, so the
-// caller's record of the refusal says more than "access is denied".
+// Why this thread's last call, a refused hang-up, was refused, in the refusing party's own words
+// (pppd's errno, NetworkManager's D-Bus error): RasGetErrorStringA adds it to the code's text, so
+// the caller's record of the refusal says more than "access is denied". Any other call forgets
+// it, so a later error of the same code is not given an old reason.
 struct TRefusal {
     DWORD Code = 0;
     std::string Reason; // ANSI
@@ -54,6 +55,7 @@ void RecordOnce(const ERasUnreadableFile& e)
 template <typename TBody>
 DWORD Guard(DWORD fallback, TBody&& body) noexcept
 {
+    LastRefusal = {};
     try {
         return body();
     } catch (const ERasServiceBusy& e) {
@@ -176,7 +178,6 @@ DWORD RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus)
 
 DWORD RasHangUpA(HRASCONN hrasconn)
 {
-    LastRefusal = {};
     return Guard(ERROR_UNKNOWN, [&]() -> DWORD {
         try {
             // A second hang-up of the same connection is harmless, as on Windows.

@@ -89,6 +89,9 @@ TEST_F(NmLibraryTest, ConnectionIsListedAndHungUpAndRefusalsAreResults)
                 ": " + c.Message);
         EXPECT_EQ(errorText(c.Code, 100), c.Generic);
         EXPECT_EQ(errorText(ERROR_INVALID_HANDLE, 512), "The connection handle is not valid.");
+        // Any other call of the library forgets the reason: a later error of that code has none.
+        EXPECT_EQ(State(kFirstNmHandle), RASCS_Connected);
+        EXPECT_EQ(errorText(c.Code, 512), c.Generic);
     }
     EXPECT_EQ(State(kFirstNmHandle), RASCS_Connected);
 
