@@ -171,7 +171,8 @@ QGuiApplication* GuiApplication()
 // The application window owns every other window of the program: they leave the screen when it
 // is hidden or minimised, and come back when it is shown again. Menus and tooltips are not
 // windows of their own here, nor is a notification-area icon docked in a panel, which the
-// window manager never sees.
+// window manager never sees. A modal window (a question still waiting for its answer) stays:
+// hiding it would end its loop and answer it; the window manager takes it along with its owner.
 void HideOwnedWindows(QWidget* application)
 {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -179,7 +180,7 @@ void HideOwnedWindows(QWidget* application)
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         const Qt::WindowType type = widget->windowType();
         const bool secondary = (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool) &&
-            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint);
+            !widget->windowFlags().testFlag(Qt::BypassWindowManagerHint) && !widget->isModal();
         if (widget == application || !widget->isVisible() || !secondary)
             continue;
         Table().OwnedHidden.emplace_back(widget);

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -127,6 +129,25 @@ TEST_P(WindowFamilyTest, OpenSecondaryWindowsLeaveAndComeBackWithTheMainWindow)
     EXPECT_EQ(shown(), family);
     EXPECT_FALSE(Form->isMinimized());
     EXPECT_FALSE(ProgramFolder.Exists("error.log"));
+}
+
+// A question waiting for its answer (the limit message) is not answered by the window leaving
+// the screen: it stays open, and its loop goes on until the user answers it.
+TEST_F(TrayAndAutostartTest, AnOpenQuestionStaysWhenTheMainWindowGoesToTheTray)
+{
+    Start();
+    ClickIcon();
+    ASSERT_TRUE(Form->isVisible());
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Zeltix"), QStringLiteral("?"),
+        QMessageBox::Yes | QMessageBox::No, Form.get());
+    bool openWhileHidden = false;
+    QTimer::singleShot(0, Form.get(), [&] {
+        Form->IndieTrayminimieren1->trigger();
+        openWhileHidden = question.isVisible() && !Form->isVisible();
+        question.done(QMessageBox::Yes);
+    });
+    EXPECT_EQ(question.exec(), QMessageBox::Yes);
+    EXPECT_TRUE(openWhileHidden);
 }
 
 TEST_F(TrayAndAutostartTest, TheAutostartItemWritesAndRemovesTheEntry)
