@@ -24,6 +24,8 @@ constexpr int64_t kDefaultWaitMs = 3;
 // not answered by then is taken as not answering.
 constexpr uint64_t kRefreshCallUsec = 10'000'000;
 constexpr uint64_t kSyncUsec = 2'000'000;
+// How long a raised refresh rate that does not show yet goes before it is asked for again.
+constexpr int64_t kAskRateAgainMs = 10'000;
 
 int64_t MonotonicUsec()
 {
@@ -46,8 +48,10 @@ struct TNmBus::TState {
     bool Stale = false; // NetworkManager changed something: ask again
 
     TNmRefresh Refresh;
-    // Devices whose refresh rate this process set (or is setting), to be put back to 0.
+    // Devices whose refresh rate this process set (or is setting), to be put back to 0, and
+    // when it last asked for each.
     std::set<std::string> Raised;
+    std::map<std::string, int64_t> RaisedAtMs;
     bool StatisticsRefused = false;
 
     struct TCall {
@@ -81,6 +85,7 @@ struct TNmBus::TState {
     void ForgetStatistics()
     {
         Raised.clear();
+        RaisedAtMs.clear();
         StatisticsRefused = false;
     }
 
@@ -91,21 +96,17 @@ struct TNmBus::TState {
         });
     }
 
-    // At the end of the process every rate it raised goes back to 0, waiting briefly for each.
+    // At the end of the process every rate it raised goes back to 0: the calls are sent, and
+    // the process ends without waiting for NetworkManager's answers.
     void PutBackRates()
     {
         if (!Connection.Bus || Connection.Inherited())
             return;
-        for (const std::string& device : Raised) {
-            TMessage reply;
-            CallNow(
-                Connection.Bus, device.c_str(), kPropertiesInterface, "Set",
-                [](sd_bus_message* m) {
-                    return sd_bus_message_append(m, "ssv", kStatisticsInterface, "RefreshRateMs", "u", uint32_t{0});
-                },
-                reply);
-        }
+        for (const std::string& device : Raised)
+            SetRefreshRate(device, 0, TCallKind::ckIgnore);
+        sd_bus_flush(Connection.Bus);
         Raised.clear();
+        RaisedAtMs.clear();
     }
 
     void Lost()
@@ -393,6 +394,7 @@ void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
             continue;
         }
         state.SetRefreshRate(*it, 0, TCallKind::ckIgnore);
+        state.RaisedAtMs.erase(*it);
         it = state.Raised.erase(it);
     }
     if (state.StatisticsRefused)
@@ -403,6 +405,13 @@ void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
         const TNmDevice* shown = state.Current->Device(device);
         if (shown && shown->RefreshRateMs != 0)
             continue;
+        // The snapshot may not show a rate asked for a moment ago: it is asked for again only
+        // after a while, not at every poll.
+        const auto asked = state.RaisedAtMs.find(device);
+        if (state.Raised.contains(device) && asked != state.RaisedAtMs.end() && state.NowMs >= asked->second &&
+            state.NowMs - asked->second < kAskRateAgainMs)
+            continue;
+        state.RaisedAtMs[device] = state.NowMs;
         state.Raised.insert(device);
         state.SetRefreshRate(device, 1000, TCallKind::ckRaiseRate);
     }
