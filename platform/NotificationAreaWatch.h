@@ -32,7 +32,6 @@ public:
     // Begins to follow the desktop; does nothing before the application object exists. The bus
     // is the session's unless one is given.
     void Start(const std::optional<QDBusConnection>& bus = std::nullopt);
-    bool Started() const { return FStarted; }
 
     TAreaKind Kind() const;
     // Each area the desktop brings up anew gets a new number.

@@ -542,11 +542,7 @@ void TStatusNotifierItem::Register(const QString& watcherOwner)
         QString::fromLatin1(StatusNotifier::WatcherInterface), QStringLiteral("RegisterStatusNotifierItem"));
     call << (FItemPath == QLatin1String("/StatusNotifierItem") ? objectName() : FItemPath);
     call.setAutoStartService(false);
-    auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, RegisterTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* answered) {
-        FRegistered = !answered->isError();
-        answered->deleteLater();
-    });
+    FBus.send(call);
 }
 
 void TStatusNotifierItem::Announce(const char* signal, const QVariantList& arguments)

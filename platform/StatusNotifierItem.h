@@ -34,20 +34,14 @@ public:
     // The menu the host draws; none leaves the host to ask for one with ContextMenu.
     void SetMenu(QMenu* menu);
 
-    QString ItemPath() const { return FItemPath; }
     QString MenuPath() const;
     QIcon Icon() const { return FIcon; }
     QString ToolTip() const { return FToolTip; }
     QString Status() const { return FShown ? QStringLiteral("Active") : QStringLiteral("Passive"); }
     QMenu* Menu() const { return static_cast<QMenu*>(FMenu.data()); }
-    // Whether the watcher has answered the registration with success.
-    bool Registered() const { return FRegistered; }
 
     // The host's requests, as the notification area reports activations.
     std::function<void(QSystemTrayIcon::ActivationReason reason)> OnActivated;
-
-    // How long the registration may stay unanswered before it counts as failed.
-    static constexpr int RegisterTimeoutMs = 5000;
 
 private:
     // Tells the host that a property has changed ("NewIcon", "NewToolTip", "NewStatus").
@@ -59,7 +53,6 @@ private:
     QIcon FIcon;
     QString FToolTip;
     bool FShown = true;
-    bool FRegistered = false;
     // Kept as an object: a menu being destroyed is no menu any more, but still compared.
     QPointer<QObject> FMenu;
     std::unique_ptr<TMenuExport> FMenuExport;
