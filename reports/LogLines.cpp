@@ -4,13 +4,9 @@
 #include "base/ReadFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -157,24 +153,21 @@ std::string_view TLogLines::LoadedLine(std::size_t index) const
     std::size_t start = FMarks[index / Stride];
     for (std::size_t skip = index % Stride; skip > 0; --skip)
         start = NextBreak(FBytes, start) + 1;
-    std::size_t end = NextBreak(FBytes, start);
+    return FBytes.substr(start, TextEnd(start, NextBreak(FBytes, start)) - start);
+}
+
+std::size_t TLogLines::TextEnd(std::size_t start, std::size_t lineBreak) const
+{
     // A CR is part of the break only before an LF; a lone one at the very end stays text.
-    if (end < FBytes.size() && end > start && FBytes[end - 1] == '\r')
-        --end;
-    return FBytes.substr(start, end - start);
+    if (lineBreak < FBytes.size() && lineBreak > start && FBytes[lineBreak - 1] == '\r')
+        return lineBreak - 1;
+    return lineBreak;
 }
 
 std::string_view TLogLines::AppendedLine(std::size_t index) const
 {
     const std::size_t start = index == 0 ? 0 : FAppendedEnds[index - 1];
     return std::string_view(FAppended).substr(start, FAppendedEnds[index] - start);
-}
-
-QString TLogLines::Line(std::size_t index) const
-{
-    if (index >= Count())
-        return {};
-    return AnsiToString(index < FLoadedCount ? LoadedLine(index) : AppendedLine(index - FLoadedCount));
 }
 
 QString TLogLines::Line(std::size_t index, std::size_t limit) const
@@ -195,10 +188,9 @@ QString TLogLines::Text(std::size_t first, std::size_t count) const
     if (index < FLoadedCount) {
         std::size_t start = LoadedLine(index).data() - FBytes.data();
         for (; index < FLoadedCount && index < first + count; ++index) {
-            std::size_t end = NextBreak(FBytes, start);
-            const std::size_t next = end + 1;
-            if (end < FBytes.size() && end > start && FBytes[end - 1] == '\r')
-                --end;
+            const std::size_t lineBreak = NextBreak(FBytes, start);
+            const std::size_t end = TextEnd(start, lineBreak);
+            const std::size_t next = lineBreak + 1;
             if (index > first)
                 bytes += '\n';
             bytes.append(FBytes.substr(start, end - start));

@@ -32,9 +32,8 @@ public:
     void Append(const QString& line);
 
     std::size_t Count() const { return FLoadedCount + FAppendedEnds.size(); }
-    QString Line(std::size_t index) const;
-    // The same, cut after `limit` characters: what a viewer can show of a line of any length.
-    QString Line(std::size_t index, std::size_t limit) const;
+    // The line, cut after `limit` characters: what a viewer can show of a line of any length.
+    QString Line(std::size_t index, std::size_t limit = std::string_view::npos) const;
     // The lines from `first` on, `count` of them, joined by LF: what a viewer copies. Read in
     // one pass, so a selection of the whole log costs one walk over its bytes.
     QString Text(std::size_t first, std::size_t count) const;
@@ -57,6 +56,8 @@ public:
 private:
     std::string_view LoadedLine(std::size_t index) const;
     std::string_view AppendedLine(std::size_t index) const;
+    // Where the text of a loaded line starting at `start` ends, given its break.
+    std::size_t TextEnd(std::size_t start, std::size_t lineBreak) const;
 
     struct TFree {
         void operator()(char* bytes) const { std::free(bytes); }

@@ -212,7 +212,7 @@ QString TForm3::SelectedText() const
         const std::size_t first = std::max(top, next);
         if (first > bottom)
             continue;
-        if (!text.isEmpty() || next > 0)
+        if (next > 0)
             text += QLatin1Char('\n');
         text += FLines.Text(first, bottom - first + 1);
         next = bottom + 1;
