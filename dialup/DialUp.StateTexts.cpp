@@ -4,14 +4,26 @@
 #include "dialup/RasBinding.h"
 #include "dialup/StringResources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
-QString TDialUp::GetHangUpErrorText(int Error)
+namespace {
+
+// The platform's text for the code, asked for with a buffer of `Size` bytes. Cleared first: when
+// the platform has no text for the code, the answer is empty.
+QString ErrorText(int Error, DWORD Size)
 {
     char Text[513] = {};
-    RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 512);
+    RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, std::min<DWORD>(Size, sizeof(Text) - 1));
     return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
+}
+
+} // namespace
+
+QString TDialUp::GetHangUpErrorText(int Error)
+{
+    return ErrorText(Error, 512);
 }
 
 void TDialUp::SetLanguage(TRasLanguage Value)
@@ -22,12 +34,8 @@ void TDialUp::SetLanguage(TRasLanguage Value)
 
 QString TDialUp::GetStatusString(int State, int Error)
 {
-    if (Error != 0) {
-        // Cleared first: when the platform has no text for the code, the answer is empty.
-        char Text[101] = {};
-        RasBinding::RasGetErrorStringA(static_cast<UINT>(Error), Text, 100);
-        return AnsiToString(std::string_view(Text, strnlen(Text, sizeof(Text))));
-    }
+    if (Error != 0)
+        return ErrorText(Error, 100);
 
     int Index;
     if (State >= RASCS_OpenPort && State <= RASCS_LogonNetwork)

@@ -25,20 +25,6 @@ namespace {
 
 constexpr const char* kPidFolders[] = {"/run", "/var/run", "/run/pppd"};
 
-template <typename T>
-std::optional<T> Number(std::string_view text, int base = 10)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.remove_suffix(1);
-    if (base == 16 && text.starts_with("0x"))
-        text.remove_prefix(2);
-    T value{};
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 // An interface name as the kernel allows it; anything else in a pid file is not trusted
 // as a path below /sys.
 bool ValidInterfaceName(std::string_view name)
@@ -75,10 +61,10 @@ std::string InterfaceFromUnitPidFile(int pid)
             if (!name.starts_with("ppp") || !name.ends_with(".pid") || name.starts_with("ppp-"))
                 continue;
             std::string_view interface = name.substr(0, name.size() - 4);
-            if (!Number<unsigned>(interface.substr(3)))
+            if (!ProcNumber<unsigned>(interface.substr(3)))
                 continue;
             std::string line = ReadFirstLine(SystemPath(folder) + "/" + std::string(name));
-            if (Number<int>(line) == pid)
+            if (ProcNumber<int>(line) == pid)
                 return std::string(interface);
         }
     }
@@ -96,7 +82,7 @@ std::optional<TPppLink> LinkFromPidFile(const TPppPeer& peer)
             continue;
         std::string_view text = bytes;
         size_t eol = text.find('\n');
-        std::optional<int> pid = Number<int>(text.substr(0, eol));
+        std::optional<int> pid = ProcNumber<int>(text.substr(0, eol));
         if (!pid || *pid <= 0)
             continue;
         // A stale pid file names a process that ended; its pid may now be anything's.
@@ -148,7 +134,7 @@ bool InterfaceRunning(const std::string& interface, const std::string& folder)
     struct statfs fs { };
     if (::statfs(folder.c_str(), &fs) == 0 && fs.f_type == SYSFS_MAGIC)
         return KernelSaysRunning(interface);
-    std::optional<unsigned> flags = Number<unsigned>(ReadFirstLine(folder + "/flags"), 16);
+    std::optional<unsigned> flags = ProcNumber<unsigned>(ReadFirstLine(folder + "/flags"), 16);
     const std::string operstate = ReadFirstLine(folder + "/operstate");
     return flags && (*flags & IFF_UP) && ReadFirstLine(folder + "/carrier") == "1" &&
         (operstate == "up" || operstate == "unknown");
@@ -364,8 +350,8 @@ bool ReadByteCounters(const std::string& interface, uint64_t& sent, uint64_t& re
     if (!ValidInterfaceName(interface))
         return false;
     const std::string folder = SystemPath("/sys/class/net/") + interface + "/statistics";
-    std::optional<uint64_t> tx = Number<uint64_t>(ReadFirstLine(folder + "/tx_bytes"));
-    std::optional<uint64_t> rx = Number<uint64_t>(ReadFirstLine(folder + "/rx_bytes"));
+    std::optional<uint64_t> tx = ProcNumber<uint64_t>(ReadFirstLine(folder + "/tx_bytes"));
+    std::optional<uint64_t> rx = ProcNumber<uint64_t>(ReadFirstLine(folder + "/rx_bytes"));
     if (!tx || !rx)
         return false;
     sent = *tx;

@@ -18,16 +18,6 @@
 
 namespace {
 
-template <typename T>
-std::optional<T> Number(std::string_view text)
-{
-    T value{};
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 // pon, a service manager's child or NetworkManager's exec pppd within moments of being started:
 // a process this young is read again at the next search, after which it has exec'ed or is old.
 constexpr uint64_t kYoungSeconds = 5;
@@ -78,7 +68,7 @@ void Open(TSearchMemory& memory, const std::string& folder)
     // The pid counter is the reader's namespace's: it tells of this /proc only if it is that one.
     char self[32];
     const ssize_t n = ::readlinkat(memory.Fd, "self", self, sizeof self);
-    memory.Kernel = n > 0 && Number<int>(std::string_view(self, static_cast<size_t>(n))) == ::getpid();
+    memory.Kernel = n > 0 && ProcNumber<int>(std::string_view(self, static_cast<size_t>(n))) == ::getpid();
 }
 
 // The kernel's /proc files are regular and small: one read takes the whole. A tree of plain
@@ -107,7 +97,7 @@ std::optional<int> ReadLastPid(const TSearchMemory& memory)
         return std::nullopt;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
-    return Number<int>(std::string_view(text).substr(text.rfind(' ') + 1));
+    return ProcNumber<int>(std::string_view(text).substr(text.rfind(' ') + 1));
 }
 
 uint64_t BootTicks(uint64_t ticksPerSecond)
@@ -129,7 +119,7 @@ bool IsThreadGroupLeader(const TSearchMemory& memory, int pid)
         return false;
     std::string_view value = std::string_view(status).substr(at + 6);
     value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-    return Number<int>(value.substr(0, value.find('\n'))) == pid;
+    return ProcNumber<int>(value.substr(0, value.find('\n'))) == pid;
 }
 
 struct TSearch {
@@ -204,7 +194,7 @@ struct TSearch {
             return pids;
         }
         while (dirent* entry = ::readdir(dir.get()))
-            if (std::optional<int> pid = Number<int>(entry->d_name); pid && *pid > 0)
+            if (std::optional<int> pid = ProcNumber<int>(entry->d_name); pid && *pid > 0)
                 pids.push_back(*pid);
         return pids;
     }
@@ -231,7 +221,7 @@ std::optional<TProcStat> ParseProcStat(std::string_view stat)
         if (field == 3 && (rest.substr(0, end) == "Z" || rest.substr(0, end) == "X"))
             return std::nullopt;
         if (field == 22) {
-            std::optional<uint64_t> start = Number<uint64_t>(rest.substr(0, end));
+            std::optional<uint64_t> start = ProcNumber<uint64_t>(rest.substr(0, end));
             if (!start)
                 return std::nullopt;
             result.StartTime = *start;

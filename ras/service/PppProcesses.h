@@ -1,10 +1,27 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// A number that is the whole of `text` but for trailing blanks and line breaks, as the kernel's
+// and pppd's files write them; decimal, or hexadecimal with or without "0x".
+template <typename T>
+std::optional<T> ProcNumber(std::string_view text, int base = 10)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.remove_suffix(1);
+    if (base == 16 && text.starts_with("0x"))
+        text.remove_prefix(2);
+    T value{};
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
 
 // What /proc/<pid>/stat tells of a process: its name (the kernel's comm) and its start time
 // (field 22, clock ticks after boot), which with the pid is the process's identity.
