@@ -190,9 +190,11 @@ TEST_F(PppDiscoveryTest, AProcessSeenBeforeItExecsPppdIsFoundByTheNextSearch)
     EXPECT_EQ(views[0].State, RASCS_ConnectDevice);
 }
 
-// A process already read, then a pppd in its place: the same one after an exec, or another
-// one that was given the same pid.
-TEST_F(PppDiscoveryTest, APidThatBecomesAPppdIsFoundByTheNextSearch)
+// In a process tree of plain files (another root than the kernel's /proc, which keeps no pid
+// counter) every search reads every process: a process already read, then a pppd in its
+// place, the same one after an exec or another one given the same pid, is found by the next
+// search. An exec under the kernel's own /proc is the test before.
+TEST_F(PppDiscoveryTest, InATreeOfPlainFilesAPidThatBecomesAPppdIsFoundByTheNextSearch)
 {
     for (uint64_t startTime : {5000u, 7000u}) {
         SCOPED_TRACE(startTime);
