@@ -63,6 +63,10 @@ std::shared_ptr<const TNmSnapshot> UpdatedInPlace(sd_bus_message* m, const TNmSn
     std::string changed = interface;
     if (changed == kPropertiesInterface && !ReadString(m, changed))
         return nullptr;
+    // Most signals are of other interfaces (access points, addresses): no copy for those.
+    if (changed != kActiveInterface && changed != kWiredInterface && changed != kWirelessInterface &&
+        changed != kStatisticsInterface)
+        return nullptr;
     auto next = std::make_shared<TNmSnapshot>(shown);
     if (changed == kActiveInterface) {
         auto it = std::find_if(
@@ -100,8 +104,6 @@ std::shared_ptr<const TNmSnapshot> UpdatedInPlace(sd_bus_message* m, const TNmSn
         if (it == next->Devices.end() || !ReadStatistics(m, *it))
             return nullptr;
         it->HasStatistics = true;
-    } else {
-        return nullptr;
     }
     return next;
 }
