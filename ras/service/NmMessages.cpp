@@ -103,6 +103,19 @@ uint32_t LinkSpeed(uint32_t value, bool wired)
     return static_cast<uint32_t>(std::min<uint64_t>(bits, UINT32_MAX));
 }
 
+bool ReadSpeed(sd_bus_message* m, TNmDevice& device, bool wiredInterface)
+{
+    return ReadDictionary(m, [&](const std::string& key) {
+        uint32_t value = 0;
+        if (key == (wiredInterface ? "Speed" : "Bitrate") &&
+            ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
+            device.Speed = LinkSpeed(value, wiredInterface);
+            return true;
+        }
+        return SkipVariant(m);
+    });
+}
+
 bool ReadStatistics(sd_bus_message* m, TNmDevice& device)
 {
     return ReadDictionary(m, [&](const std::string& key) {

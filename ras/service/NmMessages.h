@@ -50,6 +50,8 @@ bool ReadProfile(sd_bus_message* m, TNmProfile& profile);
 // A link speed in bits per second, as far as the records reach: Wired.Speed is in Mb/s,
 // Wireless.Bitrate in kb/s.
 uint32_t LinkSpeed(uint32_t value, bool wired);
+// The link speed among the Wired (Speed) or the Wireless (Bitrate) interface's properties.
+bool ReadSpeed(sd_bus_message* m, TNmDevice& device, bool wiredInterface);
 // The Device.Statistics properties: the counters and their refresh rate.
 bool ReadStatistics(sd_bus_message* m, TNmDevice& device);
 

@@ -92,17 +92,7 @@ std::vector<TNmRequest> TNmRefresh::Take(sd_bus_message* m, TCallKind kind, cons
     }
     case TCallKind::ckSpeed: {
         TNmDevice& device = Devices[path];
-        ReadDictionary(m, [&](const std::string& key) {
-            uint32_t value = 0;
-            const bool wired = key == "Speed";
-            if ((wired || key == "Bitrate") &&
-                ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
-                device.Speed = LinkSpeed(value, wired);
-                return true;
-            }
-            SkipVariant(m);
-            return true;
-        });
+        ReadSpeed(m, device, device.DeviceType != kNmDeviceWifi);
         break;
     }
     case TCallKind::ckStatistics: {

@@ -87,16 +87,7 @@ std::shared_ptr<const TNmSnapshot> UpdatedInPlace(sd_bus_message* m, const TNmSn
             next->Devices.begin(), next->Devices.end(), [&path](const TNmDevice& d) { return d.Path == path; });
         if (it == next->Devices.end())
             return nullptr;
-        if (!ReadDictionary(m, [&](const std::string& key) {
-                uint32_t value = 0;
-                const bool wired = key == "Speed" && changed == kWiredInterface;
-                if ((wired || (key == "Bitrate" && changed == kWirelessInterface)) &&
-                    ReadVariant(m, "u", [&]() { return sd_bus_message_read_basic(m, 'u', &value); })) {
-                    it->Speed = LinkSpeed(value, wired);
-                    return true;
-                }
-                return SkipVariant(m);
-            }))
+        if (!ReadSpeed(m, *it, changed == kWiredInterface))
             return nullptr;
     } else if (changed == kStatisticsInterface) {
         auto it = std::find_if(
