@@ -24,8 +24,6 @@ constexpr int64_t kDefaultWaitMs = 3;
 // not answered by then is taken as not answering.
 constexpr uint64_t kRefreshCallUsec = 10'000'000;
 constexpr uint64_t kSyncUsec = 2'000'000;
-// How long a raised refresh rate that does not show yet goes before it is asked for again.
-constexpr int64_t kAskRateAgainMs = 10'000;
 
 int64_t MonotonicUsec()
 {
@@ -48,10 +46,8 @@ struct TNmBus::TState {
     bool Stale = false; // NetworkManager changed something: ask again
 
     TNmRefresh Refresh;
-    // Devices whose refresh rate this process set (or is setting), to be put back to 0, and
-    // when it last asked for each.
+    // Devices whose refresh rate this process set (or is setting), to be put back to 0.
     std::set<std::string> Raised;
-    std::map<std::string, int64_t> RaisedAtMs;
     bool StatisticsRefused = false;
 
     struct TCall {
@@ -85,7 +81,6 @@ struct TNmBus::TState {
     void ForgetStatistics()
     {
         Raised.clear();
-        RaisedAtMs.clear();
         StatisticsRefused = false;
     }
 
@@ -106,7 +101,6 @@ struct TNmBus::TState {
             SetRefreshRate(device, 0, TCallKind::ckIgnore);
         sd_bus_flush(Connection.Bus);
         Raised.clear();
-        RaisedAtMs.clear();
     }
 
     void Lost()
@@ -394,7 +388,6 @@ void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
             continue;
         }
         state.SetRefreshRate(*it, 0, TCallKind::ckIgnore);
-        state.RaisedAtMs.erase(*it);
         it = state.Raised.erase(it);
     }
     if (state.StatisticsRefused)
@@ -405,13 +398,6 @@ void TNmBus::KeepStatistics(const std::vector<std::string>& devicePaths)
         const TNmDevice* shown = state.Current->Device(device);
         if (shown && shown->RefreshRateMs != 0)
             continue;
-        // The snapshot may not show a rate asked for a moment ago: it is asked for again only
-        // after a while, not at every poll.
-        const auto asked = state.RaisedAtMs.find(device);
-        if (state.Raised.contains(device) && asked != state.RaisedAtMs.end() && state.NowMs >= asked->second &&
-            state.NowMs - asked->second < kAskRateAgainMs)
-            continue;
-        state.RaisedAtMs[device] = state.NowMs;
         state.Raised.insert(device);
         state.SetRefreshRate(device, 1000, TCallKind::ckRaiseRate);
     }
