@@ -24,6 +24,9 @@ constexpr int64_t kDefaultWaitMs = 3;
 // not answered by then is taken as not answering.
 constexpr uint64_t kRefreshCallUsec = 10'000'000;
 constexpr uint64_t kSyncUsec = 2'000'000;
+// NetworkManager looks up who set a rate only once it takes the call, and refuses a caller
+// that has gone by then; so the process waits this long for the answers before it ends.
+constexpr int64_t kPutBackUsec = 1'000'000;
 
 int64_t MonotonicUsec()
 {
@@ -49,6 +52,7 @@ struct TNmBus::TState {
     // Devices whose refresh rate this process set (or is setting), to be put back to 0.
     std::set<std::string> Raised;
     bool StatisticsRefused = false;
+    size_t PutBacksPending = 0;
 
     struct TCall {
         TState* State;
@@ -91,16 +95,28 @@ struct TNmBus::TState {
         });
     }
 
-    // At the end of the process every rate it raised goes back to 0: the calls are sent, and
-    // the process ends without waiting for NetworkManager's answers.
+    // At the end of the process every rate it raised goes back to 0, and the process waits a
+    // bounded time for NetworkManager to have taken them.
     void PutBackRates()
     {
         if (!Connection.Bus || Connection.Inherited())
             return;
         for (const std::string& device : Raised)
-            SetRefreshRate(device, 0, TCallKind::ckIgnore);
-        sd_bus_flush(Connection.Bus);
+            if (SetRefreshRate(device, 0, TCallKind::ckPutBack))
+                ++PutBacksPending;
         Raised.clear();
+        const int64_t deadline = MonotonicUsec() + kPutBackUsec;
+        while (PutBacksPending > 0) {
+            const int r = sd_bus_process(Connection.Bus, nullptr);
+            if (r < 0)
+                break;
+            if (r > 0)
+                continue;
+            const int64_t remaining = deadline - MonotonicUsec();
+            if (remaining <= 0 || sd_bus_wait(Connection.Bus, static_cast<uint64_t>(remaining)) < 0)
+                break;
+        }
+        sd_bus_flush(Connection.Bus);
     }
 
     void Lost()
@@ -161,7 +177,8 @@ struct TNmBus::TState {
         sd_bus_slot_set_destroy_callback(slot, [](void* p) { delete static_cast<TCall*>(p); });
         sd_bus_slot_set_floating(slot, 1);
         sd_bus_slot_unref(slot);
-        if (kind != TCallKind::ckOwner && kind != TCallKind::ckIgnore && kind != TCallKind::ckRaiseRate)
+        if (kind != TCallKind::ckOwner && kind != TCallKind::ckIgnore && kind != TCallKind::ckRaiseRate &&
+            kind != TCallKind::ckPutBack)
             ++Refresh.Pending;
         return true;
     }
@@ -216,6 +233,10 @@ struct TNmBus::TState {
         const bool failed = sd_bus_message_is_method_error(m, nullptr);
         if (call.Kind == TCallKind::ckIgnore)
             return 0;
+        if (call.Kind == TCallKind::ckPutBack) {
+            --PutBacksPending;
+            return 0;
+        }
         if (call.Kind == TCallKind::ckRaiseRate) {
             RateRaised(m, call.Path, failed);
             return 0;

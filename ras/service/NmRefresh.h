@@ -23,6 +23,7 @@ enum class TCallKind {
     ckSpeed,
     ckStatistics,
     ckRaiseRate, // Statistics' RefreshRateMs set for the counters
+    ckPutBack,   // the rate put back to 0 as the process ends
     ckIgnore,
 };
 

@@ -287,11 +287,15 @@ TEST_F(NmDaemonTest, PolicyKitsRefusalsOfHangUpAndStatisticsAreSaidWithNetworkMa
     ASSERT_TRUE(TNmBus::Shared().SyncForTests());
     EXPECT_EQ(RefreshRate(device), 0u);
 
-    TChildResult rasdial = RunChild(RASDIAL_PATH, {},
-        {"ZELTIX_RAS_DIR=" + Folder.Path(), "ZELTIX_SYSTEM_ROOT=/nonexistent",
-            "ZELTIX_SYSTEM_BUS=" + Daemon->Address()});
-    EXPECT_NE(rasdial.Out.find("LAN Handy 0x80000001 RASCS_Connected"), std::string::npos) << rasdial.Out;
-    EXPECT_EQ(RefreshRate(device), 0u) << "put back when rasdial ended";
+    // NetworkManager takes a call only after asking the bus who sent it, so a put-back sent
+    // just before the end was lost now and then: a few short runs in a row show it.
+    for (int run = 0; run < 3; ++run) {
+        TChildResult rasdial = RunChild(RASDIAL_PATH, {},
+            {"ZELTIX_RAS_DIR=" + Folder.Path(), "ZELTIX_SYSTEM_ROOT=/nonexistent",
+                "ZELTIX_SYSTEM_BUS=" + Daemon->Address()});
+        EXPECT_NE(rasdial.Out.find("LAN Handy 0x80000001 RASCS_Connected"), std::string::npos) << rasdial.Out;
+        EXPECT_EQ(RefreshRate(device), 0u) << "put back when rasdial ended, run " << run;
+    }
 }
 
 TEST_F(NmDaemonTest, ARestartedDaemonsReusedPathsKeepTheSessionsApart)
