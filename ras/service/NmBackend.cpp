@@ -12,12 +12,70 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
+#include <optional>
 
 namespace {
 
 // How long a phonebook read waits for NetworkManager's first answers; they come within a few
 // milliseconds from a NetworkManager that runs.
 constexpr int64_t kFirstEntriesWaitMs = 500;
+// How long the links stay as they were while NetworkManager is gone from the bus: a restart
+// (an upgrade, systemctl restart) leaves the links up and is back within a few seconds.
+constexpr int64_t kNmAbsentHoldMs = 10'000;
+
+// What this process remembers of a link folder's NetworkManager connections between polls.
+struct TProcessMemory {
+    std::optional<uint64_t> MergedGeneration; // the snapshot the links were last merged with
+    std::optional<int64_t> LostAtMs;          // NetworkManager found gone with links up
+    struct TCounters {
+        uint32_t Speed = 0;
+        uint64_t Sent = 0;
+        uint64_t Received = 0;
+    };
+    std::map<HRASCONN, TCounters> Counters; // last read, shown while NetworkManager cannot say
+};
+
+std::mutex& MemoryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+TProcessMemory& MemoryOf(const std::string& linksPath)
+{
+    static std::map<std::string, TProcessMemory> memories;
+    return memories[linksPath];
+}
+
+// The links as stored, showing the counters last read while they are connected.
+std::vector<TConnectionView> HeldLinks(const TNmLinkTable& table, const TProcessMemory& memory, int64_t nowMs)
+{
+    std::vector<TConnectionView> views = StoredNmLinks(table, nowMs);
+    for (TConnectionView& view : views) {
+        auto it = memory.Counters.find(view.Handle);
+        if (view.State == RASCS_Connected && it != memory.Counters.end()) {
+            view.Speed = it->second.Speed;
+            view.BytesSent = it->second.Sent;
+            view.BytesReceived = it->second.Received;
+        }
+    }
+    return views;
+}
+
+void RememberCounters(TProcessMemory& memory, const std::vector<TConnectionView>& views)
+{
+    memory.Counters.clear();
+    for (const TConnectionView& view : views)
+        if (view.State == RASCS_Connected)
+            memory.Counters[view.Handle] = {view.Speed, view.BytesSent, view.BytesReceived};
+}
+
+bool HasLiveLinks(const TNmLinkTable& table)
+{
+    return std::any_of(
+        table.Links.begin(), table.Links.end(), [](const TNmLinkRecord& record) { return !record.GoneAtMs; });
+}
 
 bool IsDialUp(const TNmProfile& profile)
 {
@@ -235,19 +293,41 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
     TCachedFile file;
     std::optional<TNmLinkTable> stored = ReadLinks(file);
     const bool exists = file.Result == TReadResult::rrOk;
+    std::lock_guard<std::mutex> guard(MemoryLock());
+    TProcessMemory& memory = MemoryOf(LinksPath());
     // Until NetworkManager has answered, what another process saw stands.
     if (snapshot->Presence == TNmPresence::npLoading) {
         if (tableOut)
             *tableOut = stored.value_or(TNmLinkTable{});
-        return stored ? StoredNmLinks(*stored, nowMs) : std::vector<TConnectionView>{};
+        return stored ? HeldLinks(*stored, memory, nowMs) : std::vector<TConnectionView>{};
+    }
+    // NetworkManager gone with links up: they stay as they were for a while, since a restarted
+    // NetworkManager takes them over; ended and begun again, a session would be charged its
+    // first minute twice.
+    if (snapshot->Presence == TNmPresence::npAbsent && stored && HasLiveLinks(*stored)) {
+        if (!memory.LostAtMs || nowMs < *memory.LostAtMs)
+            memory.LostAtMs = nowMs;
+        if (nowMs - *memory.LostAtMs < kNmAbsentHoldMs) {
+            if (tableOut)
+                *tableOut = *stored;
+            return HeldLinks(*stored, memory, nowMs);
+        }
+    }
+    const bool present = snapshot->Presence == TNmPresence::npPresent;
+    const bool restarted = present && memory.MergedGeneration && *memory.MergedGeneration != snapshot->Generation;
+    if (present) {
+        memory.MergedGeneration = snapshot->Generation;
+        memory.LostAtMs.reset();
     }
     const std::vector<TNmObservedLink> observed = ObserveLinks(*snapshot);
     // No NetworkManager connection now and none remembered: nothing is read or written.
     if (observed.empty() && (!exists || (stored && stored->Links.empty())))
         return {};
     RefuseUnreadableLinks(file);
-    return StoreMerge(
-        stored, [&](TNmLinkTable& table) { return MergeNmLinks(table, observed, nowMs); }, tableOut);
+    std::vector<TConnectionView> views = StoreMerge(
+        stored, [&](TNmLinkTable& table) { return MergeNmLinks(table, observed, nowMs, restarted); }, tableOut);
+    RememberCounters(memory, views);
+    return views;
 }
 
 bool TNmBackend::HangUp(HRASCONN handle, int64_t nowMs) const

@@ -30,8 +30,9 @@ public:
     // left out, as pppd peers' are (see EntryName).
     std::vector<TPhonebookEntry> Entries() const;
     // Connections lists the connections in handle order; one that is deactivated or gone is
-    // listed as disconnected for kPppLingerMs, then forgotten. While NetworkManager is not
-    // reachable its connections are gone. Find and LiveLink look among them.
+    // listed as disconnected for kPppLingerMs, then forgotten. When NetworkManager leaves the
+    // bus, its connections stay as they were for a few seconds, for a restarted NetworkManager
+    // to take them over, and are then gone. Find and LiveLink look among them.
 
     // Deactivates the connection through NetworkManager; it is then disconnected. False when it
     // was already; ERasInvalidHandle when the handle is no NetworkManager connection's;

@@ -47,6 +47,7 @@ struct TNmBus::TState {
     std::shared_ptr<const TNmSnapshot> Current = std::make_shared<const TNmSnapshot>();
     bool OwnerPending = false;
     bool Stale = false; // NetworkManager changed something: ask again
+    uint64_t Generation = 0;
 
     TNmRefresh Refresh;
     // Devices whose refresh rate this process set (or is setting), to be put back to 0.
@@ -60,6 +61,7 @@ struct TNmBus::TState {
         TCallKind Kind;
         std::string Path;
         size_t Index = 0;
+        uint64_t Generation = 0;
     };
 
     void SetPresence(TNmPresence presence)
@@ -68,6 +70,7 @@ struct TNmBus::TState {
             return;
         auto next = std::make_shared<TNmSnapshot>();
         next->Presence = presence;
+        next->Generation = Generation;
         Current = std::move(next);
     }
 
@@ -157,6 +160,7 @@ struct TNmBus::TState {
             return false;
         }
         OwnerPending = true;
+        ++Generation;
         SetPresence(TNmPresence::npLoading);
         return true;
     }
@@ -168,7 +172,7 @@ struct TNmBus::TState {
         if (sd_bus_message_new_method_call(Connection.Bus, &m.M, destination, path, interface, member) < 0 ||
             (append && append(m.M) < 0))
             return false;
-        auto* call = new TCall{this, Refresh.Round, kind, objectPath, index};
+        auto* call = new TCall{this, Refresh.Round, kind, objectPath, index, Generation};
         sd_bus_slot* slot = nullptr;
         if (sd_bus_call_async(Connection.Bus, &slot, m.M, &TState::OnReply, call, kRefreshCallUsec) < 0) {
             delete call;
@@ -220,7 +224,12 @@ struct TNmBus::TState {
             SetPresence(TNmPresence::npAbsent);
     }
 
-    void FinishRound() { Current = Refresh.Finish(); }
+    void FinishRound()
+    {
+        std::shared_ptr<TNmSnapshot> next = Refresh.Finish();
+        next->Generation = Generation;
+        Current = std::move(next);
+    }
 
     static int OnReply(sd_bus_message* m, void* userdata, sd_bus_error*)
     {
@@ -238,7 +247,8 @@ struct TNmBus::TState {
             return 0;
         }
         if (call.Kind == TCallKind::ckRaiseRate) {
-            RateRaised(m, call.Path, failed);
+            if (call.Generation == Generation)
+                RateRaised(m, call.Path, failed);
             return 0;
         }
         if (call.Kind == TCallKind::ckOwner) {
@@ -275,6 +285,14 @@ struct TNmBus::TState {
         if (!failed)
             return;
         Raised.erase(device);
+        // No answer from NetworkManager (it went away, or the call timed out) is no refusal:
+        // the rate is asked for again at the next poll.
+        if (sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.NoReply") ||
+            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.ServiceUnknown") ||
+            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.NameHasNoOwner") ||
+            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.Disconnected") ||
+            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.Timeout"))
+            return;
         // PolicyKit allows enable-disable-statistics to active local sessions only; the
         // counters then come from the kernel wherever the interface is visible.
         const sd_bus_error* error = sd_bus_message_get_error(m);
@@ -297,6 +315,7 @@ struct TNmBus::TState {
             return 0;
         state->Refresh.Round = 0;
         state->ForgetStatistics();
+        ++state->Generation;
         if (!newOwner || !*newOwner) {
             state->Stale = false;
             state->SetPresence(TNmPresence::npAbsent);

@@ -64,6 +64,9 @@ enum class TNmPresence {
 
 struct TNmSnapshot {
     TNmPresence Presence = TNmPresence::npAbsent;
+    // Counts NetworkManager's comings and goings in this process: a snapshot of another
+    // generation may come from a NetworkManager started afresh, which numbers its objects anew.
+    uint64_t Generation = 0;
     std::vector<TNmProfile> Profiles; // in NetworkManager's order
     std::vector<TNmActiveConnection> Active;
     std::vector<TNmDevice> Devices;

@@ -102,10 +102,45 @@ std::optional<TNmLinkTable> ParseNmLinks(std::string_view bytes)
         bytes, kVersionLine, kFirstNmHandle, lastNext, [](std::string_view line) { return ParseRecord(line, true); });
 }
 
+namespace {
+
+// Moves the live links NetworkManager took over after its restart to their new paths.
+void FollowTakenOverLinks(TNmLinkTable& table, const std::vector<TNmObservedLink>& observed)
+{
+    auto stored = [&table](const TNmObservedLink& o) {
+        return std::any_of(table.Links.begin(), table.Links.end(),
+            [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath && r.Uuid == o.Uuid; });
+    };
+    std::vector<const TNmObservedLink*> fresh;
+    for (const TNmObservedLink& o : observed)
+        if (IsNmLinkUuid(o.Uuid) && IsLive(o.State) && !stored(o))
+            fresh.push_back(&o);
+    for (TNmLinkRecord& record : table.Links) {
+        if (record.GoneAtMs || record.Uuid.empty())
+            continue;
+        const bool seen = std::any_of(observed.begin(), observed.end(),
+            [&record](const TNmObservedLink& o) { return o.ActivePath == record.ActivePath && o.Uuid == record.Uuid; });
+        if (seen)
+            continue;
+        auto it = std::find_if(fresh.begin(), fresh.end(), [&record](const TNmObservedLink* o) {
+            return o->Uuid == record.Uuid &&
+                (record.DeviceName.empty() || o->DeviceName.empty() || o->DeviceName == record.DeviceName);
+        });
+        if (it == fresh.end())
+            continue;
+        record.ActivePath = (*it)->ActivePath;
+        fresh.erase(it);
+    }
+}
+
+} // namespace
+
 std::vector<TConnectionView> MergeNmLinks(
-    TNmLinkTable& table, const std::vector<TNmObservedLink>& observed, int64_t nowMs)
+    TNmLinkTable& table, const std::vector<TNmObservedLink>& observed, int64_t nowMs, bool restarted)
 {
     nowMs = ClampTime(nowMs);
+    if (restarted)
+        FollowTakenOverLinks(table, observed);
     std::vector<bool> matched(table.Links.size(), false);
     std::vector<std::pair<HRASCONN, const TNmObservedLink*>> live;
     for (const TNmObservedLink& o : observed) {

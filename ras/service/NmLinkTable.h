@@ -83,9 +83,12 @@ struct TNmObservedLink {
 // link's: a link whose path now belongs to another profile has ended, and the other profile's
 // connection is a new one. A link's entry name is its profile's id as last observed. A
 // connection without a usable UUID (see IsNmLinkUuid) cannot be told from another profile's
-// after a restart and is not listed.
+// after a restart and is not listed. After NetworkManager may have restarted (`restarted`), it
+// has taken over the links that stayed up under new objects: a live link whose path and UUID
+// are no longer observed goes on as the observed live connection of its profile on its device
+// that is no stored link, so a restart neither ends a session nor starts it again.
 std::vector<TConnectionView> MergeNmLinks(
-    TNmLinkTable& table, const std::vector<TNmObservedLink>& observed, int64_t nowMs);
+    TNmLinkTable& table, const std::vector<TNmObservedLink>& observed, int64_t nowMs, bool restarted = false);
 
 // The connections as stored, without news from NetworkManager (while its state is not known
 // yet): nothing changes but the dialing walk.

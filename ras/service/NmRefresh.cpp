@@ -106,7 +106,7 @@ std::vector<TNmRequest> TNmRefresh::Take(sd_bus_message* m, TCallKind kind, cons
     return next;
 }
 
-std::shared_ptr<const TNmSnapshot> TNmRefresh::Finish()
+std::shared_ptr<TNmSnapshot> TNmRefresh::Finish()
 {
     auto next = std::make_shared<TNmSnapshot>();
     next->Presence = TNmPresence::npPresent;

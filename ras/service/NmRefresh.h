@@ -51,5 +51,5 @@ struct TNmRefresh {
     // Takes in an answer to a call of the round; returns the calls it asks for next.
     std::vector<TNmRequest> Take(sd_bus_message* m, TCallKind kind, const std::string& path, size_t index);
     // The state the round collected; the round is over.
-    std::shared_ptr<const TNmSnapshot> Finish();
+    std::shared_ptr<TNmSnapshot> Finish();
 };

@@ -325,6 +325,36 @@ TEST_F(NmDaemonTest, ARestartedDaemonsReusedPathsKeepTheSessionsApart)
     }
 }
 
+TEST_F(NmDaemonTest, ASessionGoesOnThroughARestartItSawNetworkManagerAbsentIn)
+{
+    START_OR_SKIP();
+    AddEthernet("LAN Zwei", "veth1", "10.1.2.1/24");
+    AddEthernet("LAN Handy", "veth0", "10.1.1.1/24");
+    Daemon->Nmcli({"connection", "up", "LAN Zwei"});
+    Daemon->Nmcli({"connection", "up", "LAN Handy"});
+    std::map<HRASCONN, std::string> entries;
+    for (const TConnectionView& view : Poll(T0))
+        entries[view.Handle] = view.Entry;
+    ASSERT_EQ(entries.size(), 2u);
+
+    // Every poll, before, while and after NetworkManager is off the bus, shows both connected
+    // under their handles: nothing is hung up and nothing dialled anew.
+    auto expectUnbroken = [&](int64_t t) {
+        std::map<HRASCONN, std::string> seen;
+        for (const TConnectionView& view : Poll(t)) {
+            EXPECT_EQ(view.State, RASCS_Connected) << view.Entry << " at " << t;
+            seen[view.Handle] = view.Entry;
+        }
+        EXPECT_EQ(seen, entries) << t;
+    };
+    Daemon->Stop();
+    expectUnbroken(T0 + 1000);
+    expectUnbroken(T0 + 2000);
+    Daemon->Start();
+    for (int64_t t = T0 + 3000; t <= T0 + 5000; t += 1000)
+        expectUnbroken(t);
+}
+
 TEST_F(NmDaemonTest, ABusRestartedUnderTheServiceIsFoundAgain)
 {
     START_OR_SKIP();

@@ -327,7 +327,7 @@ TEST_F(NmServiceTest, CountersFromNetworkManagerWhenTheInterfaceHasNoneHere)
     EXPECT_EQ(Poll(T0 + 2000)[0].BytesReceived, 8u);
 }
 
-TEST_F(NmServiceTest, NetworkManagerOrItsBusGoingAwayEndsTheConnectionsQuietly)
+TEST_F(NmServiceTest, NetworkManagerOrItsBusGoingAwayEndsTheConnectionsQuietlyAfterAWhile)
 {
     enum TGone { gNetworkManager, gBus };
     for (TGone gone : {gNetworkManager, gBus}) {
@@ -338,6 +338,7 @@ TEST_F(NmServiceTest, NetworkManagerOrItsBusGoingAwayEndsTheConnectionsQuietly)
         TRasService service(folder.Path());
         const std::string device = mock.AddDevice("wwan0", "ttyUSB2", "ppp0");
         mock.Activate(mock.AddProfile("Mobil", "gsm"), device, "1", kActivated);
+        mock.AddStatistics(device, 300, 4000);
         ASSERT_TRUE(TNmBus::Shared().SyncForTests());
         ASSERT_EQ(service.Connections(T0).size(), 1u);
 
@@ -347,19 +348,92 @@ TEST_F(NmServiceTest, NetworkManagerOrItsBusGoingAwayEndsTheConnectionsQuietly)
         else
             mock.StopNetworkManager();
         ASSERT_TRUE(TNmBus::Shared().SyncForTests());
-        std::vector<TConnectionView> views = service.Connections(T0 + 1000);
+        // A restart would take the link over: it stays as it was, counters and all, for ten
+        // seconds, and then has ended.
+        for (int64_t t = T0 + 1000; t < T0 + 11000; t += 1000) {
+            std::vector<TConnectionView> views = service.Connections(t);
+            ASSERT_EQ(views.size(), 1u) << t;
+            EXPECT_EQ(views[0].State, RASCS_Connected) << t;
+            EXPECT_EQ(views[0].BytesReceived, 4000u) << t;
+        }
+        std::vector<TConnectionView> views = service.Connections(T0 + 11000);
         ASSERT_EQ(views.size(), 1u);
         EXPECT_EQ(views[0].State, RASCS_Disconnected);
-        EXPECT_EQ(views[0].HungUpAtMs, T0 + 1000);
-        EXPECT_TRUE(service.Connections(T0 + 3000).empty());
+        EXPECT_EQ(views[0].HungUpAtMs, T0 + 11000);
+        EXPECT_TRUE(service.Connections(T0 + 13000).empty());
         const uint64_t attempts = TNmBus::Shared().ConnectAttempts();
-        for (int64_t t = T0 + 3000; t < T0 + 4000; t += 10) {
+        for (int64_t t = T0 + 13000; t < T0 + 14000; t += 10) {
             EXPECT_TRUE(service.Connections(t).empty());
             EXPECT_EQ(service.Phonebook().size(), 0u);
         }
-        EXPECT_EQ(TNmBus::Shared().ConnectAttempts(), attempts) << "no connection attempt per poll";
-        EXPECT_THROW(service.HangUp(kFirstNmHandle, T0 + 4000), ERasInvalidHandle);
+        EXPECT_LE(TNmBus::Shared().ConnectAttempts() - attempts, 1u) << "no connection attempt per poll";
+        EXPECT_THROW(service.HangUp(kFirstNmHandle, T0 + 14000), ERasInvalidHandle);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
+}
+
+TEST_F(NmServiceTest, ARestartedNetworkManagerTakesTheLinksOverAndTheSessionsGoOn)
+{
+    // After its start NetworkManager takes over the links that stayed up, as new objects in an
+    // order of its own: here the two connections swap their paths.
+    const std::string uuidA = "0d6f5c2e-1b1a-4c59-9d0f-3b1f5e1a0a01";
+    const std::string uuidB = "0d6f5c2e-1b1a-4c59-9d0f-3b1f5e1a0a02";
+    struct TCase {
+        const char* Name;
+        bool PolledWhileGone;
+        const char* DeviceOfBAfter; // B on another device is another link
+    };
+    for (const TCase& c : {TCase{"polled while gone", true, "ttyUSB3"},
+             TCase{"restarted between polls", false, "ttyUSB3"}, TCase{"B on another device", true, "ttyUSB4"}}) {
+        SCOPED_TRACE(c.Name);
+        TNmMock mock;
+        ASSERT_EQ(mock.Unavailable(), "");
+        TTempDir folder;
+        TRasService service(folder.Path());
+        auto start = [&](const std::string& activeA, const std::string& activeB, const char* deviceB) {
+            const std::string a = mock.AddDevice("wwan0", "ttyUSB2", "ppp0");
+            const std::string b = mock.AddDevice("wwan1", deviceB, "ppp1");
+            mock.Activate(mock.AddProfile("Mobil A", "gsm", {{"connection.uuid", uuidA}}), a, activeA, kActivated);
+            mock.Activate(mock.AddProfile("Mobil B", "gsm", {{"connection.uuid", uuidB}}), b, activeB, kActivated);
+            mock.AddStatistics(a, 10, 100);
+            ASSERT_TRUE(TNmBus::Shared().SyncForTests());
+        };
+        start("1", "2", "ttyUSB3");
+        ASSERT_EQ(service.Connections(T0).size(), 2u);
+
+        mock.StopNetworkManager();
+        if (c.PolledWhileGone) {
+            ASSERT_TRUE(TNmBus::Shared().SyncForTests());
+            std::vector<TConnectionView> views = service.Connections(T0 + 1000);
+            ASSERT_EQ(views.size(), 2u);
+            EXPECT_EQ(views[0].State, RASCS_Connected);
+            EXPECT_EQ(views[0].BytesReceived, 100u);
+            EXPECT_EQ(views[1].State, RASCS_Connected);
+        }
+        mock.StartNetworkManager();
+        ASSERT_EQ(mock.Unavailable(), "");
+        start("2", "1", c.DeviceOfBAfter);
+
+        std::vector<TConnectionView> views = service.Connections(T0 + 2000);
+        const bool sameDevice = std::string(c.DeviceOfBAfter) == "ttyUSB3";
+        ASSERT_EQ(views.size(), sameDevice ? 2u : 3u);
+        EXPECT_EQ(views[0].Handle, kFirstNmHandle);
+        EXPECT_EQ(views[0].Entry, "Mobil A");
+        EXPECT_EQ(views[0].State, RASCS_Connected);
+        EXPECT_EQ(views[0].BytesReceived, 100u);
+        EXPECT_EQ(views[1].Entry, "Mobil B");
+        EXPECT_EQ(views[1].State, sameDevice ? RASCS_Connected : RASCS_Disconnected);
+        if (!sameDevice) {
+            EXPECT_EQ(views[2].Handle, kFirstNmHandle + 2);
+            EXPECT_EQ(views[2].Entry, "Mobil B");
+            EXPECT_EQ(views[2].State, RASCS_Connected);
+        }
+        // The links moved to their new paths: a hang-up reaches the right connection.
+        EXPECT_TRUE(service.HangUp(kFirstNmHandle, T0 + 3000));
+        const std::vector<std::string> calls = mock.Calls();
+        EXPECT_NE(std::find(calls.begin(), calls.end(),
+                      "DeactivateConnection /org/freedesktop/NetworkManager/ActiveConnection/2"),
+            calls.end());
     }
 }
 

@@ -130,6 +130,16 @@ void TNmDaemon::Restart()
     Script({"restart", FDir.File("ns")}, false);
 }
 
+void TNmDaemon::Stop()
+{
+    Script({"stop", FDir.File("ns")}, false);
+}
+
+void TNmDaemon::Start()
+{
+    Script({"start", FDir.File("ns")}, false);
+}
+
 void TNmDaemon::RestartBus()
 {
     Script({"restart-bus", FDir.File("ns")}, false);

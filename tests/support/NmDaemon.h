@@ -39,8 +39,11 @@ public:
     // A profile with autoconnect off: nmcli connection add with these settings.
     void AddProfile(const std::string& type, const std::string& name, const std::vector<std::string>& settings);
 
-    // NetworkManager stopped and started again on the same bus; then the bus as well.
+    // NetworkManager stopped and started again on the same bus, also in two steps; then the
+    // bus as well.
     void Restart();
+    void Stop();
+    void Start();
     void RestartBus();
 
 private:

@@ -7,6 +7,7 @@
 #   nm-netns.sh up DIR           start in the empty scratch folder DIR; ready when it returns
 #   nm-netns.sh exec DIR CMD...  run CMD inside (nmcli, ip, a shell)
 #   nm-netns.sh restart DIR      NetworkManager stopped and started again on the same bus
+#   nm-netns.sh stop|start DIR   the same in two steps, NetworkManager off the bus in between
 #   nm-netns.sh restart-bus DIR  the bus and NetworkManager stopped and started again
 #   nm-netns.sh down DIR         everything stopped; the namespace goes with its last process
 #
@@ -77,7 +78,7 @@ exec)
     inside "$@"
     exit $?
     ;;
-restart)
+restart | stop)
     stop "$D/nm.pid"
     # The bus lets go of the name a moment after the process has ended.
     for _ in $(seq 100); do
@@ -85,6 +86,12 @@ restart)
             s org.freedesktop.NetworkManager 2>/dev/null)" = "b true" ] || break
         sleep 0.05
     done
+    [ "$cmd" = stop ] && exit 0
+    start_nm
+    ready
+    exit $?
+    ;;
+start)
     start_nm
     ready
     exit $?
@@ -113,7 +120,7 @@ down)
     ;;
 up) ;;
 *)
-    echo "usage: $0 up|exec|restart|restart-bus|down DIR [CMD...]" >&2
+    echo "usage: $0 up|exec|restart|stop|start|restart-bus|down DIR [CMD...]" >&2
     exit 2
     ;;
 esac
