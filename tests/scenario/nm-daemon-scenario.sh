@@ -3,8 +3,8 @@
 # namespace (tests/support/nm-netns.sh): a metered Ethernet profile over a veth pair is listed,
 # priced per minute once activated, logged with its interface and deactivated when its entry is
 # unticked; an unmetered one is not listed; a PPPoE session logs its Ethernet parent; a hang-up
-# PolicyKit refuses is recorded with NetworkManager's answer; a restarted NetworkManager keeps
-# the entries' names and order.
+# PolicyKit refuses is recorded with NetworkManager's answer; a session goes on through a
+# NetworkManager restart; a restarted NetworkManager keeps the entries' names and order.
 #
 #   nm-daemon-scenario.sh BINDIR    (BINDIR holds zeltix, librasapi32.so and rasdial)
 #
@@ -139,6 +139,27 @@ has "$W/b/error.log" 'org.freedesktop.NetworkManager.PermissionDenied: Not autho
     fail "error.log does not name PolicyKit's refusal"
 active "LAN Handy" || fail "the refused hang-up ended the connection"
 stop_program
+
+echo "== a session goes on through a NetworkManager restart: begun once, ended once"
+count() { grep -ac "Verbindung zu LAN Handy $1" "$W/a/Protokol.txt" || true; }
+counted() { [ "$(count "$1")" = "$2" ]; }
+printf '[LAN Handy]\r\nKosten=2,50\r\nChecked=1\r\n' >"$W/a/conns.ini"
+opened=$(count aufgenommen)
+closed=$(count getrennt)
+start_program "$W/a" 0
+nm connection up "LAN Handy" >/dev/null
+wait_for "the session did not begin" counted aufgenommen $((opened + 1))
+"$NETNS" stop "$W/ns"
+sleep 3 # the program polls while NetworkManager is off the bus
+"$NETNS" start "$W/ns"
+wait_for "NetworkManager did not take LAN Handy over" active "LAN Handy"
+sleep 3
+counted getrennt "$closed" || fail "the restart ended the session"
+counted aufgenommen $((opened + 1)) || fail "the restart began a second session"
+nm connection down "LAN Handy" >/dev/null
+wait_for "the session did not end" counted getrennt $((closed + 1))
+stop_program
+nm connection up "LAN Handy" >/dev/null
 
 echo "== NetworkManager restarted: the entries keep their names and order"
 # A restarted NetworkManager numbers its active connections from 1 again and takes over the
