@@ -303,8 +303,9 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
     }
     // NetworkManager gone with links up: they stay as they were for a while, since a restarted
     // NetworkManager takes them over; ended and begun again, a session would be charged its
-    // first minute twice.
-    if (snapshot->Presence == TNmPresence::npAbsent && stored && HasLiveLinks(*stored)) {
+    // first minute twice. Only a process that saw it here holds them: for one started since,
+    // it may have been gone for good.
+    if (snapshot->Presence == TNmPresence::npAbsent && memory.MergedGeneration && stored && HasLiveLinks(*stored)) {
         if (!memory.LostAtMs || nowMs < *memory.LostAtMs)
             memory.LostAtMs = nowMs;
         if (nowMs - *memory.LostAtMs < kNmAbsentHoldMs) {

@@ -455,6 +455,24 @@ TEST(NmAbsentTest, WithoutABusNothingIsShownOrWrittenOrSaid)
     ::setenv("ZELTIX_SYSTEM_BUS", "unix:path=/nonexistent/zeltix-system-bus", 1);
 }
 
+TEST(NmAbsentTest, ALinkAnotherProcessLeftUpHasEndedForOneThatNeverSawNetworkManager)
+{
+    // It cannot tell a restart from a NetworkManager gone for good, so it holds nothing.
+    TTempDir folder;
+    ::setenv("ZELTIX_SYSTEM_BUS", ("unix:path=" + folder.File("no-bus")).c_str(), 1);
+    TNmLinkTable table;
+    table.NextHandle = kFirstNmHandle + 1;
+    table.Links.push_back(
+        {kFirstNmHandle, T0 - 60000, T0 - 60000, std::nullopt, "/org/freedesktop/NetworkManager/ActiveConnection/1",
+            "5f9c3ac3-6e8e-4b40-9b0c-0f9a6c8d2e11", "modem", "ttyUSB2", "Mobil"});
+    folder.Write("nm-links", SerializeNmLinks(table));
+    TRasService service(folder.Path());
+    std::vector<TConnectionView> views = service.Connections(T0);
+    ASSERT_EQ(views.size(), 1u);
+    EXPECT_EQ(views[0].State, RASCS_Disconnected);
+    ::setenv("ZELTIX_SYSTEM_BUS", "unix:path=/nonexistent/zeltix-system-bus", 1);
+}
+
 TEST(NmLinkFileTest, RoundTripDamageAndTheHandleRanges)
 {
     TNmLinkTable table;
