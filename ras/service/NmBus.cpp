@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -287,11 +288,11 @@ struct TNmBus::TState {
         Raised.erase(device);
         // No answer from NetworkManager (it went away, or the call timed out) is no refusal:
         // the rate is asked for again at the next poll.
-        if (sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.NoReply") ||
-            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.ServiceUnknown") ||
-            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.NameHasNoOwner") ||
-            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.Disconnected") ||
-            sd_bus_message_is_method_error(m, "org.freedesktop.DBus.Error.Timeout"))
+        static constexpr const char* kNoAnswer[] = {"org.freedesktop.DBus.Error.NoReply",
+            "org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
+            "org.freedesktop.DBus.Error.Disconnected", "org.freedesktop.DBus.Error.Timeout"};
+        if (std::any_of(std::begin(kNoAnswer), std::end(kNoAnswer),
+                [m](const char* name) { return sd_bus_message_is_method_error(m, name) > 0; }))
             return;
         // PolicyKit allows enable-disable-statistics to active local sessions only; the
         // counters then come from the kernel wherever the interface is visible.

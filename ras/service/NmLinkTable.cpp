@@ -104,23 +104,25 @@ std::optional<TNmLinkTable> ParseNmLinks(std::string_view bytes)
 
 namespace {
 
+// A stored link is an observed connection when both its path and its profile's UUID are the
+// link's.
+bool IsLink(const TNmLinkRecord& record, const TNmObservedLink& o)
+{
+    return record.ActivePath == o.ActivePath && record.Uuid == o.Uuid;
+}
+
 // Moves the live links NetworkManager took over after its restart to their new paths.
 void FollowTakenOverLinks(TNmLinkTable& table, const std::vector<TNmObservedLink>& observed)
 {
-    auto stored = [&table](const TNmObservedLink& o) {
-        return std::any_of(table.Links.begin(), table.Links.end(),
-            [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath && r.Uuid == o.Uuid; });
-    };
     std::vector<const TNmObservedLink*> fresh;
     for (const TNmObservedLink& o : observed)
-        if (IsNmLinkUuid(o.Uuid) && IsLive(o.State) && !stored(o))
+        if (IsNmLinkUuid(o.Uuid) && IsLive(o.State) &&
+            std::none_of(table.Links.begin(), table.Links.end(), [&o](const TNmLinkRecord& r) { return IsLink(r, o); }))
             fresh.push_back(&o);
     for (TNmLinkRecord& record : table.Links) {
-        if (record.GoneAtMs || record.Uuid.empty())
-            continue;
-        const bool seen = std::any_of(observed.begin(), observed.end(),
-            [&record](const TNmObservedLink& o) { return o.ActivePath == record.ActivePath && o.Uuid == record.Uuid; });
-        if (seen)
+        if (record.GoneAtMs || record.Uuid.empty() ||
+            std::any_of(
+                observed.begin(), observed.end(), [&record](const TNmObservedLink& o) { return IsLink(record, o); }))
             continue;
         auto it = std::find_if(fresh.begin(), fresh.end(), [&record](const TNmObservedLink* o) {
             return o->Uuid == record.Uuid &&
@@ -147,8 +149,8 @@ std::vector<TConnectionView> MergeNmLinks(
         if (!IsNmLinkUuid(o.Uuid))
             continue;
         // A record without a UUID (version 1) matches nothing, as o.Uuid is never "".
-        auto same = [&o](const TNmLinkRecord& r) { return r.ActivePath == o.ActivePath && r.Uuid == o.Uuid; };
-        auto it = std::find_if(table.Links.begin(), table.Links.end(), same);
+        auto it =
+            std::find_if(table.Links.begin(), table.Links.end(), [&o](const TNmLinkRecord& r) { return IsLink(r, o); });
         if (it == table.Links.end()) {
             if (!IsLive(o.State))
                 continue;
