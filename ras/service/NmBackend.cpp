@@ -303,16 +303,22 @@ std::vector<TConnectionView> TNmBackend::Observe(int64_t nowMs, TNmLinkTable* ta
     }
     // NetworkManager gone with links up: they stay as they were for a while, since a restarted
     // NetworkManager takes them over; ended and begun again, a session would be charged its
-    // first minute twice. Only a process that saw it here holds them: for one started since,
-    // it may have been gone for good.
-    if (snapshot->Presence == TNmPresence::npAbsent && memory.MergedGeneration && stored && HasLiveLinks(*stored)) {
+    // first minute twice.
+    if (snapshot->Presence == TNmPresence::npAbsent && stored && HasLiveLinks(*stored)) {
+        if (tableOut)
+            *tableOut = *stored;
+        // A process that never saw it here (a rasdial run) cannot tell a restart from
+        // NetworkManager gone for good: it lists none of them and leaves them as stored, for a
+        // process that saw it to hold or end.
+        if (!memory.MergedGeneration) {
+            std::vector<TConnectionView> views = StoredNmLinks(*stored, nowMs);
+            std::erase_if(views, [](const TConnectionView& view) { return view.State != RASCS_Disconnected; });
+            return views;
+        }
         if (!memory.LostAtMs || nowMs < *memory.LostAtMs)
             memory.LostAtMs = nowMs;
-        if (nowMs - *memory.LostAtMs < kNmAbsentHoldMs) {
-            if (tableOut)
-                *tableOut = *stored;
+        if (nowMs - *memory.LostAtMs < kNmAbsentHoldMs)
             return HeldLinks(*stored, memory, nowMs);
-        }
     }
     const bool present = snapshot->Presence == TNmPresence::npPresent;
     const bool restarted = present && memory.MergedGeneration && *memory.MergedGeneration != snapshot->Generation;
