@@ -133,12 +133,15 @@ public:
             FWake = nullptr;
         std::vector<std::pair<QPointer<TTimer>, uint64_t>> due;
         Check(&due);
-        // Handed over as the loop would hand a posted tick over, without waking it again.
-        for (auto& [timer, run] : due) {
-            if (!timer)
-                continue;
-            TTickEvent tick(run);
-            QCoreApplication::sendEvent(timer, &tick);
+        // The first tick is handed over as the loop would hand a posted one over, without
+        // waking it again; the others are posted before it, so a loop the first handler runs
+        // (a hang-up wait) delivers them too.
+        for (size_t i = 1; i < due.size(); ++i)
+            if (due[i].first)
+                QCoreApplication::postEvent(due[i].first, new TTickEvent(due[i].second));
+        if (!due.empty() && due[0].first) {
+            TTickEvent tick(due[0].second);
+            QCoreApplication::sendEvent(due[0].first, &tick);
         }
         FSpares.push_back(wake);
     }

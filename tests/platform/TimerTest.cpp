@@ -220,13 +220,18 @@ TEST_F(TimerTest, WindowTimersTickThroughTheSameQueue)
 namespace {
 
 // With the system clock, the ticks a wake-up posts are handled in the same pass of the loop;
-// a handler that runs a loop of its own (a hang-up wait) still gets the next ticks in it.
+// a handler that runs a loop of its own (a hang-up wait) still gets the next ticks in it, and so
+// does a timer whose tick shares its wake-up (the session clock, started from within the poll).
 TEST_F(TimerTest, WithTheSystemClockANestedLoopOfAHandlerGetsTheNextTicks)
 {
     TTimer timer(nullptr);
+    TTimer second(nullptr);
     timer.SetInterval(20);
+    second.SetInterval(20);
     int ticks = 0;
     int ticksInside = 0;
+    int secondTicks = 0;
+    int secondTicksInside = 0;
     bool timeUp = false;
     QEventLoop outer;
     QTimer bound;
@@ -238,15 +243,19 @@ TEST_F(TimerTest, WithTheSystemClockANestedLoopOfAHandlerGetsTheNextTicks)
     timer.SetOnTimer([&](QObject*) {
         if (++ticks != 1)
             return;
-        while (ticks < 4 && !timeUp)
+        while ((ticks < 4 || secondTicks < 3) && !timeUp)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         ticksInside = ticks - 1;
+        secondTicksInside = secondTicks;
         outer.quit();
     });
+    // Started right after the first, so the two share their wake-ups, this one second.
+    second.SetOnTimer([&](QObject*) { ++secondTicks; });
     bound.start(10000);
     outer.exec();
     EXPECT_FALSE(timeUp);
-    EXPECT_EQ(ticksInside, 3);
+    EXPECT_GE(ticksInside, 3);
+    EXPECT_GE(secondTicksInside, 3);
 }
 
 } // namespace
