@@ -12,7 +12,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     locales iproute2
     libsystemd-dev dbus-daemon dbus-bin python3-dbus python3-gi python3-dbusmock libxcb1-dev
-    network-manager util-linux
+    network-manager util-linux systemd
     xvfb xauth x11-utils imagemagick trayer xdotool weston qt6-wayland
     fonts-dejavu-core fonts-liberation fonts-liberation2
 )
@@ -39,10 +39,14 @@ done
 root_steps=()
 if [ ${#missing[@]} -gt 0 ]; then
     # NetworkManager is installed for the tests, which run it in a private namespace only: on a
-    # machine it does not run yet, it must not start managing the machine's own networking
-    # (systemctl unmask NetworkManager.service undoes this).
+    # machine it does not run yet, it must not start managing the machine's own networking, nor
+    # the ModemManager it brings along probe the modems the user dials with pppd (systemctl
+    # unmask undoes this).
     if [[ " ${missing[*]} " == *" network-manager "* ]] && [ -d /run/systemd/system ]; then
-        root_steps+=("systemctl mask NetworkManager.service NetworkManager-wait-online.service NetworkManager-dispatcher.service")
+        services="NetworkManager.service NetworkManager-wait-online.service NetworkManager-dispatcher.service"
+        dpkg-query -W -f='${Status}' modemmanager 2>/dev/null | grep -q 'install ok installed' ||
+            services+=" ModemManager.service"
+        root_steps+=("systemctl mask $services")
     fi
     root_steps+=("apt-get update -qq")
     root_steps+=("DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ${missing[*]}")
