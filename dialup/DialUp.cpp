@@ -5,8 +5,6 @@
 #include "platform/Kernel.h"
 #include "platform/Windows.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <array>
 #include <cstring>

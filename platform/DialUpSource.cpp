@@ -56,9 +56,10 @@ TResult ReadService(std::optional<TResult> TTickSnapshot::*kept, TRead read)
             return *(snapshot.*kept);
         }
         TResult result = read(InstalledService(folder), DialUpNowMs());
-        if (InTimerTick())
-            snapshot.*kept = result;
-        return result;
+        if (!InTimerTick())
+            return result;
+        snapshot.*kept = std::move(result);
+        return *(snapshot.*kept);
     } catch (const std::exception&) {
         // A damaged or unreadable service looks like no dial-up networking at all.
         return {};

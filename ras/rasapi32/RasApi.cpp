@@ -76,9 +76,11 @@ DWORD Guard(DWORD fallback, TBody&& body) noexcept
         return fallback;
     } catch (const ERasAlreadyConnected&) {
         return ERROR_PORT_ALREADY_OPEN;
-    } catch (const ERasHangUpDenied&) {
+    } catch (const ERasHangUpDenied& e) {
+        LastRefusal = {ERROR_ACCESS_DENIED, Utf8ToAnsi(e.what()).value_or(std::string())};
         return ERROR_ACCESS_DENIED;
-    } catch (const ERasHangUpRefused&) {
+    } catch (const ERasHangUpRefused& e) {
+        LastRefusal = {ERROR_HANGUP_FAILED, Utf8ToAnsi(e.what()).value_or(std::string())};
         return ERROR_HANGUP_FAILED;
     } catch (...) {
         return fallback;
@@ -179,15 +181,8 @@ DWORD RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus)
 DWORD RasHangUpA(HRASCONN hrasconn)
 {
     return Guard(ERROR_UNKNOWN, [&]() -> DWORD {
-        try {
-            // A second hang-up of the same connection is harmless, as on Windows.
-            TRasService(ResolveRasFolder()).HangUp(hrasconn, NowMs());
-        } catch (const ERasHangUpRefused& e) {
-            const bool denied = dynamic_cast<const ERasHangUpDenied*>(&e) != nullptr;
-            LastRefusal = {
-                denied ? ERROR_ACCESS_DENIED : ERROR_HANGUP_FAILED, Utf8ToAnsi(e.what()).value_or(std::string())};
-            throw;
-        }
+        // A second hang-up of the same connection is harmless, as on Windows.
+        TRasService(ResolveRasFolder()).HangUp(hrasconn, NowMs());
         return ERROR_SUCCESS;
     });
 }

@@ -42,8 +42,6 @@ struct TPppdProcess {
     std::string Peer; // the peer file's name
     int Pid = 0;
     uint64_t StartTime = 0;
-
-    friend bool operator==(const TPppdProcess&, const TPppdProcess&) = default;
 };
 
 // The pppd processes below the system root's /proc that call a peer, as they are now.
