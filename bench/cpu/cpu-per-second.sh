@@ -33,6 +33,20 @@ while [ $# -gt 0 ]; do
         *) seconds=$1; shift ;;
     esac
 done
+# The measuring tools the options need, installed when missing.
+wanted=()
+[ -z "$perf" ] || wanted+=(linux-perf)
+[ -z "$callgrind" ] || wanted+=(valgrind)
+[ -z "$strace" ] || wanted+=(strace)
+missing=()
+for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+fi
 for f in build/bin/zeltix build/bin/librasapi32.so build/bin/rasdial build/bench/minimal_poll build/bench/qt_poll \
     build/bench/make_history; do
     [ -x "$f" ] || { echo "$f is missing: build with ./test first" >&2; exit 1; }
