@@ -10,15 +10,26 @@ tree=$(pwd)
 id -u "$user" >/dev/null 2>&1 || useradd --create-home "$user"
 # The user may pass through the folders above the tree (a clone in /root, say) and read the
 # tree. The build becomes the user's for the run, as a user's own build is (CTest's records,
-# the installation check and its manifest are written there), and root's again afterwards.
-dir=$tree
+# the installation check and its manifest are written there), and root's again afterwards; the
+# folders above the tree get their modes back.
+restore=()
+dir=$(dirname "$tree")
 while [ "$dir" != / ]; do
+    restore+=("$(stat -c %a "$dir")" "$dir")
     chmod o+x "$dir"
     dir=$(dirname "$dir")
 done
-chmod -R o+rX "$tree"
 owner=$(stat -c %u:%g build)
-trap 'chown -R "$owner" build' EXIT
+give_back() {
+    chown -R "$owner" build
+    set -- "${restore[@]}"
+    while [ $# -gt 0 ]; do
+        chmod "$1" "$2"
+        shift 2
+    done
+}
+trap give_back EXIT
+chmod -R o+rX "$tree"
 chown -R "$user" build
 
 home=$(getent passwd "$user" | cut -d: -f6)
