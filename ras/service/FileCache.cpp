@@ -51,12 +51,6 @@ bool WatchSeesEveryChange(long type)
     }
 }
 
-bool FolderWatchSeesEveryChange(const std::string& folder)
-{
-    struct statfs info;
-    return ::statfs(folder.c_str(), &info) == 0 && WatchSeesEveryChange(info.f_type);
-}
-
 // The batch the thread is in (0: none): within one, queued events are taken once.
 thread_local uint64_t tBatch = 0;
 std::atomic<uint64_t> gBatches{0};
@@ -369,6 +363,12 @@ struct TFileCache::TState {
             file.Bytes = std::move(bytes);
     }
 };
+
+bool FolderWatchSeesEveryChange(const std::string& folder)
+{
+    struct statfs info;
+    return ::statfs(folder.c_str(), &info) == 0 && WatchSeesEveryChange(info.f_type);
+}
 
 TFileCache& TFileCache::Shared()
 {

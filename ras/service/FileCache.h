@@ -25,6 +25,11 @@ struct TCachedFolder {
     std::shared_ptr<const std::vector<std::string>> Names;
 };
 
+// Whether every change in the folder passes through this machine's kernel (a local file system),
+// so a watch sees it; a network or user-space file system may change under it unseen, and what
+// is kept of its files is looked at again.
+bool FolderWatchSeesEveryChange(const std::string& folder);
+
 // The files the service polls every second, read once and kept with what was parsed from
 // them until they change. A file counts as changed when inotify reports something for its
 // name or for the file itself (an edit in place within one clock tick, or one through a hard
